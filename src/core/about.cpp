@@ -1,0 +1,49 @@
+#include "core/about.h"
+
+#include "core/icons.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+QPointer<Tfrmabout> frmabout;
+
+Tfrmabout::Tfrmabout(QWidget* parent) : TChildForm(parent)
+{
+    frmabout = this;
+    setObjectName(QStringLiteral("Tfrmabout"));
+    setWindowTitle(QStringLiteral("关于本系统"));
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+    setAutoFillBackground(true);
+
+    auto* logo = new QLabel(this);
+    logo->setPixmap(icons::appIcon().pixmap(64, 64));
+    logo->setAlignment(Qt::AlignCenter);
+    auto* name = new QLabel(QStringLiteral("Tellvane 电话回访与营销系统"), this);
+    QFont f = name->font();
+    f.setPointSize(f.pointSize() + 5);
+    f.setBold(true);
+    name->setFont(f);
+    name->setAlignment(Qt::AlignCenter);
+    auto* edition = new QLabel(QStringLiteral("单机版  %1").arg(QStringLiteral("1.0")), this);
+    edition->setAlignment(Qt::AlignCenter);
+    auto* info = new QLabel(QStringLiteral("电话调查与客户回访：项目与分支问卷设计、客户数据导入、\n"
+                                           "话务员电访、结果查询统计与报表导出。\n\n"
+                                           "© Tellvane"),
+                            this);
+    info->setAlignment(Qt::AlignCenter);
+    Button1 = new QPushButton(QStringLiteral("确    定"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    connect(Button1, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* lay = new QVBoxLayout(this);
+    lay->setContentsMargins(30, 24, 30, 20);
+    lay->addWidget(logo);
+    lay->addWidget(name);
+    lay->addWidget(edition);
+    lay->addSpacing(8);
+    lay->addWidget(info);
+    lay->addSpacing(8);
+    lay->addWidget(Button1, 0, Qt::AlignHCenter);
+    resize(420, 300);
+}

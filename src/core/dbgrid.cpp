@@ -1,0 +1,199 @@
+#include "core/dbgrid.h"
+
+#include "db/dm.h"
+#include "db/sqlvalue.h"
+
+#include <QHeaderView>
+#include <QSqlRecord>
+#include <QWheelEvent>
+
+namespace {
+
+class DisplayModel : public QSqlQueryModel
+{
+public:
+    using QSqlQueryModel::QSqlQueryModel;
+    QVariant data(const QModelIndex& idx, int role) const override
+    {
+        const QVariant v = QSqlQueryModel::data(idx, role);
+        if (role == Qt::DisplayRole)
+            return db::displayText(v);
+        return v;
+    }
+};
+
+} // namespace
+
+TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), m_model(new DisplayModel(this))
+{
+    setObjectName(QStringLiteral("DBGrid1"));
+    setModel(m_model);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAlternatingRowColors(false);
+    verticalHeader()->setDefaultSectionSize(22);
+    verticalHeader()->setVisible(false);
+    horizontalHeader()->setHighlightSections(false);
+}
+
+void TDBGrid::setColumns(const QList<GridColumn>& columns)
+{
+    m_columns = columns;
+    applyColumns();
+}
+
+void TDBGrid::open(const QString& jetSql)
+{
+    m_sql = jetSql;
+    QSqlQuery q = ADOcon().select(jetSql);
+    m_model->setQuery(std::move(q));
+    m_open = true;
+    applyColumns();
+}
+
+void TDBGrid::reopen()
+{
+    if (!m_sql.isEmpty())
+        open(m_sql);
+}
+
+void TDBGrid::close()
+{
+    m_model->clear();
+    m_open = false;
+}
+
+void TDBGrid::applyColumns()
+{
+    QHeaderView* h = horizontalHeader();
+    const QSqlRecord rec = m_model->record();
+    if (rec.isEmpty())
+        return;
+    if (m_columns.isEmpty()) {
+        for (int i = 0; i < rec.count(); ++i)
+            setColumnHidden(i, false);
+        return;
+    }
+    for (int i = 0; i < rec.count(); ++i)
+        setColumnHidden(i, true);
+    int visual = 0;
+    for (const GridColumn& c : m_columns) {
+        const int logical = rec.indexOf(c.field);
+        if (logical < 0)
+            continue;
+        m_model->setHeaderData(logical, Qt::Horizontal, c.title);
+        setColumnHidden(logical, false);
+        setColumnWidth(logical, c.width);
+        h->moveSection(h->visualIndex(logical), visual++);
+    }
+}
+
+int TDBGrid::rowCount() const
+{
+    return m_model->rowCount();
+}
+
+void TDBGrid::fetchAll()
+{
+    while (m_model->canFetchMore())
+        m_model->fetchMore();
+}
+
+int TDBGrid::fieldIndex(const QString& field) const
+{
+    return m_model->record().indexOf(field);
+}
+
+QVariant TDBGrid::value(int row, const QString& field) const
+{
+    const int c = fieldIndex(field);
+    if (c < 0 || row < 0 || row >= m_model->rowCount())
+        return QVariant();
+    return m_model->record(row).value(c);
+}
+
+QString TDBGrid::text(int row, const QString& field) const
+{
+    return db::displayText(value(row, field));
+}
+
+int TDBGrid::currentRowIndex() const
+{
+    const QModelIndex i = currentIndex();
+    return i.isValid() ? i.row() : -1;
+}
+
+QVariant TDBGrid::currentValue(const QString& field) const
+{
+    return value(currentRowIndex(), field);
+}
+
+void TDBGrid::setCurrentRowIndex(int row)
+{
+    while (row >= m_model->rowCount() && m_model->canFetchMore())
+        m_model->fetchMore();
+    if (row < 0 || row >= m_model->rowCount()) {
+        setCurrentIndex(QModelIndex());
+        return;
+    }
+    int col = 0;
+    for (int i = 0; i < m_model->columnCount(); ++i)
+        if (!isColumnHidden(i)) {
+            col = i;
+            break;
+        }
+    setCurrentIndex(m_model->index(row, col));
+    scrollTo(currentIndex());
+}
+
+namespace grid {
+namespace {
+
+class WheelRule : public QObject
+{
+public:
+    explicit WheelRule(QTableView* view) : QObject(view), m_view(view) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() != QEvent::Wheel)
+            return false;
+        auto* we = static_cast<QWheelEvent*>(e);
+        const int dy = we->angleDelta().y();
+        QAbstractItemModel* m = m_view->model();
+        if (!m || dy == 0)
+            return true;
+        QModelIndex cur = m_view->currentIndex();
+        int row = cur.isValid() ? cur.row() : -1;
+        int col = cur.isValid() ? cur.column() : 0;
+        if (dy < 0) {
+            if (row + 1 >= m->rowCount() && m->canFetchMore(QModelIndex()))
+                m->fetchMore(QModelIndex());
+            if (row + 1 < m->rowCount())
+                ++row;
+        } else if (row > 0) {
+            --row;
+        }
+        if (row >= 0) {
+            while (col < m->columnCount() && m_view->isColumnHidden(col))
+                ++col;
+            m_view->setCurrentIndex(m->index(row, col < m->columnCount() ? col : 0));
+            m_view->scrollTo(m_view->currentIndex());
+        }
+        return true;
+    }
+
+private:
+    QTableView* m_view;
+};
+
+} // namespace
+
+void installWheelRule(QTableView* view)
+{
+    view->viewport()->installEventFilter(new WheelRule(view));
+}
+
+} // namespace grid

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QList>
+#include <QSqlQueryModel>
+#include <QString>
+#include <QTableView>
+#include <QVariant>
+
+struct GridColumn
+{
+    QString field;
+    QString title;
+    int width = 100;
+};
+
+// A read-only grid over a result of ADOcon: columns come from a (field, title, width) table,
+// rows are fetched lazily, the whole row is selected. open() throws db::Error.
+class TDBGrid : public QTableView
+{
+    Q_OBJECT
+public:
+    explicit TDBGrid(QWidget* parent = nullptr);
+
+    void setColumns(const QList<GridColumn>& columns);
+    QList<GridColumn> columns() const { return m_columns; }
+
+    void open(const QString& jetSql);
+    void reopen();
+    void close();
+    bool isOpen() const { return m_open; }
+    QString sql() const { return m_sql; }
+
+    // Rows loaded so far; fetchAll() loads the rest.
+    int rowCount() const;
+    void fetchAll();
+    QVariant value(int row, const QString& field) const;
+    QString text(int row, const QString& field) const;
+    int currentRowIndex() const;
+    QVariant currentValue(const QString& field) const;
+    void setCurrentRowIndex(int row);
+    int fieldIndex(const QString& field) const;
+
+    QSqlQueryModel* queryModel() const { return m_model; }
+
+private:
+    void applyColumns();
+    QSqlQueryModel* m_model;
+    QList<GridColumn> m_columns;
+    QString m_sql;
+    bool m_open = false;
+};
+
+namespace grid {
+
+// The wheel rule: a wheel turn over the grid moves its current row by exactly one
+// (towards the user: next row; away: previous) and goes no further.
+void installWheelRule(QTableView* view);
+
+} // namespace grid

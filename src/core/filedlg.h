@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// The one file-dialog seam. Tests queue the names the "user" picks; an empty name means the
+// dialog was cancelled.
+namespace filedlg {
+
+QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
+QString saveFileName(QWidget* parent, const QString& caption, const QString& suggested, const QString& filter);
+
+// Tests: the next dialogs return these names in turn instead of showing a dialog.
+void queueAnswers(const QStringList& names);
+void clearAnswers();
+// How many dialogs were asked for since the last clearAnswers().
+int askedCount();
+
+} // namespace filedlg

@@ -1,0 +1,297 @@
+#include "core/mainwindow.h"
+
+#include "core/about.h"
+#include "core/icons.h"
+#include "core/login.h"
+#include "core/msg.h"
+#include "core/pub.h"
+#include "core/windows.h"
+#include "db/vocab.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+QPointer<TfrmMain> frmMain;
+
+namespace {
+bool& loginOnShow()
+{
+    static bool on = true;
+    return on;
+}
+
+struct Item
+{
+    const char* caption;
+    const char* className;
+    bool admin;
+};
+} // namespace
+
+void TfrmMain::setAutoLogin(bool on)
+{
+    loginOnShow() = on;
+}
+
+TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
+{
+    frmMain = this;
+    setObjectName(QStringLiteral("TfrmMain"));
+    setWindowTitle(msg::appTitle());
+    setWindowIcon(icons::appIcon());
+    resize(791, 570);
+    if (const QScreen* s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
+
+    m_mdi = new QMdiArea(this);
+    m_mdi->setObjectName(QStringLiteral("MDIClient"));
+    m_mdi->setBackground(QColor(128, 128, 128));
+    setCentralWidget(m_mdi);
+
+    buildMenus();
+    buildToolbar();
+
+    QStatusBar* sb = statusBar();
+    sb->setObjectName(QStringLiteral("StatusBar1"));
+    sb->setFixedHeight(34);
+    sb->setSizeGripEnabled(false);
+    m_user = new QLabel(this);
+    m_user->setObjectName(QStringLiteral("StatusPanel0"));
+    m_user->setAlignment(Qt::AlignCenter);
+    m_user->setFixedWidth(300);
+    m_user->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_clock = new QLabel(this);
+    m_clock->setObjectName(QStringLiteral("StatusPanel1"));
+    m_clock->setAlignment(Qt::AlignCenter);
+    m_clock->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    sb->addWidget(m_user);
+    sb->addWidget(m_clock, 1);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &TfrmMain::tick);
+    Timer1->start();
+    tick();
+}
+
+QAction* TfrmMain::addItem(QMenu* menu, const QString& caption, const QString& className, bool admin)
+{
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(className.isEmpty() ? caption : QStringLiteral("N_") + className);
+    m_items.insert(caption, a);
+    if (admin)
+        m_adminItems << a;
+    if (!className.isEmpty())
+        connect(a, &QAction::triggered, this, [this, className] { openWindow(className); });
+    return a;
+}
+
+void TfrmMain::buildMenus()
+{
+    // The captions end in "&" in the menu design: no access key, nothing displayed.
+    static const Item visit[] = {{"电话访问", "Tfrmuserhf", false},
+                                 {"电访结果查询", "Tfrmywcx", false},
+                                 {"项目问答记录查询", "Tfrmydcx", false},
+                                 {"电访历史记录查询", "Tfrmhfhistory", false}};
+    static const Item data[] = {{"项目管理", "Tfrmopt", true},
+                                {"项目问题设置", "Tfrmoptsel", true},
+                                {"客户数据导入", "Tfrmadddata", true},
+                                {"客户数据管理", "Tfrmdataman", true},
+                                {"登录用户管理", "Tfrmuser", true}};
+    static const Item reports[] = {{"电访结果统计", "Tfrmhwtj2", true},
+                                   {"项目问答统计", "Tfrmxmtj", true},
+                                   {"项目问答明细报表", "Tfrmqansbb", true}};
+    static const Item system[] = {{"系统设置", "Tfrmsysset", true},
+                                  {"修改密码", "Tfrmchangepwd", false},
+                                  {"系统日志", "Tfrmsyslog", true},
+                                  {"关于本系统", "Tfrmabout", false}};
+    auto fill = [this](const QString& title, const Item* items, int n) {
+        QMenu* m = menuBar()->addMenu(title);
+        for (int i = 0; i < n; ++i)
+            addItem(m, QString::fromUtf8(items[i].caption), QString::fromUtf8(items[i].className), items[i].admin);
+        return m;
+    };
+    fill(QStringLiteral("[电访管理]"), visit, 4);
+    fill(QStringLiteral("[数据管理]"), data, 5);
+    fill(QStringLiteral("[电访报表]"), reports, 3);
+    QMenu* sys = fill(QStringLiteral("[系  统]"), system, 4);
+    QAction* exitItem = addItem(sys, QStringLiteral("退出系统"), QString(), false);
+    exitItem->setObjectName(QStringLiteral("N_exit"));
+    connect(exitItem, &QAction::triggered, this, &QWidget::close);
+
+    windows::registerWindow(QStringLiteral("Tfrmabout"), WindowKind::Child, [] { return new Tfrmabout; });
+}
+
+void TfrmMain::buildToolbar()
+{
+    QToolBar* tb = addToolBar(QStringLiteral("ToolBar1"));
+    tb->setObjectName(QStringLiteral("ToolBar1"));
+    tb->setMovable(false);
+    tb->setFloatable(false);
+    tb->setIconSize(QSize(32, 32));
+    tb->setFixedHeight(49);
+    struct B
+    {
+        QToolButton** button;
+        const char* name;
+        const char* tip;
+        const char* item;
+        icons::Glyph glyph;
+    };
+    const B buttons[] = {
+        {&ToolButton1, "ToolButton1", "用户回访", "电话访问", icons::Glyph::Visit},
+        {&ToolButton2, "ToolButton2", "电访结果查询", "电访结果查询", icons::Glyph::Query},
+        {&ToolButton3, "ToolButton3", "电访结果统计", "电访结果统计", icons::Glyph::Stats},
+        {&ToolButton4, "ToolButton4", "修改密码", "修改密码", icons::Glyph::Password},
+        {&ToolButton5, "ToolButton5", "关于电话营销系统", "关于本系统", icons::Glyph::About},
+        {&ToolButton10, "ToolButton10", "退出系统", "退出系统", icons::Glyph::Exit},
+    };
+    int i = 0;
+    for (const B& b : buttons) {
+        auto* btn = new QToolButton(tb);
+        btn->setObjectName(QString::fromLatin1(b.name));
+        btn->setToolTip(QString::fromUtf8(b.tip));
+        btn->setIcon(icons::toolIcon(b.glyph));
+        btn->setIconSize(QSize(32, 32));
+        btn->setFixedSize(39, 38);
+        btn->setAutoRaise(true);
+        QAction* item = m_items.value(QString::fromUtf8(b.item));
+        connect(btn, &QToolButton::clicked, item, &QAction::trigger);
+        *b.button = btn;
+        tb->addWidget(btn);
+        if (++i < 6) {
+            auto* sep = new QWidget(tb);
+            sep->setFixedWidth(i == 4 ? 5 : 4);
+            tb->addWidget(sep);
+        }
+    }
+}
+
+QAction* TfrmMain::menuItem(const QString& caption) const
+{
+    return m_items.value(caption, nullptr);
+}
+
+QString TfrmMain::clockText(const QDateTime& t)
+{
+    static const char* const days[] = {"日", "一", "二", "三", "四", "五", "六"};
+    const QDate d = t.date();
+    const int dow = d.dayOfWeek() % 7; // Qt: Monday 1 .. Sunday 7
+    return QStringLiteral("%1年%2月%3日   星期%4   %5")
+        .arg(d.year())
+        .arg(d.month())
+        .arg(d.day())
+        .arg(QString::fromUtf8(days[dow]))
+        .arg(t.time().toString(QStringLiteral("HH:mm:ss")));
+}
+
+void TfrmMain::tick()
+{
+    m_clock->setText(clockText(QDateTime::currentDateTime()));
+}
+
+bool TfrmMain::runLogin()
+{
+    gLoginOk = false;
+    Tfrmlogin dlg(this);
+    dlg.exec();
+    if (!gLoginOk)
+        return false;
+    m_user->setText(QStringLiteral("当前登录用户:") + gTruename);
+    applyGating();
+    return true;
+}
+
+void TfrmMain::applyGating()
+{
+    const bool admin = gTp == vocab::kAdmin;
+    for (QAction* a : m_adminItems)
+        a->setEnabled(admin);
+    ToolButton3->setEnabled(admin);
+}
+
+QWidget* TfrmMain::openWindow(const QString& className)
+{
+    if (!windows::isRegistered(className)) {
+        msg::ShowMessage(QStringLiteral("此功能在本版本中尚未提供。"));
+        return nullptr;
+    }
+    QWidget* w = windows::create(className);
+    if (!w)
+        return nullptr;
+    switch (windows::kindOf(className)) {
+    case WindowKind::Modal:
+        w->setParent(this, w->windowFlags() | Qt::Dialog);
+        w->setAttribute(Qt::WA_DeleteOnClose, false);
+        if (auto* d = qobject_cast<QDialog*>(w))
+            d->exec();
+        delete w;
+        return nullptr;
+    case WindowKind::Floating:
+        w->setParent(this, Qt::Tool);
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        w->show();
+        return w;
+    case WindowKind::Child: {
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        QMdiSubWindow* sub = m_mdi->addSubWindow(w);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->setWindowIcon(windowIcon());
+        if (w->windowState() & Qt::WindowMaximized)
+            sub->showMaximized();
+        else
+            sub->show();
+        return w;
+    }
+    }
+    return w;
+}
+
+void TfrmMain::showEvent(QShowEvent* e)
+{
+    QMainWindow::showEvent(e);
+    if (m_shown)
+        return;
+    m_shown = true;
+    if (!loginOnShow())
+        return;
+    QTimer::singleShot(0, this, [this] {
+        if (!runLogin())
+            QApplication::exit(0);
+    });
+}
+
+void TfrmMain::closeEvent(QCloseEvent* e)
+{
+    // Every child window is asked first; one refusal keeps everything open.
+    const QList<QMdiSubWindow*> subs = m_mdi->subWindowList();
+    for (QMdiSubWindow* s : subs) {
+        if (auto* f = qobject_cast<TChildForm*>(s->widget()); f && !f->FormCloseQuery()) {
+            e->ignore();
+            return;
+        }
+    }
+    if (msg::box(QStringLiteral("您确定要退出Tellvane单机版系统么?"), QStringLiteral("退出系统确认"),
+                 msg::Buttons::OkCancel) != msg::Answer::Ok) {
+        e->ignore();
+        return;
+    }
+    for (QMdiSubWindow* s : subs)
+        if (auto* f = qobject_cast<TChildForm*>(s->widget()))
+            f->approveClose();
+    e->accept();
+    QApplication::quit();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// The one message seam: every message box of the program goes through here. Tests install a
+// handler that records each box and answers it, so no test can hang on a modal box.
+namespace msg {
+
+enum class Buttons { Ok, OkCancel, YesNo };
+enum class Icon { None, Information, Warning, Question, Error };
+enum class Answer { Ok, Cancel, Yes, No };
+
+struct Box
+{
+    QString caption;
+    QString text;
+    Buttons buttons = Buttons::Ok;
+    Icon icon = Icon::None;
+};
+
+// The application title, caption of every plain message.
+QString appTitle();
+
+// A plain message: application title as caption, one OK button.
+void ShowMessage(const QString& text);
+
+// Any box; returns the button pressed (closing the box counts as Cancel / No).
+Answer box(const QString& text, const QString& caption, Buttons buttons, Icon icon = Icon::None);
+
+// OK/Cancel and Yes/No confirmations: true only for OK or Yes.
+bool confirmOk(const QString& text, const QString& caption, Icon icon = Icon::Question);
+bool confirmYes(const QString& text, const QString& caption, Icon icon = Icon::Question);
+
+using Handler = std::function<Answer(const Box&)>;
+// Replaces the real boxes (tests). An empty handler restores them.
+void setHandler(Handler handler);
+
+} // namespace msg

@@ -1,0 +1,66 @@
+#include "core/pub.h"
+
+#include "db/dm.h"
+#include "db/sqlvalue.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+bool gLoginOk = false;
+QString gAppPath;
+QString gUname;
+QString gTruename;
+QString gTp;
+int gJgts = 0;
+QString gIpAddr;
+
+namespace pub {
+namespace {
+QString& folderOverride()
+{
+    static QString f;
+    return f;
+}
+} // namespace
+
+QString programFolder()
+{
+    if (!folderOverride().isEmpty())
+        return folderOverride();
+    return QCoreApplication::applicationDirPath();
+}
+
+void setProgramFolder(const QString& folder)
+{
+    folderOverride() = folder;
+}
+
+QString databaseFile()
+{
+    return QDir(gAppPath.isEmpty() ? programFolder() : gAppPath).filePath(QStringLiteral("dhyx.dat"));
+}
+
+QString backupFile()
+{
+    return QDir(gAppPath.isEmpty() ? programFolder() : gAppPath).filePath(QStringLiteral("dhyx.bak"));
+}
+
+void resetLoginValues()
+{
+    gLoginOk = false;
+    gAppPath.clear();
+    gUname.clear();
+    gTruename.clear();
+    gTp.clear();
+    gJgts = 0;
+    gIpAddr.clear();
+}
+
+} // namespace pub
+
+void WriteSysLog(const QString& logcon)
+{
+    ADOcon().execute(QStringLiteral("insert into  syslog(uname,truename,dt,logcon,ipaddr) values(") +
+                     db::quoted(gUname) + u',' + db::quoted(gTruename) + QStringLiteral(",now(),") +
+                     db::quoted(logcon) + u',' + db::quoted(gIpAddr) + u')');
+}

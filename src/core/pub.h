@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// Login values: set by the login, read everywhere.
+extern bool gLoginOk;
+extern QString gAppPath;  // folder of the program (of the database file)
+extern QString gUname;    // login name
+extern QString gTruename; // full name
+extern QString gTp;       // operator type: "管理员" or "话务员"
+extern int gJgts;         // 1 = ask the marketing result after a completed questionnaire
+extern QString gIpAddr;   // never assigned: always empty
+
+namespace pub {
+
+// The folder the login takes the database from: the program's own folder, unless a test
+// has pointed it elsewhere.
+QString programFolder();
+void setProgramFolder(const QString& folder); // tests
+QString databaseFile();                       // <folder>/dhyx.dat
+QString backupFile();                         // <folder>/dhyx.bak
+
+// Clears the login values (tests, between logins).
+void resetLoginValues();
+
+} // namespace pub
+
+// Appends one row to the operation log. Raises db::Error into the caller; no handling of its own.
+void WriteSysLog(const QString& logcon);

@@ -1,0 +1,175 @@
+#include "db/connection.h"
+
+#include "db/functions.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QUrl>
+#include <sqlite3.h>
+
+namespace db {
+namespace {
+
+QString errorText(const QSqlError& e)
+{
+    QString t = e.databaseText();
+    if (t.isEmpty())
+        t = e.text();
+    return t;
+}
+
+} // namespace
+
+Connection::Connection(const QString& name) : m_name(name) {}
+
+Connection::~Connection()
+{
+    close();
+    if (QSqlDatabase::contains(m_name))
+        QSqlDatabase::removeDatabase(m_name);
+}
+
+void Connection::open(const QString& filePath)
+{
+    close();
+    const QString abs = QFileInfo(filePath).absoluteFilePath();
+    QSqlDatabase db = QSqlDatabase::contains(m_name) ? QSqlDatabase::database(m_name, false)
+                                                     : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    // mode=rw: a missing file fails cleanly instead of leaving an empty database behind.
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=15000"));
+    db.setDatabaseName(QString::fromLatin1(QUrl::fromLocalFile(abs).toEncoded()) + QStringLiteral("?mode=rw"));
+    if (!db.open())
+        throw Error(errorText(db.lastError()));
+    m_path = abs;
+    m_depth = 0;
+    try {
+        sqlite3* h = handle();
+        if (!h || !registerJetFunctions(h))
+            throw Error(QStringLiteral("unable to register database functions"));
+        // A file that is not a database only shows itself at the first read.
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("select count(*) from sqlite_master")))
+            throw Error(errorText(q.lastError()));
+        q.finish();
+        runRaw(QStringLiteral("PRAGMA foreign_keys=OFF"));
+    } catch (...) {
+        db.close();
+        m_path.clear();
+        throw;
+    }
+}
+
+void Connection::close()
+{
+    if (!QSqlDatabase::contains(m_name))
+        return;
+    QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    if (db.isOpen()) {
+        if (m_depth > 0)
+            db.rollback();
+        db.close();
+    }
+    m_depth = 0;
+    m_path.clear();
+}
+
+bool Connection::isOpen() const
+{
+    return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
+}
+
+QSqlDatabase Connection::database() const
+{
+    return QSqlDatabase::database(m_name, false);
+}
+
+sqlite3* Connection::handle() const
+{
+    const QVariant v = database().driver()->handle();
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3* const*>(v.data());
+    return nullptr;
+}
+
+void Connection::runRaw(const QString& sql)
+{
+    QSqlQuery q(database());
+    if (!q.exec(sql))
+        throw Error(errorText(q.lastError()), sql);
+}
+
+int Connection::execute(const QString& jet)
+{
+    if (!isOpen())
+        throw Error(QStringLiteral("database is not open"), jet);
+    const QString sql = translate(jet, engine());
+    if (m_hook)
+        m_hook(sql);
+    QSqlQuery q(database());
+    if (!q.exec(sql))
+        throw Error(errorText(q.lastError()), sql);
+    return q.numRowsAffected();
+}
+
+QSqlQuery Connection::select(const QString& jet)
+{
+    if (!isOpen())
+        throw Error(QStringLiteral("database is not open"), jet);
+    const QString sql = translate(jet, engine());
+    if (m_hook)
+        m_hook(sql);
+    QSqlQuery q(database());
+    q.setForwardOnly(false);
+    if (!q.exec(sql))
+        throw Error(errorText(q.lastError()), sql);
+    return q;
+}
+
+QVariant Connection::scalar(const QString& jet)
+{
+    QSqlQuery q = select(jet);
+    if (q.next())
+        return q.value(0);
+    return QVariant();
+}
+
+void Connection::begin()
+{
+    if (!isOpen())
+        throw Error(QStringLiteral("database is not open"));
+    if (m_depth == 0)
+        runRaw(QStringLiteral("BEGIN IMMEDIATE"));
+    else
+        runRaw(QStringLiteral("SAVEPOINT tv%1").arg(m_depth));
+    ++m_depth;
+}
+
+void Connection::commit()
+{
+    if (m_depth <= 0)
+        throw Error(QStringLiteral("no transaction is active"));
+    if (m_depth == 1)
+        runRaw(QStringLiteral("COMMIT"));
+    else
+        runRaw(QStringLiteral("RELEASE SAVEPOINT tv%1").arg(m_depth - 1));
+    --m_depth;
+}
+
+void Connection::rollback()
+{
+    if (m_depth <= 0)
+        return;
+    --m_depth;
+    if (m_depth == 0) {
+        QSqlQuery q(database());
+        if (!q.exec(QStringLiteral("ROLLBACK")) && sqlite3_get_autocommit(handle()) == 0)
+            throw Error(errorText(q.lastError()));
+    } else {
+        runRaw(QStringLiteral("ROLLBACK TO SAVEPOINT tv%1").arg(m_depth));
+        runRaw(QStringLiteral("RELEASE SAVEPOINT tv%1").arg(m_depth));
+    }
+}
+
+} // namespace db

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "db/dialect.h"
+#include "db/error.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+
+struct sqlite3;
+
+namespace db {
+
+// The one connection of the program. Three verbs, as the windows use the database:
+// execute a statement, open a result (select), and transactions (see Transaction).
+// Statements are given in the Jet dialect and translated here; every failure throws
+// db::Error carrying the engine's own text.
+class Connection
+{
+public:
+    explicit Connection(const QString& name = QStringLiteral("ADOcon"));
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Opens an existing database file for reading and writing; never creates one.
+    void open(const QString& filePath);
+    void close();
+    bool isOpen() const;
+    QString filePath() const { return m_path; }
+    QString name() const { return m_name; }
+    Engine engine() const { return Engine::SQLite; }
+
+    // insert / update / delete / DDL. Returns the number of rows changed.
+    int execute(const QString& jet);
+    // A select, positioned before its first row.
+    QSqlQuery select(const QString& jet);
+    // First column of the first row, or a null QVariant when there is no row.
+    QVariant scalar(const QString& jet);
+
+    // Transactions nest: the outermost is a real transaction, inner ones are savepoints.
+    void begin();
+    void commit();
+    void rollback();
+    int transactionDepth() const { return m_depth; }
+
+    QSqlDatabase database() const;
+    sqlite3* handle() const;
+
+    // Statement hook for tests: called with each translated statement before it runs;
+    // throwing from it makes that statement fail as the engine would.
+    using Hook = std::function<void(const QString&)>;
+    void setStatementHook(Hook hook) { m_hook = std::move(hook); }
+
+private:
+    void runRaw(const QString& sql);
+    QString m_name;
+    QString m_path;
+    int m_depth = 0;
+    Hook m_hook;
+};
+
+} // namespace db

@@ -1,0 +1,183 @@
+-- Tellvane database: tables, defaults, views, indexes and the delivered rows.
+-- Text columns compare without regard to letter case, as the original engine did
+-- (the login relies on it). Times are local "yyyy-MM-dd HH:mm:ss" text.
+
+PRAGMA journal_mode=WAL;
+
+CREATE TABLE syslogin (
+    id       INTEGER PRIMARY KEY AUTOINCREMENT,
+    uname    TEXT COLLATE NOCASE NOT NULL DEFAULT '',
+    truename TEXT COLLATE NOCASE NOT NULL DEFAULT '',
+    pwd      TEXT COLLATE NOCASE NOT NULL DEFAULT '',
+    tp       TEXT COLLATE NOCASE NOT NULL DEFAULT '话务员',
+    zt       INTEGER NOT NULL DEFAULT 0,
+    sysadmin INTEGER NOT NULL DEFAULT 0
+);
+CREATE INDEX syslogin_uname ON syslogin(uname);
+
+CREATE TABLE syslog (
+    id       INTEGER PRIMARY KEY AUTOINCREMENT,
+    uname    TEXT COLLATE NOCASE DEFAULT '',
+    truename TEXT COLLATE NOCASE DEFAULT '',
+    dt       TEXT DEFAULT (datetime('now','localtime')),
+    logcon   TEXT COLLATE NOCASE DEFAULT '',
+    ipaddr   TEXT COLLATE NOCASE DEFAULT ''
+);
+CREATE INDEX syslog_dt ON syslog(dt);
+CREATE INDEX syslog_uname ON syslog(uname);
+
+CREATE TABLE [option] (
+    jgts INTEGER DEFAULT 0
+);
+
+CREATE TABLE t_ywbh (
+    ywbh   INTEGER PRIMARY KEY AUTOINCREMENT,
+    ywname TEXT COLLATE NOCASE NOT NULL DEFAULT '',
+    ywtips TEXT COLLATE NOCASE DEFAULT '',
+    zt     INTEGER NOT NULL DEFAULT 1
+);
+
+CREATE TABLE q_table (
+    qid  INTEGER PRIMARY KEY AUTOINCREMENT,
+    ywbh INTEGER,
+    qbh  INTEGER,
+    qnr  TEXT COLLATE NOCASE DEFAULT ''
+);
+CREATE INDEX q_table_ywbh_qbh ON q_table(ywbh, qbh);
+
+CREATE TABLE q_sel (
+    aid   INTEGER PRIMARY KEY AUTOINCREMENT,
+    qid   INTEGER,
+    sel   TEXT COLLATE NOCASE NOT NULL DEFAULT '',
+    gotoq INTEGER DEFAULT 0
+);
+CREATE INDEX q_sel_qid ON q_sel(qid);
+
+CREATE TABLE yhda (
+    id      INTEGER PRIMARY KEY AUTOINCREMENT,
+    ywbh    INTEGER,
+    pc      INTEGER,
+    xh      INTEGER,
+    yhxm    TEXT COLLATE NOCASE DEFAULT '',
+    dq      TEXT COLLATE NOCASE DEFAULT '',
+    dz      TEXT COLLATE NOCASE DEFAULT '',
+    dhhm1   TEXT COLLATE NOCASE DEFAULT '',
+    dhhm2   TEXT COLLATE NOCASE DEFAULT '',
+    dhhm3   TEXT COLLATE NOCASE DEFAULT '',
+    dhhm4   TEXT COLLATE NOCASE DEFAULT '',
+    xxzl    TEXT COLLATE NOCASE DEFAULT '',
+    drz     TEXT COLLATE NOCASE DEFAULT '',
+    drsj    TEXT DEFAULT (datetime('now','localtime')),
+    sljg    TEXT COLLATE NOCASE DEFAULT '未受理',
+    jg      TEXT COLLATE NOCASE,
+    bz      TEXT COLLATE NOCASE DEFAULT '',
+    slsj    TEXT,
+    slz     TEXT COLLATE NOCASE DEFAULT '',
+    zdslz   TEXT COLLATE NOCASE,
+    zdslzxm TEXT COLLATE NOCASE,
+    del     INTEGER NOT NULL DEFAULT 0,
+    deltime TEXT,
+    deler   TEXT COLLATE NOCASE DEFAULT ''
+);
+-- drawing and the counters: project, state, assignee
+CREATE INDEX yhda_draw ON yhda(ywbh, sljg, zdslz);
+-- today's work of an operator
+CREATE INDEX yhda_done ON yhda(ywbh, slz, slsj);
+-- searches by phone number match any of the four
+CREATE INDEX yhda_dhhm1 ON yhda(dhhm1);
+CREATE INDEX yhda_dhhm2 ON yhda(dhhm2);
+CREATE INDEX yhda_dhhm3 ON yhda(dhhm3);
+CREATE INDEX yhda_dhhm4 ON yhda(dhhm4);
+CREATE INDEX yhda_pc ON yhda(pc);
+CREATE INDEX yhda_slsj ON yhda(slsj);
+CREATE INDEX yhda_zdslz ON yhda(zdslz);
+
+CREATE TABLE q_ans (
+    id      INTEGER PRIMARY KEY AUTOINCREMENT,
+    qid     INTEGER,
+    dhhm    TEXT COLLATE NOCASE DEFAULT '',
+    yhid    INTEGER,
+    ans     TEXT COLLATE NOCASE DEFAULT '',
+    slz     TEXT COLLATE NOCASE DEFAULT '',
+    tottime INTEGER DEFAULT 0,
+    dt      TEXT DEFAULT (datetime('now','localtime'))
+);
+CREATE INDEX q_ans_yhid_qid ON q_ans(yhid, qid);
+CREATE INDEX q_ans_qid ON q_ans(qid);
+CREATE INDEX q_ans_dhhm ON q_ans(dhhm);
+CREATE INDEX q_ans_dt ON q_ans(dt);
+
+CREATE TABLE visitlog (
+    id   INTEGER PRIMARY KEY AUTOINCREMENT,
+    ywbh INTEGER,
+    dhhm TEXT COLLATE NOCASE DEFAULT '',
+    slz  TEXT COLLATE NOCASE DEFAULT '',
+    sljg TEXT COLLATE NOCASE DEFAULT '',
+    bz   TEXT COLLATE NOCASE DEFAULT '',
+    vtime TEXT DEFAULT (datetime('now','localtime'))
+);
+CREATE INDEX visitlog_dhhm ON visitlog(dhhm);
+CREATE INDEX visitlog_ywbh ON visitlog(ywbh);
+CREATE INDEX visitlog_vtime ON visitlog(vtime);
+
+-- Customer records with their project's name. Soft-deleted records are hidden.
+CREATE VIEW yhdaview AS
+SELECT yhda.*, t_ywbh.ywname AS ywname
+FROM yhda LEFT JOIN t_ywbh ON t_ywbh.ywbh = yhda.ywbh
+WHERE yhda.del = 0;
+
+-- Visit history rows; slsj is the time the visit was written.
+CREATE VIEW visitlogview AS
+SELECT visitlog.id, visitlog.ywbh, t_ywbh.ywname, visitlog.dhhm, visitlog.slz, visitlog.sljg,
+       visitlog.vtime AS slsj, visitlog.bz
+FROM visitlog LEFT JOIN t_ywbh ON t_ywbh.ywbh = visitlog.ywbh;
+
+-- One row per recorded answer; id is the answer row's own key (newest first = id desc),
+-- slsj the time the answer was recorded.
+CREATE VIEW hfjgview AS
+SELECT q_ans.id AS id, q_table.ywbh AS ywbh, t_ywbh.ywname AS ywname,
+       yhda.yhxm, yhda.dq, yhda.dz, yhda.dhhm1, yhda.dhhm2, yhda.dhhm3, yhda.dhhm4,
+       q_ans.slz AS slz, q_ans.dt AS slsj, q_table.qbh AS qbh, q_table.qnr AS qnr,
+       q_ans.ans AS ans, q_ans.tottime AS tottime, q_ans.yhid AS yhid, q_ans.qid AS qid
+FROM q_ans
+JOIN q_table ON q_table.qid = q_ans.qid
+LEFT JOIN yhda ON yhda.id = q_ans.yhid
+LEFT JOIN t_ywbh ON t_ywbh.ywbh = q_table.ywbh;
+
+CREATE VIEW qview AS
+SELECT q_table.qid, q_table.ywbh, t_ywbh.ywname, q_table.qbh, q_table.qnr
+FROM q_table LEFT JOIN t_ywbh ON t_ywbh.ywbh = q_table.ywbh;
+
+CREATE VIEW q_ansview AS
+SELECT q_table.ywbh AS ywbh, t_ywbh.ywname AS ywname, q_ans.slz AS slz, q_table.qnr AS qnr,
+       q_ans.ans AS ans, q_ans.dt AS slsj, q_ans.qid AS qid, q_table.qbh AS qbh
+FROM q_ans
+JOIN q_table ON q_table.qid = q_ans.qid
+LEFT JOIN t_ywbh ON t_ywbh.ywbh = q_table.ywbh;
+
+CREATE VIEW qansbbview AS
+SELECT q_ans.id AS id, q_ans.yhid AS yhid, q_ans.qid AS qid, q_ans.ans AS ans
+FROM q_ans;
+
+-- Handled customer records with their talk time. Each answer row holds the seconds since
+-- the customer was drawn, so within one call the values only grow; a call's length is the
+-- last value before the next call starts again from a smaller one. The talk time of a
+-- customer is the sum of its calls' lengths.
+CREATE VIEW hwtjview2 AS
+SELECT yhda.id AS id, yhda.ywbh AS ywbh, t_ywbh.ywname AS ywname, yhda.slz AS slz,
+       yhda.sljg AS sljg, yhda.jg AS jg, yhda.slsj AS slsj,
+       coalesce(calls.tottime, 0) AS tottime
+FROM yhda
+LEFT JOIN t_ywbh ON t_ywbh.ywbh = yhda.ywbh
+LEFT JOIN (
+    SELECT yhid, sum(tottime) AS tottime FROM (
+        SELECT yhid, tottime, lead(tottime) OVER (PARTITION BY yhid ORDER BY id) AS nxt
+        FROM q_ans)
+    WHERE nxt IS NULL OR nxt < tottime
+    GROUP BY yhid
+) AS calls ON calls.yhid = yhda.id
+WHERE yhda.del = 0 AND yhda.sljg <> '未受理' AND yhda.sljg <> '正在受理';
+
+-- The delivered rows: the built-in administrator and the one settings row.
+INSERT INTO syslogin(uname, truename, pwd, tp, zt, sysadmin) VALUES ('admin', '系统管理员', 'admin', '管理员', 0, 1);
+INSERT INTO [option](jgts) VALUES (0);

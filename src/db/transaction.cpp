@@ -1,0 +1,40 @@
+#include "db/transaction.h"
+
+#include <QtGlobal>
+
+namespace db {
+
+Transaction::Transaction(Connection& con) : m_con(con)
+{
+    m_con.begin();
+    m_active = true;
+}
+
+Transaction::~Transaction()
+{
+    if (!m_active)
+        return;
+    try {
+        m_con.rollback();
+    } catch (const Error& e) {
+        qWarning("rollback failed: %s", qPrintable(e.text()));
+    }
+}
+
+void Transaction::commit()
+{
+    if (!m_active)
+        return;
+    m_con.commit();
+    m_active = false;
+}
+
+void Transaction::rollback()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    m_con.rollback();
+}
+
+} // namespace db

@@ -1,0 +1,5 @@
+#include "design/register.h"
+
+#include "core/windows.h"
+
+void register_design_windows() {}

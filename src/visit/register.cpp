@@ -1,0 +1,5 @@
+#include "visit/register.h"
+
+#include "core/windows.h"
+
+void register_visit_windows() {}

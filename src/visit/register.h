@@ -1,0 +1,4 @@
+#pragma once
+
+// Makes this subsystem's windows available to the main window.
+void register_visit_windows();

@@ -1,0 +1,100 @@
+#include "support/testdb.h"
+
+#include "core/pub.h"
+#include "db/dm.h"
+#include "db/schema.h"
+#include "db/sqlvalue.h"
+
+#include <QDir>
+
+namespace tst {
+
+TestDb::TestDb() : m_dir(std::make_unique<QTemporaryDir>())
+{
+    pub::resetLoginValues();
+    pub::setProgramFolder(m_dir->path());
+    QString err;
+    if (!db::createDatabase(file(), &err)) {
+        qWarning("cannot create test database: %s", qPrintable(err));
+        return;
+    }
+    m_dm = std::make_unique<TfrmDM>();
+    frmDM = m_dm.get();
+    try {
+        m_dm->ADOcon.open(file());
+        m_ok = true;
+    } catch (const db::Error& e) {
+        qWarning("cannot open test database: %s", qPrintable(e.text()));
+    }
+}
+
+TestDb::~TestDb()
+{
+    if (m_dm)
+        m_dm->ADOcon.close();
+    if (frmDM == m_dm.get())
+        frmDM = nullptr;
+    m_dm.reset();
+    pub::setProgramFolder(QString());
+    pub::resetLoginValues();
+}
+
+QString TestDb::folder() const
+{
+    return m_dir->path();
+}
+
+QString TestDb::file() const
+{
+    return QDir(m_dir->path()).filePath(QStringLiteral("dhyx.dat"));
+}
+
+void TestDb::loginAs(const QString& uname, const QString& truename, const QString& tp, int jgts)
+{
+    gLoginOk = true;
+    gAppPath = folder();
+    gUname = uname;
+    gTruename = truename;
+    gTp = tp;
+    gJgts = jgts;
+}
+
+void TestDb::loginAdmin()
+{
+    loginAs(QStringLiteral("admin"), QStringLiteral("系统管理员"), QStringLiteral("管理员"));
+}
+
+void TestDb::loginOperator(const QString& uname, const QString& truename)
+{
+    if (count(QStringLiteral("syslogin"), QStringLiteral("uname=") + db::quoted(uname)) == 0)
+        addOperator(uname, truename, QStringLiteral("pw"));
+    loginAs(uname, truename, QStringLiteral("话务员"));
+}
+
+qint64 TestDb::addOperator(const QString& uname, const QString& truename, const QString& pwd, const QString& tp,
+                           int zt)
+{
+    exec(QStringLiteral("insert into syslogin(uname,truename,pwd,tp,zt) values(%1,%2,%3,%4,%5)")
+             .arg(db::quoted(uname), db::quoted(truename), db::quoted(pwd), db::quoted(tp))
+             .arg(zt));
+    return scalar(QStringLiteral("select max(id) from syslogin")).toLongLong();
+}
+
+void TestDb::exec(const QString& sql)
+{
+    ADOcon().execute(sql);
+}
+
+QVariant TestDb::scalar(const QString& sql)
+{
+    return ADOcon().scalar(sql);
+}
+
+qint64 TestDb::count(const QString& table, const QString& where)
+{
+    return scalar(QStringLiteral("select count(*) from ") + table +
+                  (where.isEmpty() ? QString() : QStringLiteral(" where ") + where))
+        .toLongLong();
+}
+
+} // namespace tst
