@@ -4,7 +4,11 @@ namespace bench {
 
 const std::vector<Bench>& registry()
 {
-    static const std::vector<Bench> all = {};
+    static const std::vector<Bench> all = {
+        {"draw", runDraw},
+        {"import", runImport},
+        {"export", runExport},
+    };
     return all;
 }
 

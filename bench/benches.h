@@ -10,7 +10,11 @@ struct Bench
     int (*run)(int argc, char** argv);
 };
 
-// Every benchmark adds itself in benches.cpp.
 const std::vector<Bench>& registry();
+
+// The benchmarks (argv[0] is the benchmark's name).
+int runDraw(int argc, char** argv);   // bench_draw.cpp
+int runImport(int argc, char** argv); // bench_xls.cpp
+int runExport(int argc, char** argv); // bench_xls.cpp
 
 } // namespace bench
