@@ -1,0 +1,176 @@
+#include "design/optsel.h"
+
+#include "core/dbgrid.h"
+#include "core/msg.h"
+#include "core/pub.h"
+#include "core/scaling.h"
+#include "db/dm.h"
+#include "db/sqlvalue.h"
+#include "design/addoptsel.h"
+#include "design/editoptsel.h"
+#include "design/formkit.h"
+#include "design/mansel.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QVBoxLayout>
+
+QPointer<Tfrmoptsel> frmoptsel;
+
+namespace {
+const QString kAll = QStringLiteral("所有");
+}
+
+Tfrmoptsel::Tfrmoptsel(QWidget* parent) : TChildForm(parent)
+{
+    frmoptsel = this;
+    setObjectName(QStringLiteral("Tfrmoptsel"));
+    setWindowTitle(QStringLiteral("项目问题管理"));
+
+    Label1 = new QLabel(QStringLiteral("项目选择:"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setMinimumWidth(220);
+    DBGrid1 = new TDBGrid(this);
+    DBGrid1->setColumns({{QStringLiteral("ywname"), QStringLiteral("项目名称"), 113},
+                         {QStringLiteral("qbh"), QStringLiteral("问题编号"), 57},
+                         {QStringLiteral("qnr"), QStringLiteral("问题内容"), 517}});
+    grid::installWheelRule(DBGrid1);
+
+    Button1 = design::makeButton(this, QStringLiteral("Button1"), QStringLiteral("添加问题"));
+    Button2 = design::makeButton(this, QStringLiteral("Button2"), QStringLiteral("修改问题"));
+    Button3 = design::makeButton(this, QStringLiteral("Button3"), QStringLiteral("删除问题"));
+    Button4 = design::makeButton(this, QStringLiteral("Button4"), QStringLiteral("管理问题选项"));
+    Button5 = design::makeButton(this, QStringLiteral("Button5"), QStringLiteral("退   出"));
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(Label1);
+    top->addWidget(ComboBox1);
+    top->addStretch();
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (QPushButton* b : {Button1, Button2, Button3, Button4, Button5})
+        buttons->addWidget(b);
+    buttons->addStretch();
+    auto* lay = new QVBoxLayout(this);
+    lay->addLayout(top);
+    lay->addWidget(DBGrid1, 1);
+    lay->addLayout(buttons);
+    resize(730, 460);
+
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this, &Tfrmoptsel::ComboBox1Change);
+    connect(Button1, &QPushButton::clicked, this, &Tfrmoptsel::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &Tfrmoptsel::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &Tfrmoptsel::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &Tfrmoptsel::Button4Click);
+    connect(Button5, &QPushButton::clicked, this, &Tfrmoptsel::Button5Click);
+    connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &Tfrmoptsel::DBGrid1DblClick);
+
+    scaling::applyScreenScaling(this);
+}
+
+void Tfrmoptsel::showEvent(QShowEvent* e)
+{
+    TChildForm::showEvent(e);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void Tfrmoptsel::FormShow()
+{
+    try {
+        // The filter's names are read once; projects added later appear when the window is opened again.
+        const QSignalBlocker quiet(ComboBox1);
+        ComboBox1->clear();
+        ComboBox1->addItem(kAll);
+        QSqlQuery q = ADOcon().select(QStringLiteral("select * from t_ywbh order  by ywbh"));
+        while (q.next())
+            ComboBox1->addItem(q.value(QStringLiteral("ywname")).toString());
+        ComboBox1->setCurrentIndex(0);
+        design::openAtFirst(DBGrid1, QStringLiteral("select * from qview order by ywbh,qbh "));
+    } catch (const db::Error&) {
+        msg::ShowMessage(design::kOpenError);
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
+}
+
+void Tfrmoptsel::ComboBox1Change()
+{
+    const QString sql = ComboBox1->currentIndex() <= 0
+                            ? QStringLiteral("select *  from qview order by  ywbh,qbh")
+                            : QStringLiteral("select * from qview where ywname=") +
+                                  db::quoted(ComboBox1->currentText()) + QStringLiteral(" order by ywbh,qbh ");
+    try {
+        design::openAtFirst(DBGrid1, sql);
+    } catch (const db::Error&) {
+        msg::ShowMessage(design::kActionError);
+    }
+}
+
+void Tfrmoptsel::reread()
+{
+    design::reopenAt(DBGrid1, 0);
+}
+
+void Tfrmoptsel::Button1Click()
+{
+    if (ComboBox1->count() <= 1) {
+        msg::ShowMessage(QStringLiteral("请先建好项目再添加问题!"));
+        return;
+    }
+    auto* d = new Tfrmaddoptsel(this);
+    d->exec();
+}
+
+void Tfrmoptsel::Button2Click()
+{
+    if (DBGrid1->currentRowIndex() < 0)
+        return;
+    auto* d = new Tfrmeditoptsel(this);
+    d->exec();
+}
+
+void Tfrmoptsel::DBGrid1DblClick()
+{
+    Button2Click();
+}
+
+void Tfrmoptsel::Button3Click()
+{
+    const int row = DBGrid1->currentRowIndex();
+    if (row < 0)
+        return;
+    if (!msg::confirmOk(QStringLiteral("您确定要删除该问题么?"), QStringLiteral("操作确认")))
+        return;
+    const QString logcon = QStringLiteral("删除问题：") + DBGrid1->value(row, QStringLiteral("qnr")).toString() +
+                           QStringLiteral("(项目:") + DBGrid1->value(row, QStringLiteral("ywname")).toString() +
+                           QStringLiteral(")");
+    const qint64 qid = DBGrid1->value(row, QStringLiteral("qid")).toLongLong();
+    try {
+        ADOcon().execute(QStringLiteral("delete from q_table where qid=") + db::num(qid));
+        reread();
+        WriteSysLog(logcon);
+    } catch (const db::Error&) {
+        msg::ShowMessage(design::kActionError);
+    }
+}
+
+void Tfrmoptsel::Button4Click()
+{
+    if (DBGrid1->currentRowIndex() < 0)
+        return;
+    auto* d = new TfrmMansel(this);
+    d->exec();
+}
+
+void Tfrmoptsel::Button5Click()
+{
+    close();
+}
