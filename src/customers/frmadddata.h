@@ -1,0 +1,70 @@
+#pragma once
+
+#include "core/windows.h"
+#include "customers/xlsreader.h"
+
+#include <QPointer>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// 客户数据导入: imports the rows of one sheet of an .xls workbook as customers of an active
+// project. The import runs on the user-interface thread and lets input in between rows; the
+// only input it acts on then is the stop button.
+class Tfrmadddata : public TChildForm
+{
+    Q_OBJECT
+public:
+    explicit Tfrmadddata(QWidget* parent = nullptr);
+    ~Tfrmadddata() override;
+
+    QLabel* Label1;
+    QLabel* Label2;
+    QLineEdit* Edit1;     // data source file
+    QPushButton* Button3; // "...."
+    QLabel* Label3;
+    QComboBox* ComboBox1; // sheet names
+    QLabel* Label4;
+    QComboBox* ComboBox2; // active projects, newest first
+    QComboBox* ComboBox3; // hidden: their numbers
+    QLabel* Label5;       // the red note
+    QPushButton* Button1; // "确    定"
+    QPushButton* Button2; // "取   消" / "停　止"
+
+    void FormCreate();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Edit1Exit();
+    bool FormCloseQuery() override;
+
+    // The batch number of this opening of the window.
+    qint64 batchNumber() const { return m_pc; }
+    bool importing() const { return m_importing; }
+    // How often the import lets input in: after `rows` rows, or when `ms` milliseconds have
+    // passed since the last time (0 = no such limit). Input, the progress and the commit of
+    // the rows so far all happen at these pauses.
+    void setPauseEvery(int rows, int ms);
+    // Called after each commit with the number of rows committed so far (the kill test).
+    void setCommitObserver(std::function<void(int)> observer) { m_onCommit = std::move(observer); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void listSheets(const QString& path);
+    void runImport();
+    void setImporting(bool on);
+    XlsReader m_book; // the workbook connection
+    qint64 m_pc = 1;
+    bool m_importing = false;
+    bool m_stopRequested = false;
+    bool m_closeWhenDone = false;
+    int m_pauseRows = 0;
+    int m_pauseMs = 40;
+    std::function<void(int)> m_onCommit;
+};
+
+extern QPointer<Tfrmadddata> frmadddata;

@@ -1,0 +1,200 @@
+#include "customers/xlsreader.h"
+
+#include <QFile>
+#include <freexl.h>
+
+#include <climits>
+#include <cmath>
+
+namespace {
+
+XlsReader::FaultHook& faultHook()
+{
+    static XlsReader::FaultHook h;
+    return h;
+}
+
+void checkFault(const char* operation)
+{
+    if (faultHook())
+        faultHook()(operation);
+}
+
+QString codeText(int code)
+{
+    return QStringLiteral("FreeXL error %1").arg(code);
+}
+
+// Whole doubles as their digits: a phone number stored as a number is 13800138000, not 1.38e+10.
+QString numberText(double d)
+{
+    if (std::isfinite(d) && std::floor(d) == d && std::fabs(d) < 9.0e18)
+        return QString::number(static_cast<qint64>(d));
+    return QString::number(d, 'g', 15);
+}
+
+} // namespace
+
+XlsReader::~XlsReader()
+{
+    close();
+}
+
+void XlsReader::setFaultHook(FaultHook hook)
+{
+    faultHook() = std::move(hook);
+}
+
+void XlsReader::open(const QString& path)
+{
+    close();
+    checkFault("open");
+    const void* h = nullptr;
+    const int rc = freexl_open(QFile::encodeName(path).constData(), &h);
+    // FreeXL may report success with no handle (seen with empty-string cells): unreadable.
+    if (rc != FREEXL_OK || !h) {
+        if (h)
+            freexl_close(h);
+        throw XlsError(codeText(rc), rc);
+    }
+    unsigned int count = 0;
+    if (freexl_get_info(h, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK || count == 0) {
+        freexl_close(h);
+        throw XlsError(QStringLiteral("workbook has no sheets"));
+    }
+    QStringList names;
+    for (unsigned int i = 0; i < count && i <= USHRT_MAX; ++i) {
+        const char* name = nullptr;
+        const int r = freexl_get_worksheet_name(h, static_cast<unsigned short>(i), &name);
+        if (r != FREEXL_OK || !name) {
+            freexl_close(h);
+            throw XlsError(codeText(r), r);
+        }
+        names << QString::fromUtf8(name);
+    }
+    m_handle = h;
+    m_path = path;
+    m_sheets = names;
+}
+
+void XlsReader::close()
+{
+    if (m_handle)
+        freexl_close(m_handle);
+    m_handle = nullptr;
+    m_path.clear();
+    m_sheets.clear();
+    m_headers.clear();
+    m_columnOf.clear();
+    m_rows = 0;
+}
+
+QStringList XlsReader::tableNames() const
+{
+    QStringList t;
+    for (const QString& s : m_sheets)
+        t << s + u'$';
+    return t;
+}
+
+void XlsReader::selectSheet(const QString& sheet)
+{
+    if (!m_handle)
+        throw XlsError(QStringLiteral("workbook is not open"));
+    checkFault("sheet");
+    m_headers.clear();
+    m_columnOf.clear();
+    m_rows = 0;
+    // FreeXL selects by position only.
+    const qsizetype index = m_sheets.indexOf(sheet);
+    if (index < 0)
+        throw XlsError(QStringLiteral("no sheet named %1").arg(sheet));
+    int rc = freexl_select_active_worksheet(m_handle, static_cast<unsigned short>(index));
+    unsigned int rows = 0;
+    unsigned short columns = 0;
+    if (rc == FREEXL_OK)
+        rc = freexl_worksheet_dimensions(m_handle, &rows, &columns); // counts, not last indexes
+    if (rc != FREEXL_OK)
+        throw XlsError(codeText(rc), rc);
+    QStringList headers;
+    for (unsigned short c = 0; c < columns && rows > 0; ++c) {
+        QString h = cellText(0, c);
+        // An untitled column gets the name Excel's own driver gives it.
+        if (h.isEmpty())
+            h = QStringLiteral("F%1").arg(c + 1);
+        headers << h;
+    }
+    m_headers = headers;
+    for (int c = int(headers.size()) - 1; c >= 0; --c) // the first of equal headers wins
+        m_columnOf.insert(headers[c].toCaseFolded(), c);
+    m_rows = rows > 0 ? int(rows - 1) : 0;
+}
+
+void XlsReader::checkColumns(const QString& sheet, const QStringList& headers)
+{
+    selectSheet(sheet);
+    for (const QString& h : headers)
+        requireColumn(h);
+}
+
+int XlsReader::requireColumn(const QString& header) const
+{
+    const int c = column(header);
+    if (c < 0)
+        throw XlsError(QStringLiteral("no column %1").arg(header));
+    return c;
+}
+
+QString XlsReader::cellText(unsigned row, unsigned short column) const
+{
+    checkFault("cell");
+    FreeXL_CellValue v;
+    const int rc = freexl_get_cell_value(m_handle, row, column, &v);
+    if (rc != FREEXL_OK)
+        throw XlsError(codeText(rc), rc);
+    switch (v.type) {
+    case FREEXL_CELL_INT:
+        return QString::number(v.value.int_value);
+    case FREEXL_CELL_DOUBLE:
+        return numberText(v.value.double_value);
+    case FREEXL_CELL_TEXT:
+    case FREEXL_CELL_SST_TEXT:
+    case FREEXL_CELL_DATE:
+    case FREEXL_CELL_DATETIME:
+    case FREEXL_CELL_TIME:
+        return v.value.text_value ? QString::fromUtf8(v.value.text_value) : QString();
+    default:
+        return QString();
+    }
+}
+
+QString XlsReader::text(int row, int column) const
+{
+    if (!m_handle || row < 0 || row >= m_rows || column < 0 || column >= columnCount())
+        throw XlsError(QStringLiteral("no cell at row %1, column %2").arg(row).arg(column));
+    return cellText(unsigned(row + 1), static_cast<unsigned short>(column));
+}
+
+QString XlsReader::text(int row, const QString& header) const
+{
+    return text(row, requireColumn(header));
+}
+
+int XlsReader::integer(int row, int column) const
+{
+    const QString t = text(row, column).trimmed();
+    bool ok = false;
+    const int n = t.toInt(&ok);
+    if (ok)
+        return n;
+    // 3.0 is a whole number; 3.5 and "三" are not.
+    const double d = t.toDouble(&ok);
+    if (ok && std::floor(d) == d && d >= INT_MIN && d <= INT_MAX)
+        return int(d);
+    throw XlsError(QStringLiteral("'%1' is not an integer").arg(t));
+}
+
+int XlsReader::integer(int row, const QString& header) const
+{
+    return integer(row, requireColumn(header));
+}
