@@ -1,5 +1,9 @@
 #include "visit/register.h"
 
 #include "core/windows.h"
+#include "visit/userhf.h"
 
-void register_visit_windows() {}
+void register_visit_windows()
+{
+    windows::registerWindow(QStringLiteral("Tfrmuserhf"), WindowKind::Child, [] { return new Tfrmuserhf; });
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <optional>
+
+namespace db {
+class Connection;
+}
+
+// Drawing and locking customers, and the visit window's two counters. Database work only
+// (no windows), so that every seat - and the benchmark - runs exactly the same statements.
+// Every function throws db::Error.
+namespace visit {
+
+// One customer record as the visit window shows it. sljg is the state read before the lock.
+struct Customer
+{
+    qint64 id = -1;
+    QString dhhm1;
+    QString yhxm;
+    QString dz;
+    QString dq;
+    QString xxzl;
+    QString sljg;
+};
+
+// Draws a live customer of the project in the given state that is assigned to uname, or
+// else to nobody, at random among equals, and locks it as "正在受理". The lock is one
+// conditional update, so when another window or another program takes the same customer
+// between the look and the lock, this draw sees no change and looks again: two seats never
+// hold the same customer (except when the state asked for is the lock itself).
+std::optional<Customer> claimByState(db::Connection& con, int ywbh, const QString& state, const QString& uname);
+
+// Draws the live customer of the project with this number in any of its four number
+// columns, whatever its state and assignment, and locks it.
+std::optional<Customer> claimByNumber(db::Connection& con, int ywbh, const QString& number);
+
+// "总计未受理量": customers of the project assigned to uname or to nobody that are not yet
+// handled or are being handled. Read from the counts kept by the database itself.
+qint64 pendingCount(db::Connection& con, int ywbh, const QString& uname);
+
+// "您的今日回访量": customers of the project whose last handling was by this operator today.
+qint64 todayCount(db::Connection& con, int ywbh, const QString& truename);
+
+} // namespace visit

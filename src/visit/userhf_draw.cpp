@@ -1,0 +1,251 @@
+// The visit window: opening, the project, the counters, drawing and giving up a customer,
+// closing.
+#include "visit/userhf.h"
+
+#include "core/choices.h"
+#include "core/dbgrid.h"
+#include "core/msg.h"
+#include "core/pub.h"
+#include "core/text.h"
+#include "db/dm.h"
+#include "db/sqlvalue.h"
+#include "db/vocab.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+const QString kOpenFailed = QStringLiteral("连接数据库时出错，请检查网络(1)!");
+const QString kDbFailed = QStringLiteral("连接数据库时出错，请检查网络!");
+const QString kDrawFailed = QStringLiteral("连接数据库时出错，请检查网络!(3)");
+const QString kGiveUpFailed = QStringLiteral("连接数据库时出错，请检查网络(4)!");
+const QString kNothingFound = QStringLiteral("没有分配给您和未分配的相应号码资源!");
+const QString kStillHeld = QStringLiteral("请先提交当前已提用户的回访结果，或放弃受理后再提下一个号码!");
+const QString kProjectLocked = QStringLiteral("请先提交当前客户的回访结果，或放弃受理后再切换项目!");
+const QString kEmptyHistory = QStringLiteral("select * from visitlogview where 1=2 order by id desc");
+// Drawing by number needs at least this many GBK bytes; shorter input draws by state.
+constexpr int kNumberMinBytes = 5;
+} // namespace
+
+void Tfrmuserhf::showEvent(QShowEvent* e)
+{
+    TChildForm::showEvent(e);
+    if (m_shown)
+        return;
+    m_shown = true;
+    FormShow();
+}
+
+void Tfrmuserhf::FormShow()
+{
+    setWindowState(windowState() | Qt::WindowMaximized);
+    clearCustomerFields();
+    Memo3->clear();
+    Memo1->clear();
+    m_loadingProjects = true;
+    try {
+        choices::loadProjects(ComboBox1, ComboBox2, QStringLiteral("select * from t_ywbh where zt=1 order by ywbh desc"));
+    } catch (const db::Error&) {
+        m_loadingProjects = false;
+        msg::ShowMessage(kOpenFailed);
+        // Closed once the opening has finished, from the frame when there is one.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+                    sub->close();
+                else
+                    close();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
+    m_projectIndex = ComboBox1->currentIndex();
+    m_loadingProjects = false;
+    if (m_projectIndex >= 0) {
+        LoadProjectTips();
+        LoadFirstQuestion();
+        RefreshCounters();
+    }
+}
+
+int Tfrmuserhf::projectNumber() const
+{
+    return choices::projectNumber(ComboBox1, ComboBox2);
+}
+
+void Tfrmuserhf::ComboBox1Change()
+{
+    if (ComboBox1->currentIndex() == m_projectIndex)
+        return;
+    // The held customer's answers would be filed under the other project's questions.
+    if (customerHeld()) {
+        m_loadingProjects = true;
+        ComboBox1->setCurrentIndex(m_projectIndex);
+        m_loadingProjects = false;
+        msg::ShowMessage(kProjectLocked);
+        return;
+    }
+    m_projectIndex = ComboBox1->currentIndex();
+    LoadProjectTips();
+    LoadFirstQuestion();
+    RefreshCounters();
+}
+
+void Tfrmuserhf::LoadProjectTips()
+{
+    try {
+        QSqlQuery q = ADOcon().select(QStringLiteral("select * from t_ywbh where ywbh=") + db::num(projectNumber()));
+        if (q.next())
+            Memo3->setPlainText(q.value(q.record().indexOf(QStringLiteral("ywtips"))).toString());
+    } catch (const db::Error&) {
+        msg::ShowMessage(kDbFailed);
+    }
+}
+
+void Tfrmuserhf::RefreshCounters()
+{
+    const int ywbh = projectNumber();
+    try {
+        Label41->setText(QString::number(visit::pendingCount(ADOcon(), ywbh, gUname)));
+        Label40->setText(QString::number(visit::todayCount(ADOcon(), ywbh, gTruename)));
+    } catch (const db::Error&) {
+        msg::ShowMessage(kDbFailed);
+    }
+}
+
+void Tfrmuserhf::Timer1Timer()
+{
+    ++FElapsed;
+}
+
+void Tfrmuserhf::Button1Click()
+{
+    if (customerHeld()) {
+        msg::ShowMessage(kStillHeld);
+        return;
+    }
+    const QString number = text::trimEdit(Edit1);
+    DrawCustomer(text::gbkLength(number) < kNumberMinBytes ? DrawBy::State : DrawBy::Number);
+}
+
+void Tfrmuserhf::DrawCustomer(DrawBy by)
+{
+    if (ComboBox1->currentText().isEmpty())
+        return;
+    FElapsed = 0;
+    m_held.reset();
+    std::optional<visit::Customer> c;
+    try {
+        c = by == DrawBy::State
+                ? visit::claimByState(ADOcon(), projectNumber(), ComboBox3->currentText(), gUname)
+                : visit::claimByNumber(ADOcon(), projectNumber(), text::trimmed(Edit1->text()));
+    } catch (const db::Error&) {
+        clearCustomerFields();
+        msg::ShowMessage(kDrawFailed);
+        return;
+    }
+    showCustomer(c);
+}
+
+// Puts a drawn customer (already locked) on screen, or tells that none was found.
+void Tfrmuserhf::showCustomer(const std::optional<visit::Customer>& c)
+{
+    if (!c) {
+        msg::ShowMessage(kNothingFound);
+        clearCustomerFields();
+        Memo4->clear();
+        RefreshCounters();
+        showEmptyHistory();
+        return;
+    }
+    m_held = c;
+    Memo4->clear();
+    Edit2->setText(c->dhhm1);
+    Label46->setText(c->yhxm);
+    Label4->setText(c->dz);
+    Label7->setText(c->dq);
+    Memo2->setPlainText(c->xxzl);
+    Label17->setText(c->sljg);
+    try {
+        DBGrid1->open(QStringLiteral("select * from visitlogview where dhhm=") + db::quoted(text::trimmed(Edit2->text())) +
+                      QStringLiteral(" order by id desc"));
+        // Read to the end: an unfinished read would hold the database's snapshot open.
+        DBGrid1->fetchAll();
+    } catch (const db::Error&) {
+        msg::ShowMessage(kDrawFailed);
+        return;
+    }
+    RefreshCounters();
+    FJg.clear();
+}
+
+void Tfrmuserhf::showEmptyHistory()
+{
+    try {
+        DBGrid1->open(kEmptyHistory);
+    } catch (const db::Error&) {
+        DBGrid1->close();
+    }
+}
+
+void Tfrmuserhf::clearCustomerFields()
+{
+    Label46->clear();
+    Edit2->clear();
+    Label4->clear();
+    Label7->clear();
+    Label17->clear();
+    Memo2->clear();
+}
+
+QString Tfrmuserhf::remark() const
+{
+    return text::trimmed(Memo4->toPlainText());
+}
+
+void Tfrmuserhf::Button7Click()
+{
+    if (!customerHeld())
+        return;
+    if (!msg::confirmOk(QStringLiteral("您确定要放弃受理么?"), QStringLiteral("操作确认")))
+        return;
+    const QString state = Label17->text().isEmpty() ? ComboBox3->currentText() : Label17->text();
+    try {
+        ADOcon().execute(QStringLiteral("update yhda set sljg=") + db::quoted(state) + QStringLiteral(",bz=") +
+                         db::quoted(remark()) + QStringLiteral(" where id=") + db::num(m_held->id));
+    } catch (const db::Error&) {
+        // Still held and locked: the operator can try again.
+        msg::ShowMessage(kGiveUpFailed);
+        return;
+    }
+    m_held.reset();
+    clearCustomerFields();
+    Memo3->clear();
+    Memo1->clear();
+    Memo4->clear();
+    FElapsed = 0;
+    LoadProjectTips();
+    LoadFirstQuestion();
+    RefreshCounters();
+    try {
+        DBGrid1->open(kEmptyHistory);
+    } catch (const db::Error&) {
+        msg::ShowMessage(kGiveUpFailed);
+    }
+}
+
+bool Tfrmuserhf::FormCloseQuery()
+{
+    if (!customerHeld())
+        return true;
+    return msg::confirmYes(QStringLiteral("您提取的号尚未回访完毕，如果您不想继续回访，建议您先点击[放弃受理]按钮再退"
+                                          "出，您仍然坚持现在马上退出么？"),
+                           QStringLiteral("退出确认!"));
+}
