@@ -1,0 +1,97 @@
+#pragma once
+
+// Shared by the questionnaire design tests: rows to start from and the dialog runner.
+
+#include "support/modal.h"
+#include "support/testdb.h"
+
+#include "db/sqlvalue.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+namespace dt {
+
+inline qint64 addProject(tst::TestDb& db, const QString& name, const QString& tips = QString(), int zt = 1)
+{
+    db.exec(QStringLiteral("insert into t_ywbh(ywname,ywtips,zt) values(%1,%2,%3)")
+                .arg(db::quoted(name), db::quoted(tips))
+                .arg(zt));
+    return db.scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toLongLong();
+}
+
+inline qint64 addQuestion(tst::TestDb& db, qint64 ywbh, int qbh, const QString& qnr)
+{
+    db.exec(QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(%1,%2,%3)").arg(ywbh).arg(qbh).arg(db::quoted(qnr)));
+    return db.scalar(QStringLiteral("select max(qid) from q_table")).toLongLong();
+}
+
+inline qint64 addOption(tst::TestDb& db, qint64 qid, const QString& sel, int gotoq)
+{
+    db.exec(QStringLiteral("insert into q_sel(qid,sel,gotoq) values(%1,%2,%3)").arg(qid).arg(db::quoted(sel)).arg(gotoq));
+    return db.scalar(QStringLiteral("select max(aid) from q_sel")).toLongLong();
+}
+
+inline void addCustomer(tst::TestDb& db, qint64 ywbh, const QString& phone)
+{
+    db.exec(QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dhhm1) values(%1,1,1,'客户',%2)")
+                .arg(ywbh)
+                .arg(db::quoted(phone)));
+}
+
+// The newest log texts first.
+inline QStringList logTexts(tst::TestDb& db)
+{
+    QStringList t;
+    const qint64 n = db.count(QStringLiteral("syslog"));
+    for (qint64 i = 0; i < n; ++i)
+        t << db.scalar(QStringLiteral("select logcon from syslog order by id desc limit 1 offset %1").arg(i)).toString();
+    return t;
+}
+
+// Runs open() (which calls exec() on a dialog of class D) and acts on the dialog once it shows.
+// false when the dialog never showed.
+template <class D>
+bool withDialog(const std::function<void()>& open, const std::function<void(D*)>& act)
+{
+    std::unique_ptr<tst::ModalWatcher> w(tst::ModalWatcher::when<D>(act));
+    open();
+    return w->done();
+}
+
+// A window shown as the menu would show it; deleted at the end of the test unless it closed itself.
+template <class W>
+struct Shown
+{
+    QPointer<W> w;
+    Shown() : w(new W) { w->show(); }
+    ~Shown() { delete w.data(); }
+    W* operator->() const { return w.data(); }
+    W* get() const { return w.data(); }
+};
+
+// Lets deferred deletions (WA_DeleteOnClose) happen.
+inline void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+} // namespace dt
+
+namespace dt {
+
+// A control by its objectName; a missing one ends the test program with its name.
+template <class T>
+T* ctl(const QObject* window, const char* name)
+{
+    T* c = window ? window->findChild<T*>(QString::fromLatin1(name)) : nullptr;
+    if (!c)
+        qFatal("control %s not found", name);
+    return c;
+}
+
+} // namespace dt
