@@ -21,7 +21,17 @@ MsgScript::MsgScript()
 
 MsgScript::~MsgScript()
 {
-    msg::setHandler({});
+    installFailingMsgHandler();
+}
+
+void installFailingMsgHandler()
+{
+    msg::setHandler([](const msg::Box& b) {
+        QTest::qFail(qPrintable(QStringLiteral("message box outside a script: [%1] %2").arg(b.caption, b.text)),
+                     __FILE__, __LINE__);
+        return b.buttons == msg::Buttons::YesNo ? msg::Answer::No
+                                                : (b.buttons == msg::Buttons::Ok ? msg::Answer::Ok : msg::Answer::Cancel);
+    });
 }
 
 MsgScript& MsgScript::answer(msg::Answer a)

@@ -6,6 +6,9 @@
 
 namespace tst {
 
+// Outside a MsgScript every box fails the test at once (and is answered, so nothing hangs).
+void installFailingMsgHandler();
+
 // Answers the program's message boxes in a test: each box is recorded; scripted answers are
 // used in order; a box with no answer left fails the test at once (it is answered with
 // Cancel / No so that nothing hangs). Plain OK boxes are answered OK without a script

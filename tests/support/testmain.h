@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/application.h"
+#include "support/msgscript.h"
 
 #include <QTest>
 
@@ -10,6 +11,7 @@
     {                                                                                                                  \
         TvApplication app(argc, argv);                                                                                 \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                                       \
+        tst::installFailingMsgHandler();                                                                               \
         TestObject tc;                                                                                                 \
         QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
         return QTest::qExec(&tc, argc, argv);                                                                          \
