@@ -21,6 +21,12 @@ db::Error queryError(const QSqlQuery& q)
     return db::Error(e.databaseText().isEmpty() ? e.text() : e.databaseText(), kInsert);
 }
 
+// An empty cell is stored as empty text, never as null.
+QString notNull(const QString& s)
+{
+    return s.isNull() ? QStringLiteral("") : s;
+}
+
 } // namespace
 
 CustomerImport::CustomerImport(const XlsReader& sheet, int ywbh, qint64 pc, const QString& drz)
@@ -59,7 +65,7 @@ bool CustomerImport::importRow(int row)
     const QString xh = m_sheet.text(row, m_xh);
     if (xh.isEmpty())
         return false;
-    const int number = m_sheet.integer(row, m_xh);
+    const int number = XlsReader::toInteger(xh);
     const QString name = m_sheet.text(row, m_xm);
     const QString area = m_sheet.text(row, m_dq);
     const QString phone = text::trimmed(m_sheet.text(row, m_dh));
@@ -68,15 +74,15 @@ bool CustomerImport::importRow(int row)
 
     beginBatch();
     m_insert.bindValue(0, m_ywbh);
-    m_insert.bindValue(1, name);
+    m_insert.bindValue(1, notNull(name));
     m_insert.bindValue(2, m_pc);
     m_insert.bindValue(3, number);
-    m_insert.bindValue(4, m_drz);
-    m_insert.bindValue(5, area);
-    m_insert.bindValue(6, phone);
-    m_insert.bindValue(7, address);
+    m_insert.bindValue(4, notNull(m_drz));
+    m_insert.bindValue(5, notNull(area));
+    m_insert.bindValue(6, notNull(phone));
+    m_insert.bindValue(7, notNull(address));
     m_insert.bindValue(8, vocab::kWsl);
-    m_insert.bindValue(9, extra);
+    m_insert.bindValue(9, notNull(extra));
     if (!m_insert.exec())
         throw queryError(m_insert);
     ++m_posted;

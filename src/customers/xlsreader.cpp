@@ -182,7 +182,12 @@ QString XlsReader::text(int row, const QString& header) const
 
 int XlsReader::integer(int row, int column) const
 {
-    const QString t = text(row, column).trimmed();
+    return toInteger(text(row, column));
+}
+
+int XlsReader::toInteger(const QString& cellText)
+{
+    const QString t = cellText.trimmed();
     bool ok = false;
     const int n = t.toInt(&ok);
     if (ok)

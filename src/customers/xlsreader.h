@@ -57,6 +57,8 @@ public:
     // The cell as a whole number; text that is no whole number, or does not fit, throws.
     int integer(int row, int column) const;
     int integer(int row, const QString& header) const;
+    // A cell's text as a whole number (integer() of a cell already read as text).
+    static int toInteger(const QString& cellText);
 
     // Tests: called before each read ("open", "sheet", "cell"); throwing XlsError from it
     // makes that read fail as a damaged file would.

@@ -1,0 +1,48 @@
+#include "importtest.h"
+
+#include "core/filedlg.h"
+#include "db/sqlvalue.h"
+#include "support/testdb.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QPushButton>
+
+namespace imptest {
+
+QString fixture(const QString& name)
+{
+    return QStringLiteral(TV_FIXTURES "/") + name;
+}
+
+int addProject(tst::TestDb& db, const QString& name, int zt)
+{
+    db.exec(QStringLiteral("insert into t_ywbh(ywname,ywtips,zt) values(%1,'',%2)").arg(db::quoted(name)).arg(zt));
+    return db.scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
+}
+
+Window::Window() : w(new Tfrmadddata) {}
+
+Window::~Window()
+{
+    delete w.data();
+}
+
+bool pick(Tfrmadddata* w, const QString& path, const QString& sheet)
+{
+    filedlg::clearAnswers();
+    filedlg::queueAnswers({path});
+    w->Button3->click();
+    filedlg::clearAnswers();
+    if (!sheet.isEmpty())
+        w->ComboBox1->setCurrentIndex(w->ComboBox1->findText(sheet));
+    return w->ComboBox1->count() > 0 && (sheet.isEmpty() || w->ComboBox1->currentText() == sheet);
+}
+
+bool copyFixture(const QString& name, const QString& path)
+{
+    QFile::remove(path);
+    return QFile::copy(fixture(name), path);
+}
+
+} // namespace imptest

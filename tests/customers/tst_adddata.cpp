@@ -1,0 +1,534 @@
+#include "support/testmain.h"
+
+#include "core/waitmsg.h"
+#include "customers/frmadddata.h"
+#include "customers/xlsreader.h"
+#include "db/dm.h"
+#include "importtest.h"
+#include "support/msgscript.h"
+#include "support/testdb.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTimer>
+
+using namespace imptest;
+
+namespace {
+
+const QString kDone = QStringLiteral("完成用户数据导入,共计处理%1条记录");
+const QString kStopped = QStringLiteral("　　　用户中止数据导入！　　　");
+
+QString rowText(tst::TestDb& db, const QString& column, const QString& where)
+{
+    return db.scalar(QStringLiteral("select %1 from yhda where %2").arg(column, where)).toString();
+}
+
+// Runs action at the pause of the import after `rows` rows (the progress bar stands at
+// 20 + rows then); the import pauses after every row for this.
+class AtPause : public QObject
+{
+public:
+    AtPause(int rows, std::function<void()> action) : m_rows(rows), m_action(std::move(action))
+    {
+        m_timer.setInterval(0);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            TMsgFrm* wm = waitMsgWindow();
+            if (m_fired || !wm || wm->ProgressBar->value() != 20 + m_rows)
+                return;
+            m_fired = true;
+            m_label = wm->LblMsg->text();
+            m_maximum = wm->ProgressBar->maximum();
+            m_action();
+        });
+        m_timer.start();
+    }
+    bool fired() const { return m_fired; }
+    QString label() const { return m_label; }
+    int maximum() const { return m_maximum; }
+
+private:
+    int m_rows;
+    std::function<void()> m_action;
+    QTimer m_timer;
+    bool m_fired = false;
+    QString m_label;
+    int m_maximum = 0;
+};
+
+} // namespace
+
+class TestAddData : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup()
+    {
+        XlsReader::setFaultHook({});
+        CloseWaitMsg();
+    }
+
+    void opensWithActiveProjectsAndBatchNumber()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAdmin();
+        addProject(db, QStringLiteral("旧项目"));
+        addProject(db, QStringLiteral("停用项目"), 0);
+        addProject(db, QStringLiteral("新项目"));
+        {
+            Window w;
+            QCOMPARE(w->windowTitle(), QStringLiteral("客户数据导入"));
+            QCOMPARE(w->ComboBox1->count(), 0);
+            QCOMPARE(w->ComboBox2->count(), 2);
+            QCOMPARE(w->ComboBox2->itemText(0), QStringLiteral("新项目"));
+            QCOMPARE(w->ComboBox2->currentIndex(), 0);
+            QCOMPARE(w->ComboBox3->itemText(0), QStringLiteral("3"));
+            QCOMPARE(w->batchNumber(), qint64(1)); // empty table
+            QCOMPARE(w->Button1->text(), QStringLiteral("确    定"));
+            QCOMPARE(w->Button2->text(), QStringLiteral("取   消"));
+            QCOMPARE(frmadddata.data(), w.w.data());
+        }
+        db.exec(QStringLiteral("insert into yhda(ywbh,pc,xh) values(1,0,1)"));
+        QCOMPARE(Window()->batchNumber(), qint64(1)); // highest batch 0 still starts at 1
+        db.exec(QStringLiteral("insert into yhda(ywbh,pc,xh) values(9,7,1)"));
+        QCOMPARE(Window()->batchNumber(), qint64(8)); // over all projects
+    }
+
+    void startChecksInOrder()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAdmin();
+        tst::MsgScript boxes;
+        QTemporaryDir tmp;
+        {
+            Window w; // no active project at all
+            w->Button1->click();
+            QCOMPARE(boxes.lastText(), QStringLiteral("请指定导入的项目"));
+        }
+        addProject(db, QStringLiteral("P"));
+        Window w;
+        w->Edit1->setText(QStringLiteral("  \t "));
+        w->Button1->click();
+        QCOMPARE(boxes.lastText(), QStringLiteral("   请先选定作为数据源的Excel文档!    "));
+        QCOMPARE(w->Edit1->text(), QString()); // trimmed and written back
+
+        w->Edit1->setText(tmp.filePath(QStringLiteral("无此文件.xls")));
+        w->Button1->click();
+        QCOMPARE(boxes.lastText(), QStringLiteral("   您输入的数据源文档不存在或者已经被删除!  "));
+        w->Edit1->setText(tmp.path()); // a folder is no file
+        w->Button1->click();
+        QCOMPARE(boxes.lastText(), QStringLiteral("   您输入的数据源文档不存在或者已经被删除!  "));
+
+        const QString xlsx = tmp.filePath(QStringLiteral("five.xlsx"));
+        QVERIFY(copyFixture(QStringLiteral("five.xls"), xlsx));
+        QVERIFY(pick(w.w, xlsx)); // readable, but the name says otherwise
+        w->Button1->click();
+        QCOMPARE(boxes.lastText(), QStringLiteral("   您输入的文档不是一个Excel文档。"));
+
+        const QString text = tmp.filePath(QStringLiteral("notes.xls"));
+        QFile f(text);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("序号,姓名\n1,张三\n");
+        f.close();
+        QVERIFY(!pick(w.w, text));
+        w->Button1->click();
+        QCOMPARE(boxes.lastText(), QStringLiteral("数据表名不存在，请检查您输入的数据源文件是否是一个有效的Excel文档!"));
+        QCOMPARE(db.count(QStringLiteral("yhda")), 0);
+        QCOMPARE(db.count(QStringLiteral("syslog")), 0);
+        QVERIFY(!waitMsgWindow());
+        QCOMPARE(boxes.count(), 6);
+    }
+
+    void sheetListFollowsThePathField()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAdmin();
+        addProject(db, QStringLiteral("P"));
+        Window w;
+        QVERIFY(pick(w.w, fixture(QStringLiteral("extra.xls"))));
+        QCOMPARE(w->ComboBox1->count(), 2);
+        QCOMPARE(w->ComboBox1->itemText(0), QStringLiteral("名单"));
+        QCOMPARE(w->ComboBox1->itemText(1), QStringLiteral("第二页"));
+        QCOMPARE(w->ComboBox1->currentIndex(), 0);
+
+        // Leaving the field with another existing workbook lists that one's sheets.
+        w->Edit1->setText(QStringLiteral("  ") + fixture(QStringLiteral("five.xls")) + QStringLiteral(" "));
+        QFocusEvent out(QEvent::FocusOut);
+        QApplication::sendEvent(w->Edit1, &out);
+        QCOMPARE(w->ComboBox1->count(), 1);
+        QCOMPARE(w->ComboBox1->currentText(), QStringLiteral("客户"));
+        // A missing file leaves the list alone; an unreadable one empties it, quietly.
+        w->Edit1->setText(QStringLiteral("/nonexistent/x.xls"));
+        QApplication::sendEvent(w->Edit1, &out);
+        QCOMPARE(w->ComboBox1->count(), 1);
+        tst::MsgScript boxes;
+        boxes.strict();
+        w->Edit1->setText(QStringLiteral(TV_FIXTURES "/make_fixtures.py"));
+        QApplication::sendEvent(w->Edit1, &out);
+        QCOMPARE(w->ComboBox1->count(), 0);
+        QCOMPARE(boxes.count(), 0);
+    }
+
+    void importsFiveColumns()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAs(QStringLiteral("imp"), QStringLiteral("导入员'甲"), QStringLiteral("管理员"));
+        const int p = addProject(db, QStringLiteral("回访'项目"));
+        tst::MsgScript boxes;
+        Window w;
+        QVERIFY(pick(w.w, fixture(QStringLiteral("five.xls"))));
+        w->Button1->click();
+        QCOMPARE(boxes.texts(), QStringList{kDone.arg(3)});
+        QVERIFY(!waitMsgWindow());
+        QCOMPARE(db.count(QStringLiteral("yhda")), 3);
+        QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("xxzl='' and sljg='未受理' and del=0 and jg is null "
+                                                                   "and zdslz is null and drsj is not null")),
+                 3);
+        QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("ywbh=%1 and pc=1 and drz='导入员''甲'").arg(p)), 3);
+        // A phone stored as a number comes out as its digits; text phones keep their zeros.
+        QCOMPARE(rowText(db, "dhhm1", "xh=1"), QStringLiteral("13800138000"));
+        QCOMPARE(rowText(db, "dhhm1", "xh=2"), QStringLiteral("0755-1234567"));
+        QCOMPARE(rowText(db, "dhhm1", "xh=3"), QStringLiteral("01234"));
+        QCOMPARE(rowText(db, "dz", "xh=1"), QStringLiteral("人民路1号")); // trimmed
+        QCOMPARE(rowText(db, "yhxm", "xh=2"), QStringLiteral("李四"));
+        QCOMPARE(rowText(db, "dq", "xh=3"), QStringLiteral("南区"));
+        QCOMPARE(db.scalar(QStringLiteral("select logcon from syslog")).toString(),
+                 QStringLiteral("导入3条营销数据到项目:回访'项目"));
+        QCOMPARE(w->Button2->text(), QStringLiteral("取   消"));
+        QVERIFY(w->Button1->isEnabled());
+        QVERIFY(w->Edit1->isEnabled());
+    }
+
+    void importsExtraColumnsAndSkipsRowsWithoutNumber()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAdmin();
+        addProject(db, QStringLiteral("P"));
+        tst::MsgScript boxes;
+        Window w;
+        QVERIFY(pick(w.w, fixture(QStringLiteral("extra.xls")), QStringLiteral("名单")));
+        w->Button1->click();
+        QCOMPARE(boxes.texts(), QStringList{kDone.arg(3)});
+        QCOMPARE(db.count(QStringLiteral("yhda")), 3);
+        QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("yhxm='空行'")), 0);
+        QCOMPARE(rowText(db, "xxzl", "xh=1"),
+                 QStringLiteral("性别:  男\r\n年龄:  35\r\n生日:  1990-05-17\r\n备注:  老客户\r\n"));
+        QCOMPARE(rowText(db, "xxzl", "xh=2"), QStringLiteral("性别:  女\r\n年龄:  41.5\r\n生日:  \r\n备注:  \r\n"));
+        QCOMPARE(rowText(db, "xxzl", "xh=3"), QStringLiteral("性别:  \r\n年龄:  \r\n生日:  \r\n备注:  x'y\r\n"));
+        // Quotes and statement text in cells are stored as they are.
+        QCOMPARE(rowText(db, "yhxm", "xh=2"), QStringLiteral("O'Brien"));
+        QCOMPARE(rowText(db, "dz", "xh=2"), QStringLiteral("it's \"here\"; drop table yhda;--"));
+        QCOMPARE(rowText(db, "dhhm1", "xh=2"), QString()); // empty phone imported
+        QVERIFY(!db.scalar(QStringLiteral("select dhhm1 from yhda where xh=2")).isNull());
+
+        // Another sheet of the same workbook, same opening: same batch; the same rows again
+        // are imported again (no duplicate test).
+        w->ComboBox1->setCurrentIndex(1);
+        w->Button1->click();
+        w->ComboBox1->setCurrentIndex(0);
+        w->Button1->click();
+        QCOMPARE(boxes.texts(), (QStringList{kDone.arg(3), kDone.arg(1), kDone.arg(3)}));
+        QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("pc=1")), 7);
+        QCOMPARE(rowText(db, "yhxm", "xh=7"), QStringLiteral("钱七"));
+        QCOMPARE(db.count(QStringLiteral("syslog"), QStringLiteral("logcon='导入1条营销数据到项目:P'")), 1);
+        // A new opening takes the next batch number.
+        Window again;
+        QCOMPARE(again->batchNumber(), qint64(2));
+    }
+
+    void headersInAnotherOrder()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAdmin();
+        addProject(db, QStringLiteral("P"));
+        tst::MsgScript boxes;
+        Window w;
+        QTemporaryDir tmp;
+        const QString upper = tmp.filePath(QStringLiteral("REORDERED.XLS"));
+        QVERIFY(copyFixture(QStringLiteral("reordered.xls"), upper)); // any letter case of .xls
+        QVERIFY(pick(w.w, upper));
+        w->Button1->click();
+        QCOMPARE(boxes.texts(), QStringList{kDone.arg(2)});
+        QCOMPARE(rowText(db, "yhxm", "xh=2"), QStringLiteral("乙"));
+        QCOMPARE(rowText(db, "dq", "xh=2"), QStringLiteral("乙区"));
+        QCOMPARE(rowText(db, "dz", "xh=2"), QStringLiteral("乙路2号"));
+        QCOMPARE(rowText(db, "dhhm1", "xh=2"), QStringLiteral("13800000002"));
+        // The extra information is taken by position: the sixth column on.
+        QCOMPARE(rowText(db, "xxzl", "xh=2"), QStringLiteral("级别:  B\r\n"));
+    }
+
+    void missingHeaderOrDamagedFileIsInvalid()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAdmin();
+        addProject(db, QStringLiteral("P"));
+        tst::MsgScript boxes;
+        Window w;
+        QVERIFY(pick(w.w, fixture(QStringLiteral("noheader.xls"))));
+        w->Button1->click();
+        QCOMPARE(boxes.lastText(), QStringLiteral("文件") + fixture(QStringLiteral("noheader.xls")) +
+                                       QStringLiteral("格式无效!"));
+
+        // The file was a workbook when its sheets were listed, and is damaged by the start.
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("坏 文件's.xls"));
+        QVERIFY(copyFixture(QStringLiteral("extra.xls"), path));
+        QVERIFY(pick(w.w, path));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.resize(3000);
+        f.close();
+        w->Button1->click();
+        QCOMPARE(boxes.lastText(), QStringLiteral("文件") + path + QStringLiteral("格式无效!"));
+
+        // ... or is no workbook at all any more.
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray(6000, '\0'));
+        f.close();
+        w->Button1->click();
+        QCOMPARE(boxes.lastText(), QStringLiteral("文件") + path + QStringLiteral("格式无效!"));
+        QCOMPARE(boxes.count(), 3);
+        QCOMPARE(db.count(QStringLiteral("yhda")), 0);
+        QCOMPARE(db.count(QStringLiteral("syslog")), 0); // nothing logged
+        QVERIFY(!waitMsgWindow());
+        QVERIFY(w->Button1->isEnabled());
+    }
+
+    void damagedBytesNeverCrash()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAdmin();
+        addProject(db, QStringLiteral("P"));
+        tst::MsgScript boxes;
+        QTemporaryDir tmp;
+        QFile src(fixture(QStringLiteral("extra.xls")));
+        QVERIFY(src.open(QIODevice::ReadOnly));
+        const QByteArray good = src.readAll();
+        Window w;
+        quint32 seed = 12345;
+        auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+        for (int i = 0; i < 150; ++i) {
+            QByteArray bad = good;
+            for (int k = 0; k < 1 + i % 12; ++k)
+                bad[int(next() % quint32(bad.size()))] = char(next() >> 16);
+            const QString path = tmp.filePath(QStringLiteral("m%1.xls").arg(i));
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bad);
+            f.close();
+            boxes.clear();
+            pick(w.w, path);
+            w->Button1->click();
+            QVERIFY(!boxes.texts().isEmpty());
+            QVERIFY(!waitMsgWindow());
+            QVERIFY(w->Button1->isEnabled());
+        }
+    }
+
+    void nonIntegerNumberEndsTheImport()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAdmin();
+        addProject(db, QStringLiteral("P"));
+        tst::MsgScript boxes;
+        Window w;
+        QVERIFY(pick(w.w, fixture(QStringLiteral("badxh.xls"))));
+        w->Button1->click();
+        QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("导入数据出错!"), kDone.arg(2)}));
+        QCOMPARE(db.count(QStringLiteral("yhda")), 2);
+        QCOMPARE(db.scalar(QStringLiteral("select logcon from syslog")).toString(),
+                 QStringLiteral("导入2条营销数据到项目:P"));
+        QVERIFY(!waitMsgWindow());
+        QVERIFY(w->Button1->isEnabled());
+        QCOMPARE(ADOcon().transactionDepth(), 0);
+    }
+
+    void postingFailureKeepsEarlierRows()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAdmin();
+        addProject(db, QStringLiteral("P"));
+        db.exec(QStringLiteral("create trigger refuse before insert on yhda when new.xh=7 "
+                               "begin select raise(abort, 'disk full'); end"));
+        tst::MsgScript boxes;
+        Window w;
+        w->setPauseEvery(3, 0); // rows 4..6 are in an open batch when row 7 fails
+        QVERIFY(pick(w.w, fixture(QStringLiteral("ten.xls"))));
+        w->Button1->click();
+        QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("导入数据出错!"), kDone.arg(6)}));
+        QCOMPARE(db.count(QStringLiteral("yhda")), 6);
+        QCOMPARE(db.count(QStringLiteral("syslog"), QStringLiteral("logcon='导入6条营销数据到项目:P'")), 1);
+        QCOMPARE(ADOcon().transactionDepth(), 0);
+    }
+
+    void unreadableCellEndsTheImport()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAdmin();
+        addProject(db, QStringLiteral("P"));
+        tst::MsgScript boxes;
+        Window w;
+        QVERIFY(pick(w.w, fixture(QStringLiteral("ten.xls"))));
+        int cells = 0;
+        XlsReader::setFaultHook([&cells](const char* op) {
+            // the header row is read twice (check, then import), each data row is 5 cells:
+            // fail inside the fifth data row
+            if (qstrcmp(op, "cell") == 0 && ++cells == 2 * 5 + 4 * 5 + 3)
+                throw XlsError(QStringLiteral("damaged record"), -26);
+        });
+        w->Button1->click();
+        QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("导入数据出错!"), kDone.arg(4)}));
+        QCOMPARE(db.count(QStringLiteral("yhda")), 4);
+    }
+
+    void sheetReadFailureAfterCheckIsReported()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAdmin();
+        addProject(db, QStringLiteral("P"));
+        tst::MsgScript boxes;
+        Window w;
+        QVERIFY(pick(w.w, fixture(QStringLiteral("ten.xls"))));
+        int sheets = 0;
+        XlsReader::setFaultHook([&sheets](const char* op) {
+            if (qstrcmp(op, "sheet") == 0 && ++sheets == 2) // the format check passes
+                throw XlsError(QStringLiteral("read error"), -8);
+        });
+        w->Button1->click();
+        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("读取数据表Sheet1时出错!")});
+        QVERIFY(!waitMsgWindow());
+        QCOMPARE(w->Button2->text(), QStringLiteral("取   消"));
+        QVERIFY(w->Button1->isEnabled());
+        QCOMPARE(db.count(QStringLiteral("yhda")), 0);
+        QCOMPARE(db.count(QStringLiteral("syslog")), 0);
+    }
+
+    void stopAfterRowImportsOneMore()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAdmin();
+        addProject(db, QStringLiteral("P"));
+        tst::MsgScript boxes;
+        Window w;
+        w->setPauseEvery(1, 0);
+        QVERIFY(pick(w.w, fixture(QStringLiteral("ten.xls"))));
+        QString during;
+        boxes.answer(msg::Answer::Yes);
+        AtPause pause(3, [&] {
+            during = w->Button2->text();
+            QVERIFY(!w->Button1->isEnabled());
+            w->Button2->click();
+            QCOMPARE(w->Button2->text(), QStringLiteral("取   消")); // at once
+        });
+        w->Button1->click();
+        QVERIFY(pause.fired());
+        QCOMPARE(during, QStringLiteral("停　止"));
+        QCOMPARE(pause.label(), QStringLiteral("正在导入营销数据表,共10条,已处理3条"));
+        QCOMPARE(pause.maximum(), 30);
+        QCOMPARE(boxes.count(), 2);
+        QCOMPARE(boxes.boxes()[0].caption, QStringLiteral("中止确认"));
+        QCOMPARE(boxes.boxes()[0].text, QStringLiteral("您确定要中止正在进行的数据导入么?"));
+        QCOMPARE(boxes.boxes()[0].buttons, msg::Buttons::YesNo);
+        QCOMPARE(boxes.lastText(), kStopped);
+        QCOMPARE(db.count(QStringLiteral("yhda")), 4); // row 4 still came in
+        QCOMPARE(db.scalar(QStringLiteral("select logcon from syslog")).toString(),
+                 QStringLiteral("导入4条营销数据到业务:P"));
+        QVERIFY(!waitMsgWindow());
+        QCOMPARE(w->Button2->text(), QStringLiteral("取   消"));
+        QVERIFY(w->Button1->isEnabled());
+        QVERIFY(w.w); // the button did not close the window
+    }
+
+    void stopAnsweredNoOrAfterLastRow()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAdmin();
+        addProject(db, QStringLiteral("P"));
+        tst::MsgScript boxes;
+        Window w;
+        w->setPauseEvery(1, 0);
+        QVERIFY(pick(w.w, fixture(QStringLiteral("ten.xls"))));
+        boxes.answer(msg::Answer::No);
+        {
+            AtPause pause(2, [&] { w->Button2->click(); });
+            w->Button1->click();
+            QVERIFY(pause.fired());
+        }
+        QCOMPARE(boxes.lastText(), kDone.arg(10));
+        QCOMPARE(db.count(QStringLiteral("yhda")), 10);
+
+        boxes.clear();
+        boxes.answer(msg::Answer::Yes);
+        {
+            AtPause pause(10, [&] { w->Button2->click(); });
+            w->Button1->click();
+            QVERIFY(pause.fired());
+        }
+        QCOMPARE(boxes.lastText(), kDone.arg(10)); // the stop came too late to matter
+        QCOMPARE(db.count(QStringLiteral("yhda")), 20);
+        QCOMPARE(db.count(QStringLiteral("syslog"), QStringLiteral("logcon like '%业务%'")), 0);
+    }
+
+    void windowStaysWhileImporting()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAdmin();
+        addProject(db, QStringLiteral("P"));
+        tst::MsgScript boxes;
+        Window w;
+        w->setPauseEvery(1, 0);
+        QVERIFY(pick(w.w, fixture(QStringLiteral("ten.xls"))));
+        bool closedDuringImport = true;
+        bool closedAgain = true;
+        boxes.answer(msg::Answer::Yes);
+        AtPause pause(2, [&] {
+            closedDuringImport = w->close(); // the close box: asks to stop, stays open
+            closedAgain = w->close();        // stop confirmed but not yet noticed
+            w->Button2->click();             // reads 取消 now: still waits for the import
+        });
+        w->Button1->click();
+        QVERIFY(pause.fired());
+        QVERIFY(!closedDuringImport);
+        QVERIFY(!closedAgain);
+        QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("您确定要中止正在进行的数据导入么?"), kStopped}));
+        QCOMPARE(db.count(QStringLiteral("yhda")), 3);
+        // Once the import has ended, the window closes as asked.
+        QTRY_VERIFY(w.w.isNull());
+    }
+
+    void closesWhenIdle()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAdmin();
+        Window w;
+        QVERIFY(w->FormCloseQuery());
+        w->Button2->click();
+        QTRY_VERIFY(w.w.isNull());
+    }
+};
+
+TV_TEST_MAIN(TestAddData)
+#include "tst_adddata.moc"
