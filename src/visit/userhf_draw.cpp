@@ -43,7 +43,10 @@ void Tfrmuserhf::showEvent(QShowEvent* e)
 
 void Tfrmuserhf::FormShow()
 {
-    setWindowState(windowState() | Qt::WindowMaximized);
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->showMaximized();
+    else
+        setWindowState(windowState() | Qt::WindowMaximized);
     clearCustomerFields();
     Memo3->clear();
     Memo1->clear();
