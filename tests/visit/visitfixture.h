@@ -3,6 +3,7 @@
 // Data and window helpers shared by the visit tests.
 #include "support/testdb.h"
 #include "db/sqlvalue.h"
+#include "visit/clicklabel.h"
 #include "visit/userhf.h"
 
 #include <QApplication>
