@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is missing (Debian 12), then configures and builds into build/ (or $1).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev
+          libxlsxwriter-dev libfreexl-dev python3 python3-xlwt fonts-wqy-zenhei unzip)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "installing: ${missing[*]}"
+    sudo_cmd=()
+    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build_dir=${1:-build}
+build_type=${2:-Debug}
+if [ ! -f "$build_dir/build.ninja" ]; then
+    cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type"
+fi
+cmake --build "$build_dir"
