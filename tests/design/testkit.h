@@ -53,11 +53,17 @@ inline QStringList logTexts(tst::TestDb& db)
 }
 
 // Runs open() (which calls exec() on a dialog of class D) and acts on the dialog once it shows.
+// A dialog still open after the action (a check in it failed, say) is dismissed, so nothing hangs.
 // false when the dialog never showed.
 template <class D>
 bool withDialog(const std::function<void()>& open, const std::function<void(D*)>& act)
 {
-    std::unique_ptr<tst::ModalWatcher> w(tst::ModalWatcher::when<D>(act));
+    std::unique_ptr<tst::ModalWatcher> w(tst::ModalWatcher::when<D>([act](D* d) {
+        QPointer<D> guard(d);
+        act(d);
+        if (guard && guard->isVisible())
+            guard->reject();
+    }));
     open();
     return w->done();
 }
