@@ -266,6 +266,13 @@ void TfrmMain::showEvent(QShowEvent* e)
     if (m_shown)
         return;
     m_shown = true;
+    // Without a window manager (a bare X server) a maximised window keeps its normal size; fill
+    // the screen ourselves then.
+    QTimer::singleShot(200, this, [this] {
+        const QScreen* s = screen();
+        if (s && isMaximized() && width() < s->availableGeometry().width())
+            setGeometry(s->availableGeometry());
+    });
     if (!loginOnShow())
         return;
     QTimer::singleShot(0, this, [this] {
