@@ -120,6 +120,18 @@ void Tfrmadddata::setPauseEvery(int rows, int ms)
     m_pauseMs = ms;
 }
 
+void Tfrmadddata::showEvent(QShowEvent* e)
+{
+    // A fixed dialog frame with only a close box, also inside the main window's work area.
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()); sub && !(sub->windowFlags() & Qt::CustomizeWindowHint)) {
+        sub->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                            Qt::WindowCloseButtonHint);
+        sub->setFixedSize(sub->sizeHint());
+        sub->show();
+    }
+    TChildForm::showEvent(e);
+}
+
 bool Tfrmadddata::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Edit1 && event->type() == QEvent::FocusOut)
@@ -200,6 +212,15 @@ void Tfrmadddata::Button1Click()
     }
     setImporting(false);
     if (m_closeWhenDone)
+        closeWindow();
+}
+
+void Tfrmadddata::closeWindow()
+{
+    // Inside the main window the frame goes too, not only its content.
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->close();
+    else
         close();
 }
 
@@ -309,7 +330,7 @@ void Tfrmadddata::runImport()
 void Tfrmadddata::Button2Click()
 {
     if (!m_importing) {
-        close();
+        closeWindow();
         return;
     }
     if (m_stopRequested) {

@@ -51,12 +51,14 @@ public:
     void setCommitObserver(std::function<void(int)> observer) { m_onCommit = std::move(observer); }
 
 protected:
+    void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void listSheets(const QString& path);
     void runImport();
     void setImporting(bool on);
+    void closeWindow();
     XlsReader m_book; // the workbook connection
     qint64 m_pc = 1;
     bool m_importing = false;

@@ -1,5 +1,7 @@
 #include "support/testmain.h"
 
+#include "app/registerall.h"
+#include "core/mainwindow.h"
 #include "core/waitmsg.h"
 #include "customers/frmadddata.h"
 #include "customers/xlsreader.h"
@@ -12,6 +14,8 @@
 #include <QFile>
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QLabel>
@@ -516,6 +520,51 @@ private slots:
         QCOMPARE(db.count(QStringLiteral("yhda")), 3);
         // Once the import has ended, the window closes as asked.
         QTRY_VERIFY(w.w.isNull());
+    }
+
+    void fromTheMenuAndExitDuringImport()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        db.loginAdmin();
+        addProject(db, QStringLiteral("P"));
+        registerAllWindows();
+        TfrmMain::setAutoLogin(false);
+        TfrmMain main;
+        main.show();
+        main.applyGating();
+        main.menuItem(QStringLiteral("客户数据导入"))->trigger();
+        QPointer<Tfrmadddata> w = frmadddata;
+        QVERIFY(w);
+        QMdiSubWindow* sub = main.mdiArea()->subWindowList().value(0);
+        QVERIFY(sub && sub->widget() == w);
+        QVERIFY(!(sub->windowFlags() & Qt::WindowMaximizeButtonHint));
+        w->setPauseEvery(1, 0);
+        QVERIFY(pick(w, fixture(QStringLiteral("ten.xls"))));
+
+        tst::MsgScript boxes;
+        boxes.answer(msg::Answer::No).answer(msg::Answer::Yes);
+        bool mainClosed = true;
+        AtPause pause(5, [&] {
+            sub->close();              // the close box: stop? No - goes on
+            mainClosed = main.close(); // exit: stop? Yes - the program stays until it has stopped
+        });
+        w->Button1->click();
+        QVERIFY(pause.fired());
+        QVERIFY(!mainClosed);
+        QVERIFY(main.isVisible());
+        QCOMPARE(boxes.count(), 3);
+        QCOMPARE(boxes.lastText(), kStopped);
+        QCOMPARE(db.count(QStringLiteral("yhda")), 6);
+        QTRY_VERIFY(w.isNull());
+        QTRY_COMPARE(main.mdiArea()->subWindowList().size(), 0);
+
+        // Idle, the second button closes it, frame and all.
+        main.openWindow(QStringLiteral("Tfrmadddata"));
+        QVERIFY(frmadddata);
+        frmadddata->Button2->click();
+        QTRY_COMPARE(main.mdiArea()->subWindowList().size(), 0);
+        QTRY_VERIFY(frmadddata.isNull());
     }
 
     void closesWhenIdle()
