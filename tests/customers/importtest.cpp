@@ -23,6 +23,15 @@ int addProject(tst::TestDb& db, const QString& name, int zt)
 
 Window::Window() : w(new Tfrmadddata) {}
 
+bool prepareSession(tst::TestDb& db)
+{
+    if (!db.ok())
+        return false;
+    db.loginAdmin();
+    addProject(db, QStringLiteral("P"));
+    return true;
+}
+
 Window::~Window()
 {
     delete w.data();

@@ -5,9 +5,8 @@
 #include <QPointer>
 #include <QString>
 
-namespace tst {
-class TestDb;
-}
+#include "support/msgscript.h"
+#include "support/testdb.h"
 
 // Shared pieces of the import tests.
 namespace imptest {
@@ -22,8 +21,24 @@ struct Window
 {
     Window();
     ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
     Tfrmadddata* operator->() const { return w; }
+    operator Tfrmadddata*() const { return w; }
     QPointer<Tfrmadddata> w;
+};
+
+// The usual start of an import test: a fresh database with one active project "P", logged in
+// as the administrator, message boxes answered, and an import window.
+bool prepareSession(tst::TestDb& db);
+struct Session
+{
+    bool ok() const { return ready; }
+    Tfrmadddata* window() const { return w; }
+    tst::TestDb db;
+    bool ready = prepareSession(db); // the project must be there before the window opens
+    tst::MsgScript boxes;
+    Window w;
 };
 
 // Picks the file through the "...." button (the file-dialog seam) and chooses the sheet.

@@ -134,7 +134,7 @@ private slots:
 
         const QString xlsx = tmp.filePath(QStringLiteral("five.xlsx"));
         QVERIFY(copyFixture(QStringLiteral("five.xls"), xlsx));
-        QVERIFY(pick(w.w, xlsx)); // readable, but the name says otherwise
+        QVERIFY(pick(w, xlsx)); // readable, but the name says otherwise
         w->Button1->click();
         QCOMPARE(boxes.lastText(), QStringLiteral("   您输入的文档不是一个Excel文档。"));
 
@@ -143,7 +143,7 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("序号,姓名\n1,张三\n");
         f.close();
-        QVERIFY(!pick(w.w, text));
+        QVERIFY(!pick(w, text));
         w->Button1->click();
         QCOMPARE(boxes.lastText(), QStringLiteral("数据表名不存在，请检查您输入的数据源文件是否是一个有效的Excel文档!"));
         QCOMPARE(db.count(QStringLiteral("yhda")), 0);
@@ -159,7 +159,7 @@ private slots:
         db.loginAdmin();
         addProject(db, QStringLiteral("P"));
         Window w;
-        QVERIFY(pick(w.w, fixture(QStringLiteral("extra.xls"))));
+        QVERIFY(pick(w, fixture(QStringLiteral("extra.xls"))));
         QCOMPARE(w->ComboBox1->count(), 2);
         QCOMPARE(w->ComboBox1->itemText(0), QStringLiteral("名单"));
         QCOMPARE(w->ComboBox1->itemText(1), QStringLiteral("第二页"));
@@ -191,7 +191,7 @@ private slots:
         const int p = addProject(db, QStringLiteral("回访'项目"));
         tst::MsgScript boxes;
         Window w;
-        QVERIFY(pick(w.w, fixture(QStringLiteral("five.xls"))));
+        QVERIFY(pick(w, fixture(QStringLiteral("five.xls"))));
         w->Button1->click();
         QCOMPARE(boxes.texts(), QStringList{kDone.arg(3)});
         QVERIFY(!waitMsgWindow());
@@ -216,13 +216,12 @@ private slots:
 
     void importsExtraColumnsAndSkipsRowsWithoutNumber()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
-        db.loginAdmin();
-        addProject(db, QStringLiteral("P"));
-        tst::MsgScript boxes;
-        Window w;
-        QVERIFY(pick(w.w, fixture(QStringLiteral("extra.xls")), QStringLiteral("名单")));
+        Session session;
+        QVERIFY(session.ok());
+        tst::TestDb& db = session.db;
+        tst::MsgScript& boxes = session.boxes;
+        QPointer<Tfrmadddata> w = session.window();
+        QVERIFY(pick(w, fixture(QStringLiteral("extra.xls")), QStringLiteral("名单")));
         w->Button1->click();
         QCOMPARE(boxes.texts(), QStringList{kDone.arg(3)});
         QCOMPARE(db.count(QStringLiteral("yhda")), 3);
@@ -254,16 +253,15 @@ private slots:
 
     void headersInAnotherOrder()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
-        db.loginAdmin();
-        addProject(db, QStringLiteral("P"));
-        tst::MsgScript boxes;
-        Window w;
+        Session session;
+        QVERIFY(session.ok());
+        tst::TestDb& db = session.db;
+        tst::MsgScript& boxes = session.boxes;
+        QPointer<Tfrmadddata> w = session.window();
         QTemporaryDir tmp;
         const QString upper = tmp.filePath(QStringLiteral("REORDERED.XLS"));
         QVERIFY(copyFixture(QStringLiteral("reordered.xls"), upper)); // any letter case of .xls
-        QVERIFY(pick(w.w, upper));
+        QVERIFY(pick(w, upper));
         w->Button1->click();
         QCOMPARE(boxes.texts(), QStringList{kDone.arg(2)});
         QCOMPARE(rowText(db, "yhxm", "xh=2"), QStringLiteral("乙"));
@@ -276,13 +274,12 @@ private slots:
 
     void missingHeaderOrDamagedFileIsInvalid()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
-        db.loginAdmin();
-        addProject(db, QStringLiteral("P"));
-        tst::MsgScript boxes;
-        Window w;
-        QVERIFY(pick(w.w, fixture(QStringLiteral("noheader.xls"))));
+        Session session;
+        QVERIFY(session.ok());
+        tst::TestDb& db = session.db;
+        tst::MsgScript& boxes = session.boxes;
+        QPointer<Tfrmadddata> w = session.window();
+        QVERIFY(pick(w, fixture(QStringLiteral("noheader.xls"))));
         w->Button1->click();
         QCOMPARE(boxes.lastText(), QStringLiteral("文件") + fixture(QStringLiteral("noheader.xls")) +
                                        QStringLiteral("格式无效!"));
@@ -291,7 +288,7 @@ private slots:
         QTemporaryDir tmp;
         const QString path = tmp.filePath(QStringLiteral("坏 文件's.xls"));
         QVERIFY(copyFixture(QStringLiteral("extra.xls"), path));
-        QVERIFY(pick(w.w, path));
+        QVERIFY(pick(w, path));
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadWrite));
         f.resize(3000);
@@ -314,16 +311,14 @@ private slots:
 
     void damagedBytesNeverCrash()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
-        db.loginAdmin();
-        addProject(db, QStringLiteral("P"));
-        tst::MsgScript boxes;
+        Session session;
+        QVERIFY(session.ok());
+        tst::MsgScript& boxes = session.boxes;
         QTemporaryDir tmp;
         QFile src(fixture(QStringLiteral("extra.xls")));
         QVERIFY(src.open(QIODevice::ReadOnly));
         const QByteArray good = src.readAll();
-        Window w;
+        QPointer<Tfrmadddata> w = session.window();
         quint32 seed = 12345;
         auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
         for (int i = 0; i < 150; ++i) {
@@ -336,7 +331,7 @@ private slots:
             f.write(bad);
             f.close();
             boxes.clear();
-            pick(w.w, path);
+            pick(w, path);
             w->Button1->click();
             QVERIFY(!boxes.texts().isEmpty());
             QVERIFY(!waitMsgWindow());
@@ -346,13 +341,12 @@ private slots:
 
     void nonIntegerNumberEndsTheImport()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
-        db.loginAdmin();
-        addProject(db, QStringLiteral("P"));
-        tst::MsgScript boxes;
-        Window w;
-        QVERIFY(pick(w.w, fixture(QStringLiteral("badxh.xls"))));
+        Session session;
+        QVERIFY(session.ok());
+        tst::TestDb& db = session.db;
+        tst::MsgScript& boxes = session.boxes;
+        QPointer<Tfrmadddata> w = session.window();
+        QVERIFY(pick(w, fixture(QStringLiteral("badxh.xls"))));
         w->Button1->click();
         QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("导入数据出错!"), kDone.arg(2)}));
         QCOMPARE(db.count(QStringLiteral("yhda")), 2);
@@ -365,16 +359,15 @@ private slots:
 
     void postingFailureKeepsEarlierRows()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
-        db.loginAdmin();
-        addProject(db, QStringLiteral("P"));
+        Session session;
+        QVERIFY(session.ok());
+        tst::TestDb& db = session.db;
+        tst::MsgScript& boxes = session.boxes;
         db.exec(QStringLiteral("create trigger refuse before insert on yhda when new.xh=7 "
                                "begin select raise(abort, 'disk full'); end"));
-        tst::MsgScript boxes;
-        Window w;
+        QPointer<Tfrmadddata> w = session.window();
         w->setPauseEvery(3, 0); // rows 4..6 are in an open batch when row 7 fails
-        QVERIFY(pick(w.w, fixture(QStringLiteral("ten.xls"))));
+        QVERIFY(pick(w, fixture(QStringLiteral("ten.xls"))));
         w->Button1->click();
         QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("导入数据出错!"), kDone.arg(6)}));
         QCOMPARE(db.count(QStringLiteral("yhda")), 6);
@@ -384,13 +377,12 @@ private slots:
 
     void unreadableCellEndsTheImport()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
-        db.loginAdmin();
-        addProject(db, QStringLiteral("P"));
-        tst::MsgScript boxes;
-        Window w;
-        QVERIFY(pick(w.w, fixture(QStringLiteral("ten.xls"))));
+        Session session;
+        QVERIFY(session.ok());
+        tst::TestDb& db = session.db;
+        tst::MsgScript& boxes = session.boxes;
+        QPointer<Tfrmadddata> w = session.window();
+        QVERIFY(pick(w, fixture(QStringLiteral("ten.xls"))));
         int cells = 0;
         XlsReader::setFaultHook([&cells](const char* op) {
             // the header row is read twice (check, then import), each data row is 5 cells:
@@ -405,13 +397,12 @@ private slots:
 
     void sheetReadFailureAfterCheckIsReported()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
-        db.loginAdmin();
-        addProject(db, QStringLiteral("P"));
-        tst::MsgScript boxes;
-        Window w;
-        QVERIFY(pick(w.w, fixture(QStringLiteral("ten.xls"))));
+        Session session;
+        QVERIFY(session.ok());
+        tst::TestDb& db = session.db;
+        tst::MsgScript& boxes = session.boxes;
+        QPointer<Tfrmadddata> w = session.window();
+        QVERIFY(pick(w, fixture(QStringLiteral("ten.xls"))));
         int sheets = 0;
         XlsReader::setFaultHook([&sheets](const char* op) {
             if (qstrcmp(op, "sheet") == 0 && ++sheets == 2) // the format check passes
@@ -428,14 +419,13 @@ private slots:
 
     void stopAfterRowImportsOneMore()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
-        db.loginAdmin();
-        addProject(db, QStringLiteral("P"));
-        tst::MsgScript boxes;
-        Window w;
+        Session session;
+        QVERIFY(session.ok());
+        tst::TestDb& db = session.db;
+        tst::MsgScript& boxes = session.boxes;
+        QPointer<Tfrmadddata> w = session.window();
         w->setPauseEvery(1, 0);
-        QVERIFY(pick(w.w, fixture(QStringLiteral("ten.xls"))));
+        QVERIFY(pick(w, fixture(QStringLiteral("ten.xls"))));
         QString during;
         boxes.answer(msg::Answer::Yes);
         AtPause pause(3, [&] {
@@ -460,19 +450,18 @@ private slots:
         QVERIFY(!waitMsgWindow());
         QCOMPARE(w->Button2->text(), QStringLiteral("取   消"));
         QVERIFY(w->Button1->isEnabled());
-        QVERIFY(w.w); // the button did not close the window
+        QVERIFY(w); // the button did not close the window
     }
 
     void stopAnsweredNoOrAfterLastRow()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
-        db.loginAdmin();
-        addProject(db, QStringLiteral("P"));
-        tst::MsgScript boxes;
-        Window w;
+        Session session;
+        QVERIFY(session.ok());
+        tst::TestDb& db = session.db;
+        tst::MsgScript& boxes = session.boxes;
+        QPointer<Tfrmadddata> w = session.window();
         w->setPauseEvery(1, 0);
-        QVERIFY(pick(w.w, fixture(QStringLiteral("ten.xls"))));
+        QVERIFY(pick(w, fixture(QStringLiteral("ten.xls"))));
         boxes.answer(msg::Answer::No);
         {
             AtPause pause(2, [&] { w->Button2->click(); });
@@ -496,14 +485,13 @@ private slots:
 
     void windowStaysWhileImporting()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
-        db.loginAdmin();
-        addProject(db, QStringLiteral("P"));
-        tst::MsgScript boxes;
-        Window w;
+        Session session;
+        QVERIFY(session.ok());
+        tst::TestDb& db = session.db;
+        tst::MsgScript& boxes = session.boxes;
+        QPointer<Tfrmadddata> w = session.window();
         w->setPauseEvery(1, 0);
-        QVERIFY(pick(w.w, fixture(QStringLiteral("ten.xls"))));
+        QVERIFY(pick(w, fixture(QStringLiteral("ten.xls"))));
         bool closedDuringImport = true;
         bool closedAgain = true;
         boxes.answer(msg::Answer::Yes);
@@ -519,7 +507,7 @@ private slots:
         QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("您确定要中止正在进行的数据导入么?"), kStopped}));
         QCOMPARE(db.count(QStringLiteral("yhda")), 3);
         // Once the import has ended, the window closes as asked.
-        QTRY_VERIFY(w.w.isNull());
+        QTRY_VERIFY(w.isNull());
     }
 
     void fromTheMenuAndExitDuringImport()
