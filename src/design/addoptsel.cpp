@@ -117,6 +117,7 @@ void Tfrmaddoptsel::FormShow()
         return;
     }
     proposeNumber();
+    Memo1->setFocus();
 }
 
 void Tfrmaddoptsel::ComboBox1Change()

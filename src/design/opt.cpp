@@ -60,6 +60,7 @@ Tfrmopt::Tfrmopt(QWidget* parent) : TChildForm(parent)
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &Tfrmopt::DBGrid1DblClick);
 
     scaling::applyScreenScaling(this);
+    m_designSize = size();
 }
 
 void Tfrmopt::showEvent(QShowEvent* e)

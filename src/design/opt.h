@@ -3,6 +3,7 @@
 #include "core/windows.h"
 
 #include <QPointer>
+#include <QSize>
 
 class QPushButton;
 class TDBGrid;
@@ -36,12 +37,16 @@ public slots:
     void Button6Click();
     void DBGrid1DblClick();
 
+    // The frame opens the window at its design size (after the screen scaling).
+    QSize sizeHint() const override { return m_designSize; }
+
 protected:
     void showEvent(QShowEvent* e) override;
 
 private:
     void changeState(int zt);
     bool m_shown = false;
+    QSize m_designSize;
 };
 
 extern QPointer<Tfrmopt> frmopt;

@@ -72,6 +72,7 @@ Tfrmoptsel::Tfrmoptsel(QWidget* parent) : TChildForm(parent)
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &Tfrmoptsel::DBGrid1DblClick);
 
     scaling::applyScreenScaling(this);
+    m_designSize = size();
 }
 
 void Tfrmoptsel::showEvent(QShowEvent* e)

@@ -3,6 +3,7 @@
 #include "core/windows.h"
 
 #include <QPointer>
+#include <QSize>
 
 class QComboBox;
 class QLabel;
@@ -39,11 +40,15 @@ public slots:
     void Button5Click();
     void DBGrid1DblClick();
 
+    // The frame opens the window at its design size (after the screen scaling).
+    QSize sizeHint() const override { return m_designSize; }
+
 protected:
     void showEvent(QShowEvent* e) override;
 
 private:
     bool m_shown = false;
+    QSize m_designSize;
 };
 
 extern QPointer<Tfrmoptsel> frmoptsel;

@@ -8,6 +8,15 @@
 #include "design/addxm.h"
 #include "design/editxm.h"
 #include "design/opt.h"
+#include "design/addoptsel.h"
+#include "design/addsel.h"
+#include "design/editoptsel.h"
+#include "design/editsel.h"
+#include "design/mansel.h"
+#include "design/optsel.h"
+#include "core/scaling.h"
+
+#include <QScreen>
 
 #include <QCheckBox>
 #include <QLabel>
@@ -54,6 +63,7 @@ private slots:
     void deleteOnlyWithoutCustomers();
     void emptyListButtonsDoNothing();
     void dialogsSurviveFreedList();
+    void scalingByScreenWidth();
 };
 
 void TestProjects::listShowsProjectsWithStateWords()
@@ -473,6 +483,28 @@ void TestProjects::dialogsSurviveFreedList()
     QTRY_VERIFY(!edit || !edit->isVisible());
     dt::flushDeletes();
     QVERIFY(edit.isNull());
+}
+
+void TestProjects::scalingByScreenWidth()
+{
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    db.loginAdmin();
+    tst::MsgScript boxes;
+    const scaling::Factor f = scaling::forScreenWidth(QGuiApplication::primaryScreen()->geometry().width());
+    if (f.identity())
+        QSKIP("this screen width keeps every window at its design size");
+    const qreal base = QApplication::font().pointSizeF();
+    const qreal scaled = base * f.num / f.den;
+    // The list windows, the option manager and the project dialogs scale; the other dialogs do not.
+    const QList<QPair<QWidget*, bool>> windows = {
+        {new Tfrmopt, true},         {new Tfrmaddxm, true},        {new Tfrmeditxm, true},
+        {new Tfrmoptsel, true},      {new TfrmMansel, true},       {new Tfrmaddoptsel, false},
+        {new Tfrmeditoptsel, false}, {new Tfrmaddsel, false},      {new Tfrmeditsel, false}};
+    for (const auto& [w, scales] : windows) {
+        QVERIFY2(qFuzzyCompare(w->font().pointSizeF(), scales ? scaled : base), w->metaObject()->className());
+        delete w;
+    }
 }
 
 TV_TEST_MAIN(TestProjects)
