@@ -93,7 +93,7 @@ TfrmMansel::TfrmMansel(Tfrmoptsel* owner, QWidget* parent)
     lay->addLayout(fields);
     lay->addWidget(DBGrid1, 1);
     lay->addLayout(buttons);
-    setFixedSize(380, 400);
+    resize(380, 400);
 
     connect(Button1, &QPushButton::clicked, this, &TfrmMansel::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TfrmMansel::Button2Click);
@@ -101,6 +101,8 @@ TfrmMansel::TfrmMansel(Tfrmoptsel* owner, QWidget* parent)
     connect(Button4, &QPushButton::clicked, this, &TfrmMansel::Button4Click);
 
     scaling::applyScreenScaling(this);
+    // A fixed border: the scaled design size is the only size.
+    setFixedSize(size());
 }
 
 void TfrmMansel::showEvent(QShowEvent* e)

@@ -63,6 +63,7 @@ private slots:
     void deleteOnlyWithoutCustomers();
     void emptyListButtonsDoNothing();
     void dialogsSurviveFreedList();
+    void dialogsActOnTheListThatOpenedThem();
     void scalingByScreenWidth();
 };
 
@@ -483,6 +484,32 @@ void TestProjects::dialogsSurviveFreedList()
     QTRY_VERIFY(!edit || !edit->isVisible());
     dt::flushDeletes();
     QVERIFY(edit.isNull());
+}
+
+void TestProjects::dialogsActOnTheListThatOpenedThem()
+{
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    db.loginAdmin();
+    dt::addProject(db, QStringLiteral("甲"));
+    dt::addProject(db, QStringLiteral("乙"));
+    tst::MsgScript boxes;
+    dt::Shown<Tfrmopt> older;
+    dt::Shown<Tfrmopt> newer;
+    QCOMPARE(frmopt.data(), newer.get());
+    ctl<TDBGrid>(newer.get(), "DBGrid1")->setCurrentRowIndex(1);
+
+    // Editing from the older window edits the project selected there, not the newest window's.
+    QString shown;
+    QVERIFY(dt::withDialog<Tfrmeditxm>([&] { ctl<QPushButton>(older.get(), "Button2")->click(); },
+                                       [&](Tfrmeditxm* d) {
+                                           shown = ctl<QLineEdit>(d, "Edit1")->text();
+                                           ctl<QLineEdit>(d, "Edit1")->setText(QStringLiteral("甲改"));
+                                           ctl<QPushButton>(d, "Button1")->click();
+                                       }));
+    QCOMPARE(shown, QStringLiteral("甲"));
+    QCOMPARE(db.count(QStringLiteral("t_ywbh"), QStringLiteral("ywname in ('甲改','乙')")), 2);
+    QCOMPARE(ctl<TDBGrid>(older.get(), "DBGrid1")->text(0, QStringLiteral("ywname")), QStringLiteral("甲改"));
 }
 
 void TestProjects::scalingByScreenWidth()
