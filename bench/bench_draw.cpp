@@ -1,12 +1,289 @@
+// tellvane-bench draw [ROWS]: drawing a customer and ending a call on a project of a million
+// customers, against the draw statement as first written (random order over the whole state).
 #include "bench/benches.h"
 
+#include "core/msg.h"
+#include "core/pub.h"
+#include "db/dm.h"
+#include "db/schema.h"
+#include "db/sqlvalue.h"
+#include "db/transaction.h"
+#include "db/vocab.h"
+#include "visit/draw.h"
+#include "visit/userhf.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QVariant>
+
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <vector>
 
 namespace bench {
+namespace {
 
-int runDraw(int, char**)
+const QString kOperator = QStringLiteral("bench");
+const QString kOperatorName = QStringLiteral("压测话务员");
+
+void print(const char* key, const QString& value)
 {
-    std::printf("draw: not built yet\n");
+    std::printf("%s: %s\n", key, qPrintable(value));
+    std::fflush(stdout);
+}
+
+void print(const char* key, double value)
+{
+    print(key, QString::number(value, 'f', 3));
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
+}
+
+// Milliseconds of each of n runs of fn.
+std::vector<double> timeRuns(int n, const std::function<void()>& fn)
+{
+    std::vector<double> ms;
+    QElapsedTimer t;
+    for (int i = 0; i < n; ++i) {
+        t.start();
+        fn();
+        ms.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    return ms;
+}
+
+// The state of customer i: 90% not yet handled, the rest spread over the other states as a
+// project in progress has them.
+QString stateFor(quint32 r)
+{
+    const quint32 x = r % 1000;
+    if (x < 900)
+        return vocab::kWsl;
+    if (x < 905)
+        return vocab::kZzsl;
+    if (x < 925)
+        return vocab::kWyd;
+    if (x < 940)
+        return vocab::kGj;
+    if (x < 950)
+        return vocab::kTj;
+    if (x < 965)
+        return vocab::kJf;
+    if (x < 975)
+        return vocab::kXclx;
+    if (x < 995)
+        return vocab::kYsl;
+    return vocab::kWxsj;
+}
+
+// One project with a short questionnaire and `rows` customers in one transaction through one
+// prepared statement: 2% assigned to the benchmark operator, 1% to another one, a few
+// soft-deleted; handled ones stamped over the last days, some today by the benchmark operator.
+int makeProject(int rows)
+{
+    ADOcon().execute(QStringLiteral("insert into t_ywbh(ywname,ywtips,zt) values('压测项目','您好，这里是回访中心',1)"));
+    const int p = ADOcon().scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
+    for (int qbh = 1; qbh <= 3; ++qbh) {
+        ADOcon().execute(QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(%1,%2,'问题%2')").arg(p).arg(qbh));
+        const qint64 qid = ADOcon().scalar(QStringLiteral("select max(qid) from q_table")).toLongLong();
+        ADOcon().execute(QStringLiteral("insert into q_sel(qid,sel,gotoq) values(%1,'是',%2)").arg(qid).arg(qbh + 1));
+        ADOcon().execute(QStringLiteral("insert into q_sel(qid,sel,gotoq) values(%1,'否',0)").arg(qid));
+    }
+    QRandomGenerator rng(20261207);
+    const QDateTime now = QDateTime::currentDateTime();
+    db::Transaction t(ADOcon());
+    QSqlQuery ins(ADOcon().database());
+    ins.prepare(QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dq,dz,dhhm1,xxzl,drz,sljg,jg,slsj,slz,zdslz,zdslzxm,del) "
+                               "values(?,1,?,?,?,?,?,?,'导入员',?,?,?,?,?,?,?)"));
+    const QVariant null;
+    for (int i = 0; i < rows; ++i) {
+        const QString state = stateFor(rng.generate());
+        const quint32 who = rng.bounded(100u);
+        const bool handled = state != vocab::kWsl && state != vocab::kZzsl;
+        ins.bindValue(0, p);
+        ins.bindValue(1, i + 1);
+        ins.bindValue(2, QStringLiteral("客户%1").arg(i + 1));
+        ins.bindValue(3, QStringLiteral("区域%1").arg(i % 20));
+        ins.bindValue(4, QStringLiteral("某市某路%1号").arg(i % 997));
+        ins.bindValue(5, QString::number(13000000000LL + i));
+        ins.bindValue(6, QStringLiteral("套餐:  A%1\r\n").arg(i % 7));
+        ins.bindValue(7, state);
+        ins.bindValue(8, state == vocab::kYsl ? QVariant(vocab::kCg) : null);
+        if (handled) {
+            // An operator ends a few hundred calls a day.
+            const bool mineToday = rng.bounded(1000u) < 3;
+            ins.bindValue(9, now.addSecs(mineToday ? -qint64(rng.bounded(3600u)) : -86400 * qint64(1 + rng.bounded(30u)))
+                                 .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            ins.bindValue(10, mineToday ? kOperatorName : QStringLiteral("别的话务员"));
+        } else {
+            ins.bindValue(9, null);
+            ins.bindValue(10, QString());
+        }
+        ins.bindValue(11, who < 2 ? QVariant(kOperator) : who < 3 ? QVariant(QStringLiteral("other")) : null);
+        ins.bindValue(12, who < 2 ? QVariant(kOperatorName) : who < 3 ? QVariant(QStringLiteral("别人")) : null);
+        ins.bindValue(13, rng.bounded(1000u) < 3 ? 1 : 0);
+        if (!ins.exec()) {
+            std::fprintf(stderr, "insert failed: %s\n", qPrintable(ins.lastError().text()));
+            return -1;
+        }
+    }
+    t.commit();
+    return p;
+}
+
+} // namespace
+
+int runDraw(int argc, char** argv)
+{
+    const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000000;
+    QTemporaryDir dir;
+    const QString file = QDir(dir.path()).filePath(QStringLiteral("dhyx.dat"));
+    QString err;
+    if (!db::createDatabase(file, &err)) {
+        std::fprintf(stderr, "cannot create database: %s\n", qPrintable(err));
+        return 1;
+    }
+    TfrmDM dm;
+    frmDM = &dm;
+    int boxes = 0;
+    msg::setHandler([&boxes](const msg::Box& b) {
+        ++boxes;
+        std::fprintf(stderr, "box: %s\n", qPrintable(b.text));
+        return msg::Answer::Ok;
+    });
+    try {
+        dm.ADOcon.open(file);
+        pub::setProgramFolder(dir.path());
+        gLoginOk = true;
+        gUname = kOperator;
+        gTruename = kOperatorName;
+        gTp = vocab::kOperator;
+        gJgts = 0;
+
+        QElapsedTimer load;
+        load.start();
+        const int p = makeProject(rows);
+        if (p < 0)
+            return 1;
+        print("rows", QString::number(ADOcon().scalar(QStringLiteral("select count(*) from yhda")).toLongLong()));
+        print("rows_not_handled", QString::number(ADOcon().scalar(QStringLiteral("select count(*) from yhda where "
+                                                                                  "sljg='未受理'"))
+                                                      .toLongLong()));
+        print("load_s", double(load.elapsed()) / 1000.0);
+
+        // The draw as the window runs it after every ending: inside the ending's transaction, as
+        // a savepoint of it. Assigned to this operator first (2% of the records) ...
+        std::vector<qint64> drawn;
+        auto drawInEnding = [&](const QString& uname, std::vector<double>* ms) {
+            db::Transaction ending(ADOcon());
+            QElapsedTimer t;
+            t.start();
+            db::Transaction draw(ADOcon());
+            const auto c = visit::claimByState(ADOcon(), p, vocab::kWsl, uname);
+            draw.commit();
+            ms->push_back(double(t.nsecsElapsed()) / 1e6);
+            ending.commit();
+            return c ? c->id : -1;
+        };
+        std::vector<double> draw;
+        for (int i = 0; i < 301; ++i)
+            drawn.push_back(drawInEnding(kOperator, &draw));
+        // ... and by an operator with no records of their own (the unassigned ones).
+        std::vector<double> drawFree;
+        for (int i = 0; i < 301; ++i)
+            drawInEnding(QStringLiteral("nobody"), &drawFree);
+        // "提取客户" runs it on its own: the lock is then a transaction of its own, made durable.
+        const std::vector<double> drawAlone =
+            timeRuns(101, [&] { visit::claimByState(ADOcon(), p, vocab::kWsl, QStringLiteral("nobody")); });
+        qint64 assignedFirst = 0;
+        for (qint64 id : drawn)
+            assignedFirst += ADOcon()
+                                 .scalar(QStringLiteral("select count(*) from yhda where id=") + db::num(id) +
+                                         QStringLiteral(" and zdslz=") + db::quoted(kOperator))
+                                 .toLongLong();
+
+        const QString literal = QStringLiteral("select top 1 * from  yhda where ywbh=") + db::num(p) +
+                                QStringLiteral(" and sljg='未受理' and (zdslz='") + kOperator +
+                                QStringLiteral("' or zdslz is null) order by zdslz desc,rnd(1000)");
+        const std::vector<double> lit = timeRuns(7, [&] {
+            QSqlQuery q = ADOcon().select(literal);
+            q.next();
+        });
+
+        // The counters: kept counts and a range on today's stamps, against counting the records.
+        const std::vector<double> counters = timeRuns(101, [&] {
+            visit::pendingCount(ADOcon(), p, kOperator);
+            visit::todayCount(ADOcon(), p, kOperatorName);
+        });
+        const std::vector<double> litCounters = timeRuns(5, [&] {
+            ADOcon().scalar(QStringLiteral("select count(*) as totnum from  yhdaview where (zdslz='") + kOperator +
+                            QStringLiteral("' or zdslz is null) and ywbh=") + db::num(p) +
+                            QStringLiteral(" and (sljg='未受理' or sljg='正在受理')"));
+            ADOcon().scalar(QStringLiteral("select count(*) as totnum from  yhdaview where ywbh=") + db::num(p) +
+                            QStringLiteral(" and sljg<>'未受理' and  sljg<>'正在受理'  and slz='") + kOperatorName +
+                            QStringLiteral("' and format(slsj, 'yyyymmdd')= format(now(), 'yyyymmdd')"));
+        });
+
+        // One outcome ending as the window runs it: the writes, the next draw, both counters.
+        auto* w = new Tfrmuserhf;
+        w->show();
+        w->Button1->click();
+        if (!w->customerHeld()) {
+            std::fprintf(stderr, "the window drew nobody\n");
+            return 1;
+        }
+        const std::vector<double> cycle = timeRuns(201, [&] { w->Button5->click(); });
+        const bool stillHolding = w->customerHeld();
+        w->approveClose();
+        delete w;
+
+        print("draw_median_ms", median(draw));
+        print("draw_p90_ms", percentile(draw, 0.9));
+        print("draw_unassigned_median_ms", median(drawFree));
+        print("draw_own_commit_median_ms", median(drawAlone));
+        print("literal_draw_median_ms", median(lit));
+        print("draw_speedup", median(lit) / median(draw));
+        print("draw_unassigned_speedup", median(lit) / median(drawFree));
+        print("draws_assigned_first", QStringLiteral("%1/%2").arg(assignedFirst).arg(drawn.size()));
+        print("counters_median_ms", median(counters));
+        print("literal_counters_median_ms", median(litCounters));
+        print("counters_speedup", median(litCounters) / median(counters));
+        print("ending_cycle_median_ms", median(cycle));
+        print("ending_cycle_p90_ms", percentile(cycle, 0.9));
+        print("ending_cycle_goal_ratio", median(cycle) / 30.0);
+        print("ending_cycles_held_next", stillHolding ? QStringLiteral("yes") : QStringLiteral("no"));
+        print("message_boxes", QString::number(boxes));
+    } catch (const db::Error& e) {
+        std::fprintf(stderr, "database error: %s\n", qPrintable(e.text()));
+        return 1;
+    }
+    msg::setHandler({});
+    dm.ADOcon.close();
+    frmDM = nullptr;
     return 0;
 }
 

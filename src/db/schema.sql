@@ -184,44 +184,41 @@ INSERT INTO [option](jgts) VALUES (0);
 
 -- ==========================================================================================
 -- Record counts kept by the database.
--- Live (del=0) customer records counted by project, handling state and assignee (zdslz null =
--- unassigned). The triggers change the counts in the same statement, hence the same transaction,
--- as the records, so every seat reads exact figures without counting a million records each
--- time (the visit window's "总计未受理量" after every call).
+-- Live (del=0) customer records counted by project, handling state and assignee. The triggers
+-- change the counts in the same statement, hence the same transaction, as the records, so every
+-- seat reads exact figures without counting a million records each time (the visit window's
+-- "总计未受理量" after every call).
+-- Keys: ywbh 0 = no project, sljg '' = no state, zk '' = unassigned (zdslz null), otherwise
+-- '=' followed by zdslz (so that an empty name stays apart from unassigned).
 -- ==========================================================================================
 CREATE TABLE yhda_tally (
-    ywbh  INTEGER,
-    sljg  TEXT COLLATE NOCASE,
-    zdslz TEXT COLLATE NOCASE,
-    n     INTEGER NOT NULL DEFAULT 0
+    ywbh INTEGER NOT NULL,
+    sljg TEXT COLLATE NOCASE NOT NULL,
+    zk   TEXT COLLATE NOCASE NOT NULL,
+    n    INTEGER NOT NULL DEFAULT 0,
+    PRIMARY KEY (ywbh, sljg, zk)
 );
-CREATE INDEX yhda_tally_key ON yhda_tally(ywbh, sljg, zdslz);
 
 CREATE TRIGGER yhda_tally_insert AFTER INSERT ON yhda WHEN new.del = 0
 BEGIN
-    UPDATE yhda_tally SET n = n + 1
-     WHERE ywbh IS new.ywbh AND sljg IS new.sljg AND zdslz IS new.zdslz;
-    INSERT INTO yhda_tally(ywbh, sljg, zdslz, n)
-    SELECT new.ywbh, new.sljg, new.zdslz, 1
-     WHERE NOT EXISTS (SELECT 1 FROM yhda_tally
-                        WHERE ywbh IS new.ywbh AND sljg IS new.sljg AND zdslz IS new.zdslz);
+    INSERT INTO yhda_tally(ywbh, sljg, zk, n)
+    VALUES (ifnull(new.ywbh, 0), ifnull(new.sljg, ''), ifnull('=' || new.zdslz, ''), 1)
+    ON CONFLICT(ywbh, sljg, zk) DO UPDATE SET n = n + 1;
 END;
 
 CREATE TRIGGER yhda_tally_delete AFTER DELETE ON yhda WHEN old.del = 0
 BEGIN
     UPDATE yhda_tally SET n = n - 1
-     WHERE ywbh IS old.ywbh AND sljg IS old.sljg AND zdslz IS old.zdslz;
+     WHERE ywbh = ifnull(old.ywbh, 0) AND sljg = ifnull(old.sljg, '') AND zk = ifnull('=' || old.zdslz, '');
 END;
 
 CREATE TRIGGER yhda_tally_update AFTER UPDATE OF ywbh, sljg, zdslz, del ON yhda
 WHEN old.ywbh IS NOT new.ywbh OR old.sljg IS NOT new.sljg OR old.zdslz IS NOT new.zdslz OR old.del IS NOT new.del
 BEGIN
     UPDATE yhda_tally SET n = n - 1
-     WHERE old.del = 0 AND ywbh IS old.ywbh AND sljg IS old.sljg AND zdslz IS old.zdslz;
-    UPDATE yhda_tally SET n = n + 1
-     WHERE new.del = 0 AND ywbh IS new.ywbh AND sljg IS new.sljg AND zdslz IS new.zdslz;
-    INSERT INTO yhda_tally(ywbh, sljg, zdslz, n)
-    SELECT new.ywbh, new.sljg, new.zdslz, 1
-     WHERE new.del = 0 AND NOT EXISTS (SELECT 1 FROM yhda_tally
-                                        WHERE ywbh IS new.ywbh AND sljg IS new.sljg AND zdslz IS new.zdslz);
+     WHERE old.del = 0
+       AND ywbh = ifnull(old.ywbh, 0) AND sljg = ifnull(old.sljg, '') AND zk = ifnull('=' || old.zdslz, '');
+    INSERT INTO yhda_tally(ywbh, sljg, zk, n)
+    SELECT ifnull(new.ywbh, 0), ifnull(new.sljg, ''), ifnull('=' || new.zdslz, ''), 1 WHERE new.del = 0
+    ON CONFLICT(ywbh, sljg, zk) DO UPDATE SET n = n + 1;
 END;

@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QList>
 #include <QRandomGenerator>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -24,46 +25,59 @@ QString text(const QSqlQuery& q, const char* field)
     return db::displayText(q.value(q.record().indexOf(QLatin1String(field))));
 }
 
-// The customers of one project, state and assignment (uname null = unassigned).
-QString groupCondition(int ywbh, const QString& state, const QString* uname)
+// The draw's look-ups are this engine's own SQL (random(), the bit mask), not Jet statements,
+// and run after every call: they go to the engine directly, read forward only.
+QSqlQuery look(db::Connection& con, const QString& sql)
 {
-    return QStringLiteral(" where ywbh=") + db::num(ywbh) + QStringLiteral(" and sljg=") + db::quoted(state) +
-           (uname ? QStringLiteral(" and zdslz=") + db::quoted(*uname) : QStringLiteral(" and zdslz is null")) +
-           QStringLiteral(" and del=0");
+    QSqlQuery q(con.database());
+    q.setForwardOnly(true);
+    if (!q.exec(sql)) {
+        const QString why = q.lastError().databaseText();
+        throw db::Error(why.isEmpty() ? q.lastError().text() : why, sql);
+    }
+    return q;
 }
 
-void collectIds(db::Connection& con, const QString& jet, QList<qint64>* ids)
+void collectIds(db::Connection& con, const QString& sql, QList<qint64>* ids)
 {
-    QSqlQuery q = con.select(jet);
-    while (q.next())
-        ids->append(q.value(0).toLongLong());
+    QSqlQuery q = look(con, sql);
+    while (q.next() && ids->size() < kWindow) {
+        const qint64 id = q.value(0).toLongLong();
+        if (!ids->contains(id))
+            ids->append(id);
+    }
 }
 
-// Up to kWindow ids of the group from a random point of its id range on, wrapping round to
-// its start. Each step is an index seek, whatever the size of the group: ordering the whole
-// group by a random number would read every record of it.
-QList<qint64> candidates(db::Connection& con, const QString& cond)
+// Up to kWindow ids of customers in the state, from a random point on, wrapping round to the
+// start: those assigned to uname when there are any, else the unassigned ones. One statement,
+// and each of its steps is an index seek whatever the number of customers: ordering them all
+// by a random number would read every one of them. The point lies between the group's lowest
+// and highest id.
+QList<qint64> candidates(db::Connection& con, int ywbh, const QString& state, const QString& uname)
 {
+    const QString head = QStringLiteral(" where ywbh=") + db::num(ywbh) + QStringLiteral(" and sljg=") + db::quoted(state);
+    // The assignee looked for: uname while such customers are left, else null (unassigned).
+    const QString who = QStringLiteral("(select zdslz from yhda") + head + QStringLiteral(" and zdslz=") +
+                        db::quoted(uname) + QStringLiteral(" and del=0 limit 1)");
+    const QString group = head + QStringLiteral(" and zdslz is ") + who + QStringLiteral(" and del=0");
     QList<qint64> ids;
-    QSqlQuery range = con.select(QStringLiteral("select (select min(id) from yhda") + cond +
-                                 QStringLiteral("), (select max(id) from yhda") + cond + QStringLiteral(")"));
-    if (!range.next() || range.value(0).isNull())
-        return ids;
-    const qint64 lo = range.value(0).toLongLong();
-    const qint64 hi = range.value(1).toLongLong();
-    range.finish();
-    const qint64 pivot = lo + qint64(QRandomGenerator::global()->generate64() % quint64(hi - lo + 1));
     collectIds(con,
-               QStringLiteral("select id from yhda") + cond + QStringLiteral(" and id>=") + db::num(pivot) +
-                   QStringLiteral(" order by id limit ") + db::num(kWindow),
+               QStringLiteral("select id from yhda") + group +
+                   QStringLiteral(" and id>=(select lo+(random()&9223372036854775807)%(hi-lo+1) from "
+                                  "(select (select min(id) from yhda") +
+                   group + QStringLiteral(") as lo,(select max(id) from yhda") + group +
+                   QStringLiteral(") as hi)) order by id limit ") + db::num(kWindow),
                &ids);
-    if (ids.size() < kWindow)
-        collectIds(con,
-                   QStringLiteral("select id from yhda") + cond + QStringLiteral(" and id<") + db::num(pivot) +
-                       QStringLiteral(" order by id limit ") + db::num(kWindow - ids.size()),
+    // Nothing from the point on means an empty group: the point is never above the highest id.
+    if (!ids.isEmpty() && ids.size() < kWindow)
+        collectIds(con, QStringLiteral("select id from yhda") + group + QStringLiteral(" order by id limit ") +
+                            db::num(kWindow),
                    &ids);
     return ids;
 }
+
+// The columns the visit window shows.
+const QString kShown = QStringLiteral("id,dhhm1,yhxm,dz,dq,xxzl,sljg");
 
 Customer readCustomer(const QSqlQuery& q)
 {
@@ -78,37 +92,34 @@ Customer readCustomer(const QSqlQuery& q)
     return c;
 }
 
-std::optional<Customer> customerById(db::Connection& con, qint64 id)
+// Locks the customer if it is still in the state it was seen in; returns it when this seat got it.
+std::optional<Customer> lock(db::Connection& con, qint64 id, const QString& state)
 {
-    QSqlQuery q = con.select(QStringLiteral("select * from yhda where id=") + db::num(id));
+    const int won = con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kZzsl) +
+                                QStringLiteral(" where id=") + db::num(id) + QStringLiteral(" and sljg=") +
+                                db::quoted(state) + QStringLiteral(" and del=0"));
+    if (won != 1)
+        return std::nullopt;
+    QSqlQuery q = look(con, QStringLiteral("select ") + kShown + QStringLiteral(" from yhda where id=") + db::num(id));
     if (!q.next())
         return std::nullopt;
-    return readCustomer(q);
+    Customer c = readCustomer(q);
+    c.sljg = state;
+    return c;
 }
 
 } // namespace
 
 std::optional<Customer> claimByState(db::Connection& con, int ywbh, const QString& state, const QString& uname)
 {
-    const QString mine = groupCondition(ywbh, state, &uname);
-    const QString nobodys = groupCondition(ywbh, state, nullptr);
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-        // Assigned to this operator first, then unassigned.
-        QList<qint64> ids = candidates(con, mine);
-        if (ids.isEmpty())
-            ids = candidates(con, nobodys);
+        const QList<qint64> ids = candidates(con, ywbh, state, uname);
         if (ids.isEmpty())
             return std::nullopt;
         const qint64 id = ids.at(int(QRandomGenerator::global()->bounded(int(ids.size()))));
-        const int won = con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kZzsl) +
-                                    QStringLiteral(" where id=") + db::num(id) + QStringLiteral(" and sljg=") +
-                                    db::quoted(state) + QStringLiteral(" and del=0"));
-        if (won == 1) {
-            std::optional<Customer> c = customerById(con, id);
-            if (c)
-                c->sljg = state;
+        if (std::optional<Customer> c = lock(con, id, state))
             return c;
-        }
+        // Another seat took it between the look and the lock: look again.
     }
     return std::nullopt;
 }
@@ -118,7 +129,8 @@ std::optional<Customer> claimByNumber(db::Connection& con, int ywbh, const QStri
     const QString n = db::quoted(number);
     std::optional<Customer> c;
     {
-        QSqlQuery q = con.select(QStringLiteral("select  * from  yhda where ywbh=") + db::num(ywbh) +
+        // "+ywbh": the project alone must not drive the search; the four number indexes do.
+        QSqlQuery q = con.select(QStringLiteral("select  * from  yhda where +ywbh=") + db::num(ywbh) +
                                  QStringLiteral(" and (dhhm1=") + n + QStringLiteral("  or dhhm2=") + n +
                                  QStringLiteral(" or dhhm3=") + n + QStringLiteral(" or dhhm4=") + n +
                                  QStringLiteral(") and del=0 order by id"));
@@ -138,8 +150,8 @@ qint64 pendingCount(db::Connection& con, int ywbh, const QString& uname)
     return con
         .scalar(QStringLiteral("select coalesce(sum(n),0) as totnum from yhda_tally where ywbh=") + db::num(ywbh) +
                 QStringLiteral(" and (sljg=") + db::quoted(vocab::kWsl) + QStringLiteral(" or sljg=") +
-                db::quoted(vocab::kZzsl) + QStringLiteral(") and (zdslz=") + db::quoted(uname) +
-                QStringLiteral(" or zdslz is null)"))
+                db::quoted(vocab::kZzsl) + QStringLiteral(") and (zk=") + db::quoted(QStringLiteral("=") + uname) +
+                QStringLiteral(" or zk='')"))
         .toLongLong();
 }
 
