@@ -115,7 +115,8 @@ QWidget* Tfrmuserhf::buildConditions()
     GroupBox1 = named(new QGroupBox(QStringLiteral("客户条件选择"), this), "GroupBox1");
     GroupBox1->setFixedHeight(65);
     ComboBox1 = named(new QComboBox(GroupBox1), "ComboBox1");
-    ComboBox1->setMinimumWidth(200);
+    ComboBox1->setMinimumWidth(160);
+    ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     ComboBox2 = named(new QComboBox(GroupBox1), "ComboBox2");
     ComboBox2->setVisible(false);
     ComboBox3 = named(new QComboBox(GroupBox1), "ComboBox3");
@@ -123,9 +124,12 @@ QWidget* Tfrmuserhf::buildConditions()
     ComboBox3->addItems(vocab::handlingStates());
     ComboBox3->setCurrentIndex(0);
     Edit1 = named(new QLineEdit(GroupBox1), "Edit1");
-    Edit1->setFixedWidth(150);
+    Edit1->setFixedWidth(130);
     auto* note = new QLabel(QStringLiteral("(注：需要提取指定号码的客户时，请填写此处）"), GroupBox1);
     setTextColour(note, kRed);
+    // On a narrow screen the note gives way to the controls.
+    note->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    note->setMinimumWidth(0);
 
     auto* row = new QHBoxLayout(GroupBox1);
     row->addWidget(new QLabel(QStringLiteral("项目名称："), GroupBox1));
@@ -136,8 +140,7 @@ QWidget* Tfrmuserhf::buildConditions()
     row->addSpacing(16);
     row->addWidget(new QLabel(QStringLiteral("指定客户号码："), GroupBox1));
     row->addWidget(Edit1);
-    row->addWidget(note);
-    row->addStretch(1);
+    row->addWidget(note, 1);
     return GroupBox1;
 }
 
