@@ -9,20 +9,34 @@
 #include "design/formkit.h"
 #include "design/optsel.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QSignalBlocker>
-#include <QVBoxLayout>
 
 QPointer<Tfrmaddoptsel> frmaddoptsel;
 
 namespace design {
+
+QGridLayout* questionFields(QDialog* dialog, QWidget* project, QPlainTextEdit** textMemo, QLineEdit** numberEdit,
+                            const char* numberName)
+{
+    *textMemo = new QPlainTextEdit(dialog);
+    (*textMemo)->setObjectName(QStringLiteral("Memo1"));
+    *numberEdit = new QLineEdit(dialog);
+    (*numberEdit)->setObjectName(QString::fromLatin1(numberName));
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("项目名称："), dialog), 0, 0, Qt::AlignRight);
+    grid->addWidget(project, 0, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("问题内容："), dialog), 1, 0, Qt::AlignRight | Qt::AlignTop);
+    grid->addWidget(*textMemo, 1, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("问题编号："), dialog), 2, 0, Qt::AlignRight);
+    grid->addWidget(*numberEdit, 2, 1);
+    grid->addWidget(redLabel(QStringLiteral("(请输入整数编号如：1、2、3)"), dialog), 2, 2);
+    return grid;
+}
 
 bool checkQuestionInput(QPlainTextEdit* textMemo, QLineEdit* numberEdit, QString* qnr, int* qbh)
 {
@@ -52,55 +66,18 @@ bool checkQuestionInput(QPlainTextEdit* textMemo, QLineEdit* numberEdit, QString
 } // namespace design
 
 Tfrmaddoptsel::Tfrmaddoptsel(Tfrmoptsel* owner, QWidget* parent)
-    : QDialog(parent), m_owner(owner ? owner : frmoptsel.data())
+    : TDesignDialog(QStringLiteral("Tfrmaddoptsel"), QStringLiteral("添加问题"), parent),
+      m_owner(owner ? owner : frmoptsel.data())
 {
     frmaddoptsel = this;
-    setObjectName(QStringLiteral("Tfrmaddoptsel"));
-    setWindowTitle(QStringLiteral("添加问题"));
-    setAttribute(Qt::WA_DeleteOnClose);
-
     ComboBox1 = new QComboBox(this);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox2 = new QComboBox(this);
     ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
     ComboBox2->setVisible(false);
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Edit1 = new QLineEdit(this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    CheckBox1 = new QCheckBox(QStringLiteral("连续录入"), this);
-    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setChecked(true);
-    Button1 = design::makeButton(this, QStringLiteral("Button1"), QStringLiteral("保   存"));
-    Button2 = design::makeButton(this, QStringLiteral("Button2"), QStringLiteral("退   出"));
-
-    auto* fields = new QGridLayout;
-    fields->addWidget(new QLabel(QStringLiteral("项目名称："), this), 0, 0, Qt::AlignRight);
-    fields->addWidget(ComboBox1, 0, 1, 1, 2);
-    fields->addWidget(new QLabel(QStringLiteral("问题内容："), this), 1, 0, Qt::AlignRight | Qt::AlignTop);
-    fields->addWidget(Memo1, 1, 1, 1, 2);
-    fields->addWidget(new QLabel(QStringLiteral("问题编号："), this), 2, 0, Qt::AlignRight);
-    fields->addWidget(Edit1, 2, 1);
-    fields->addWidget(design::redLabel(QStringLiteral("(请输入整数编号如：1、2、3)"), this), 2, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(CheckBox1);
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    auto* lay = new QVBoxLayout(this);
-    lay->addLayout(fields);
-    lay->addLayout(buttons);
-    resize(500, 300);
-
+    layOut(design::questionFields(this, ComboBox1, &Memo1, &Edit1, "Edit1"), QStringLiteral("保   存"),
+           QStringLiteral("退   出"), true, QSize(500, 300));
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, &Tfrmaddoptsel::ComboBox1Change);
-    connect(Button1, &QPushButton::clicked, this, &Tfrmaddoptsel::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &Tfrmaddoptsel::Button2Click);
-}
-
-void Tfrmaddoptsel::showEvent(QShowEvent* e)
-{
-    QDialog::showEvent(e);
-    FormShow();
 }
 
 void Tfrmaddoptsel::FormShow()
@@ -153,27 +130,18 @@ void Tfrmaddoptsel::Button1Click()
         msg::ShowMessage(QStringLiteral("请先建好项目再添加问题!"));
         return;
     }
-    try {
-        ADOcon().execute(QStringLiteral("insert into q_table(ywbh,qnr,qbh) values(") + db::num(ywbh) +
-                         QStringLiteral(",") + db::quoted(qnr) + QStringLiteral(",") + db::num(qbh) +
-                         QStringLiteral(")"));
-        WriteSysLog(QStringLiteral("为项目:") + ComboBox1->currentText() + QStringLiteral("添加问题:") +
-                    QString::number(qbh));
-        if (m_owner)
-            m_owner->reread();
-    } catch (const db::Error&) {
-        msg::ShowMessage(design::kActionError);
+    if (!design::tryAction([&] {
+            ADOcon().execute(QStringLiteral("insert into q_table(ywbh,qnr,qbh) values(") + db::num(ywbh) +
+                             QStringLiteral(",") + db::quoted(qnr) + QStringLiteral(",") + db::num(qbh) +
+                             QStringLiteral(")"));
+            WriteSysLog(QStringLiteral("为项目:") + ComboBox1->currentText() + QStringLiteral("添加问题:") +
+                        QString::number(qbh));
+            if (m_owner)
+                m_owner->reread();
+        }))
         return;
-    }
     Memo1->clear();
     proposeNumber();
-    if (!CheckBox1->isChecked())
-        close();
-    else
+    if (stayForNext())
         Memo1->setFocus();
-}
-
-void Tfrmaddoptsel::Button2Click()
-{
-    close();
 }

@@ -1,16 +1,20 @@
 #pragma once
 
-#include <QDialog>
+#include "design/dialogform.h"
+
 #include <QPointer>
 
-class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLineEdit;
 class QPlainTextEdit;
-class QPushButton;
 class Tfrmoptsel;
 
 namespace design {
+
+// The project line (a choice or a read-only name), the question text and the number with its hint.
+QGridLayout* questionFields(QDialog* dialog, QWidget* project, QPlainTextEdit** textMemo, QLineEdit** numberEdit,
+                            const char* numberName);
 
 // Trims the question text and number (writing them back) and checks them in this order:
 // text given, number given, number an integer (focus to the number), number not 0.
@@ -20,7 +24,7 @@ bool checkQuestionInput(QPlainTextEdit* textMemo, QLineEdit* numberEdit, QString
 } // namespace design
 
 // Adds questions to a project, proposing the next free number.
-class Tfrmaddoptsel : public QDialog
+class Tfrmaddoptsel : public TDesignDialog
 {
     Q_OBJECT
 public:
@@ -30,18 +34,11 @@ public:
     QComboBox* ComboBox2;  // their numbers, hidden
     QPlainTextEdit* Memo1; // question text
     QLineEdit* Edit1;      // question number
-    QCheckBox* CheckBox1;  // 连续录入
-    QPushButton* Button1;  // 保存
-    QPushButton* Button2;  // 退出
 
 public slots:
-    void FormShow();
+    void FormShow() override;
     void ComboBox1Change();
-    void Button1Click();
-    void Button2Click();
-
-protected:
-    void showEvent(QShowEvent* e) override;
+    void Button1Click() override;
 
 private:
     void proposeNumber();

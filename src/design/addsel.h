@@ -1,33 +1,25 @@
 #pragma once
 
-#include <QDialog>
+#include "design/dialogform.h"
+
 #include <QPointer>
 
-class QCheckBox;
 class QLineEdit;
-class QPushButton;
 class TfrmMansel;
 
 // Adds options to the managed question, proposing the next question number as the jump.
-class Tfrmaddsel : public QDialog
+class Tfrmaddsel : public TDesignDialog
 {
     Q_OBJECT
 public:
     explicit Tfrmaddsel(TfrmMansel* owner = nullptr, QWidget* parent = nullptr);
 
-    QLineEdit* Edit1;     // option text
-    QLineEdit* Edit2;     // jump number
-    QCheckBox* CheckBox1; // 连续录入
-    QPushButton* Button1; // 保存 (Enter)
-    QPushButton* Button2; // 关闭
+    QLineEdit* Edit1; // option text
+    QLineEdit* Edit2; // jump number
 
 public slots:
-    void FormShow();
-    void Button1Click();
-    void Button2Click();
-
-protected:
-    void showEvent(QShowEvent* e) override;
+    void FormShow() override;
+    void Button1Click() override;
 
 private:
     QPointer<TfrmMansel> m_owner;

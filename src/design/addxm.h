@@ -1,17 +1,16 @@
 #pragma once
 
-#include <QDialog>
+#include "design/dialogform.h"
+
 #include <QPointer>
 
-class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class QPushButton;
 class Tfrmopt;
 
 // Adds projects; with "连续录入" ticked it stays open for the next one.
-class Tfrmaddxm : public QDialog
+class Tfrmaddxm : public TDesignDialog
 {
     Q_OBJECT
 public:
@@ -21,18 +20,11 @@ public:
     QLineEdit* Edit1;      // project name
     QPlainTextEdit* Memo1; // prompt text
     QLabel* Label3;        // running length of the prompt text
-    QCheckBox* CheckBox1;  // 连续录入
-    QPushButton* Button1;  // 保存
-    QPushButton* Button2;  // 退出
 
 public slots:
-    void FormShow();
+    void FormShow() override;
     void Memo1Change();
-    void Button1Click();
-    void Button2Click();
-
-protected:
-    void showEvent(QShowEvent* e) override;
+    void Button1Click() override;
 
 private:
     QPointer<Tfrmopt> m_owner;

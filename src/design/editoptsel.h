@@ -1,15 +1,15 @@
 #pragma once
 
-#include <QDialog>
+#include "design/dialogform.h"
+
 #include <QPointer>
 
 class QLineEdit;
 class QPlainTextEdit;
-class QPushButton;
 class Tfrmoptsel;
 
 // Changes the text and number of the question selected in the question list; its project stays.
-class Tfrmeditoptsel : public QDialog
+class Tfrmeditoptsel : public TDesignDialog
 {
     Q_OBJECT
 public:
@@ -18,18 +18,12 @@ public:
     QLineEdit* Edit1;      // project name, read-only
     QPlainTextEdit* Memo1; // question text
     QLineEdit* Edit2;      // question number
-    QPushButton* Button1;  // 保存
-    QPushButton* Button2;  // 退出
 
     qint64 questionId() const { return m_qid; }
 
 public slots:
-    void FormShow();
-    void Button1Click();
-    void Button2Click();
-
-protected:
-    void showEvent(QShowEvent* e) override;
+    void FormShow() override;
+    void Button1Click() override;
 
 private:
     QPointer<Tfrmoptsel> m_owner;

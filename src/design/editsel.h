@@ -1,31 +1,25 @@
 #pragma once
 
-#include <QDialog>
+#include "design/dialogform.h"
+
 #include <QPointer>
 
 class QLineEdit;
-class QPushButton;
 class TfrmMansel;
 
 // Changes the text and jump number of the option selected in the option manager.
-class Tfrmeditsel : public QDialog
+class Tfrmeditsel : public TDesignDialog
 {
     Q_OBJECT
 public:
     explicit Tfrmeditsel(TfrmMansel* owner = nullptr, QWidget* parent = nullptr);
 
-    QLineEdit* Edit1;     // option text
-    QLineEdit* Edit2;     // jump number
-    QPushButton* Button1; // 保存 (Enter)
-    QPushButton* Button2; // 关闭
+    QLineEdit* Edit1; // option text
+    QLineEdit* Edit2; // jump number
 
 public slots:
-    void FormShow();
-    void Button1Click();
-    void Button2Click();
-
-protected:
-    void showEvent(QShowEvent* e) override;
+    void FormShow() override;
+    void Button1Click() override;
 
 private:
     QPointer<TfrmMansel> m_owner;

@@ -1,15 +1,15 @@
 #pragma once
 
-#include <QDialog>
+#include "design/dialogform.h"
+
 #include <QPointer>
 
 class QLineEdit;
 class QPlainTextEdit;
-class QPushButton;
 class Tfrmopt;
 
 // Changes the name and prompt text of the project selected in the project list.
-class Tfrmeditxm : public QDialog
+class Tfrmeditxm : public TDesignDialog
 {
     Q_OBJECT
 public:
@@ -17,18 +17,12 @@ public:
 
     QLineEdit* Edit1;
     QPlainTextEdit* Memo1;
-    QPushButton* Button1; // 保存
-    QPushButton* Button2; // 退出
 
     qint64 projectNumber() const { return m_ywbh; }
 
 public slots:
-    void FormShow();
-    void Button1Click();
-    void Button2Click();
-
-protected:
-    void showEvent(QShowEvent* e) override;
+    void FormShow() override;
+    void Button1Click() override;
 
 private:
     QPointer<Tfrmopt> m_owner;

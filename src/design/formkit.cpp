@@ -47,6 +47,17 @@ bool exists(const QString& jetSql)
     return q.next();
 }
 
+bool tryAction(const std::function<void()>& action)
+{
+    try {
+        action();
+        return true;
+    } catch (const db::Error&) {
+        msg::ShowMessage(kActionError);
+        return false;
+    }
+}
+
 void reportError(const db::Error& e)
 {
     msg::box(e.text(), msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);

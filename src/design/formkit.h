@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -30,6 +32,9 @@ bool readInteger(const QString& text, int* value);
 
 // Whether the select returns any row. Throws db::Error.
 bool exists(const QString& jetSql);
+
+// Runs a database action; when it fails, shows the action message and returns false.
+bool tryAction(const std::function<void()>& action);
 
 // The application's general error report, for the places that have no message of their own.
 void reportError(const db::Error& e);

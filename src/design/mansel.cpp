@@ -51,7 +51,8 @@ QGridLayout* optionFields(QDialog* dialog, QLineEdit** textEdit, QLineEdit** jum
     grid->addWidget(*textEdit, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("跳转到问题编号："), dialog), 1, 0, Qt::AlignRight);
     grid->addWidget(*jumpEdit, 1, 1);
-    grid->addWidget(redLabel(QStringLiteral("(问题编号请填写整数，请确认编号是存在的,0代表结束）"), dialog), 2, 0, 1, 2);
+    grid->addWidget(redLabel(QStringLiteral("(问题编号请填写整数，请确认编号是存在的,0代表结束）"), dialog), 2, 0, 1,
+                    2);
     return grid;
 }
 
@@ -163,13 +164,11 @@ void TfrmMansel::Button3Click()
     const qint64 aid = DBGrid1->value(row, QStringLiteral("aid")).toLongLong();
     if (!msg::confirmOk(QStringLiteral("您确定要删除选项<") + sel + QStringLiteral(">么?"), QStringLiteral("操作确认")))
         return;
-    try {
+    design::tryAction([&] {
         ADOcon().execute(QStringLiteral("delete from q_sel where aid=") + db::num(aid));
         rereadAt(row);
         WriteSysLog(QStringLiteral("删除选项：") + sel);
-    } catch (const db::Error&) {
-        msg::ShowMessage(design::kActionError);
-    }
+    });
 }
 
 void TfrmMansel::Button4Click()

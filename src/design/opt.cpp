@@ -18,8 +18,7 @@
 QPointer<Tfrmopt> frmopt;
 
 namespace {
-const QString kListSql =
-    QStringLiteral("select ywbh,ywname,zt,ywtips,iif(zt=0, '停用', '启用') as vlname from t_ywbh");
+const QString kListSql = QStringLiteral("select ywbh,ywname,zt,ywtips,iif(zt=0, '停用', '启用') as vlname from t_ywbh");
 }
 
 Tfrmopt::Tfrmopt(QWidget* parent) : TChildForm(parent)
@@ -163,20 +162,22 @@ void Tfrmopt::Button5Click()
         return;
     const QString name = DBGrid1->value(row, QStringLiteral("ywname")).toString();
     const qint64 ywbh = DBGrid1->value(row, QStringLiteral("ywbh")).toLongLong();
-    try {
-        if (design::exists(QStringLiteral("select * from yhdaview where ywbh=") + db::num(ywbh))) {
-            msg::ShowMessage(QStringLiteral("该项目已经存在用户数据，不能删除。建议对该项目采取“停用”措施!"));
-            return;
-        }
-        if (!msg::confirmOk(QStringLiteral("您确定要删除项目《") + name + QStringLiteral("》么?"),
-                            QStringLiteral("操作确认")))
-            return;
+    bool used = false;
+    if (!design::tryAction(
+            [&] { used = design::exists(QStringLiteral("select * from yhdaview where ywbh=") + db::num(ywbh)); }))
+        return;
+    if (used) {
+        msg::ShowMessage(QStringLiteral("该项目已经存在用户数据，不能删除。建议对该项目采取“停用”措施!"));
+        return;
+    }
+    if (!msg::confirmOk(QStringLiteral("您确定要删除项目《") + name + QStringLiteral("》么?"),
+                        QStringLiteral("操作确认")))
+        return;
+    design::tryAction([&] {
         ADOcon().execute(QStringLiteral("delete from t_ywbh where ywbh=") + db::num(ywbh));
         rereadFromTop();
         WriteSysLog(QStringLiteral("删除项目:") + name);
-    } catch (const db::Error&) {
-        msg::ShowMessage(design::kActionError);
-    }
+    });
 }
 
 void Tfrmopt::Button6Click()

@@ -108,11 +108,7 @@ void Tfrmoptsel::ComboBox1Change()
                             ? QStringLiteral("select *  from qview order by  ywbh,qbh")
                             : QStringLiteral("select * from qview where ywname=") +
                                   db::quoted(ComboBox1->currentText()) + QStringLiteral(" order by ywbh,qbh ");
-    try {
-        design::openAtFirst(DBGrid1, sql);
-    } catch (const db::Error&) {
-        msg::ShowMessage(design::kActionError);
-    }
+    design::tryAction([&] { design::openAtFirst(DBGrid1, sql); });
 }
 
 void Tfrmoptsel::reread()
@@ -154,13 +150,11 @@ void Tfrmoptsel::Button3Click()
                            QStringLiteral("(项目:") + DBGrid1->value(row, QStringLiteral("ywname")).toString() +
                            QStringLiteral(")");
     const qint64 qid = DBGrid1->value(row, QStringLiteral("qid")).toLongLong();
-    try {
+    design::tryAction([&] {
         ADOcon().execute(QStringLiteral("delete from q_table where qid=") + db::num(qid));
         reread();
         WriteSysLog(logcon);
-    } catch (const db::Error&) {
-        msg::ShowMessage(design::kActionError);
-    }
+    });
 }
 
 void Tfrmoptsel::Button4Click()

@@ -5,6 +5,7 @@
 #include "support/modal.h"
 #include "support/testdb.h"
 
+#include "db/dm.h"
 #include "db/sqlvalue.h"
 
 #include <QApplication>
@@ -25,13 +26,15 @@ inline qint64 addProject(tst::TestDb& db, const QString& name, const QString& ti
 
 inline qint64 addQuestion(tst::TestDb& db, qint64 ywbh, int qbh, const QString& qnr)
 {
-    db.exec(QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(%1,%2,%3)").arg(ywbh).arg(qbh).arg(db::quoted(qnr)));
+    db.exec(
+        QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(%1,%2,%3)").arg(ywbh).arg(qbh).arg(db::quoted(qnr)));
     return db.scalar(QStringLiteral("select max(qid) from q_table")).toLongLong();
 }
 
 inline qint64 addOption(tst::TestDb& db, qint64 qid, const QString& sel, int gotoq)
 {
-    db.exec(QStringLiteral("insert into q_sel(qid,sel,gotoq) values(%1,%2,%3)").arg(qid).arg(db::quoted(sel)).arg(gotoq));
+    db.exec(
+        QStringLiteral("insert into q_sel(qid,sel,gotoq) values(%1,%2,%3)").arg(qid).arg(db::quoted(sel)).arg(gotoq));
     return db.scalar(QStringLiteral("select max(aid) from q_sel")).toLongLong();
 }
 
@@ -48,15 +51,15 @@ inline QStringList logTexts(tst::TestDb& db)
     QStringList t;
     const qint64 n = db.count(QStringLiteral("syslog"));
     for (qint64 i = 0; i < n; ++i)
-        t << db.scalar(QStringLiteral("select logcon from syslog order by id desc limit 1 offset %1").arg(i)).toString();
+        t << db.scalar(QStringLiteral("select logcon from syslog order by id desc limit 1 offset %1").arg(i))
+                 .toString();
     return t;
 }
 
 // Runs open() (which calls exec() on a dialog of class D) and acts on the dialog once it shows.
 // A dialog still open after the action (a check in it failed, say) is dismissed, so nothing hangs.
 // false when the dialog never showed.
-template <class D>
-bool withDialog(const std::function<void()>& open, const std::function<void(D*)>& act)
+template <class D> bool withDialog(const std::function<void()>& open, const std::function<void(D*)>& act)
 {
     std::unique_ptr<tst::ModalWatcher> w(tst::ModalWatcher::when<D>([act](D* d) {
         QPointer<D> guard(d);
@@ -69,14 +72,28 @@ bool withDialog(const std::function<void()>& open, const std::function<void(D*)>
 }
 
 // A window shown as the menu would show it; deleted at the end of the test unless it closed itself.
-template <class W>
-struct Shown
+template <class W> struct Shown
 {
     QPointer<W> w;
     Shown() : w(new W) { w->show(); }
     ~Shown() { delete w.data(); }
     W* operator->() const { return w.data(); }
     W* get() const { return w.data(); }
+};
+
+// Every statement that contains the given text fails as the engine would, while this lives.
+struct FailWhere
+{
+    explicit FailWhere(const QString& part)
+    {
+        ADOcon().setStatementHook([part](const QString& sql) {
+            if (sql.contains(part))
+                throw db::Error(QStringLiteral("database is locked"), sql);
+        });
+    }
+    ~FailWhere() { ADOcon().setStatementHook({}); }
+    FailWhere(const FailWhere&) = delete;
+    FailWhere& operator=(const FailWhere&) = delete;
 };
 
 // Lets deferred deletions (WA_DeleteOnClose) happen.
@@ -91,8 +108,7 @@ inline void flushDeletes()
 namespace dt {
 
 // A control by its objectName; a missing one ends the test program with its name.
-template <class T>
-T* ctl(const QObject* window, const char* name)
+template <class T> T* ctl(const QObject* window, const char* name)
 {
     T* c = window ? window->findChild<T*>(QString::fromLatin1(name)) : nullptr;
     if (!c)

@@ -183,14 +183,14 @@ void TestOptions::addChecksAndKeepsEntering()
     QVERIFY(openAfterThree);
     dt::flushDeletes();
     QVERIFY(dialog.isNull()); // unticked: closed after the save
-    QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("请填写选项内容！"),
-                                         QStringLiteral("跳转到问题编号请填写整数编号!"), QStringLiteral("保存成功!"),
-                                         QStringLiteral("保存成功!"), QStringLiteral("保存成功!"),
-                                         QStringLiteral("保存成功!")}));
+    QCOMPARE(boxes.texts(),
+             (QStringList{QStringLiteral("请填写选项内容！"), QStringLiteral("跳转到问题编号请填写整数编号!"),
+                          QStringLiteral("保存成功!"), QStringLiteral("保存成功!"), QStringLiteral("保存成功!"),
+                          QStringLiteral("保存成功!")}));
     // Listed in the order saved, after the earlier option; the newest is current.
-    QCOMPARE(m.options(), (QStringList{QStringLiteral("已有->0"), QStringLiteral("很满意->2"),
-                                       QStringLiteral("一般->2"), QStringLiteral("不满意->2"),
-                                       QStringLiteral("说不清->0")}));
+    QCOMPARE(m.options(),
+             (QStringList{QStringLiteral("已有->0"), QStringLiteral("很满意->2"), QStringLiteral("一般->2"),
+                          QStringLiteral("不满意->2"), QStringLiteral("说不清->0")}));
     QCOMPARE(m.grid()->currentRowIndex(), 4);
     QCOMPARE(db.count(QStringLiteral("syslog")), 0); // adding options is not logged
 }
@@ -260,8 +260,9 @@ void TestOptions::editKeepsThePlace()
                                             typeOption(d, QStringLiteral(" 乙'改 "), QStringLiteral(" -1 "));
                                         }));
     QCOMPARE(shown, (QStringList{QStringLiteral("乙"), QStringLiteral("3")}));
-    QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("请填写选项内容！"),
-                                         QStringLiteral("跳转到问题编号请填写整数编号!"), QStringLiteral("保存成功!")}));
+    QCOMPARE(boxes.texts(),
+             (QStringList{QStringLiteral("请填写选项内容！"), QStringLiteral("跳转到问题编号请填写整数编号!"),
+                          QStringLiteral("保存成功!")}));
     QCOMPARE(m.options(), (QStringList{QStringLiteral("甲->2"), QStringLiteral("乙'改->-1"), QStringLiteral("丙->0")}));
     QCOMPARE(m.grid()->currentRowIndex(), 1);
     QCOMPARE(db.scalar(QStringLiteral("select sel from q_sel where aid=%1").arg(mid)).toString(),
@@ -289,13 +290,11 @@ void TestOptions::deleteAsksAndLogs()
     QCOMPARE(db.count(QStringLiteral("q_sel")), 2);
 
     // A failing delete: the option stays and nothing is logged.
-    ADOcon().setStatementHook([](const QString& sql) {
-        if (sql.startsWith(QStringLiteral("delete")))
-            throw db::Error(QStringLiteral("database is locked"), sql);
-    });
-    boxes.answer(msg::Answer::Ok);
-    del->click();
-    ADOcon().setStatementHook({});
+    {
+        dt::FailWhere fail(QStringLiteral("delete"));
+        boxes.answer(msg::Answer::Ok);
+        del->click();
+    }
     QCOMPARE(boxes.lastText(), QStringLiteral("操作数据库时出错，请检查网络连接!"));
     QCOMPARE(db.count(QStringLiteral("q_sel")), 2);
     QCOMPARE(db.count(QStringLiteral("syslog")), 0);
@@ -366,13 +365,11 @@ void TestOptions::openingFailureClosesTheManager()
     const qint64 q = dt::addQuestion(db, dt::addProject(db, QStringLiteral("甲")), 1, QStringLiteral("题"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmoptsel> w;
-    ADOcon().setStatementHook([](const QString& sql) {
-        if (sql.contains(QStringLiteral("q_sel")))
-            throw db::Error(QStringLiteral("no such table"), sql);
-    });
     QPointer<TfrmMansel> m = new TfrmMansel(w.get());
-    m->show();
-    ADOcon().setStatementHook({});
+    {
+        dt::FailWhere fail(QStringLiteral("q_sel"));
+        m->show();
+    }
     QCOMPARE(boxes.texts(), QStringList{QStringLiteral("连接数据库时出错，请检查网络连接!")});
     QTRY_VERIFY(!m || !m->isVisible());
     dt::flushDeletes();

@@ -4,17 +4,17 @@
 #include "support/msgscript.h"
 
 #include "core/dbgrid.h"
+#include "core/scaling.h"
 #include "db/dm.h"
-#include "design/addxm.h"
-#include "design/editxm.h"
-#include "design/opt.h"
 #include "design/addoptsel.h"
 #include "design/addsel.h"
+#include "design/addxm.h"
 #include "design/editoptsel.h"
 #include "design/editsel.h"
+#include "design/editxm.h"
 #include "design/mansel.h"
+#include "design/opt.h"
 #include "design/optsel.h"
-#include "core/scaling.h"
 
 #include <QScreen>
 
@@ -109,8 +109,8 @@ void TestProjects::promptLengthLimit_data()
     QTest::newRow("127 CJK + 1 ASCII = 255") << cjk(127) + "a" << 255 << true << cjk(127) + "a";
     QTest::newRow("127 CJK + 2 ASCII = 256") << cjk(127) + "ab" << 256 << false << QString();
     QTest::newRow("128 CJK = 256") << cjk(128) << 256 << false << QString();
-    QTest::newRow("blanks and empty lines cut first")
-        << "\n \n\t " + cjk(127) + "a  \n\n \n" << -1 << true << cjk(127) + "a";
+    QTest::newRow("blanks and empty lines cut first") << "\n \n\t " + cjk(127) + "a  \n\n \n"
+                                                      << -1 << true << cjk(127) + "a";
     QTest::newRow("inner line break counts two: 255") << cjk(126) + "\n" + "a" << 255 << true << cjk(126) + "\na";
     QTest::newRow("inner line break counts two: 256") << cjk(126) + "\n" + "ab" << 256 << false << QString();
 }
@@ -169,8 +169,8 @@ void TestProjects::addRefusesEmptyAndDuplicateNames()
                                           QCOMPARE(ctl<QLineEdit>(d, "Edit1")->text(), QStringLiteral("满意度回访"));
                                           d->reject();
                                       }));
-    QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("请输入项目名!"),
-                                         QStringLiteral("该业务名已经存在，请不要重复输入!")}));
+    QCOMPARE(boxes.texts(),
+             (QStringList{QStringLiteral("请输入项目名!"), QStringLiteral("该业务名已经存在，请不要重复输入!")}));
     QCOMPARE(db.count(QStringLiteral("t_ywbh")), 1);
     QCOMPARE(db.count(QStringLiteral("syslog")), 0);
 }
@@ -251,7 +251,8 @@ void TestProjects::hostileTextStoredUnchanged()
     QCOMPARE(db.scalar(QStringLiteral("select ywtips from t_ywbh")).toString(), tips + "'");
     boxes.answer(msg::Answer::Ok);
     ctl<QPushButton>(w.get(), "Button5")->click();
-    QCOMPARE(boxes.boxes().at(boxes.count() - 1).text, QStringLiteral("您确定要删除项目《") + name + QStringLiteral("》么?"));
+    QCOMPARE(boxes.boxes().at(boxes.count() - 1).text,
+             QStringLiteral("您确定要删除项目《") + name + QStringLiteral("》么?"));
     QCOMPARE(db.count(QStringLiteral("t_ywbh")), 0);
     QCOMPARE(dt::logTexts(db).first(), QStringLiteral("删除项目:") + name);
 }
@@ -354,13 +355,11 @@ void TestProjects::stopRollsBackWhenLogFails()
     tst::MsgScript boxes;
     dt::Shown<Tfrmopt> w;
 
-    ADOcon().setStatementHook([](const QString& sql) {
-        if (sql.contains(QStringLiteral("syslog")))
-            throw db::Error(QStringLiteral("disk I/O error"), sql);
-    });
-    boxes.answer(msg::Answer::Yes);
-    ctl<QPushButton>(w.get(), "Button4")->click();
-    ADOcon().setStatementHook({});
+    {
+        dt::FailWhere fail(QStringLiteral("syslog"));
+        boxes.answer(msg::Answer::Yes);
+        ctl<QPushButton>(w.get(), "Button4")->click();
+    }
 
     QCOMPARE(boxes.lastText(), QStringLiteral("连接数据库出错"));
     QCOMPARE(ADOcon().transactionDepth(), 0);
@@ -369,13 +368,11 @@ void TestProjects::stopRollsBackWhenLogFails()
     QVERIFY(!QApplication::overrideCursor());
 
     // The same when the update itself fails; afterwards the window works as before.
-    ADOcon().setStatementHook([](const QString& sql) {
-        if (sql.startsWith(QStringLiteral("update t_ywbh")))
-            throw db::Error(QStringLiteral("database is locked"), sql);
-    });
-    boxes.answer(msg::Answer::Yes);
-    ctl<QPushButton>(w.get(), "Button4")->click();
-    ADOcon().setStatementHook({});
+    {
+        dt::FailWhere fail(QStringLiteral("update t_ywbh"));
+        boxes.answer(msg::Answer::Yes);
+        ctl<QPushButton>(w.get(), "Button4")->click();
+    }
     QCOMPARE(boxes.lastText(), QStringLiteral("连接数据库出错"));
     QCOMPARE(ADOcon().transactionDepth(), 0);
     boxes.answer(msg::Answer::Yes);
@@ -421,13 +418,11 @@ void TestProjects::deleteOnlyWithoutCustomers()
 
     // A failing delete leaves the list and the log as they were.
     db.exec(QStringLiteral("delete from yhda"));
-    ADOcon().setStatementHook([](const QString& sql) {
-        if (sql.startsWith(QStringLiteral("delete from t_ywbh")))
-            throw db::Error(QStringLiteral("database is locked"), sql);
-    });
-    boxes.answer(msg::Answer::Ok);
-    del->click();
-    ADOcon().setStatementHook({});
+    {
+        dt::FailWhere fail(QStringLiteral("delete from t_ywbh"));
+        boxes.answer(msg::Answer::Ok);
+        del->click();
+    }
     QCOMPARE(boxes.lastText(), QStringLiteral("操作数据库时出错，请检查网络连接!"));
     QCOMPARE(g->rowCount(), 1);
     QCOMPARE(db.count(QStringLiteral("syslog")), 1);
@@ -525,9 +520,9 @@ void TestProjects::scalingByScreenWidth()
     const qreal scaled = base * f.num / f.den;
     // The list windows, the option manager and the project dialogs scale; the other dialogs do not.
     const QList<QPair<QWidget*, bool>> windows = {
-        {new Tfrmopt, true},         {new Tfrmaddxm, true},        {new Tfrmeditxm, true},
-        {new Tfrmoptsel, true},      {new TfrmMansel, true},       {new Tfrmaddoptsel, false},
-        {new Tfrmeditoptsel, false}, {new Tfrmaddsel, false},      {new Tfrmeditsel, false}};
+        {new Tfrmopt, true},         {new Tfrmaddxm, true},   {new Tfrmeditxm, true},
+        {new Tfrmoptsel, true},      {new TfrmMansel, true},  {new Tfrmaddoptsel, false},
+        {new Tfrmeditoptsel, false}, {new Tfrmaddsel, false}, {new Tfrmeditsel, false}};
     for (const auto& [w, scales] : windows) {
         QVERIFY2(qFuzzyCompare(w->font().pointSizeF(), scales ? scaled : base), w->metaObject()->className());
         delete w;

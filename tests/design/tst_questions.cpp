@@ -15,6 +15,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <optional>
+
 using dt::ctl;
 
 namespace {
@@ -138,8 +140,8 @@ void TestQuestions::numberProposal()
                                               d->reject();
                                           }));
     QCOMPARE(names, (QStringList{QStringLiteral("丙"), QStringLiteral("乙"), QStringLiteral("甲")}));
-    QCOMPARE(proposals, (QStringList{QStringLiteral("1"), QStringLiteral("8"), QStringLiteral("9"),
-                                     QStringLiteral("1")}));
+    QCOMPARE(proposals,
+             (QStringList{QStringLiteral("1"), QStringLiteral("8"), QStringLiteral("9"), QStringLiteral("1")}));
     QCOMPARE(db.scalar(QStringLiteral("select qbh from q_table where qnr='八'")).toInt(), 8);
     QCOMPARE(boxes.count(), 0); // adding a question shows no message
 }
@@ -152,22 +154,38 @@ void TestQuestions::numberChecks_data()
     QTest::addColumn<int>("stored");
     const QString notInt = QStringLiteral("问题编号请输入整数!");
     const QString zero = QStringLiteral("问题编号不能为0");
-    QTest::newRow("no text") << " \n " << "3" << QStringLiteral("请输入问题内容!") << 0;
-    QTest::newRow("no text nor number") << "" << "" << QStringLiteral("请输入问题内容!") << 0;
-    QTest::newRow("no number") << "问" << "  " << QStringLiteral("请输入问题编号!") << 0;
-    QTest::newRow("letters") << "问" << "abc" << notInt << 0;
-    QTest::newRow("fraction") << "问" << "1.5" << notInt << 0;
-    QTest::newRow("inner blank") << "问" << "1 2" << notInt << 0;
-    QTest::newRow("hex") << "问" << "0x10" << notInt << 0;
-    QTest::newRow("full-width digit") << "问" << "３" << notInt << 0;
-    QTest::newRow("too large") << "问" << "99999999999" << notInt << 0;
-    QTest::newRow("0") << "问" << "0" << zero << 0;
-    QTest::newRow("-0") << "问" << "-0" << zero << 0;
-    QTest::newRow("+0") << "问" << "+0" << zero << 0;
-    QTest::newRow("000") << "问" << "000" << zero << 0;
-    QTest::newRow("negative") << "问" << "-3" << QString() << -3;
-    QTest::newRow("blanks around") << "  问\n" << " \t12 " << QString() << 12;
-    QTest::newRow("leading zero and sign") << "问" << "+07" << QString() << 7;
+    QTest::newRow("no text") << " \n "
+                             << "3" << QStringLiteral("请输入问题内容!") << 0;
+    QTest::newRow("no text nor number") << ""
+                                        << "" << QStringLiteral("请输入问题内容!") << 0;
+    QTest::newRow("no number") << "问"
+                               << "  " << QStringLiteral("请输入问题编号!") << 0;
+    QTest::newRow("letters") << "问"
+                             << "abc" << notInt << 0;
+    QTest::newRow("fraction") << "问"
+                              << "1.5" << notInt << 0;
+    QTest::newRow("inner blank") << "问"
+                                 << "1 2" << notInt << 0;
+    QTest::newRow("hex") << "问"
+                         << "0x10" << notInt << 0;
+    QTest::newRow("full-width digit") << "问"
+                                      << "３" << notInt << 0;
+    QTest::newRow("too large") << "问"
+                               << "99999999999" << notInt << 0;
+    QTest::newRow("0") << "问"
+                       << "0" << zero << 0;
+    QTest::newRow("-0") << "问"
+                        << "-0" << zero << 0;
+    QTest::newRow("+0") << "问"
+                        << "+0" << zero << 0;
+    QTest::newRow("000") << "问"
+                         << "000" << zero << 0;
+    QTest::newRow("negative") << "问"
+                              << "-3" << QString() << -3;
+    QTest::newRow("blanks around") << "  问\n"
+                                   << " \t12 " << QString() << 12;
+    QTest::newRow("leading zero and sign") << "问"
+                                           << "+07" << QString() << 7;
 }
 
 void TestQuestions::numberChecks()
@@ -357,13 +375,11 @@ void TestQuestions::deleteKeepsOptionsAndLogs()
     QCOMPARE(dt::logTexts(db), QStringList{QStringLiteral("删除问题：二\n第二行(项目:甲)")});
 
     // A failing delete: the message, the question stays, no log row.
-    ADOcon().setStatementHook([](const QString& sql) {
-        if (sql.startsWith(QStringLiteral("delete")))
-            throw db::Error(QStringLiteral("database is locked"), sql);
-    });
-    boxes.answer(msg::Answer::Ok);
-    del->click();
-    ADOcon().setStatementHook({});
+    {
+        dt::FailWhere fail(QStringLiteral("delete"));
+        boxes.answer(msg::Answer::Ok);
+        del->click();
+    }
     QCOMPARE(boxes.lastText(), QStringLiteral("操作数据库时出错，请检查网络连接!"));
     QCOMPARE(db.count(QStringLiteral("q_table")), 1);
     QCOMPARE(db.count(QStringLiteral("syslog")), 1);
@@ -385,12 +401,9 @@ void TestQuestions::openingFailureClosesTheWindow()
     QVERIFY(db.ok());
     db.loginAdmin();
     tst::MsgScript boxes;
-    ADOcon().setStatementHook([](const QString& sql) {
-        if (sql.contains(QStringLiteral("qview")))
-            throw db::Error(QStringLiteral("no such table"), sql);
-    });
+    std::optional<dt::FailWhere> fail(std::in_place, QStringLiteral("qview"));
     dt::Shown<Tfrmoptsel> w;
-    ADOcon().setStatementHook({});
+    fail.reset();
     QCOMPARE(boxes.texts(), QStringList{QStringLiteral("连接数据库时出错，请检查网络连接!")});
     QTRY_VERIFY(w.w.isNull());
 }

@@ -27,8 +27,7 @@ using dt::ctl;
 
 namespace {
 
-template <class W>
-W* openFromMenu(TfrmMain& main, const char* caption)
+template <class W> W* openFromMenu(TfrmMain& main, const char* caption)
 {
     main.menuItem(QString::fromUtf8(caption))->trigger();
     const QList<QMdiSubWindow*> subs = main.mdiArea()->subWindowList();
@@ -84,36 +83,39 @@ void TestRoundTrip::designedQuestionnaireRunsInTheVisitWindow()
     // The project, from the menu's project window.
     auto* projects = openFromMenu<Tfrmopt>(main, "项目管理");
     QVERIFY(projects);
-    QVERIFY(dt::withDialog<Tfrmaddxm>([&] { ctl<QPushButton>(projects, "Button1")->click(); },
-                                      [&](Tfrmaddxm* d) {
-                                          ctl<QCheckBox>(d, "CheckBox1")->setChecked(false);
-                                          ctl<QLineEdit>(d, "Edit1")->setText(QStringLiteral("售后回访"));
-                                          ctl<QPlainTextEdit>(d, "Memo1")->setPlainText(QStringLiteral("请先核对客户姓名"));
-                                          ctl<QPushButton>(d, "Button1")->click();
-                                      }));
+    QVERIFY(
+        dt::withDialog<Tfrmaddxm>([&] { ctl<QPushButton>(projects, "Button1")->click(); },
+                                  [&](Tfrmaddxm* d) {
+                                      ctl<QCheckBox>(d, "CheckBox1")->setChecked(false);
+                                      ctl<QLineEdit>(d, "Edit1")->setText(QStringLiteral("售后回访"));
+                                      ctl<QPlainTextEdit>(d, "Memo1")->setPlainText(QStringLiteral("请先核对客户姓名"));
+                                      ctl<QPushButton>(d, "Button1")->click();
+                                  }));
 
     // Three questions with the proposed numbers 1, 2, 3.
     auto* questions = openFromMenu<Tfrmoptsel>(main, "项目问题设置");
     QVERIFY(questions);
     QStringList proposed;
-    QVERIFY(dt::withDialog<Tfrmaddoptsel>([&] { ctl<QPushButton>(questions, "Button1")->click(); },
-                                          [&](Tfrmaddoptsel* d) {
-                                              for (const char* q : {"您对服务满意吗？", "哪里不满意？", "还会再用吗？"}) {
-                                                  proposed << ctl<QLineEdit>(d, "Edit1")->text();
-                                                  ctl<QPlainTextEdit>(d, "Memo1")->setPlainText(QString::fromUtf8(q));
-                                                  ctl<QPushButton>(d, "Button1")->click();
-                                              }
-                                              ctl<QPushButton>(d, "Button2")->click();
-                                          }));
+    QVERIFY(
+        dt::withDialog<Tfrmaddoptsel>([&] { ctl<QPushButton>(questions, "Button1")->click(); },
+                                      [&](Tfrmaddoptsel* d) {
+                                          for (const char* q : {"您对服务满意吗？", "哪里不满意？", "还会再用吗？"}) {
+                                              proposed << ctl<QLineEdit>(d, "Edit1")->text();
+                                              ctl<QPlainTextEdit>(d, "Memo1")->setPlainText(QString::fromUtf8(q));
+                                              ctl<QPushButton>(d, "Button1")->click();
+                                          }
+                                          ctl<QPushButton>(d, "Button2")->click();
+                                      }));
     QCOMPARE(proposed, (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
     QCOMPARE(ctl<TDBGrid>(questions, "DBGrid1")->rowCount(), 3);
 
     // Branches: satisfied customers skip question 2; question 3 ends the questionnaire.
-    QVERIFY(addOptions(questions, 0, {{QStringLiteral("满意"), QStringLiteral("3")},
-                                      {QStringLiteral("不满意"), QStringLiteral("2")}}));
+    QVERIFY(
+        addOptions(questions, 0,
+                   {{QStringLiteral("满意"), QStringLiteral("3")}, {QStringLiteral("不满意"), QStringLiteral("2")}}));
     QVERIFY(addOptions(questions, 1, {{QStringLiteral("价格"), QStringLiteral("3")}}));
-    QVERIFY(addOptions(questions, 2, {{QStringLiteral("会"), QStringLiteral("0")},
-                                      {QStringLiteral("不会"), QStringLiteral("0")}}));
+    QVERIFY(addOptions(questions, 2,
+                       {{QStringLiteral("会"), QStringLiteral("0")}, {QStringLiteral("不会"), QStringLiteral("0")}}));
     QCOMPARE(db.count(QStringLiteral("q_sel")), 5);
     QCOMPARE(boxes.texts().count(QStringLiteral("保存成功!")), 6);
 
