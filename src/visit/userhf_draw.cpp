@@ -1,6 +1,7 @@
 // The visit window: opening, the project, the counters, drawing and giving up a customer,
 // closing.
 #include "visit/userhf.h"
+#include "visit/userhf_messages.h"
 
 #include "core/choices.h"
 #include "core/dbgrid.h"
@@ -19,15 +20,9 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+using namespace userhf;
+
 namespace {
-const QString kOpenFailed = QStringLiteral("连接数据库时出错，请检查网络(1)!");
-const QString kDbFailed = QStringLiteral("连接数据库时出错，请检查网络!");
-const QString kDrawFailed = QStringLiteral("连接数据库时出错，请检查网络!(3)");
-const QString kGiveUpFailed = QStringLiteral("连接数据库时出错，请检查网络(4)!");
-const QString kNothingFound = QStringLiteral("没有分配给您和未分配的相应号码资源!");
-const QString kStillHeld = QStringLiteral("请先提交当前已提用户的回访结果，或放弃受理后再提下一个号码!");
-const QString kProjectLocked = QStringLiteral("请先提交当前客户的回访结果，或放弃受理后再切换项目!");
-const QString kEmptyHistory = QStringLiteral("select * from visitlogview where 1=2 order by id desc");
 // Drawing by number needs at least this many GBK bytes; shorter input draws by state.
 constexpr int kNumberMinBytes = 5;
 } // namespace

@@ -1,6 +1,7 @@
 // The visit window: ending a call - the completed questionnaire and the six outcome buttons -
 // and the automatic draw of the next customer.
 #include "visit/userhf.h"
+#include "visit/userhf_messages.h"
 
 #include "core/msg.h"
 #include "core/pub.h"
@@ -14,12 +15,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-namespace {
-const QString kDbFailed = QStringLiteral("连接数据库时出错，请检查网络!");
-const QString kSwitchedOffFailed = QStringLiteral("连接数据库时出错，请检查网络!(5)");
-const QString kCompleteFailed = QStringLiteral("系统处理数据时出错，请检查网络和服务器，联系管理员(4)");
-const QString kDrawFailed = QStringLiteral("连接数据库时出错，请检查网络!(3)");
-} // namespace
+using namespace userhf;
 
 void Tfrmuserhf::completeCall(const QString& answer)
 {
@@ -37,7 +33,7 @@ void Tfrmuserhf::completeCall(const QString& answer)
     e.answer = answer;
     e.history = vocab::kYsl + QStringLiteral("(") + FJg + QStringLiteral(")");
     e.replaceAnswer = true;
-    e.failure = kCompleteFailed;
+    e.failure = kAnswerFailed;
     if (endCall(e))
         RefreshCounters();
 }

@@ -1,6 +1,7 @@
 // The visit window: the questionnaire - the first question, showing a question, recording an
 // answer and following its jump, and stepping back and forth by question number.
 #include "visit/userhf.h"
+#include "visit/userhf_messages.h"
 
 #include "core/msg.h"
 #include "core/pub.h"
@@ -14,13 +15,9 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+using namespace userhf;
+
 namespace {
-const QString kFirstFailed = QStringLiteral("连接数据库时出错，请检查网络(2)!");
-const QString kDbFailed = QStringLiteral("连接数据库时出错，请检查网络!");
-const QString kAnswerFailed = QStringLiteral("系统处理数据时出错，请检查网络和服务器，联系管理员(4)");
-const QString kNoChoice = QStringLiteral("请选择用户答复选项!");
-const QString kNotHeld = QStringLiteral("请先提取用户数据");
-const QString kNoQuestions = QStringLiteral("当前项目没有设置问题，无需提交答案；请用结果按钮（关机、停机、无应答等）结束本次回访!");
 
 QString field(const QSqlQuery& q, const char* name)
 {
