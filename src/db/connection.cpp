@@ -100,7 +100,7 @@ void Connection::runRaw(const QString& sql)
         throw Error(errorText(q.lastError()), sql);
 }
 
-int Connection::execute(const QString& jet)
+QSqlQuery Connection::run(const QString& jet, bool forwardOnly)
 {
     if (!isOpen())
         throw Error(QStringLiteral("database is not open"), jet);
@@ -108,23 +108,20 @@ int Connection::execute(const QString& jet)
     if (m_hook)
         m_hook(sql);
     QSqlQuery q(database());
+    q.setForwardOnly(forwardOnly);
     if (!q.exec(sql))
         throw Error(errorText(q.lastError()), sql);
-    return q.numRowsAffected();
+    return q;
+}
+
+int Connection::execute(const QString& jet)
+{
+    return run(jet, true).numRowsAffected();
 }
 
 QSqlQuery Connection::select(const QString& jet)
 {
-    if (!isOpen())
-        throw Error(QStringLiteral("database is not open"), jet);
-    const QString sql = translate(jet, engine());
-    if (m_hook)
-        m_hook(sql);
-    QSqlQuery q(database());
-    q.setForwardOnly(false);
-    if (!q.exec(sql))
-        throw Error(errorText(q.lastError()), sql);
-    return q;
+    return run(jet, false);
 }
 
 QVariant Connection::scalar(const QString& jet)

@@ -57,6 +57,7 @@ public:
 
 private:
     void runRaw(const QString& sql);
+    QSqlQuery run(const QString& jet, bool forwardOnly);
     QString m_name;
     QString m_path;
     int m_depth = 0;
