@@ -2,6 +2,7 @@
 
 #include <QSqlQuery>
 #include <QString>
+#include <QVariant>
 
 class XlsReader;
 
@@ -46,4 +47,5 @@ private:
     bool m_inBatch = false;
     int m_posted = 0;
     int m_committed = 0;
+    QVariant m_tempStore; // the connection's setting, given back at the end
 };

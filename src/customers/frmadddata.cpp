@@ -210,6 +210,8 @@ void Tfrmadddata::Button1Click()
         CloseWaitMsg();
         reportError(e.text());
     }
+    // The parsed workbook can be large; the next start reads the file afresh anyway.
+    m_book.close();
     setImporting(false);
     if (m_closeWhenDone)
         closeWindow();
