@@ -91,11 +91,12 @@ bool isAutoNumber(const QSqlField& f)
         return true;
     if (f.tableName().isEmpty())
         return false;
-    static QHash<QString, QString> keys; // table -> its single integer key column
-    auto it = keys.constFind(f.tableName());
+    static QHash<QString, QString> keys; // database file + table -> its single key column
+    const QString table = ADOcon().filePath() + u'|' + f.tableName();
+    auto it = keys.constFind(table);
     if (it == keys.constEnd()) {
         const QSqlIndex pk = ADOcon().database().primaryIndex(f.tableName());
-        it = keys.insert(f.tableName(), pk.count() == 1 ? pk.fieldName(0) : QString());
+        it = keys.insert(table, pk.count() == 1 ? pk.fieldName(0) : QString());
     }
     return !it->isEmpty() && it->compare(f.name(), Qt::CaseInsensitive) == 0;
 }
