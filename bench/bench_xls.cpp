@@ -97,8 +97,6 @@ int baselineImport(const QString& book)
     QSqlQuery ins(ADOcon().database());
     ins.prepare(QStringLiteral("insert into yhda(ywbh,yhxm,pc,xh,drz,dq,dhhm1,dz,sljg,xxzl) values(?,?,?,?,?,?,?,?,?,?)"));
     int n = 0;
-    // The same engine setting the import uses while it runs.
-    QSqlQuery(ADOcon().database()).exec(QStringLiteral("PRAGMA temp_store=MEMORY"));
     ADOcon().begin();
     for (unsigned short s = 0; s < sheets; ++s) {
         freexl_select_active_worksheet(h, s);

@@ -39,17 +39,6 @@ CustomerImport::CustomerImport(const XlsReader& sheet, int ywbh, qint64 pc, cons
             throw XlsError(QStringLiteral("the sheet lacks a named column"));
     if (!m_insert.prepare(kInsert))
         throw queryError(m_insert);
-    // Each insert touches the table, its key counter and nine indexes: its undo record is
-    // larger than the engine keeps in memory by default, and writing it out to a scratch file
-    // for every row more than doubled the import time. Only for the import's duration, and
-    // only when it can be changed (not inside a transaction).
-    QSqlQuery pragma(ADOcon().database());
-    if (pragma.exec(QStringLiteral("PRAGMA temp_store")) && pragma.next()) {
-        const QVariant before = pragma.value(0);
-        pragma.finish();
-        if (pragma.exec(QStringLiteral("PRAGMA temp_store=MEMORY")))
-            m_tempStore = before;
-    }
 }
 
 CustomerImport::~CustomerImport()
@@ -61,8 +50,6 @@ CustomerImport::~CustomerImport()
             // commit() has rolled back already; nothing more can be saved.
         }
     }
-    if (m_tempStore.isValid())
-        QSqlQuery(ADOcon().database()).exec(QStringLiteral("PRAGMA temp_store=") + m_tempStore.toString());
 }
 
 void CustomerImport::beginBatch()

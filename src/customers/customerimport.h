@@ -47,5 +47,4 @@ private:
     bool m_inBatch = false;
     int m_posted = 0;
     int m_committed = 0;
-    QVariant m_tempStore; // the connection's setting, given back at the end
 };

@@ -54,6 +54,9 @@ void Connection::open(const QString& filePath)
             throw Error(errorText(q.lastError()));
         q.finish();
         runRaw(QStringLiteral("PRAGMA foreign_keys=OFF"));
+        // Statement journals and sorts stay in memory: with them on disk every insert into a
+        // table with triggers paid for a scratch file.
+        runRaw(QStringLiteral("PRAGMA temp_store=MEMORY"));
     } catch (...) {
         db.close();
         m_path.clear();
@@ -119,9 +122,9 @@ int Connection::execute(const QString& jet)
     return run(jet, true).numRowsAffected();
 }
 
-QSqlQuery Connection::select(const QString& jet)
+QSqlQuery Connection::select(const QString& jet, bool forwardOnly)
 {
-    return run(jet, false);
+    return run(jet, forwardOnly);
 }
 
 QVariant Connection::scalar(const QString& jet)

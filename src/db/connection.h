@@ -36,8 +36,8 @@ public:
 
     // insert / update / delete / DDL. Returns the number of rows changed.
     int execute(const QString& jet);
-    // A select, positioned before its first row.
-    QSqlQuery select(const QString& jet);
+    // A select, positioned before its first row. forwardOnly: read once, front to back (cheaper).
+    QSqlQuery select(const QString& jet, bool forwardOnly = false);
     // First column of the first row, or a null QVariant when there is no row.
     QVariant scalar(const QString& jet);
 

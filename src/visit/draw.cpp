@@ -7,7 +7,6 @@
 #include <QDate>
 #include <QList>
 #include <QRandomGenerator>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -25,17 +24,10 @@ QString text(const QSqlQuery& q, const char* field)
     return db::displayText(q.value(q.record().indexOf(QLatin1String(field))));
 }
 
-// The draw's look-ups are this engine's own SQL (random(), the bit mask), not Jet statements,
-// and run after every call: they go to the engine directly, read forward only.
+// The draw's look-ups run after every call: read forward only.
 QSqlQuery look(db::Connection& con, const QString& sql)
 {
-    QSqlQuery q(con.database());
-    q.setForwardOnly(true);
-    if (!q.exec(sql)) {
-        const QString why = q.lastError().databaseText();
-        throw db::Error(why.isEmpty() ? q.lastError().text() : why, sql);
-    }
-    return q;
+    return con.select(sql, true);
 }
 
 void collectIds(db::Connection& con, const QString& sql, QList<qint64>* ids)
@@ -63,7 +55,7 @@ QList<qint64> candidates(db::Connection& con, int ywbh, const QString& state, co
     QList<qint64> ids;
     collectIds(con,
                QStringLiteral("select id from yhda") + group +
-                   QStringLiteral(" and id>=(select lo+(random()&9223372036854775807)%(hi-lo+1) from "
+                   QStringLiteral(" and id>=(select lo+cast(rnd(1)*(hi-lo+1) as integer) from "
                                   "(select (select min(id) from yhda") +
                    group + QStringLiteral(") as lo,(select max(id) from yhda") + group +
                    QStringLiteral(") as hi)) order by id limit ") + db::num(kWindow),
