@@ -4,4 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh build
+# the build lays it too, but only when it links the program
+./build/src/tools/tellvane-initdb build/bin/dhyx.dat
 exec ./build/bin/tellvane "$@"
