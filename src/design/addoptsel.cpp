@@ -130,7 +130,7 @@ void Tfrmaddoptsel::Button1Click()
         msg::ShowMessage(QStringLiteral("请先建好项目再添加问题!"));
         return;
     }
-    if (!design::tryAction([&] {
+    if (!design::tryWrite([&] {
             ADOcon().execute(QStringLiteral("insert into q_table(ywbh,qnr,qbh) values(") + db::num(ywbh) +
                              QStringLiteral(",") + db::quoted(qnr) + QStringLiteral(",") + db::num(qbh) +
                              QStringLiteral(")"));

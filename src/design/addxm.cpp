@@ -57,12 +57,12 @@ void Tfrmaddxm::Button1Click()
         msg::ShowMessage(QStringLiteral("该业务名已经存在，请不要重复输入!"));
         return;
     }
-    if (!design::tryAction([&] {
+    if (!design::tryWrite([&] {
             ADOcon().execute(QStringLiteral("insert into t_ywbh(ywname,ywtips) values(") + db::quoted(name) +
                              QStringLiteral(",") + db::quoted(tips) + QStringLiteral(")"));
+            WriteSysLog(QStringLiteral("添加项目:") + name);
             if (m_owner)
                 m_owner->rereadFromTop();
-            WriteSysLog(QStringLiteral("添加项目:") + name);
         }))
         return;
     Edit1->clear();

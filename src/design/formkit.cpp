@@ -5,6 +5,7 @@
 #include "core/text.h"
 #include "db/dm.h"
 #include "db/error.h"
+#include "db/transaction.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -56,6 +57,15 @@ bool tryAction(const std::function<void()>& action)
         msg::ShowMessage(kActionError);
         return false;
     }
+}
+
+bool tryWrite(const std::function<void()>& action)
+{
+    return tryAction([&] {
+        db::Transaction t(ADOcon());
+        action();
+        t.commit();
+    });
 }
 
 void reportError(const db::Error& e)

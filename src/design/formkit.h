@@ -35,6 +35,8 @@ bool exists(const QString& jetSql);
 
 // Runs a database action; when it fails, shows the action message and returns false.
 bool tryAction(const std::function<void()>& action);
+// The same for an action that writes a row and its log row: both or neither are kept.
+bool tryWrite(const std::function<void()>& action);
 
 // The application's general error report, for the places that have no message of their own.
 void reportError(const db::Error& e);

@@ -164,10 +164,10 @@ void TfrmMansel::Button3Click()
     const qint64 aid = DBGrid1->value(row, QStringLiteral("aid")).toLongLong();
     if (!msg::confirmOk(QStringLiteral("您确定要删除选项<") + sel + QStringLiteral(">么?"), QStringLiteral("操作确认")))
         return;
-    design::tryAction([&] {
+    design::tryWrite([&] {
         ADOcon().execute(QStringLiteral("delete from q_sel where aid=") + db::num(aid));
-        rereadAt(row);
         WriteSysLog(QStringLiteral("删除选项：") + sel);
+        rereadAt(row);
     });
 }
 

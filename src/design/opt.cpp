@@ -173,10 +173,10 @@ void Tfrmopt::Button5Click()
     if (!msg::confirmOk(QStringLiteral("您确定要删除项目《") + name + QStringLiteral("》么?"),
                         QStringLiteral("操作确认")))
         return;
-    design::tryAction([&] {
+    design::tryWrite([&] {
         ADOcon().execute(QStringLiteral("delete from t_ywbh where ywbh=") + db::num(ywbh));
-        rereadFromTop();
         WriteSysLog(QStringLiteral("删除项目:") + name);
+        rereadFromTop();
     });
 }
 

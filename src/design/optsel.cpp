@@ -150,10 +150,10 @@ void Tfrmoptsel::Button3Click()
                            QStringLiteral("(项目:") + DBGrid1->value(row, QStringLiteral("ywname")).toString() +
                            QStringLiteral(")");
     const qint64 qid = DBGrid1->value(row, QStringLiteral("qid")).toLongLong();
-    design::tryAction([&] {
+    design::tryWrite([&] {
         ADOcon().execute(QStringLiteral("delete from q_table where qid=") + db::num(qid));
-        reread();
         WriteSysLog(logcon);
+        reread();
     });
 }
 

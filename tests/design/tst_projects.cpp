@@ -61,6 +61,7 @@ private slots:
     void stopAndStartRestorePosition();
     void stopRollsBackWhenLogFails();
     void deleteOnlyWithoutCustomers();
+    void writesAndLogRowsGoTogether();
     void emptyListButtonsDoNothing();
     void dialogsSurviveFreedList();
     void dialogsActOnTheListThatOpenedThem();
@@ -426,6 +427,41 @@ void TestProjects::deleteOnlyWithoutCustomers()
     QCOMPARE(boxes.lastText(), QStringLiteral("操作数据库时出错，请检查网络连接!"));
     QCOMPARE(g->rowCount(), 1);
     QCOMPARE(db.count(QStringLiteral("syslog")), 1);
+}
+
+void TestProjects::writesAndLogRowsGoTogether()
+{
+    // A save or delete whose log row cannot be written keeps nothing: the message tells the truth.
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    db.loginAdmin();
+    dt::addProject(db, QStringLiteral("旧项目"));
+    tst::MsgScript boxes;
+    dt::Shown<Tfrmopt> w;
+    auto* g = ctl<TDBGrid>(w.get(), "DBGrid1");
+    {
+        dt::FailWhere fail(QStringLiteral("insert into  syslog"));
+        QVERIFY(dt::withDialog<Tfrmaddxm>([&] { ctl<QPushButton>(w.get(), "Button1")->click(); },
+                                          [&](Tfrmaddxm* d) {
+                                              typeAndSave(d, QStringLiteral("新项目"), QString());
+                                              d->close();
+                                          }));
+    }
+    QCOMPARE(boxes.lastText(), QStringLiteral("操作数据库时出错，请检查网络连接!"));
+    QCOMPARE(db.count(QStringLiteral("t_ywbh")), 1);
+    QCOMPARE(g->rowCount(), 1);
+    QCOMPARE(ADOcon().transactionDepth(), 0);
+
+    g->setCurrentRowIndex(0);
+    {
+        dt::FailWhere fail(QStringLiteral("insert into  syslog"));
+        boxes.answer(msg::Answer::Ok);
+        ctl<QPushButton>(w.get(), "Button5")->click();
+    }
+    QCOMPARE(boxes.lastText(), QStringLiteral("操作数据库时出错，请检查网络连接!"));
+    QCOMPARE(db.count(QStringLiteral("t_ywbh")), 1);
+    QCOMPARE(db.count(QStringLiteral("syslog")), 0);
+    QCOMPARE(g->rowCount(), 1);
 }
 
 void TestProjects::emptyListButtonsDoNothing()
