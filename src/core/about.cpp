@@ -15,6 +15,9 @@ Tfrmabout::Tfrmabout(QWidget* parent) : TChildForm(parent)
     setWindowTitle(QStringLiteral("关于本系统"));
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setAutoFillBackground(true);
+    // No title bar: a raised edge marks the window.
+    setStyleSheet(QStringLiteral("Tfrmabout { border: 2px outset #a0a0a0; }"));
+    setAttribute(Qt::WA_StyledBackground, true);
 
     auto* logo = new QLabel(this);
     logo->setPixmap(icons::appIcon().pixmap(64, 64));

@@ -247,9 +247,14 @@ QWidget* TfrmMain::openWindow(const QString& className)
         return w;
     case WindowKind::Child: {
         w->setAttribute(Qt::WA_DeleteOnClose);
-        QMdiSubWindow* sub = m_mdi->addSubWindow(w);
+        const bool borderless = w->windowFlags().testFlag(Qt::FramelessWindowHint);
+        QMdiSubWindow* sub = m_mdi->addSubWindow(w, borderless ? Qt::FramelessWindowHint : Qt::WindowFlags());
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->setWindowIcon(windowIcon());
+        if (borderless) {
+            sub->adjustSize();
+            sub->move(m_mdi->viewport()->rect().center() - sub->rect().center());
+        }
         if (w->windowState() & Qt::WindowMaximized)
             sub->showMaximized();
         else

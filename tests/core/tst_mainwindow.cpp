@@ -171,6 +171,8 @@ void TstMainWindow::aboutOpensTwice()
     QCOMPARE(w.mdiArea()->subWindowList().size(), 2);
     QCOMPARE(second->windowTitle(), QString("关于本系统"));
     QCOMPARE(second->Button1->text(), QString("确    定"));
+    for (QMdiSubWindow* sub : w.mdiArea()->subWindowList())
+        QVERIFY(sub->windowFlags().testFlag(Qt::FramelessWindowHint)); // no title bar
     second->Button1->click();
     QTRY_VERIFY(second.isNull());
     QVERIFY(first);
