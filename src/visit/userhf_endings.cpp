@@ -43,9 +43,15 @@ void Tfrmuserhf::outcome(const QString& word, const QString& failure)
     if (!customerHeld())
         return;
     Ending e;
-    e.update = QStringLiteral("update yhda set sljg=") + db::quoted(word) +
-               QStringLiteral(",jg=null,slsj=now(),bz=") + db::quoted(remark()) + QStringLiteral(",slz=") +
-               db::quoted(gTruename) + QStringLiteral(" where id=") + db::num(m_held->id);
+    // "关机" names its columns in an order of its own; both forms write the same values.
+    if (word == vocab::kGj)
+        e.update = QStringLiteral("update yhda set sljg=") + db::quoted(word) + QStringLiteral(",jg=null,bz=") +
+                   db::quoted(remark()) + QStringLiteral(",slsj=now(),slz=") + db::quoted(gTruename) +
+                   QStringLiteral(" where id=") + db::num(m_held->id);
+    else
+        e.update = QStringLiteral("update yhda set sljg=") + db::quoted(word) +
+                   QStringLiteral(",jg=null,slsj=now(),bz=") + db::quoted(remark()) + QStringLiteral(",slz=") +
+                   db::quoted(gTruename) + QStringLiteral(" where id=") + db::num(m_held->id);
     e.answer = word;
     e.history = word;
     e.failure = failure;

@@ -403,13 +403,18 @@ void TestVisitCall::outcomeButtons_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("word");
     QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("update"); // the record's statement up to the remark
     const QString plain = QStringLiteral("连接数据库时出错，请检查网络!");
-    QTest::newRow("关机") << "Button3" << QStringLiteral("关机") << QStringLiteral("连接数据库时出错，请检查网络!(5)");
-    QTest::newRow("停机") << "Button4" << QStringLiteral("停机") << plain;
-    QTest::newRow("无应答") << "Button5" << QStringLiteral("无应答") << plain;
-    QTest::newRow("拒访") << "Button6" << QStringLiteral("拒访") << plain;
-    QTest::newRow("下次联系") << "Button8" << QStringLiteral("下次联系") << plain;
-    QTest::newRow("无效数据") << "Button9" << QStringLiteral("无效数据") << plain;
+    const auto usual = [](const char* word) {
+        return QStringLiteral("update yhda set sljg='%1',jg=null,slsj=now(),bz='").arg(QString::fromUtf8(word));
+    };
+    QTest::newRow("关机") << "Button3" << QStringLiteral("关机") << QStringLiteral("连接数据库时出错，请检查网络!(5)")
+                        << QStringLiteral("update yhda set sljg='关机',jg=null,bz='通话中断',slsj=now(),slz='");
+    QTest::newRow("停机") << "Button4" << QStringLiteral("停机") << plain << usual("停机");
+    QTest::newRow("无应答") << "Button5" << QStringLiteral("无应答") << plain << usual("无应答");
+    QTest::newRow("拒访") << "Button6" << QStringLiteral("拒访") << plain << usual("拒访");
+    QTest::newRow("下次联系") << "Button8" << QStringLiteral("下次联系") << plain << usual("下次联系");
+    QTest::newRow("无效数据") << "Button9" << QStringLiteral("无效数据") << plain << usual("无效数据");
 }
 
 void TestVisitCall::outcomeButtons()
@@ -417,6 +422,7 @@ void TestVisitCall::outcomeButtons()
     QFETCH(QString, button);
     QFETCH(QString, word);
     QFETCH(QString, failure);
+    QFETCH(QString, update);
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginOperator(QStringLiteral("op1"), kOperator);
@@ -450,8 +456,16 @@ void TestVisitCall::outcomeButtons()
     QCOMPARE(state(db, id), QStringLiteral("正在受理"));
     QCOMPARE(db.count(QStringLiteral("q_ans")), 0);
 
+    QStringList updates;
+    ADOcon().setStatementHook([&updates](const QString& sql) {
+        if (sql.startsWith(QStringLiteral("update yhda set sljg=")))
+            updates << sql;
+    });
     b->click();
+    ADOcon().setStatementHook({});
     QCOMPARE(boxes.count(), 1);
+    QVERIFY(!updates.isEmpty());
+    QVERIFY2(updates.first().startsWith(update), qPrintable(updates.first()));
     QCOMPARE(db.scalar(QStringLiteral("select sljg||'|'||bz||'|'||slz from yhda where id=%1").arg(id)).toString(),
              word + QStringLiteral("|通话中断|") + kOperator);
     QVERIFY(db.scalar(QStringLiteral("select jg from yhda where id=%1").arg(id)).isNull());
