@@ -59,7 +59,9 @@ void Tfrmaddsel::Button1Click()
     int gotoq = 0;
     if (!design::checkOptionInput(Edit1, Edit2, &sel, &gotoq))
         return;
-    if (!design::tryAction([&] {
+    // The row and its showing in the list go together: a save reported as failed has written
+    // nothing, so saving again does not leave the option twice.
+    if (!design::tryWrite([&] {
             ADOcon().execute(QStringLiteral("insert into q_sel(qid,sel,gotoq) values(") + db::num(m_qid) +
                              QStringLiteral(",") + db::quoted(sel) + QStringLiteral(",") + db::num(gotoq) +
                              QStringLiteral(")"));

@@ -63,6 +63,7 @@ private slots:
     void jumpProposal_data();
     void jumpProposal();
     void addChecksAndKeepsEntering();
+    void addFailureWritesNothing();
     void jumpNumbers_data();
     void jumpNumbers();
     void editKeepsThePlace();
@@ -193,6 +194,39 @@ void TestOptions::addChecksAndKeepsEntering()
                           QStringLiteral("不满意->2"), QStringLiteral("说不清->0")}));
     QCOMPARE(m.grid()->currentRowIndex(), 4);
     QCOMPARE(db.count(QStringLiteral("syslog")), 0); // adding options is not logged
+}
+
+void TestOptions::addFailureWritesNothing()
+{
+    // A save reported as failed must not have written the option: saving again would list it twice.
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    db.loginAdmin();
+    const qint64 q = dt::addQuestion(db, dt::addProject(db, QStringLiteral("甲")), 1, QStringLiteral("题"));
+    tst::MsgScript boxes;
+    Manager m(q);
+
+    QStringList kept;
+    bool openAfterFailure = false;
+    QVERIFY(dt::withDialog<Tfrmaddsel>([&] { ctl<QPushButton>(m.m.data(), "Button1")->click(); },
+                                       [&](Tfrmaddsel* d) {
+                                           {
+                                               // The list cannot be read back after the insert.
+                                               dt::FailWhere fail(QStringLiteral("from q_sel where qid"));
+                                               typeOption(d, QStringLiteral("满意"), QStringLiteral("0"));
+                                           }
+                                           openAfterFailure = d->isVisible();
+                                           kept << ctl<QLineEdit>(d, "Edit1")->text()
+                                                << ctl<QLineEdit>(d, "Edit2")->text();
+                                           ctl<QPushButton>(d, "Button1")->click();
+                                       }));
+    QVERIFY(openAfterFailure);
+    QCOMPARE(kept, (QStringList{QStringLiteral("满意"), QStringLiteral("0")}));
+    QCOMPARE(boxes.texts(),
+             (QStringList{QStringLiteral("操作数据库时出错，请检查网络连接!"), QStringLiteral("保存成功!")}));
+    QCOMPARE(ADOcon().transactionDepth(), 0);
+    QCOMPARE(db.count(QStringLiteral("q_sel")), 1);
+    QCOMPARE(m.options(), QStringList{QStringLiteral("满意->0")});
 }
 
 void TestOptions::jumpNumbers_data()
