@@ -134,8 +134,9 @@ void Tfrmaddoptsel::Button1Click()
             ADOcon().execute(QStringLiteral("insert into q_table(ywbh,qnr,qbh) values(") + db::num(ywbh) +
                              QStringLiteral(",") + db::quoted(qnr) + QStringLiteral(",") + db::num(qbh) +
                              QStringLiteral(")"));
+            // The number as typed (trimmed), like the statement receives it.
             WriteSysLog(QStringLiteral("为项目:") + ComboBox1->currentText() + QStringLiteral("添加问题:") +
-                        QString::number(qbh));
+                        Edit1->text());
             if (m_owner)
                 m_owner->reread();
         }))

@@ -215,6 +215,8 @@ void TestQuestions::numberChecks()
         QCOMPARE(db.scalar(QStringLiteral("select qbh from q_table where qid<>%1").arg(q)).toInt(), stored);
         QCOMPARE(db.scalar(QStringLiteral("select qnr from q_table where qid<>%1").arg(q)).toString(),
                  QStringLiteral("问"));
+        // The log names the number as typed, blanks cut.
+        QCOMPARE(dt::logTexts(db), QStringList{QStringLiteral("为项目:甲添加问题:") + number.trimmed()});
     } else {
         QCOMPARE(boxes.texts(), QStringList{message});
         QCOMPARE(db.count(QStringLiteral("q_table")), 1);
