@@ -6,6 +6,7 @@
 #include "db/dm.h"
 #include "db/sqlvalue.h"
 
+#include <cstdio>
 #include <QApplication>
 #include <QDateTime>
 #include <QDesktopServices>
@@ -302,8 +303,8 @@ bool writeWorkbook(const QList<TDBGrid*>& grids, const QString& path)
     }
     if (!out.close())
         return false;
-    QFile::remove(path);
-    return QFile::rename(scratch, path);
+    // rename() replaces an existing file in one step: the old workbook stays until the new one is there.
+    return std::rename(QFile::encodeName(scratch).constData(), QFile::encodeName(path).constData()) == 0;
 }
 
 } // namespace xlsexport
