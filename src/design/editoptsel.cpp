@@ -48,7 +48,7 @@ void Tfrmeditoptsel::Button1Click()
     int qbh = 0;
     if (!design::checkQuestionInput(Memo1, Edit2, &qnr, &qbh))
         return;
-    if (!design::tryAction([&] {
+    if (!design::tryWrite([&] {
             // Only this question changes: options that jump to its old number keep that number.
             ADOcon().execute(QStringLiteral("update q_table set qnr=") + db::quoted(qnr) + QStringLiteral(",qbh=") +
                              db::num(qbh) + QStringLiteral(" where qid=") + db::num(m_qid));

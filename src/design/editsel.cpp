@@ -44,7 +44,7 @@ void Tfrmeditsel::Button1Click()
     int gotoq = 0;
     if (!design::checkOptionInput(Edit1, Edit2, &sel, &gotoq))
         return;
-    if (!design::tryAction([&] {
+    if (!design::tryWrite([&] {
             ADOcon().execute(QStringLiteral("update q_sel set sel=") + db::quoted(sel) + QStringLiteral(",gotoq=") +
                              db::num(gotoq) + QStringLiteral(" where aid=") + db::num(m_aid));
             // The option keeps its place, and the list its position.

@@ -55,7 +55,7 @@ void Tfrmeditxm::Button1Click()
         msg::ShowMessage(QStringLiteral("该项目名称已经存在，请不要重复！"));
         return;
     }
-    if (!design::tryAction([&] {
+    if (!design::tryWrite([&] {
             ADOcon().execute(QStringLiteral("update t_ywbh set ywname=") + db::quoted(name) +
                              QStringLiteral(",ywtips=") + db::quoted(tips) + QStringLiteral(" where ywbh=") +
                              db::num(m_ywbh));

@@ -35,7 +35,8 @@ bool exists(const QString& jetSql);
 
 // Runs a database action; when it fails, shows the action message and returns false.
 bool tryAction(const std::function<void()>& action);
-// The same for an action that writes a row and its log row: both or neither are kept.
+// The same for an action that writes a row and its log row, or re-reads the list that shows it:
+// all or nothing is kept, so a save reported as failed has changed nothing.
 bool tryWrite(const std::function<void()>& action);
 
 // The application's general error report, for the places that have no message of their own.

@@ -284,6 +284,17 @@ void TestOptions::editKeepsThePlace()
     Manager m(q);
     m.grid()->setCurrentRowIndex(1);
 
+    {
+        // A save whose list cannot be read back changes nothing, as its message says.
+        dt::FailWhere fail(QStringLiteral("from q_sel where qid"));
+        QVERIFY(dt::withDialog<Tfrmeditsel>([&] { ctl<QPushButton>(m.m.data(), "Button2")->click(); },
+                                            [&](Tfrmeditsel* d) { typeOption(d, QStringLiteral("乙改"), "5"); }));
+    }
+    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("操作数据库时出错，请检查网络连接!")});
+    QCOMPARE(db.scalar(QStringLiteral("select sel||gotoq from q_sel where aid=%1").arg(mid)).toString(),
+             QStringLiteral("乙3"));
+    boxes.clear();
+
     QStringList shown;
     QVERIFY(dt::withDialog<Tfrmeditsel>([&] { ctl<QPushButton>(m.m.data(), "Button2")->click(); },
                                         [&](Tfrmeditsel* d) {

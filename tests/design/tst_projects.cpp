@@ -293,6 +293,15 @@ void TestProjects::editChecksAndSaves()
     QCOMPARE(boxes.lastText(), kTipsMessage);
     QCOMPARE(db.scalar(QStringLiteral("select ywtips from t_ywbh where ywbh=%1").arg(b)).toString(),
              QStringLiteral("乙提示"));
+    {
+        // A save whose list cannot be read back changes nothing, as its message says.
+        dt::FailWhere fail(QStringLiteral("as vlname from t_ywbh"));
+        QVERIFY(edit(QStringLiteral("乙改"), QStringLiteral("改")));
+    }
+    QCOMPARE(boxes.lastText(), QStringLiteral("操作数据库时出错，请检查网络连接!"));
+    QCOMPARE(db.scalar(QStringLiteral("select ywname||ywtips from t_ywbh where ywbh=%1").arg(b)).toString(),
+             QStringLiteral("乙乙提示"));
+    QCOMPARE(ADOcon().transactionDepth(), 0);
 
     // Keeping its own name is no duplicate; the row shows the new prompt in its place.
     QVERIFY(edit(QStringLiteral("乙 "), QStringLiteral(" 新提示\n第二行 ")));

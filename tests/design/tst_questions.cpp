@@ -325,6 +325,19 @@ void TestQuestions::editSavesOnlyTheQuestion()
     auto* g = ctl<TDBGrid>(w.get(), "DBGrid1");
     g->setCurrentRowIndex(1);
 
+    {
+        // A save whose list cannot be read back changes nothing, as its message says.
+        dt::FailWhere fail(QStringLiteral("from qview"));
+        QVERIFY(dt::withDialog<Tfrmeditoptsel>(
+            [&] { ctl<QPushButton>(w.get(), "Button2")->click(); },
+            [&](Tfrmeditoptsel* d) { typeQuestion(d, "Edit2", QStringLiteral("改"), QStringLiteral("9")); }));
+    }
+    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("操作数据库时出错，请检查网络连接!")});
+    QCOMPARE(db.scalar(QStringLiteral("select qnr||qbh from q_table where qid=%1").arg(q2)).toString(),
+             QStringLiteral("二2"));
+    QCOMPARE(g->currentRowIndex(), 1);
+    boxes.clear();
+
     const QString hostile = QStringLiteral("第'二'题\"; delete from q_table; --");
     QVERIFY(dt::withDialog<Tfrmeditoptsel>([&] { g->doubleClicked(g->currentIndex()); },
                                            [&](Tfrmeditoptsel* d) {
