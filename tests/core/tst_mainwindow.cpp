@@ -33,6 +33,22 @@ public:
     }
 };
 
+// A logged-in main window with one child window open whose close question answers allow.
+struct ExitScene
+{
+    tst::TestDb db;
+    TfrmMain w;
+    QPointer<QWidget> child;
+    explicit ExitScene(bool allow)
+    {
+        windows::registerWindow("TRefusingChild", WindowKind::Child, [] { return new RefusingChild; });
+        w.show();
+        child = w.openWindow("TRefusingChild");
+        RefusingChild::allow = allow;
+        RefusingChild::asked = 0;
+    }
+};
+
 const QStringList kAdminItems = {"客户数据导入", "客户数据管理", "项目管理",   "项目问题设置",     "登录用户管理",
                                  "电访结果统计", "系统日志",     "项目问答统计", "项目问答明细报表", "系统设置"};
 const QStringList kEveryoneItems = {"电话访问", "电访结果查询", "项目问答记录查询", "电访历史记录查询",
@@ -180,15 +196,10 @@ void TstMainWindow::aboutOpensTwice()
 
 void TstMainWindow::exitAsksChildrenFirst()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    windows::registerWindow("TRefusingChild", WindowKind::Child, [] { return new RefusingChild; });
-    TfrmMain w;
-    w.show();
-    QPointer<QWidget> child = w.openWindow("TRefusingChild");
-    QVERIFY(child);
-    RefusingChild::allow = false;
-    RefusingChild::asked = 0;
+    ExitScene s(false);
+    QVERIFY(s.db.ok() && s.child);
+    TfrmMain& w = s.w;
+    QPointer<QWidget> child = s.child;
     tst::MsgScript boxes;
     boxes.strict();
     QVERIFY(!w.close());
@@ -200,15 +211,11 @@ void TstMainWindow::exitAsksChildrenFirst()
 
 void TstMainWindow::exitCancelKeepsChildren()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    windows::registerWindow("TRefusingChild", WindowKind::Child, [] { return new RefusingChild; });
-    TfrmMain w;
-    w.show();
-    QPointer<QWidget> child = w.openWindow("TRefusingChild");
+    ExitScene s(true);
+    QVERIFY(s.db.ok() && s.child);
+    TfrmMain& w = s.w;
+    QPointer<QWidget> child = s.child;
     QPointer<Tfrmabout> about = qobject_cast<Tfrmabout*>(w.openWindow("Tfrmabout"));
-    RefusingChild::allow = true;
-    RefusingChild::asked = 0;
     tst::MsgScript boxes;
     boxes.answer(msg::Answer::Cancel);
     w.ToolButton10->click();
@@ -225,14 +232,9 @@ void TstMainWindow::exitCancelKeepsChildren()
 
 void TstMainWindow::exitConfirmed()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    windows::registerWindow("TRefusingChild", WindowKind::Child, [] { return new RefusingChild; });
-    TfrmMain w;
-    w.show();
-    w.openWindow("TRefusingChild");
-    RefusingChild::allow = true;
-    RefusingChild::asked = 0;
+    ExitScene s(true);
+    QVERIFY(s.db.ok() && s.child);
+    TfrmMain& w = s.w;
     tst::MsgScript boxes;
     boxes.answer(msg::Answer::Ok);
     w.menuItem("退出系统")->trigger();
