@@ -84,9 +84,18 @@ void TDBGrid::applyColumns()
             continue;
         m_model->setHeaderData(logical, Qt::Horizontal, c.title);
         setColumnHidden(logical, false);
-        setColumnWidth(logical, c.width);
+        setColumnWidth(logical, c.width * m_scaleNum / m_scaleDen);
         h->moveSection(h->visualIndex(logical), visual++);
     }
+}
+
+void TDBGrid::setWidthScale(int num, int den)
+{
+    if (num <= 0 || den <= 0)
+        return;
+    m_scaleNum = num;
+    m_scaleDen = den;
+    applyColumns();
 }
 
 int TDBGrid::rowCount() const

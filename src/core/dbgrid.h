@@ -42,12 +42,17 @@ public:
 
     QSqlQueryModel* queryModel() const { return m_model; }
 
+    // Column widths follow the window's screen scaling (num/den).
+    void setWidthScale(int num, int den);
+
 private:
     void applyColumns();
     QSqlQueryModel* m_model;
     QList<GridColumn> m_columns;
     QString m_sql;
     bool m_open = false;
+    int m_scaleNum = 1;
+    int m_scaleDen = 1;
 };
 
 namespace grid {

@@ -1,5 +1,7 @@
 #include "core/scaling.h"
 
+#include "core/dbgrid.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -28,6 +30,8 @@ void applyScaling(QWidget* w, Factor f)
         font.setPixelSize(sc(font.pixelSize()));
     w->setFont(font);
     w->resize(sc(w->width()), sc(w->height()));
+    for (TDBGrid* g : w->findChildren<TDBGrid*>())
+        g->setWidthScale(f.num, f.den);
     for (QWidget* c : w->findChildren<QWidget*>()) {
         if (c->minimumWidth() > 0 || c->minimumHeight() > 0)
             c->setMinimumSize(sc(c->minimumWidth()), sc(c->minimumHeight()));

@@ -111,8 +111,14 @@ void TstHelpers::scaling()
     QFont font = w.font();
     font.setPointSizeF(10);
     w.setFont(font);
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    auto* g = new TDBGrid(&w);
+    g->setColumns({{"ywname", "项目名称", 200}});
+    g->open("select * from t_ywbh");
     scaling::applyScaling(&w, f);
     QCOMPARE(w.width(), 400 * num / den);
+    QCOMPARE(g->columnWidth(g->fieldIndex("ywname")), 200 * num / den); // columns scale with the window
     QCOMPARE(w.font().pointSizeF(), 10.0 * num / den);
 }
 
