@@ -108,7 +108,13 @@ void Tfrmoptsel::ComboBox1Change()
                             ? QStringLiteral("select *  from qview order by  ywbh,qbh")
                             : QStringLiteral("select * from qview where ywname=") +
                                   db::quoted(ComboBox1->currentText()) + QStringLiteral(" order by ywbh,qbh ");
-    design::tryAction([&] { design::openAtFirst(DBGrid1, sql); });
+    if (design::tryAction([&] { design::openAtFirst(DBGrid1, sql); })) {
+        m_filterIndex = ComboBox1->currentIndex();
+        return;
+    }
+    // The list still shows the former choice's rows: so does the filter.
+    const QSignalBlocker quiet(ComboBox1);
+    ComboBox1->setCurrentIndex(m_filterIndex);
 }
 
 void Tfrmoptsel::reread()

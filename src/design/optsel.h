@@ -48,6 +48,7 @@ protected:
 
 private:
     bool m_shown = false;
+    int m_filterIndex = 0; // the choice the list shows
     QSize m_designSize;
 };
 

@@ -92,6 +92,15 @@ void TestQuestions::filterListsProjectsOldestFirst()
     dt::addProject(db, QStringLiteral("丙项目"));
     QCOMPARE(filter->count(), 3);
     QCOMPARE(boxes.count(), 0);
+
+    // A filter that cannot be read: the message, and the choice goes back to what the list shows.
+    {
+        dt::FailWhere fail(QStringLiteral("from qview where"));
+        filter->setCurrentIndex(1);
+    }
+    QCOMPARE(boxes.lastText(), QStringLiteral("操作数据库时出错，请检查网络连接!"));
+    QCOMPARE(filter->currentIndex(), 0);
+    QCOMPARE(g->rowCount(), 4);
 }
 
 void TestQuestions::addNeedsAProject()
