@@ -2,6 +2,7 @@
 
 // Shared by the questionnaire design tests: rows to start from and the dialog runner.
 
+#include "support/failwhere.h"
 #include "support/modal.h"
 #include "support/testdb.h"
 
@@ -81,20 +82,8 @@ template <class W> struct Shown
     W* get() const { return w.data(); }
 };
 
-// Every statement that contains the given text fails as the engine would, while this lives.
-struct FailWhere
-{
-    explicit FailWhere(const QString& part)
-    {
-        ADOcon().setStatementHook([part](const QString& sql) {
-            if (sql.contains(part))
-                throw db::Error(QStringLiteral("database is locked"), sql);
-        });
-    }
-    ~FailWhere() { ADOcon().setStatementHook({}); }
-    FailWhere(const FailWhere&) = delete;
-    FailWhere& operator=(const FailWhere&) = delete;
-};
+// Statements that contain the given text fail while this lives.
+using tst::FailWhere;
 
 // Lets deferred deletions (WA_DeleteOnClose) happen.
 inline void flushDeletes()

@@ -5,6 +5,7 @@
 #include "core/dbgrid.h"
 #include "core/pub.h"
 #include "db/dm.h"
+#include "support/failwhere.h"
 #include "support/modal.h"
 #include "support/msgscript.h"
 #include "visit/seljg.h"
@@ -69,17 +70,15 @@ qint64 answers(tst::TestDb& db, qint64 qid, qint64 yhid)
 
 QString answerText(tst::TestDb& db, qint64 qid, qint64 yhid)
 {
-    return db.scalar(QStringLiteral("select ans from q_ans where qid=%1 and yhid=%2 order by id desc").arg(qid).arg(yhid))
+    return db
+        .scalar(QStringLiteral("select ans from q_ans where qid=%1 and yhid=%2 order by id desc").arg(qid).arg(yhid))
         .toString();
 }
 
 // Makes every statement that starts with prefix fail, as a lost connection would.
 void failStatements(const QString& prefix)
 {
-    ADOcon().setStatementHook([prefix](const QString& sql) {
-        if (sql.startsWith(prefix))
-            throw db::Error(QStringLiteral("disk I/O error"));
-    });
+    tst::failStatements([prefix](const QString& sql) { return sql.startsWith(prefix); });
 }
 
 } // namespace
@@ -140,8 +139,8 @@ void TestVisitCall::firstQuestionAndLinks()
     QCOMPARE(w->FCurQbh, QStringLiteral("10"));
     // The remark stays while moving by number; the links write nothing.
     w->Memo4->setPlainText(QStringLiteral("客户很忙"));
-    for (const char* expected : {"问题20(总共5个问题):", "问题30(总共5个问题):", "问题40(总共5个问题):",
-                                 "问题50(总共5个问题):"}) {
+    for (const char* expected :
+         {"问题20(总共5个问题):", "问题30(总共5个问题):", "问题40(总共5个问题):", "问题50(总共5个问题):"}) {
         QTest::mouseClick(w->Label20, Qt::LeftButton);
         QCOMPARE(line1(w.data()), QString::fromUtf8(expected));
     }
@@ -162,7 +161,7 @@ void TestVisitCall::firstQuestionAndLinks()
     failStatements(QStringLiteral("select * from q_table"));
     boxes.clear();
     QTest::mouseClick(w->Label19, Qt::LeftButton);
-    ADOcon().setStatementHook({});
+    tst::failNothing();
     QCOMPARE(boxes.texts(), QStringList{QStringLiteral("连接数据库时出错，请检查网络!")});
     QCOMPARE(line1(w.data()), QStringLiteral("问题50(总共5个问题):"));
 }
@@ -185,7 +184,8 @@ void TestVisitCall::answersFollowJumpsAndReplace()
     QCOMPARE(w->Memo1->toPlainText(), QStringLiteral("问题30(总共5个问题):\n问题三"));
     QCOMPARE(answerText(db, s.q10, id), QStringLiteral("不满意"));
     QCOMPARE(answers(db, s.q20, id), 0);
-    QCOMPARE(db.scalar(QStringLiteral("select dhhm||'|'||slz from q_ans")).toString(), QStringLiteral("13800000001|") + kOperator);
+    QCOMPARE(db.scalar(QStringLiteral("select dhhm||'|'||slz from q_ans")).toString(),
+             QStringLiteral("13800000001|") + kOperator);
 
     // A jump to its own question shows it again and replaces its answer on the next submit.
     QVERIFY(choose(w.data(), QStringLiteral("再问一次")));
@@ -265,14 +265,16 @@ void TestVisitCall::completionWithoutResultChoice()
     w->Button2->click();
 
     QCOMPARE(boxes.texts(), QStringList{kNothing});
-    QCOMPARE(db.scalar(QStringLiteral("select sljg from yhda where id=%1").arg(id)).toString(), QStringLiteral("已受理"));
+    QCOMPARE(db.scalar(QStringLiteral("select sljg from yhda where id=%1").arg(id)).toString(),
+             QStringLiteral("已受理"));
     const QVariant jg = db.scalar(QStringLiteral("select jg from yhda where id=%1").arg(id));
     QVERIFY(!jg.isNull());
     QCOMPARE(jg.toString(), QString());
     QCOMPARE(db.scalar(QStringLiteral("select bz||'|'||slz from yhda where id=%1").arg(id)).toString(),
              QStringLiteral("愿意参加|") + kOperator);
-    QVERIFY(db.scalar(QStringLiteral("select slsj from yhda where id=%1").arg(id)).toString().startsWith(
-        QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+    QVERIFY(db.scalar(QStringLiteral("select slsj from yhda where id=%1").arg(id))
+                .toString()
+                .startsWith(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
     QCOMPARE(answers(db, q1, id), 1);
     QCOMPARE(db.scalar(QStringLiteral("select ans||'|'||slz||'|'||tottime from q_ans")).toString(),
              QStringLiteral("同意|") + kOperator + QStringLiteral("|17"));
@@ -355,7 +357,8 @@ void TestVisitCall::completionDrawsNextByStateOnly()
     numbered.dhhm1 = QStringLiteral("13899999999");
     numbered.sljg = QStringLiteral("拒访");
     addCustomer(db, p, numbered);
-    db.exec(QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(%1,'13800000002','某','关机','')").arg(p));
+    db.exec(
+        QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(%1,'13800000002','某','关机','')").arg(p));
     Win w;
     w->Button1->click();
     QCOMPARE(w->heldCustomerId(), a);
@@ -409,7 +412,7 @@ void TestVisitCall::outcomeButtons_data()
         return QStringLiteral("update yhda set sljg='%1',jg=null,slsj=now(),bz='").arg(QString::fromUtf8(word));
     };
     QTest::newRow("关机") << "Button3" << QStringLiteral("关机") << QStringLiteral("连接数据库时出错，请检查网络!(5)")
-                        << QStringLiteral("update yhda set sljg='关机',jg=null,bz='通话中断',slsj=now(),slz='");
+                          << QStringLiteral("update yhda set sljg='关机',jg=null,bz='通话中断',slsj=now(),slz='");
     QTest::newRow("停机") << "Button4" << QStringLiteral("停机") << plain << usual("停机");
     QTest::newRow("无应答") << "Button5" << QStringLiteral("无应答") << plain << usual("无应答");
     QTest::newRow("拒访") << "Button6" << QStringLiteral("拒访") << plain << usual("拒访");
@@ -451,7 +454,7 @@ void TestVisitCall::outcomeButtons()
     // A failure first: its own message, nothing kept.
     failStatements(QStringLiteral("insert into visitlog"));
     b->click();
-    ADOcon().setStatementHook({});
+    tst::failNothing();
     QCOMPARE(boxes.texts(), QStringList{failure});
     QCOMPARE(state(db, id), QStringLiteral("正在受理"));
     QCOMPARE(db.count(QStringLiteral("q_ans")), 0);
@@ -462,7 +465,7 @@ void TestVisitCall::outcomeButtons()
             updates << sql;
     });
     b->click();
-    ADOcon().setStatementHook({});
+    tst::failNothing();
     QCOMPARE(boxes.count(), 1);
     QVERIFY(!updates.isEmpty());
     QVERIFY2(updates.first().startsWith(update), qPrintable(updates.first()));
@@ -573,7 +576,7 @@ void TestVisitCall::answerRollsBackWhenAStatementFails()
     // The old answer is deleted, then the new one fails: the old one must come back.
     failStatements(QStringLiteral("insert into q_ans"));
     w->Button2->click();
-    ADOcon().setStatementHook({});
+    tst::failNothing();
     QCOMPARE(boxes.texts(), QStringList{QStringLiteral("系统处理数据时出错，请检查网络和服务器，联系管理员(4)")});
     QCOMPARE(answerText(db, s.q10, id), QStringLiteral("满意"));
     QCOMPARE(line1(w.data()), QStringLiteral("问题10(总共5个问题):"));
@@ -587,7 +590,7 @@ void TestVisitCall::answerRollsBackWhenAStatementFails()
     failStatements(QStringLiteral("select * from q_sel"));
     boxes.clear();
     w->Button2->click();
-    ADOcon().setStatementHook({});
+    tst::failNothing();
     QCOMPARE(boxes.count(), 1);
     QCOMPARE(answers(db, s.q30, id), 0);
     QCOMPARE(line1(w.data()), QStringLiteral("问题30(总共5个问题):"));
@@ -629,7 +632,7 @@ void TestVisitCall::endingRollsBackWhenAStatementFails()
 
     failStatements(failing);
     w->Button2->click();
-    ADOcon().setStatementHook({});
+    tst::failNothing();
     QCOMPARE(boxes.texts(), QStringList{QStringLiteral("系统处理数据时出错，请检查网络和服务器，联系管理员(4)")});
     QCOMPARE(ADOcon().transactionDepth(), 0);
     QCOMPARE(state(db, id), QStringLiteral("正在受理"));
@@ -667,7 +670,7 @@ void TestVisitCall::failedNextDrawKeepsTheEnding()
     // The lock of the next customer fails: the ending is kept, the next customer is not locked.
     failStatements(QStringLiteral("update yhda set sljg='正在受理'"));
     w->Button5->click();
-    ADOcon().setStatementHook({});
+    tst::failNothing();
     QCOMPARE(boxes.texts(), QStringList{QStringLiteral("连接数据库时出错，请检查网络!(3)")});
     QCOMPARE(state(db, id), QStringLiteral("无应答"));
     QCOMPARE(db.count(QStringLiteral("visitlog")), 1);
@@ -738,7 +741,9 @@ void TestVisitCall::hostileText()
     c.yhxm = QStringLiteral("张'三");
     const qint64 id = addCustomer(db, p, c);
     const qint64 id2 = addCustomer(db, p, QStringLiteral("13800000002"));
-    db.exec(QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(%1,%2,'x','关机','')").arg(p).arg(q(c.dhhm1)));
+    db.exec(QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(%1,%2,'x','关机','')")
+                .arg(p)
+                .arg(q(c.dhhm1)));
     Win w;
     QCOMPARE(w->Memo3->toPlainText(), QStringLiteral("提示'; drop table yhda; --"));
     w->Button1->click();

@@ -6,9 +6,10 @@
 #include "core/mainwindow.h"
 #include "core/pub.h"
 #include "db/dm.h"
-#include "support/msgscript.h"
 #include "db/transaction.h"
 #include "db/vocab.h"
+#include "support/failwhere.h"
+#include "support/msgscript.h"
 #include "visit/draw.h"
 #include "visit/register.h"
 #include "visitfixture.h"
@@ -106,12 +107,9 @@ void TestVisitDraw::openingFailureClosesWindow()
     QVERIFY(db.ok());
     db.loginOperator();
     tst::MsgScript boxes;
-    ADOcon().setStatementHook([](const QString& sql) {
-        if (sql.contains(QStringLiteral("from t_ywbh where zt=1")))
-            throw db::Error(QStringLiteral("disk I/O error"));
-    });
+    tst::failStatements([](const QString& sql) { return sql.contains(QStringLiteral("from t_ywbh where zt=1")); });
     Win w;
-    ADOcon().setStatementHook({});
+    tst::failNothing();
     QCOMPARE(boxes.texts(), QStringList{QStringLiteral("连接数据库时出错，请检查网络(1)!")});
     QTRY_VERIFY(w.p.isNull() || !w->isVisible());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -133,9 +131,12 @@ void TestVisitDraw::drawByStateOrderAndLock()
     const qint64 mineId = addCustomer(db, p, mine);
     // Earlier visits of the number, in two projects.
     const int other = addProject(db, QStringLiteral("别的项目"));
-    db.exec(QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(%1,'13800000002','甲','拒访','早')").arg(p));
-    db.exec(QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(%1,'13800000002','乙','关机','晚')").arg(other));
-    db.exec(QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(%1,'13900000000','丙','关机','')").arg(p));
+    db.exec(
+        QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(%1,'13800000002','甲','拒访','早')").arg(p));
+    db.exec(QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(%1,'13800000002','乙','关机','晚')")
+                .arg(other));
+    db.exec(
+        QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(%1,'13900000000','丙','关机','')").arg(p));
 
     Win w;
     w->ComboBox1->setCurrentIndex(1); // "项目" (the other project is newer)
@@ -157,7 +158,8 @@ void TestVisitDraw::drawByStateOrderAndLock()
     QVERIFY(w->FJg.isEmpty());
     // Only the state changes.
     QVERIFY(db.scalar(QStringLiteral("select slsj from yhda where id=%1").arg(mineId)).isNull());
-    QCOMPARE(db.scalar(QStringLiteral("select zdslz from yhda where id=%1").arg(mineId)).toString(), QStringLiteral("op1"));
+    QCOMPARE(db.scalar(QStringLiteral("select zdslz from yhda where id=%1").arg(mineId)).toString(),
+             QStringLiteral("op1"));
     // History of the number across projects, newest first.
     QCOMPARE(w->DBGrid1->rowCount(), 2);
     QCOMPARE(w->DBGrid1->text(0, QStringLiteral("slz")), QStringLiteral("乙"));
@@ -365,8 +367,7 @@ void TestVisitDraw::drawWhileHeldRefused()
     QVERIFY(held > 0);
     w->Edit1->setText(QStringLiteral("13800000001"));
     w->Button1->click();
-    QCOMPARE(boxes.texts(),
-             QStringList{QStringLiteral("请先提交当前已提用户的回访结果，或放弃受理后再提下一个号码!")});
+    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("请先提交当前已提用户的回访结果，或放弃受理后再提下一个号码!")});
     QCOMPARE(w->heldCustomerId(), held);
     // The box was not even trimmed or used.
     QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("sljg='正在受理'")), 1);
@@ -415,7 +416,8 @@ void TestVisitDraw::giveUp()
     w->Button7->click();
     QVERIFY(!w->customerHeld());
     QCOMPARE(state(db, id), QStringLiteral("下次联系"));
-    QCOMPARE(db.scalar(QStringLiteral("select bz from yhda where id=%1").arg(id)).toString(), QStringLiteral("它's 备注"));
+    QCOMPARE(db.scalar(QStringLiteral("select bz from yhda where id=%1").arg(id)).toString(),
+             QStringLiteral("它's 备注"));
     QCOMPARE(db.scalar(QStringLiteral("select slz||slsj||jg from yhda where id=%1").arg(id)).toString(),
              QStringLiteral("某人2020-01-01 10:00:00成功"));
     QCOMPARE(db.count(QStringLiteral("visitlog")), 0);
@@ -431,13 +433,11 @@ void TestVisitDraw::giveUp()
     // A failed write keeps the customer held, so the operator can try again.
     w->Button1->click();
     QCOMPARE(w->heldCustomerId(), id);
-    ADOcon().setStatementHook([](const QString& sql) {
-        if (sql.startsWith(QStringLiteral("update yhda set sljg='下次联系'")))
-            throw db::Error(QStringLiteral("database is locked"));
-    });
+    tst::failStatements(
+        [](const QString& sql) { return sql.startsWith(QStringLiteral("update yhda set sljg='下次联系'")); });
     boxes.answer(msg::Answer::Ok);
     w->Button7->click();
-    ADOcon().setStatementHook({});
+    tst::failNothing();
     QCOMPARE(boxes.lastText(), QStringLiteral("连接数据库时出错，请检查网络(4)!"));
     QVERIFY(w->customerHeld());
     QCOMPARE(state(db, id), QStringLiteral("正在受理"));
@@ -577,14 +577,11 @@ void TestVisitDraw::countersFromDatabase()
     QCOMPARE(w->Label41->text(), QStringLiteral("2"));
 
     // A failing count keeps the old figures and says so.
-    ADOcon().setStatementHook([](const QString& sql) {
-        if (sql.contains(QStringLiteral("yhda_tally")))
-            throw db::Error(QStringLiteral("disk I/O error"));
-    });
+    tst::failStatements([](const QString& sql) { return sql.contains(QStringLiteral("yhda_tally")); });
     boxes.clear();
     db.exec(QStringLiteral("insert into yhda(ywbh,dhhm1) values(%1,'y')").arg(p));
     w->RefreshCounters();
-    ADOcon().setStatementHook({});
+    tst::failNothing();
     QCOMPARE(boxes.texts(), QStringList{QStringLiteral("连接数据库时出错，请检查网络!")});
     QCOMPARE(w->Label41->text(), QStringLiteral("2"));
     QCOMPARE(w->Label40->text(), QStringLiteral("4"));
@@ -626,7 +623,8 @@ void TestVisitDraw::tallyMatchesRecords()
                                              "sljg='正在受理')")
                                   .arg(q(who))
                                   .arg(ywbh)));
-    QCOMPARE(db.scalar(QStringLiteral("select sum(n) from yhda_tally")).toLongLong(), db.count(QStringLiteral("yhdaview")));
+    QCOMPARE(db.scalar(QStringLiteral("select sum(n) from yhda_tally")).toLongLong(),
+             db.count(QStringLiteral("yhdaview")));
 }
 
 void TestVisitDraw::closeAsksWhileHeld()
@@ -645,8 +643,9 @@ void TestVisitDraw::closeAsksWhileHeld()
     boxes.answer(msg::Answer::No);
     QVERIFY(!w->close());
     QVERIFY(w.p);
-    QCOMPARE(boxes.lastText(), QStringLiteral("您提取的号尚未回访完毕，如果您不想继续回访，建议您先点击[放弃受理]按钮再退"
-                                              "出，您仍然坚持现在马上退出么？"));
+    QCOMPARE(boxes.lastText(),
+             QStringLiteral("您提取的号尚未回访完毕，如果您不想继续回访，建议您先点击[放弃受理]按钮再退"
+                            "出，您仍然坚持现在马上退出么？"));
     QCOMPARE(boxes.boxes().last().caption, QStringLiteral("退出确认!"));
     QCOMPARE(boxes.boxes().last().buttons, msg::Buttons::YesNo);
     boxes.answer(msg::Answer::Yes);
@@ -746,12 +745,16 @@ void TestVisitDraw::twoConnectionsNeverHoldSameCustomer()
     qint64 stolen = -1;
     ADOcon().setStatementHook([&](const QString& sql) {
         if (stolen < 0 && sql.startsWith(QStringLiteral("update yhda set sljg='正在受理' where id="))) {
-            stolen = sql.mid(QStringLiteral("update yhda set sljg='正在受理' where id=").size()).section(u' ', 0, 0).toLongLong();
-            QCOMPARE(other.execute(QStringLiteral("update yhda set sljg='正在受理' where id=%1 and sljg='未受理'").arg(stolen)), 1);
+            stolen = sql.mid(QStringLiteral("update yhda set sljg='正在受理' where id=").size())
+                         .section(u' ', 0, 0)
+                         .toLongLong();
+            QCOMPARE(other.execute(
+                         QStringLiteral("update yhda set sljg='正在受理' where id=%1 and sljg='未受理'").arg(stolen)),
+                     1);
         }
     });
     w->Button1->click();
-    ADOcon().setStatementHook({});
+    tst::failNothing();
     QVERIFY(stolen == c1 || stolen == c2);
     QVERIFY(w->customerHeld());
     QVERIFY(w->heldCustomerId() != stolen);
