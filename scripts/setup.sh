@@ -20,6 +20,8 @@ fi
 build_dir=${1:-build}
 build_type=${2:-Debug}
 if [ ! -f "$build_dir/build.ninja" ]; then
-    cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type"
+    launcher=()
+    command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" "${launcher[@]}"
 fi
 cmake --build "$build_dir"

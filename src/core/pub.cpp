@@ -2,6 +2,7 @@
 
 #include "db/dm.h"
 #include "db/sqlvalue.h"
+#include "ops/common/oplog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -58,9 +59,12 @@ void resetLoginValues()
 
 } // namespace pub
 
+ops::Who pub::currentOperator()
+{
+    return ops::Who{gUname, gTruename, gIpAddr};
+}
+
 void WriteSysLog(const QString& logcon)
 {
-    ADOcon().execute(QStringLiteral("insert into  syslog(uname,truename,dt,logcon,ipaddr) values(") +
-                     db::quoted(gUname) + u',' + db::quoted(gTruename) + QStringLiteral(",now(),") +
-                     db::quoted(logcon) + u',' + db::quoted(gIpAddr) + u')');
+    ops::writeLog(ADOcon(), pub::currentOperator(), logcon);
 }

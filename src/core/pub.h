@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ops/common/oplog.h"
+
 #include <QString>
 
 // Login values: set by the login, read everywhere.
@@ -22,6 +24,9 @@ QString backupFile();                         // <folder>/dhyx.bak
 
 // Clears the login values (tests, between logins).
 void resetLoginValues();
+
+// The logged-in operator, as operations record them in the log.
+ops::Who currentOperator();
 
 } // namespace pub
 

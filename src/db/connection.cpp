@@ -103,7 +103,7 @@ void Connection::runRaw(const QString& sql)
         throw Error(errorText(q.lastError()), sql);
 }
 
-QSqlQuery Connection::run(const QString& jet, bool forwardOnly)
+QSqlQuery Connection::run(const QString& jet, bool forwardOnly, const QVariantList* values)
 {
     if (!isOpen())
         throw Error(QStringLiteral("database is not open"), jet);
@@ -112,9 +112,36 @@ QSqlQuery Connection::run(const QString& jet, bool forwardOnly)
         m_hook(sql);
     QSqlQuery q(database());
     q.setForwardOnly(forwardOnly);
+    if (values) {
+        if (!q.prepare(sql))
+            throw Error(errorText(q.lastError()), sql);
+        for (const QVariant& v : *values)
+            q.addBindValue(v);
+        if (!q.exec())
+            throw Error(errorText(q.lastError()), sql);
+        return q;
+    }
     if (!q.exec(sql))
         throw Error(errorText(q.lastError()), sql);
     return q;
+}
+
+int Connection::execute(const QString& jet, const QVariantList& values)
+{
+    return run(jet, true, &values).numRowsAffected();
+}
+
+QSqlQuery Connection::select(const QString& jet, const QVariantList& values, bool forwardOnly)
+{
+    return run(jet, forwardOnly, &values);
+}
+
+QVariant Connection::scalar(const QString& jet, const QVariantList& values)
+{
+    QSqlQuery q = select(jet, values);
+    if (q.next())
+        return q.value(0);
+    return QVariant();
 }
 
 int Connection::execute(const QString& jet)

@@ -41,6 +41,12 @@ public:
     // First column of the first row, or a null QVariant when there is no row.
     QVariant scalar(const QString& jet);
 
+    // The same with bound values: each ? of the statement takes the next value, so no value
+    // can break or change the statement. Same translation, hook and error text as above.
+    int execute(const QString& jet, const QVariantList& values);
+    QSqlQuery select(const QString& jet, const QVariantList& values, bool forwardOnly = false);
+    QVariant scalar(const QString& jet, const QVariantList& values);
+
     // Transactions nest: the outermost is a real transaction, inner ones are savepoints.
     void begin();
     void commit();
@@ -57,7 +63,7 @@ public:
 
 private:
     void runRaw(const QString& sql);
-    QSqlQuery run(const QString& jet, bool forwardOnly);
+    QSqlQuery run(const QString& jet, bool forwardOnly, const QVariantList* values = nullptr);
     QString m_name;
     QString m_path;
     int m_depth = 0;

@@ -1,0 +1,53 @@
+#include "support/opsdb.h"
+
+#include "db/schema.h"
+
+#include <QDir>
+
+namespace tst {
+
+OpsDb::OpsDb() : m_dir(std::make_unique<QTemporaryDir>())
+{
+    static int serial = 0;
+    m_con = std::make_unique<db::Connection>(QStringLiteral("opsdb%1").arg(++serial));
+    QString err;
+    if (!db::createDatabase(file(), &err)) {
+        qWarning("cannot create test database: %s", qPrintable(err));
+        return;
+    }
+    try {
+        m_con->open(file());
+        m_ok = true;
+    } catch (const db::Error& e) {
+        qWarning("cannot open test database: %s", qPrintable(e.text()));
+    }
+}
+
+OpsDb::~OpsDb()
+{
+    m_con.reset();
+}
+
+QString OpsDb::file() const
+{
+    return QDir(m_dir->path()).filePath(QStringLiteral("dhyx.dat"));
+}
+
+void OpsDb::exec(const QString& sql)
+{
+    m_con->execute(sql);
+}
+
+QVariant OpsDb::scalar(const QString& sql)
+{
+    return m_con->scalar(sql);
+}
+
+qint64 OpsDb::count(const QString& table, const QString& where)
+{
+    return scalar(QStringLiteral("select count(*) from ") + table +
+                  (where.isEmpty() ? QString() : QStringLiteral(" where ") + where))
+        .toLongLong();
+}
+
+} // namespace tst
