@@ -25,6 +25,8 @@ CREATE TABLE syslog (
 );
 CREATE INDEX syslog_dt ON syslog(dt);
 CREATE INDEX syslog_uname ON syslog(uname);
+-- the log viewer's operator filter (full name); its rows come newest first from the same index
+CREATE INDEX syslog_truename ON syslog(truename);
 
 CREATE TABLE [option] (
     jgts INTEGER DEFAULT 0

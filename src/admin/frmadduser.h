@@ -1,0 +1,26 @@
+#pragma once
+
+#include "admin/userdialog.h"
+
+#include <QPointer>
+
+// Adds operators, one after the other while "连续录入" is ticked.
+class Tfrmadduser : public TUserDialog
+{
+    Q_OBJECT
+public:
+    explicit Tfrmadduser(QWidget* parent = nullptr);
+
+signals:
+    // An operator was written (the list re-reads).
+    void added();
+
+public slots:
+    void FormShow() override;
+    void Button1Click() override;
+
+private:
+    void clearTexts();
+};
+
+extern QPointer<Tfrmadduser> frmadduser;

@@ -1,0 +1,133 @@
+#include "admin/frmsyslog.h"
+
+#include "admin/adminkit.h"
+#include "core/choices.h"
+#include "core/dbgrid.h"
+#include "core/export.h"
+#include "core/msg.h"
+#include "core/scaling.h"
+#include "core/text.h"
+#include "db/error.h"
+#include "ops/admin/oplogquery.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+QPointer<Tfrmsyslog> frmsyslog;
+
+Tfrmsyslog::Tfrmsyslog(QWidget* parent) : TChildForm(parent)
+{
+    frmsyslog = this;
+    setObjectName(QStringLiteral("Tfrmsyslog"));
+    setWindowTitle(QStringLiteral("操作日志查询(不含话务记录)"));
+
+    Edit1 = admin::edit(this, "Edit1");
+    Edit2 = admin::edit(this, "Edit2");
+    CheckBox1 = new QCheckBox(this);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    Label3 = admin::label(this, QStringLiteral("操作时间："));
+    Label3->setObjectName(QStringLiteral("Label3"));
+    DateTimePicker1 = new QDateEdit(this);
+    DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
+    DateTimePicker2 = new QDateEdit(this);
+    DateTimePicker2->setObjectName(QStringLiteral("DateTimePicker2"));
+    Button1 = admin::button(this, "Button1", QStringLiteral("查  询"));
+    Button2 = admin::button(this, "Button2", QStringLiteral("导出到EXCEL"));
+
+    auto* filters = new QGridLayout;
+    filters->addWidget(admin::label(this, QStringLiteral("操作人姓名：")), 0, 0, Qt::AlignRight);
+    filters->addWidget(Edit1, 0, 1, 1, 2);
+    filters->addWidget(admin::label(this, QStringLiteral("操作内容：")), 0, 3, Qt::AlignRight);
+    filters->addWidget(Edit2, 0, 4, 1, 3);
+    auto* day = new QHBoxLayout;
+    day->addWidget(CheckBox1);
+    day->addWidget(Label3);
+    filters->addLayout(day, 1, 0, Qt::AlignRight);
+    filters->addWidget(DateTimePicker1, 1, 1);
+    filters->addWidget(admin::label(this, QStringLiteral("-------")), 1, 2, Qt::AlignCenter);
+    filters->addWidget(DateTimePicker2, 1, 3);
+    filters->addWidget(Button1, 1, 5);
+    filters->addWidget(Button2, 1, 6);
+    filters->setColumnStretch(7, 1);
+
+    DBGrid1 = new TDBGrid(this);
+    DBGrid1->setColumns({{QStringLiteral("dt"), QStringLiteral("操作时间"), 107},
+                         {QStringLiteral("truename"), QStringLiteral("操作人"), 67},
+                         {QStringLiteral("logcon"), QStringLiteral("操作内容"), 323},
+                         {QStringLiteral("ipaddr"), QStringLiteral("IP地址"), 87}});
+    grid::installWheelRule(DBGrid1);
+
+    auto* lay = new QVBoxLayout(this);
+    lay->addLayout(filters);
+    lay->addWidget(DBGrid1, 1);
+    resize(640, 460);
+
+    connect(Button1, &QPushButton::clicked, this, &Tfrmsyslog::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &Tfrmsyslog::Button2Click);
+    connect(CheckBox1, &QCheckBox::toggled, this, &Tfrmsyslog::CheckBox1Click);
+
+    scaling::applyScreenScaling(this);
+    m_designSize = size();
+}
+
+void Tfrmsyslog::showEvent(QShowEvent* e)
+{
+    TChildForm::showEvent(e);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void Tfrmsyslog::FormShow()
+{
+    Edit1->clear();
+    Edit2->clear();
+    choices::initDayPickers(DateTimePicker1, DateTimePicker2);
+    CheckBox1->setChecked(false);
+    CheckBox1Click();
+    openList(ops::admin::newestLogQuery());
+}
+
+void Tfrmsyslog::CheckBox1Click()
+{
+    const bool on = CheckBox1->isChecked();
+    Label3->setEnabled(on);
+    DateTimePicker1->setEnabled(on);
+    DateTimePicker2->setEnabled(on);
+}
+
+void Tfrmsyslog::openList(const QString& sql)
+{
+    DBGrid1->close();
+    admin::WaitCursor wait;
+    try {
+        DBGrid1->open(sql);
+    } catch (const db::Error& e) {
+        DBGrid1->close();
+        wait.restore();
+        msg::ShowMessage(admin::kServerError + e.text());
+    }
+}
+
+void Tfrmsyslog::Button1Click()
+{
+    ops::admin::LogFilter f;
+    f.truename = text::trimEdit(Edit1);
+    f.text = text::trimEdit(Edit2);
+    f.byDate = CheckBox1->isChecked();
+    f.from = DateTimePicker1->date();
+    f.to = DateTimePicker2->date();
+    openList(ops::admin::logQuery(f));
+}
+
+void Tfrmsyslog::Button2Click()
+{
+    ExportToExcel({DBGrid1});
+}
