@@ -7,12 +7,11 @@
 #include "core/msg.h"
 #include "core/scaling.h"
 #include "core/text.h"
-#include "db/error.h"
+#include "db/dm.h"
 #include "ops/admin/oplogquery.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,6 +28,8 @@ Tfrmsyslog::Tfrmsyslog(QWidget* parent) : TChildForm(parent)
 
     Edit1 = admin::edit(this, "Edit1");
     Edit2 = admin::edit(this, "Edit2");
+    Edit1->setFixedWidth(140);
+    Edit2->setFixedWidth(240);
     CheckBox1 = new QCheckBox(this);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     Label3 = admin::label(this, QStringLiteral("操作时间："));
@@ -40,21 +41,25 @@ Tfrmsyslog::Tfrmsyslog(QWidget* parent) : TChildForm(parent)
     Button1 = admin::button(this, "Button1", QStringLiteral("查  询"));
     Button2 = admin::button(this, "Button2", QStringLiteral("导出到EXCEL"));
 
-    auto* filters = new QGridLayout;
-    filters->addWidget(admin::label(this, QStringLiteral("操作人姓名：")), 0, 0, Qt::AlignRight);
-    filters->addWidget(Edit1, 0, 1, 1, 2);
-    filters->addWidget(admin::label(this, QStringLiteral("操作内容：")), 0, 3, Qt::AlignRight);
-    filters->addWidget(Edit2, 0, 4, 1, 3);
-    auto* day = new QHBoxLayout;
-    day->addWidget(CheckBox1);
-    day->addWidget(Label3);
-    filters->addLayout(day, 1, 0, Qt::AlignRight);
-    filters->addWidget(DateTimePicker1, 1, 1);
-    filters->addWidget(admin::label(this, QStringLiteral("-------")), 1, 2, Qt::AlignCenter);
-    filters->addWidget(DateTimePicker2, 1, 3);
-    filters->addWidget(Button1, 1, 5);
-    filters->addWidget(Button2, 1, 6);
-    filters->setColumnStretch(7, 1);
+    DateTimePicker1->setMinimumWidth(120);
+    DateTimePicker2->setMinimumWidth(120);
+    auto* first = new QHBoxLayout;
+    first->addWidget(admin::label(this, QStringLiteral("操作人姓名：")));
+    first->addWidget(Edit1);
+    first->addSpacing(16);
+    first->addWidget(admin::label(this, QStringLiteral("操作内容：")));
+    first->addWidget(Edit2);
+    first->addStretch();
+    auto* second = new QHBoxLayout;
+    second->addWidget(CheckBox1);
+    second->addWidget(Label3);
+    second->addWidget(DateTimePicker1);
+    second->addWidget(admin::label(this, QStringLiteral("-------")));
+    second->addWidget(DateTimePicker2);
+    second->addSpacing(16);
+    second->addWidget(Button1);
+    second->addWidget(Button2);
+    second->addStretch();
 
     DBGrid1 = new TDBGrid(this);
     DBGrid1->setColumns({{QStringLiteral("dt"), QStringLiteral("操作时间"), 107},
@@ -64,7 +69,8 @@ Tfrmsyslog::Tfrmsyslog(QWidget* parent) : TChildForm(parent)
     grid::installWheelRule(DBGrid1);
 
     auto* lay = new QVBoxLayout(this);
-    lay->addLayout(filters);
+    lay->addLayout(first);
+    lay->addLayout(second);
     lay->addWidget(DBGrid1, 1);
     resize(640, 460);
 
@@ -124,7 +130,15 @@ void Tfrmsyslog::Button1Click()
     f.byDate = CheckBox1->isChecked();
     f.from = DateTimePicker1->date();
     f.to = DateTimePicker2->date();
-    openList(ops::admin::logQuery(f));
+    QString sql;
+    try {
+        sql = ops::admin::logQuery(ADOcon(), f);
+    } catch (const db::Error& e) {
+        DBGrid1->close();
+        msg::ShowMessage(admin::kServerError + e.text());
+        return;
+    }
+    openList(sql);
 }
 
 void Tfrmsyslog::Button2Click()

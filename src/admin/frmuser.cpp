@@ -41,6 +41,8 @@ Tfrmuser::Tfrmuser(QWidget* parent) : TChildForm(parent)
 
     Edit1 = admin::edit(this, "Edit1");
     Edit2 = admin::edit(this, "Edit2");
+    Edit1->setFixedWidth(125);
+    Edit2->setFixedWidth(125);
     BitBtn1 = admin::button(this, "BitBtn1", QStringLiteral("查  询"));
     auto* top = new QHBoxLayout;
     top->addWidget(admin::label(this, QStringLiteral("用户名：")));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/connection.h"
+
 #include <QDate>
 #include <QString>
 
@@ -7,6 +9,9 @@
 namespace ops::admin {
 
 inline constexpr int kLogRowCap = 10000;
+// A day range holding at least this many rows is read newest first through the whole log rather
+// than through the index on the time: the index would fetch and sort every row of the range.
+inline constexpr int kWideDayRange = 50000;
 
 struct LogFilter
 {
@@ -21,7 +26,8 @@ struct LogFilter
 QString newestLogQuery();
 
 // The statement for the filters. Typed text cannot break it; the days are compared on the
-// stored time itself so that its index serves the range.
-QString logQuery(const LogFilter& f);
+// stored time itself so that its index can serve a narrow range (a wide one is measured first,
+// through the index, which is why this takes the connection). Throws db::Error.
+QString logQuery(db::Connection& con, const LogFilter& f, int wideRange = kWideDayRange);
 
 } // namespace ops::admin
