@@ -94,12 +94,26 @@ bool makeLog(int rows)
         const int who = i % 10000 == 7 ? -1 : (i * 7) % kOperators;
         QString text;
         switch (i % 6) {
-        case 0: text = QStringLiteral("成功登录系统"); break;
-        case 1: text = QStringLiteral("添加操作人员:u%1(姓名%1)").arg(i % 5000); break;
-        case 2: text = QStringLiteral("为%1条用户数据指定受理人话务员%2").arg(i % 300).arg(i % kOperators); break;
-        case 3: text = QStringLiteral("导入%1条营销数据到项目:项目%2").arg(i % 900).arg(i % 40); break;
-        case 4: text = QStringLiteral("修改项目“项目%1”中电话号码为13%2的用户营销结果为成功").arg(i % 40).arg(i, 9, 10, QLatin1Char('0')); break;
-        default: text = i % 20000 == 5 ? QStringLiteral("删除项目:罕见项目") : QStringLiteral("删除问题：问题%1(项目:项目%2)").arg(i % 50).arg(i % 40);
+        case 0:
+            text = QStringLiteral("成功登录系统");
+            break;
+        case 1:
+            text = QStringLiteral("添加操作人员:u%1(姓名%1)").arg(i % 5000);
+            break;
+        case 2:
+            text = QStringLiteral("为%1条用户数据指定受理人话务员%2").arg(i % 300).arg(i % kOperators);
+            break;
+        case 3:
+            text = QStringLiteral("导入%1条营销数据到项目:项目%2").arg(i % 900).arg(i % 40);
+            break;
+        case 4:
+            text = QStringLiteral("修改项目“项目%1”中电话号码为13%2的用户营销结果为成功")
+                       .arg(i % 40)
+                       .arg(i, 9, 10, QLatin1Char('0'));
+            break;
+        default:
+            text = i % 20000 == 5 ? QStringLiteral("删除项目:罕见项目")
+                                  : QStringLiteral("删除问题：问题%1(项目:项目%2)").arg(i % 50).arg(i % 40);
         }
         ins.bindValue(0, who < 0 ? QStringLiteral("guest") : QStringLiteral("u%1").arg(who));
         ins.bindValue(1, who < 0 ? QStringLiteral("稀客") : operatorName(who));

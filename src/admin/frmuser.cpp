@@ -224,8 +224,7 @@ void Tfrmuser::Button3Click()
         if (!msg::confirmYes(QStringLiteral("您确定要删除操作人员") + uname + u'(' + truename + QStringLiteral(")么?"),
                              QStringLiteral("删除确认")))
             return;
-        if (ops::admin::deleteAccount(ADOcon(), pub::currentOperator(), id) ==
-            ops::admin::Outcome::LastAdministrator)
+        if (ops::admin::deleteAccount(ADOcon(), pub::currentOperator(), id) == ops::admin::Outcome::LastAdministrator)
             msg::ShowMessage(admin::kKeepOneAdministrator + QStringLiteral("不能删除该操作人员!"));
     } catch (const db::Error& e) {
         admin::reportError(e);
@@ -269,7 +268,8 @@ void Tfrmuser::changeState(int zt)
         return;
     }
     const QString verb = enable ? QStringLiteral("启用") : QStringLiteral("停用");
-    if (msg::box(QStringLiteral("您确定要") + verb + QStringLiteral("操作人员:") + uname + truename + QStringLiteral("么?"),
+    if (msg::box(QStringLiteral("您确定要") + verb + QStringLiteral("操作人员:") + uname + truename +
+                     QStringLiteral("么?"),
                  QStringLiteral("系统用户") + verb + QStringLiteral("确认"), msg::Buttons::YesNo,
                  msg::Icon::Question) == msg::Answer::No)
         return;

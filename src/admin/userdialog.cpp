@@ -78,8 +78,8 @@ void TUserDialog::Button2Click()
     close();
 }
 
-bool TUserDialog::checkInput(const QString& uname, const QString& truename, const QString& pwd,
-                             const QString& confirm, const QString& noPassword)
+bool TUserDialog::checkInput(const QString& uname, const QString& truename, const QString& pwd, const QString& confirm,
+                             const QString& noPassword)
 {
     QString problem;
     if (uname.isEmpty())

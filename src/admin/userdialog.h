@@ -13,14 +13,14 @@ class TUserDialog : public QDialog
 {
     Q_OBJECT
 public:
-    QLineEdit* Edit1;     // login name
-    QLineEdit* Edit2;     // full name
-    QLineEdit* Edit3;     // password
-    QLineEdit* Edit4;     // confirmation
-    QComboBox* ComboBox1; // type
+    QLineEdit* Edit1;               // login name
+    QLineEdit* Edit2;               // full name
+    QLineEdit* Edit3;               // password
+    QLineEdit* Edit4;               // confirmation
+    QComboBox* ComboBox1;           // type
     QCheckBox* CheckBox1 = nullptr; // 连续录入 (add only)
-    QPushButton* Button1; // save
-    QPushButton* Button2; // leave (Esc)
+    QPushButton* Button1;           // save
+    QPushButton* Button2;           // leave (Esc)
 
 public slots:
     virtual void FormShow() {}

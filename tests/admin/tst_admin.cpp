@@ -263,13 +263,14 @@ void TestAdmin::editDialogRules()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 id = db.addOperator(QStringLiteral("wu"), QStringLiteral("吴"), QStringLiteral("Old"),
-                                     QStringLiteral("经理"));
+    const qint64 id =
+        db.addOperator(QStringLiteral("wu"), QStringLiteral("吴"), QStringLiteral("Old"), QStringLiteral("经理"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmuser> w;
     w->DBGrid1->setCurrentRowIndex(rowOf(w->DBGrid1, QStringLiteral("wu")));
     auto field = [&](const char* c) {
-        return db.scalar(QStringLiteral("select %1 from syslogin where id=%2").arg(QLatin1String(c)).arg(id)).toString();
+        return db.scalar(QStringLiteral("select %1 from syslogin where id=%2").arg(QLatin1String(c)).arg(id))
+            .toString();
     };
     QVERIFY(dt::withDialog<Tfrmedituser>([&] { emit w->DBGrid1->doubleClicked(w->DBGrid1->currentIndex()); },
                                          [&](Tfrmedituser* d) {
@@ -311,9 +312,9 @@ void TestAdmin::stateChangeFailureAndLastAdministrator()
     w->Button3->click();
     w->Button6->click();
     w->Button5->click();
-    QCOMPARE(boxes.texts(), (QStringList{"  不能删除系统默认的操作人员!   ",
-                                         "系统中至少要保留一个启用的管理员，不能停用该操作人员!",
-                                         "该操作人员原来已经处于启用状态!"}));
+    QCOMPARE(boxes.texts(),
+             (QStringList{"  不能删除系统默认的操作人员!   ", "系统中至少要保留一个启用的管理员，不能停用该操作人员!",
+                          "该操作人员原来已经处于启用状态!"}));
 
     // A failing log row takes the state change with it; the cursor comes back.
     boxes.clear();

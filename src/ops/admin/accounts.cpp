@@ -19,7 +19,8 @@ struct Row
 
 bool readRow(db::Connection& con, qint64 id, Row* row)
 {
-    QSqlQuery q = con.select(QStringLiteral("select uname,truename,tp,zt,sysadmin from syslogin where id=?"), {id}, true);
+    QSqlQuery q =
+        con.select(QStringLiteral("select uname,truename,tp,zt,sysadmin from syslogin where id=?"), {id}, true);
     if (!q.next())
         return false;
     *row = Row{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toInt(),
@@ -65,7 +66,8 @@ bool loginNameTaken(db::Connection& con, const QString& uname, qint64 exceptId)
     // syslogin.uname compares without regard to letter case, as the login does.
     if (exceptId < 0)
         return con.select(QStringLiteral("select * from syslogin where uname=?"), {uname}, true).next();
-    return con.select(QStringLiteral("select * from  syslogin where id<>? and uname=?"), {exceptId, uname}, true).next();
+    return con.select(QStringLiteral("select * from  syslogin where id<>? and uname=?"), {exceptId, uname}, true)
+        .next();
 }
 
 bool isLastAdministrator(db::Connection& con, qint64 id)
@@ -157,8 +159,7 @@ QString accountListQuery(const QString& uname, const QString& truename)
         filter += QStringLiteral(" and uname=") + db::quoted(uname);
     if (!truename.isEmpty())
         filter += QStringLiteral(" and truename=") + db::quoted(truename);
-    return QStringLiteral("select syslogin.*,iif(zt=0, '启用' , '停用' ) as flagname from  syslogin ") + filter +
-           u' ';
+    return QStringLiteral("select syslogin.*,iif(zt=0, '启用' , '停用' ) as flagname from  syslogin ") + filter + u' ';
 }
 
 } // namespace ops::admin

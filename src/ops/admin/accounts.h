@@ -22,8 +22,7 @@ struct Account
 };
 
 // What became of a change. Refusals leave the database as it was.
-enum class Outcome
-{
+enum class Outcome {
     Done,
     DuplicateName,     // another row has this login name (by the database's text equality)
     LastAdministrator, // it would leave no enabled administrator to log in

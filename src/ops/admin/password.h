@@ -7,10 +7,9 @@
 
 namespace ops::admin {
 
-enum class PasswordChange
-{
+enum class PasswordChange {
     Changed,
-    NoSuchUser,  // the logged-in operator's row is gone
+    NoSuchUser, // the logged-in operator's row is gone
     WrongOldPassword,
 };
 

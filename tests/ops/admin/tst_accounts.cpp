@@ -25,7 +25,8 @@ qint64 addRow(tst::OpsDb& db, const QString& uname, const QString& tp = vocab::k
 
 QString field(tst::OpsDb& db, qint64 id, const char* column)
 {
-    return db.scalar(QStringLiteral("select %1 from syslogin where id=%2").arg(QLatin1String(column)).arg(id)).toString();
+    return db.scalar(QStringLiteral("select %1 from syslogin where id=%2").arg(QLatin1String(column)).arg(id))
+        .toString();
 }
 
 QStringList rows(tst::OpsDb& db, const QString& sql)
@@ -81,18 +82,19 @@ void TestAccounts::addAndChange()
     QCOMPARE(addAccount(db.con(), db.who, account(QStringLiteral("ZHANG"))), Outcome::DuplicateName);
     QCOMPARE(changeAccount(db.con(), db.who, id, account(QStringLiteral("Zhang"))), Outcome::DuplicateName);
     QVERIFY(!loginNameTaken(db.con(), QStringLiteral("zhan_")));
-    QCOMPARE(changeAccount(db.con(), db.who, zhang, {QStringLiteral("Zhang"), QStringLiteral("奥'尼尔; drop table syslogin"),
-                                                     kKeepPassword, vocab::kAdmin}),
+    QCOMPARE(changeAccount(db.con(), db.who, zhang,
+                           {QStringLiteral("Zhang"), QStringLiteral("奥'尼尔; drop table syslogin"), kKeepPassword,
+                            vocab::kAdmin}),
              Outcome::Done);
     QCOMPARE(rows(db, QStringLiteral("select uname,pwd,tp from syslogin where id=%1").arg(zhang)),
              (QStringList{"Zhang", "pw", vocab::kAdmin}));
-    QCOMPARE(changeAccount(db.con(), db.who, zhang, account(QStringLiteral("Zhang"), vocab::kAdmin,
-                                                            QStringLiteral("*****"))),
+    QCOMPARE(changeAccount(db.con(), db.who, zhang,
+                           account(QStringLiteral("Zhang"), vocab::kAdmin, QStringLiteral("*****"))),
              Outcome::Done);
     QCOMPARE(field(db, zhang, "pwd"), QStringLiteral("*****"));
     QCOMPARE(changeAccount(db.con(), db.who, 999, account(QStringLiteral("x"))), Outcome::NotFound);
-    QCOMPARE(logTexts(db).mid(1), (QStringList{"修改操作人员:Zhang(奥'尼尔; drop table syslogin)",
-                                               "修改操作人员:Zhang(Zhang名)"}));
+    QCOMPARE(logTexts(db).mid(1),
+             (QStringList{"修改操作人员:Zhang(奥'尼尔; drop table syslogin)", "修改操作人员:Zhang(Zhang名)"}));
 }
 
 void TestAccounts::builtInAndState()
@@ -152,7 +154,8 @@ void TestAccounts::failuresKeepNothing()
     else if (action == QLatin1String("delete"))
         QVERIFY_THROWS_EXCEPTION(db::Error, deleteAccount(db.con(), db.who, id));
     else
-        QVERIFY_THROWS_EXCEPTION(db::Error, changeOwnPassword(db.con(), zhao, QStringLiteral("pw"), QStringLiteral("n")));
+        QVERIFY_THROWS_EXCEPTION(db::Error,
+                                 changeOwnPassword(db.con(), zhao, QStringLiteral("pw"), QStringLiteral("n")));
     db.con().setStatementHook({});
     QCOMPARE(rows(db, all), before);
     QCOMPARE(db.count(QStringLiteral("syslog")), 0);

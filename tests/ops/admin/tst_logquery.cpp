@@ -81,12 +81,18 @@ void TestLogQuery::filters_data()
     QTest::newRow("full name exactly") << "系统管理员" << any << any << any
                                        << QStringList{"删除项目:50%a", "成功登录系统"};
     QTest::newRow("login name finds nothing") << "admin" << any << any << any << QStringList{};
-    QTest::newRow("one day, both ends of it") << any << any << "2024-03-02" << "2024-03-02"
-                                              << QStringList{"删除操作人员:o'b(奥)", "添加操作人员:li(李)"};
-    QTest::newRow("range inclusive") << any << any << "2024-03-01" << "2024-03-02"
+    QTest::newRow("one day, both ends of it")
+        << any << any << "2024-03-02"
+        << "2024-03-02" << QStringList{"删除操作人员:o'b(奥)", "添加操作人员:li(李)"};
+    QTest::newRow("range inclusive") << any << any << "2024-03-01"
+                                     << "2024-03-02"
                                      << QStringList{"删除操作人员:o'b(奥)", "添加操作人员:li(李)", "成功登录系统"};
-    QTest::newRow("from after to") << any << any << "2024-03-03" << "2024-03-01" << QStringList{};
-    QTest::newRow("all three") << "系统管理员" << "项目" << "2024-03-03" << "2024-12-31" << QStringList{"删除项目:50%a"};
+    QTest::newRow("from after to") << any << any << "2024-03-03"
+                                   << "2024-03-01" << QStringList{};
+    QTest::newRow("all three") << "系统管理员"
+                               << "项目"
+                               << "2024-03-03"
+                               << "2024-12-31" << QStringList{"删除项目:50%a"};
 }
 
 void TestLogQuery::filters()
