@@ -67,7 +67,7 @@ private:
     QSqlQueryModel* m_model;
     std::unique_ptr<db::Connection> m_reader;
     db::Connection* m_source = nullptr;
-    int m_serial = 0; // counts opens, so that a late move off the writer skips a grid read since
+    int m_serial = 0; // counts opens and closes: a late move off the writer skips a grid opened since
     QList<GridColumn> m_columns;
     QString m_sql;
     bool m_open = false;
