@@ -63,17 +63,15 @@ private slots:
         // Another program writes; this program's next transactions wait for nobody.
         db::Connection seat2(QStringLiteral("seat2"));
         seat2.open(m_db->file());
-        for (int round = 0; round < 2; ++round) {
-            seat2.execute(QStringLiteral("insert into syslog(uname,logcon) values('seat2','other seat')"));
-            try {
-                db::Transaction t(ADOcon());
-                m_db->exec(QStringLiteral("update syslog set uname='mine' where uname='seat2'"));
-                t.commit();
-            } catch (const db::Error& e) {
-                QFAIL(qPrintable(e.text()));
-            }
+        seat2.execute(QStringLiteral("insert into syslog(uname,logcon) values('seat2','other seat')"));
+        try {
+            db::Transaction t(ADOcon());
+            m_db->exec(QStringLiteral("update syslog set uname='mine' where uname='seat2'"));
+            t.commit();
+        } catch (const db::Error& e) {
+            QFAIL(qPrintable(e.text()));
         }
-        QCOMPARE(m_db->count(QStringLiteral("syslog"), QStringLiteral("uname='mine'")), 2);
+        QCOMPARE(m_db->count(QStringLiteral("syslog"), QStringLiteral("uname='mine'")), 1);
     }
 
     void reopenShowsCommittedWrites()
