@@ -74,7 +74,6 @@ std::unique_ptr<Connection> Connection::openReader() const
     static std::atomic<int> serial{0};
     auto reader = std::make_unique<Connection>(QStringLiteral("%1.read%2").arg(m_name).arg(++serial));
     reader->m_hook = m_hook;
-    reader->m_reader = true;
     reader->open(m_path);
     // Any write through it fails; sorts spill to files instead of growing in memory.
     reader->runRaw(QStringLiteral("PRAGMA query_only=ON"));

@@ -66,7 +66,6 @@ public:
     // the same engine functions, translation and statement hook. Its sorts and temporary
     // results go to scratch files, so that a large ordered read keeps memory flat.
     std::unique_ptr<Connection> openReader() const;
-    bool isReader() const { return m_reader; }
 
     // Statement hook for tests: called with each translated statement before it runs;
     // throwing from it makes that statement fail as the engine would.
@@ -81,7 +80,6 @@ private:
     QString m_name;
     QString m_path;
     int m_depth = 0;
-    bool m_reader = false;
     std::shared_ptr<Hook> m_hook = std::make_shared<Hook>();
     std::vector<std::function<void()>> m_afterTransaction;
 };
