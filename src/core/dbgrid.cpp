@@ -4,6 +4,8 @@
 #include "db/sqlvalue.h"
 
 #include <QHeaderView>
+#include <QPointer>
+#include <QScrollBar>
 #include <QSqlRecord>
 #include <QWheelEvent>
 
@@ -37,6 +39,12 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), m_model(new DisplayModel
     horizontalHeader()->setHighlightSections(false);
 }
 
+TDBGrid::~TDBGrid()
+{
+    // The result goes before the connection it was read on.
+    m_model->clear();
+}
+
 void TDBGrid::setColumns(const QList<GridColumn>& columns)
 {
     m_columns = columns;
@@ -46,9 +54,31 @@ void TDBGrid::setColumns(const QList<GridColumn>& columns)
 void TDBGrid::open(const QString& jetSql)
 {
     m_sql = jetSql;
-    QSqlQuery q = ADOcon().select(jetSql);
-    m_model->setQuery(std::move(q));
+    db::Connection& main = ADOcon();
+    db::Connection* source = &main;
+    std::unique_ptr<db::Connection> fresh;
+    if (main.transactionDepth() == 0) {
+        // A reader still in the middle of the rows shown so far stands on their snapshot: the
+        // new rows come from a fresh one, so that they show everything committed by now.
+        const bool midway = m_source && m_source == m_reader.get() && m_model->canFetchMore();
+        if (!m_reader || midway || !m_reader->isOpen() || m_reader->filePath() != main.filePath())
+            fresh = main.openReader();
+        source = fresh ? fresh.get() : m_reader.get();
+    }
+    // A failing statement leaves the grid as it was.
+    m_model->setQuery(source->select(jetSql));
+    if (fresh)
+        m_reader = std::move(fresh); // the old reader's statement has just been let go
+    m_source = source;
     m_open = true;
+    const int serial = ++m_serial;
+    if (source == &main) {
+        const QPointer<TDBGrid> self(this);
+        main.afterTransaction([self, serial] {
+            if (self && self->m_serial == serial)
+                self->leaveWriter();
+        });
+    }
     applyColumns();
 }
 
@@ -62,6 +92,32 @@ void TDBGrid::close()
 {
     m_model->clear();
     m_open = false;
+    m_source = nullptr;
+    ++m_serial;
+}
+
+// The transaction this grid was read in has ended: the same rows again from its own
+// connection, as far as they had been read, with the same current row and scroll position.
+void TDBGrid::leaveWriter()
+{
+    const int row = currentRowIndex();
+    const int loaded = rowCount();
+    const int scroll = verticalScrollBar()->value();
+    try {
+        open(m_sql);
+    } catch (const db::Error& e) {
+        // Rows still to be read would keep the writer on its snapshot: better none.
+        qWarning("grid cannot be read again: %s", qPrintable(e.text()));
+        if (m_model->canFetchMore())
+            close();
+        return;
+    }
+    while (m_model->rowCount() < loaded && m_model->canFetchMore())
+        m_model->fetchMore();
+    if (row >= 0)
+        setCurrentRowIndex(row);
+    updateGeometries(); // the scroll range follows the rows only at the next layout otherwise
+    verticalScrollBar()->setValue(scroll);
 }
 
 void TDBGrid::applyColumns()

@@ -6,6 +6,12 @@
 #include <QTableView>
 #include <QVariant>
 
+#include <memory>
+
+namespace db {
+class Connection;
+}
+
 struct GridColumn
 {
     QString field;
@@ -13,13 +19,20 @@ struct GridColumn
     int width = 100;
 };
 
-// A read-only grid over a result of ADOcon: columns come from a (field, title, width) table,
-// rows are fetched lazily, the whole row is selected. open() throws db::Error.
+// A read-only grid over a result on ADOcon's file: columns come from a (field, title, width)
+// table, rows are fetched lazily, the whole row is selected. open() throws db::Error.
+// The grid reads through a connection of its own: while it has shown only part of its rows it
+// keeps the snapshot it was opened on, and holds back no writer, in this program or another.
+// Each open()/reopen() starts from what is committed at that moment. Opened inside a
+// transaction of ADOcon, it reads there (it shows the transaction's own changes, and a failing
+// read fails the action); when the transaction ends it reads again on its own connection,
+// keeping its current row.
 class TDBGrid : public QTableView
 {
     Q_OBJECT
 public:
     explicit TDBGrid(QWidget* parent = nullptr);
+    ~TDBGrid() override;
 
     void setColumns(const QList<GridColumn>& columns);
     QList<GridColumn> columns() const { return m_columns; }
@@ -41,13 +54,20 @@ public:
     int fieldIndex(const QString& field) const;
 
     QSqlQueryModel* queryModel() const { return m_model; }
+    // The connection the rows are read through (null while closed). While rows are still to
+    // be read, a statement run there sees the same snapshot as the grid.
+    db::Connection* source() const { return m_source; }
 
     // Column widths follow the window's screen scaling (num/den).
     void setWidthScale(int num, int den);
 
 private:
     void applyColumns();
+    void leaveWriter();
     QSqlQueryModel* m_model;
+    std::unique_ptr<db::Connection> m_reader;
+    db::Connection* m_source = nullptr;
+    int m_serial = 0; // counts opens and closes: a late move off the writer skips a grid opened since
     QList<GridColumn> m_columns;
     QString m_sql;
     bool m_open = false;

@@ -14,7 +14,6 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QSet>
-#include <QSqlError>
 #include <QSqlField>
 #include <QSqlIndex>
 #include <QSqlQuery>
@@ -229,19 +228,32 @@ private:
     lxw_format* m_text = nullptr;
 };
 
-// The grid's records, read again by its own statement in one forward pass: the grid keeps
-// only what it has shown, and a million rows need not be held to be copied.
-QSqlQuery readGrid(const TDBGrid* grid)
+// The rows a grid shows, with the values it shows. A grid that has read all its rows holds
+// them already; one that has read only some still stands on the snapshot it was opened on,
+// and its statement run again beside it on its own connection sees that same snapshot: rows
+// changed or added since are left out, and a million rows are copied without being held.
+class GridRows
 {
-    QSqlQuery q(ADOcon().database());
-    q.setForwardOnly(true);
-    const QString sql = db::translate(grid->sql(), ADOcon().engine());
-    if (!q.exec(sql)) {
-        const QSqlError e = q.lastError();
-        throw db::Error(e.databaseText().isEmpty() ? e.text() : e.databaseText(), sql);
+public:
+    explicit GridRows(const TDBGrid* grid) : m_model(grid->queryModel())
+    {
+        m_fromStatement = m_model->canFetchMore() && grid->source();
+        if (m_fromStatement)
+            m_query = grid->source()->select(grid->sql(), true);
     }
-    return q;
-}
+    QSqlRecord record() const { return m_fromStatement ? m_query.record() : m_model->record(); }
+    bool next() { return m_fromStatement ? m_query.next() : ++m_row < m_model->rowCount(); }
+    QVariant value(int field) const
+    {
+        return m_fromStatement ? m_query.value(field) : m_model->data(m_model->index(m_row, field), Qt::EditRole);
+    }
+
+private:
+    const QSqlQueryModel* m_model;
+    bool m_fromStatement = false;
+    QSqlQuery m_query;
+    int m_row = -1;
+};
 
 } // namespace
 
@@ -282,14 +294,14 @@ bool writeWorkbook(const QList<TDBGrid*>& grids, const QString& path)
     QSet<QString> taken;
     int index = 1;
     for (TDBGrid* grid : grids) {
-        QSqlQuery q = readGrid(grid);
-        const QList<Column> cols = visibleColumns(grid, q.record());
+        GridRows rows(grid);
+        const QList<Column> cols = visibleColumns(grid, rows.record());
         const QString name = grid->objectName();
         lxw_worksheet* ws = out.addSheet(sheetName(name, index++, taken), cols);
         if (!ws)
             return false;
         int row = 1;
-        while (q.next()) {
+        while (rows.next()) {
             if (row > rowsPerSheet()) {
                 ws = out.addSheet(sheetName(name, index++, taken), cols);
                 if (!ws)
@@ -297,7 +309,7 @@ bool writeWorkbook(const QList<TDBGrid*>& grids, const QString& path)
                 row = 1;
             }
             for (int k = 0; k < cols.size(); ++k)
-                out.writeCell(ws, row, k, cols[k].kind, q.value(cols[k].field));
+                out.writeCell(ws, row, k, cols[k].kind, rows.value(cols[k].field));
             ++row;
         }
     }

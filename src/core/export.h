@@ -15,11 +15,11 @@ void ExportToExcel(const QList<TDBGrid*>& grids);
 namespace xlsexport {
 
 // Writes the workbook: one sheet per grid named after the grid's objectName, row 1 the
-// titles of the visible columns in their on-screen order, then one row per record of the
-// grid's statement. Cell formats follow the field type: "0_ " for integers that fit 32 bits,
+// titles of the visible columns in their on-screen order, then one row per record the grid
+// shows, as it was when the grid was read (rows not read yet included). Cell formats follow the field type: "0_ " for integers that fit 32 bits,
 // "0.00_ " for floating point, "@" (text, keeps leading zeros) for everything else.
 // Returns false when the file could not be written (an existing file is then left as it was).
-// Throws db::Error when a grid's statement fails.
+// Throws db::Error when reading a grid's remaining rows fails.
 bool writeWorkbook(const QList<TDBGrid*>& grids, const QString& path);
 
 // The name offered in the save dialog: the documents folder, with date and time.

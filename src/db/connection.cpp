@@ -9,6 +9,9 @@
 #include <QUrl>
 #include <sqlite3.h>
 
+#include <atomic>
+#include <utility>
+
 namespace db {
 namespace {
 
@@ -64,6 +67,20 @@ void Connection::open(const QString& filePath)
     }
 }
 
+std::unique_ptr<Connection> Connection::openReader() const
+{
+    if (!isOpen())
+        throw Error(QStringLiteral("database is not open"));
+    static std::atomic<int> serial{0};
+    auto reader = std::make_unique<Connection>(QStringLiteral("%1.read%2").arg(m_name).arg(++serial));
+    reader->m_hook = m_hook;
+    reader->open(m_path);
+    // Any write through it fails; sorts spill to files instead of growing in memory.
+    reader->runRaw(QStringLiteral("PRAGMA query_only=ON"));
+    reader->runRaw(QStringLiteral("PRAGMA temp_store=FILE"));
+    return reader;
+}
+
 void Connection::close()
 {
     if (!QSqlDatabase::contains(m_name))
@@ -76,6 +93,7 @@ void Connection::close()
     }
     m_depth = 0;
     m_path.clear();
+    m_afterTransaction.clear();
 }
 
 bool Connection::isOpen() const
@@ -108,8 +126,8 @@ QSqlQuery Connection::run(const QString& jet, bool forwardOnly, const QVariantLi
     if (!isOpen())
         throw Error(QStringLiteral("database is not open"), jet);
     const QString sql = translate(jet, engine());
-    if (m_hook)
-        m_hook(sql);
+    if (*m_hook)
+        (*m_hook)(sql);
     QSqlQuery q(database());
     q.setForwardOnly(forwardOnly);
     if (values) {
@@ -181,7 +199,8 @@ void Connection::commit()
         runRaw(QStringLiteral("COMMIT"));
     else
         runRaw(QStringLiteral("RELEASE SAVEPOINT tv%1").arg(m_depth - 1));
-    --m_depth;
+    if (--m_depth == 0)
+        transactionEnded();
 }
 
 void Connection::rollback()
@@ -191,12 +210,29 @@ void Connection::rollback()
     --m_depth;
     if (m_depth == 0) {
         QSqlQuery q(database());
-        if (!q.exec(QStringLiteral("ROLLBACK")) && sqlite3_get_autocommit(handle()) == 0)
+        const bool failed = !q.exec(QStringLiteral("ROLLBACK")) && sqlite3_get_autocommit(handle()) == 0;
+        transactionEnded();
+        if (failed)
             throw Error(errorText(q.lastError()));
     } else {
         runRaw(QStringLiteral("ROLLBACK TO SAVEPOINT tv%1").arg(m_depth));
         runRaw(QStringLiteral("RELEASE SAVEPOINT tv%1").arg(m_depth));
     }
+}
+
+void Connection::afterTransaction(std::function<void()> f)
+{
+    if (m_depth == 0)
+        f();
+    else
+        m_afterTransaction.push_back(std::move(f));
+}
+
+void Connection::transactionEnded()
+{
+    const auto pending = std::exchange(m_afterTransaction, {});
+    for (const auto& f : pending)
+        f();
 }
 
 } // namespace db

@@ -9,6 +9,8 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 struct sqlite3;
 
@@ -52,22 +54,34 @@ public:
     void commit();
     void rollback();
     int transactionDepth() const { return m_depth; }
+    // Runs f once the outermost transaction has ended, committed or rolled back; at once when
+    // none is open. f must not throw.
+    void afterTransaction(std::function<void()> f);
 
     QSqlDatabase database() const;
     sqlite3* handle() const;
 
+    // A companion that only reads, on the same file: its own read snapshot (a result read
+    // only partly holds that one back, never this connection nor another program's writer),
+    // the same engine functions, translation and statement hook. Its sorts and temporary
+    // results go to scratch files, so that a large ordered read keeps memory flat.
+    std::unique_ptr<Connection> openReader() const;
+
     // Statement hook for tests: called with each translated statement before it runs;
     // throwing from it makes that statement fail as the engine would.
     using Hook = std::function<void(const QString&)>;
-    void setStatementHook(Hook hook) { m_hook = std::move(hook); }
+    // Readers opened from this connection follow the same hook.
+    void setStatementHook(Hook hook) { *m_hook = std::move(hook); }
 
 private:
     void runRaw(const QString& sql);
     QSqlQuery run(const QString& jet, bool forwardOnly, const QVariantList* values = nullptr);
+    void transactionEnded();
     QString m_name;
     QString m_path;
     int m_depth = 0;
-    Hook m_hook;
+    std::shared_ptr<Hook> m_hook = std::make_shared<Hook>();
+    std::vector<std::function<void()>> m_afterTransaction;
 };
 
 } // namespace db
