@@ -77,10 +77,11 @@ CREATE TABLE yhda (
     zdslzxm TEXT COLLATE NOCASE,
     del     INTEGER NOT NULL DEFAULT 0,
     deltime TEXT,
-    deler   TEXT COLLATE NOCASE DEFAULT ''
+    deler   TEXT COLLATE NOCASE DEFAULT '',
+    drawkey REAL
 );
--- drawing: project, state, assignee, live; the id order inside it lets a draw start at any point
-CREATE INDEX yhda_draw ON yhda(ywbh, sljg, zdslz, del);
+-- drawing: project, state, assignee, live, then the random key the draw takes the smallest of
+CREATE INDEX yhda_draw ON yhda(ywbh, sljg, zdslz, del, drawkey);
 -- today's work of an operator
 CREATE INDEX yhda_done ON yhda(ywbh, slz, slsj);
 -- searches by phone number match any of the four
@@ -221,4 +222,54 @@ BEGIN
     INSERT INTO yhda_tally(ywbh, sljg, zk, n)
     SELECT ifnull(new.ywbh, 0), ifnull(new.sljg, ''), ifnull('=' || new.zdslz, ''), 1 WHERE new.del = 0
     ON CONFLICT(ywbh, sljg, zk) DO UPDATE SET n = n + 1;
+END;
+
+-- ==========================================================================================
+-- The draw's random keys.
+-- A draw group is a project's live customers in one state with one assignee (zdslz, null =
+-- unassigned); the draw takes the customer with the smallest drawkey of the group. For every
+-- member to be equally likely, whenever and however it joined, a customer gets its key when it
+-- enters a group (insert, change of state, assignee, project, or undeletion): the group's last
+-- drawn key plus an exponential gap (rndexp(), mean 1). Every member's distance above that last
+-- key is then independent and alike (the exponential has no memory), so the smallest is any of
+-- them with equal chance, late entrants included. Taking the group's current smallest key as the
+-- base instead would make a new member wait behind all the old ones.
+-- A draw claims a customer by setting its drawkey to null (with its new state) in the same
+-- statement: that records the key as the group's last drawn one and gives the customer its key
+-- in the group it is in now. No other writer sets drawkey.
+-- Groups are keyed as in yhda_tally; lastkey only grows.
+-- ==========================================================================================
+CREATE TABLE yhda_drawn (
+    ywbh    INTEGER NOT NULL,
+    sljg    TEXT COLLATE NOCASE NOT NULL,
+    zk      TEXT COLLATE NOCASE NOT NULL,
+    lastkey REAL NOT NULL,
+    PRIMARY KEY (ywbh, sljg, zk)
+);
+
+CREATE TRIGGER yhda_key_insert AFTER INSERT ON yhda
+BEGIN
+    UPDATE yhda SET drawkey = rndexp() + ifnull((SELECT lastkey FROM yhda_drawn
+         WHERE ywbh = ifnull(new.ywbh, 0) AND sljg = ifnull(new.sljg, '') AND zk = ifnull('=' || new.zdslz, '')), 0)
+     WHERE id = new.id;
+END;
+
+CREATE TRIGGER yhda_key_group AFTER UPDATE OF ywbh, sljg, zdslz, del ON yhda
+WHEN new.drawkey IS NOT NULL
+ AND (old.ywbh IS NOT new.ywbh OR old.sljg IS NOT new.sljg OR old.zdslz IS NOT new.zdslz OR old.del IS NOT new.del)
+BEGIN
+    UPDATE yhda SET drawkey = rndexp() + ifnull((SELECT lastkey FROM yhda_drawn
+         WHERE ywbh = ifnull(new.ywbh, 0) AND sljg = ifnull(new.sljg, '') AND zk = ifnull('=' || new.zdslz, '')), 0)
+     WHERE id = new.id;
+END;
+
+CREATE TRIGGER yhda_key_drawn AFTER UPDATE OF drawkey ON yhda WHEN new.drawkey IS NULL
+BEGIN
+    INSERT INTO yhda_drawn(ywbh, sljg, zk, lastkey)
+    SELECT ifnull(old.ywbh, 0), ifnull(old.sljg, ''), ifnull('=' || old.zdslz, ''), old.drawkey
+     WHERE old.drawkey IS NOT NULL
+    ON CONFLICT(ywbh, sljg, zk) DO UPDATE SET lastkey = max(lastkey, excluded.lastkey);
+    UPDATE yhda SET drawkey = rndexp() + ifnull((SELECT lastkey FROM yhda_drawn
+         WHERE ywbh = ifnull(new.ywbh, 0) AND sljg = ifnull(new.sljg, '') AND zk = ifnull('=' || new.zdslz, '')), 0)
+     WHERE id = new.id;
 END;
