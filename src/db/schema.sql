@@ -78,7 +78,7 @@ CREATE TABLE yhda (
     del     INTEGER NOT NULL DEFAULT 0,
     deltime TEXT,
     deler   TEXT COLLATE NOCASE DEFAULT '',
-    drawkey REAL
+    drawkey REAL DEFAULT (rndexp())
 );
 -- drawing: project, state, assignee, live, then the random key the draw takes the smallest of
 CREATE INDEX yhda_draw ON yhda(ywbh, sljg, zdslz, del, drawkey);
@@ -247,7 +247,11 @@ CREATE TABLE yhda_drawn (
     PRIMARY KEY (ywbh, sljg, zk)
 );
 
+-- A new record's default key is right for a group that has never been drawn from (last key 0):
+-- most imports go to such groups and need no second write per record.
 CREATE TRIGGER yhda_key_insert AFTER INSERT ON yhda
+WHEN new.drawkey IS NULL OR EXISTS (SELECT 1 FROM yhda_drawn
+         WHERE ywbh = ifnull(new.ywbh, 0) AND sljg = ifnull(new.sljg, '') AND zk = ifnull('=' || new.zdslz, ''))
 BEGIN
     UPDATE yhda SET drawkey = rndexp() + ifnull((SELECT lastkey FROM yhda_drawn
          WHERE ywbh = ifnull(new.ywbh, 0) AND sljg = ifnull(new.sljg, '') AND zk = ifnull('=' || new.zdslz, '')), 0)
