@@ -258,20 +258,15 @@ BEGIN
      WHERE id = new.id;
 END;
 
-CREATE TRIGGER yhda_key_group AFTER UPDATE OF ywbh, sljg, zdslz, del ON yhda
-WHEN new.drawkey IS NOT NULL
- AND (old.ywbh IS NOT new.ywbh OR old.sljg IS NOT new.sljg OR old.zdslz IS NOT new.zdslz OR old.del IS NOT new.del)
-BEGIN
-    UPDATE yhda SET drawkey = rndexp() + ifnull((SELECT lastkey FROM yhda_drawn
-         WHERE ywbh = ifnull(new.ywbh, 0) AND sljg = ifnull(new.sljg, '') AND zk = ifnull('=' || new.zdslz, '')), 0)
-     WHERE id = new.id;
-END;
-
-CREATE TRIGGER yhda_key_drawn AFTER UPDATE OF drawkey ON yhda WHEN new.drawkey IS NULL
+-- Entering another group (project, state, assignee, deletion) gives a new key in it; so does a
+-- draw, which also records the key it took as its group's last.
+CREATE TRIGGER yhda_key_update AFTER UPDATE OF ywbh, sljg, zdslz, del, drawkey ON yhda
+WHEN new.drawkey IS NULL
+  OR old.ywbh IS NOT new.ywbh OR old.sljg IS NOT new.sljg OR old.zdslz IS NOT new.zdslz OR old.del IS NOT new.del
 BEGIN
     INSERT INTO yhda_drawn(ywbh, sljg, zk, lastkey)
     SELECT ifnull(old.ywbh, 0), ifnull(old.sljg, ''), ifnull('=' || old.zdslz, ''), old.drawkey
-     WHERE old.drawkey IS NOT NULL
+     WHERE new.drawkey IS NULL AND old.drawkey IS NOT NULL
     ON CONFLICT(ywbh, sljg, zk) DO UPDATE SET lastkey = max(lastkey, excluded.lastkey);
     UPDATE yhda SET drawkey = rndexp() + ifnull((SELECT lastkey FROM yhda_drawn
          WHERE ywbh = ifnull(new.ywbh, 0) AND sljg = ifnull(new.sljg, '') AND zk = ifnull('=' || new.zdslz, '')), 0)

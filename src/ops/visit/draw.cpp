@@ -25,29 +25,6 @@ QSqlQuery look(db::Connection& con, const QString& sql)
     return con.select(sql, true);
 }
 
-// A customer as the draw's look saw it.
-struct Smallest
-{
-    qint64 id = -1;
-    QVariant key;
-};
-
-// The customer with the smallest draw key (see schema.sql) among those in the state that are
-// assigned to uname when there are any, else among the unassigned ones. Two index seeks,
-// whatever the number of customers.
-std::optional<Smallest> smallest(db::Connection& con, int ywbh, const QString& state, const QString& uname)
-{
-    const QString head = QStringLiteral(" where ywbh=") + db::num(ywbh) + QStringLiteral(" and sljg=") + db::quoted(state);
-    // The assignee looked for: uname while such customers are left, else null (unassigned).
-    const QString who = QStringLiteral("(select zdslz from yhda") + head + QStringLiteral(" and zdslz=") +
-                        db::quoted(uname) + QStringLiteral(" and del=0 limit 1)");
-    QSqlQuery q = look(con, QStringLiteral("select id,drawkey from yhda") + head + QStringLiteral(" and zdslz is ") +
-                                who + QStringLiteral(" and del=0 order by drawkey limit 1"));
-    if (!q.next())
-        return std::nullopt;
-    return Smallest{q.value(0).toLongLong(), q.value(1)};
-}
-
 // The columns the visit window shows.
 const QString kShown = QStringLiteral("id,dhhm1,yhxm,dz,dq,xxzl,sljg");
 
@@ -64,24 +41,40 @@ Customer readCustomer(const QSqlQuery& q)
     return c;
 }
 
-// Locks the customer if it still has the key it was seen with (so it is still in the same
-// group, and nobody drew it since); returns it when this seat got it. Setting the key to null
-// in the same statement is what tells the database that a draw took it (see schema.sql).
-std::optional<Customer> lock(db::Connection& con, const Smallest& s, const QString& state)
+// A customer as the draw's look saw it.
+struct Seen
 {
-    const int won = con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kZzsl) +
-                                    QStringLiteral(",drawkey=null where id=") + db::num(s.id) +
-                                    QStringLiteral(" and sljg=") + db::quoted(state) +
-                                    QStringLiteral(" and del=0 and drawkey is ?"),
-                                {s.key});
-    if (won != 1)
-        return std::nullopt;
-    QSqlQuery q = look(con, QStringLiteral("select ") + kShown + QStringLiteral(" from yhda where id=") + db::num(s.id));
+    Customer customer;
+    QVariant key;
+};
+
+// The customer with the smallest draw key (see schema.sql) among those in the state that are
+// assigned to uname when there are any, else among the unassigned ones. Two index seeks,
+// whatever the number of customers.
+std::optional<Seen> smallest(db::Connection& con, int ywbh, const QString& state, const QString& uname)
+{
+    const QString head = QStringLiteral(" where ywbh=") + db::num(ywbh) + QStringLiteral(" and sljg=") + db::quoted(state);
+    // The assignee looked for: uname while such customers are left, else null (unassigned).
+    const QString who = QStringLiteral("(select zdslz from yhda") + head + QStringLiteral(" and zdslz=") +
+                        db::quoted(uname) + QStringLiteral(" and del=0 limit 1)");
+    QSqlQuery q = look(con, QStringLiteral("select ") + kShown + QStringLiteral(",drawkey from yhda") + head +
+                                QStringLiteral(" and zdslz is ") + who +
+                                QStringLiteral(" and del=0 order by drawkey limit 1"));
     if (!q.next())
         return std::nullopt;
-    Customer c = readCustomer(q);
-    c.sljg = state;
-    return c;
+    return Seen{readCustomer(q), q.value(q.record().indexOf(QStringLiteral("drawkey")))};
+}
+
+// Locks the customer if it still has the key it was seen with (so it is still in the same
+// group, and nobody drew it since); true when this seat got it. Setting the key to null in the
+// same statement is what tells the database that a draw took it (see schema.sql).
+bool lock(db::Connection& con, const Seen& s, const QString& state)
+{
+    return con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kZzsl) +
+                           QStringLiteral(",drawkey=null where id=") + db::num(s.customer.id) +
+                           QStringLiteral(" and sljg=") + db::quoted(state) +
+                           QStringLiteral(" and del=0 and drawkey is ?"),
+                       {s.key}) == 1;
 }
 
 } // namespace
@@ -89,11 +82,11 @@ std::optional<Customer> lock(db::Connection& con, const Smallest& s, const QStri
 std::optional<Customer> claimByState(db::Connection& con, int ywbh, const QString& state, const QString& uname)
 {
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-        const std::optional<Smallest> s = smallest(con, ywbh, state, uname);
+        const std::optional<Seen> s = smallest(con, ywbh, state, uname);
         if (!s)
             return std::nullopt;
-        if (std::optional<Customer> c = lock(con, *s, state))
-            return c;
+        if (lock(con, *s, state))
+            return s->customer;
         // Another seat took it between the look and the lock: look again.
     }
     return std::nullopt;
