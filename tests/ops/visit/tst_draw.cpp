@@ -124,10 +124,10 @@ void TestDraw::lockStateDrawsGoRound()
     QVERIFY(db.ok());
     const int p = addProject(db);
     const QString zzsl = QStringLiteral("正在受理");
-    QList<qint64> ids;
     for (int i = 0; i < 5; ++i)
-        ids << addCustomer(db, p, zzsl);
+        addCustomer(db, p, zzsl);
     // Drawing the lock state leaves the state as it is; the draw still goes round all of them.
+    db::Transaction t(db.con());
     QSet<qint64> seen;
     for (int i = 0; i < 200; ++i) {
         const auto c = ops::visit::claimByState(db.con(), p, zzsl, QStringLiteral("op1"));
