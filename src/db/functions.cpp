@@ -145,12 +145,6 @@ void fnRnd(sqlite3_context* ctx, int, sqlite3_value**)
     sqlite3_result_double(ctx, QRandomGenerator::global()->generateDouble());
 }
 
-// Exponentially distributed with mean 1 (-ln U): the gaps between the draw's random keys.
-void fnRndExp(sqlite3_context* ctx, int, sqlite3_value**)
-{
-    sqlite3_result_double(ctx, -std::log1p(-QRandomGenerator::global()->generateDouble()));
-}
-
 } // namespace
 
 bool registerJetFunctions(sqlite3* h)
@@ -165,7 +159,6 @@ bool registerJetFunctions(sqlite3* h)
     ok &= sqlite3_create_function_v2(h, "str", 1, det, nullptr, fnStr, nullptr, nullptr, nullptr) == SQLITE_OK;
     ok &= sqlite3_create_function_v2(h, "rnd", 1, vol, nullptr, fnRnd, nullptr, nullptr, nullptr) == SQLITE_OK;
     ok &= sqlite3_create_function_v2(h, "rnd", 0, vol, nullptr, fnRnd, nullptr, nullptr, nullptr) == SQLITE_OK;
-    ok &= sqlite3_create_function_v2(h, "rndexp", 0, vol, nullptr, fnRndExp, nullptr, nullptr, nullptr) == SQLITE_OK;
     return ok;
 }
 

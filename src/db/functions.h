@@ -7,9 +7,7 @@ struct sqlite3;
 namespace db {
 
 // Registers the Jet functions the statements rely on that SQLite lacks:
-// now(), format(value, pattern), str(number), rnd(x); and rndexp(), a random number with the
-// exponential distribution of mean 1, that gives the draw its keys (see schema.sql).
-// Returns false on failure.
+// now(), format(value, pattern), str(number), rnd(x). Returns false on failure.
 bool registerJetFunctions(sqlite3* handle);
 
 // The same routines as plain C++ (used by the engine functions, and tested directly).

@@ -78,7 +78,7 @@ CREATE TABLE yhda (
     del     INTEGER NOT NULL DEFAULT 0,
     deltime TEXT,
     deler   TEXT COLLATE NOCASE DEFAULT '',
-    drawkey REAL DEFAULT (rndexp())
+    drawkey REAL DEFAULT (-ln((abs(random() % 9007199254740992) + 0.5) / 9007199254740992.0))
 );
 -- drawing: project, state, assignee, live, then the random key the draw takes the smallest of
 CREATE INDEX yhda_draw ON yhda(ywbh, sljg, zdslz, del, drawkey);
@@ -230,9 +230,10 @@ END;
 -- unassigned); the draw takes the customer with the smallest drawkey of the group. For every
 -- member to be equally likely, whenever and however it joined, a customer gets its key when it
 -- enters a group (insert, change of state, assignee, project, or undeletion): the group's last
--- drawn key plus an exponential gap (rndexp(), mean 1). Every member's distance above that last
--- key is then independent and alike (the exponential has no memory), so the smallest is any of
--- them with equal chance, late entrants included. Taking the group's current smallest key as the
+-- drawn key plus an exponential gap of mean 1, -ln(U) with U uniform in (0,1) from 53 random
+-- bits (SQLite's own functions, so that any program can still write the records). Every
+-- member's distance above that last key is then independent and alike (the exponential has no
+-- memory), so the smallest is any of them with equal chance, late entrants included. Taking the group's current smallest key as the
 -- base instead would make a new member wait behind all the old ones.
 -- A draw claims a customer by setting its drawkey to null (with its new state) in the same
 -- statement: that records the key as the group's last drawn one and gives the customer its key
@@ -253,7 +254,8 @@ CREATE TRIGGER yhda_key_insert AFTER INSERT ON yhda
 WHEN new.drawkey IS NULL OR EXISTS (SELECT 1 FROM yhda_drawn
          WHERE ywbh = ifnull(new.ywbh, 0) AND sljg = ifnull(new.sljg, '') AND zk = ifnull('=' || new.zdslz, ''))
 BEGIN
-    UPDATE yhda SET drawkey = rndexp() + ifnull((SELECT lastkey FROM yhda_drawn
+    UPDATE yhda SET drawkey = -ln((abs(random() % 9007199254740992) + 0.5) / 9007199254740992.0)
+                        + ifnull((SELECT lastkey FROM yhda_drawn
          WHERE ywbh = ifnull(new.ywbh, 0) AND sljg = ifnull(new.sljg, '') AND zk = ifnull('=' || new.zdslz, '')), 0)
      WHERE id = new.id;
 END;
@@ -268,7 +270,8 @@ BEGIN
     SELECT ifnull(old.ywbh, 0), ifnull(old.sljg, ''), ifnull('=' || old.zdslz, ''), old.drawkey
      WHERE new.drawkey IS NULL AND old.drawkey IS NOT NULL
     ON CONFLICT(ywbh, sljg, zk) DO UPDATE SET lastkey = max(lastkey, excluded.lastkey);
-    UPDATE yhda SET drawkey = rndexp() + ifnull((SELECT lastkey FROM yhda_drawn
+    UPDATE yhda SET drawkey = -ln((abs(random() % 9007199254740992) + 0.5) / 9007199254740992.0)
+                        + ifnull((SELECT lastkey FROM yhda_drawn
          WHERE ywbh = ifnull(new.ywbh, 0) AND sljg = ifnull(new.sljg, '') AND zk = ifnull('=' || new.zdslz, '')), 0)
      WHERE id = new.id;
 END;
