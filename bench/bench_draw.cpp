@@ -1,5 +1,7 @@
 // tellvane-bench draw [ROWS]: drawing a customer and ending a call on a project of a million
-// customers, against the draw statement as first written (random order over the whole state).
+// customers, against the draw statement as first written (random order over the whole state);
+// and how evenly the draw picks among the customers of a project whose ids have gaps, next to
+// ideal uniform picks made the same number of times.
 #include "bench/benches.h"
 
 #include "core/msg.h"
@@ -9,7 +11,7 @@
 #include "db/sqlvalue.h"
 #include "db/transaction.h"
 #include "db/vocab.h"
-#include "visit/draw.h"
+#include "ops/visit/draw.h"
 #include "visit/userhf.h"
 
 #include <QComboBox>
@@ -25,8 +27,11 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
+#include <limits>
+#include <unordered_map>
 #include <vector>
 
 namespace bench {
@@ -155,6 +160,64 @@ int makeProject(int rows)
     return p;
 }
 
+// How evenly draws fell on n customers: chi-square against equal chances (as a z score of its
+// n-1 degrees of freedom), the most drawn against the least drawn, and how many never were.
+struct Evenness
+{
+    double chi2z = 0;
+    double maxMin = 0;
+    int never = 0;
+};
+
+Evenness evenness(const std::vector<int>& counts, qint64 draws)
+{
+    Evenness e;
+    const double expected = double(draws) / double(counts.size());
+    double chi2 = 0;
+    for (int c : counts) {
+        chi2 += (c - expected) * (c - expected) / expected;
+        e.never += c == 0 ? 1 : 0;
+    }
+    const double df = double(counts.size() - 1);
+    e.chi2z = (chi2 - df) / std::sqrt(2 * df);
+    const auto [lo, hi] = std::minmax_element(counts.begin(), counts.end());
+    e.maxMin = *lo > 0 ? double(*hi) / double(*lo) : std::numeric_limits<double>::infinity();
+    return e;
+}
+
+// A project of `customers` not yet handled whose ids have gaps, as ids shared by all projects
+// make them: blocks of another project's imports in between (most small, some of hundreds),
+// and soft-deleted blocks of its own. Returns the project and its customers' ids.
+int makeGappedProject(int customers, std::vector<qint64>* ids)
+{
+    ADOcon().execute(QStringLiteral("insert into t_ywbh(ywname,zt) values('间隔项目',1)"));
+    const int p = ADOcon().scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
+    ADOcon().execute(QStringLiteral("insert into t_ywbh(ywname,zt) values('另一项目',1)"));
+    const int other = ADOcon().scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
+    QRandomGenerator rng(20261208);
+    db::Transaction t(ADOcon());
+    QSqlQuery ins(ADOcon().database());
+    ins.prepare(QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dhhm1,sljg,del) values(?,2,?,'客户',?,'未受理',?)"));
+    auto add = [&](int ywbh, int del) {
+        ins.bindValue(0, ywbh);
+        ins.bindValue(1, int(ids->size()));
+        ins.bindValue(2, QString::number(13500000000LL + rng.bounded(100000000u)));
+        ins.bindValue(3, del);
+        if (!ins.exec())
+            throw db::Error(ins.lastError().text());
+        return ins.lastInsertId().toLongLong();
+    };
+    for (int i = 0; i < customers; ++i) {
+        const quint32 r = rng.bounded(100u);
+        const int gap = r < 70 ? 0 : r < 90 ? int(rng.bounded(5u)) : int(rng.bounded(800u));
+        for (int k = 0; k < gap; ++k)
+            add(r < 97 ? other : p, r < 97 ? 0 : 1);
+        ids->push_back(add(p, 0));
+    }
+    t.commit();
+    return p;
+}
+
 } // namespace
 
 int runDraw(int argc, char** argv)
@@ -203,7 +266,7 @@ int runDraw(int argc, char** argv)
             QElapsedTimer t;
             t.start();
             db::Transaction draw(ADOcon());
-            const auto c = visit::claimByState(ADOcon(), p, vocab::kWsl, uname);
+            const auto c = ops::visit::claimByState(ADOcon(), p, vocab::kWsl, uname);
             draw.commit();
             ms->push_back(double(t.nsecsElapsed()) / 1e6);
             ending.commit();
@@ -218,7 +281,7 @@ int runDraw(int argc, char** argv)
             drawInEnding(QStringLiteral("nobody"), &drawFree);
         // "提取客户" runs it on its own: the lock is then a transaction of its own, made durable.
         const std::vector<double> drawAlone =
-            timeRuns(101, [&] { visit::claimByState(ADOcon(), p, vocab::kWsl, QStringLiteral("nobody")); });
+            timeRuns(101, [&] { ops::visit::claimByState(ADOcon(), p, vocab::kWsl, QStringLiteral("nobody")); });
         qint64 assignedFirst = 0;
         for (qint64 id : drawn)
             assignedFirst += ADOcon()
@@ -236,8 +299,8 @@ int runDraw(int argc, char** argv)
 
         // The counters: kept counts and a range on today's stamps, against counting the records.
         const std::vector<double> counters = timeRuns(101, [&] {
-            visit::pendingCount(ADOcon(), p, kOperator);
-            visit::todayCount(ADOcon(), p, kOperatorName);
+            ops::visit::pendingCount(ADOcon(), p, kOperator);
+            ops::visit::todayCount(ADOcon(), p, kOperatorName);
         });
         const std::vector<double> litCounters = timeRuns(5, [&] {
             ADOcon().scalar(QStringLiteral("select count(*) as totnum from  yhdaview where (zdslz='") + kOperator +
@@ -277,6 +340,51 @@ int runDraw(int argc, char** argv)
         print("ending_cycle_goal_ratio", median(cycle) / 30.0);
         print("ending_cycles_held_next", stillHolding ? QStringLiteral("yes") : QStringLiteral("no"));
         print("message_boxes", QString::number(boxes));
+
+        // Fairness: each customer drawn about as often as any other, though the ids have gaps.
+        // Every draw is given up again (back to "未受理"), so the chances stay equal.
+        const int customers = 1000;
+        const qint64 draws = 40 * customers;
+        std::vector<qint64> ids;
+        const int gapped = makeGappedProject(customers, &ids);
+        std::unordered_map<qint64, int> slot;
+        for (size_t i = 0; i < ids.size(); ++i)
+            slot[ids[i]] = int(i);
+        std::vector<int> counts(ids.size()), ideal(ids.size());
+        qint64 strays = 0;
+        QElapsedTimer fair;
+        fair.start();
+        {
+            db::Transaction t(ADOcon());
+            for (qint64 i = 0; i < draws; ++i) {
+                const auto c = ops::visit::claimByState(ADOcon(), gapped, vocab::kWsl, QStringLiteral("nobody"));
+                const auto it = c ? slot.find(c->id) : slot.end();
+                if (it == slot.end()) {
+                    ++strays;
+                    continue;
+                }
+                ++counts[size_t(it->second)];
+                ADOcon().execute(QStringLiteral("update yhda set sljg=? where id=?"), {vocab::kWsl, c->id});
+            }
+            t.commit();
+        }
+        const double fairSeconds = double(fair.elapsed()) / 1000.0;
+        QRandomGenerator pick(20261209);
+        for (qint64 i = 0; i < draws; ++i)
+            ++ideal[pick.bounded(quint32(ideal.size()))];
+        const Evenness got = evenness(counts, draws);
+        const Evenness ref = evenness(ideal, draws);
+        print("fairness_customers", QString::number(customers));
+        print("fairness_id_span", QString::number(ids.back() - ids.front() + 1));
+        print("fairness_draws", QString::number(draws));
+        print("fairness_s", fairSeconds);
+        print("draw_chi2_z", got.chi2z);
+        print("draw_max_min_ratio", got.maxMin);
+        print("never_drawn", QString::number(got.never));
+        print("draws_outside_group", QString::number(strays));
+        print("uniform_reference_chi2_z", ref.chi2z);
+        print("uniform_reference_max_min_ratio", ref.maxMin);
+        print("uniform_reference_never_drawn", QString::number(ref.never));
     } catch (const db::Error& e) {
         std::fprintf(stderr, "database error: %s\n", qPrintable(e.text()));
         return 1;

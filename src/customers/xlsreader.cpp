@@ -1,6 +1,10 @@
 #include "customers/xlsreader.h"
 
+#include "customers/xlsrepair.h"
+
+#include <QDir>
 #include <QFile>
+#include <QTemporaryFile>
 #include <freexl.h>
 
 #include <climits>
@@ -50,16 +54,20 @@ void XlsReader::open(const QString& path)
     close();
     checkFault("open");
     const void* h = nullptr;
-    const int rc = freexl_open(QFile::encodeName(path).constData(), &h);
-    // FreeXL may report success with no handle (seen with empty-string cells): unreadable.
+    int rc = freexl_open(QFile::encodeName(path).constData(), &h);
+    // FreeXL reports success with no handle when a text cell holds an empty string: read a copy
+    // without those instead. Anything else that does so is unreadable.
+    if (rc == FREEXL_OK && !h)
+        rc = openWithoutEmptyStrings(path, &h);
     if (rc != FREEXL_OK || !h) {
         if (h)
             freexl_close(h);
         throw XlsError(codeText(rc), rc);
     }
+    m_handle = h;
     unsigned int count = 0;
     if (freexl_get_info(h, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK || count == 0) {
-        freexl_close(h);
+        close();
         throw XlsError(QStringLiteral("workbook has no sheets"));
     }
     QStringList names;
@@ -67,14 +75,32 @@ void XlsReader::open(const QString& path)
         const char* name = nullptr;
         const int r = freexl_get_worksheet_name(h, static_cast<unsigned short>(i), &name);
         if (r != FREEXL_OK || !name) {
-            freexl_close(h);
+            close();
             throw XlsError(codeText(r), r);
         }
         names << QString::fromUtf8(name);
     }
-    m_handle = h;
     m_path = path;
     m_sheets = names;
+}
+
+int XlsReader::openWithoutEmptyStrings(const QString& path, const void** handle)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return FREEXL_OK;
+    const std::optional<xlsrepair::Copy> copy = xlsrepair::withoutEmptyStrings(f.readAll());
+    if (!copy)
+        return FREEXL_OK;
+    auto tmp = std::make_unique<QTemporaryFile>(QDir(QDir::tempPath()).filePath(QStringLiteral("tellvane-XXXXXX.xls")));
+    if (!tmp->open() || tmp->write(copy->file) != copy->file.size() || !tmp->flush())
+        return FREEXL_OK;
+    const int rc = freexl_open(QFile::encodeName(tmp->fileName()).constData(), handle);
+    if (rc == FREEXL_OK && *handle) {
+        m_copy = std::move(tmp);
+        m_emptyMark = copy->mark;
+    }
+    return rc;
 }
 
 void XlsReader::close()
@@ -82,6 +108,8 @@ void XlsReader::close()
     if (m_handle)
         freexl_close(m_handle);
     m_handle = nullptr;
+    m_copy.reset();
+    m_emptyMark.clear();
     m_path.clear();
     m_sheets.clear();
     m_headers.clear();
@@ -157,8 +185,11 @@ QString XlsReader::cellText(unsigned row, unsigned short column) const
         return QString::number(v.value.int_value);
     case FREEXL_CELL_DOUBLE:
         return numberText(v.value.double_value);
-    case FREEXL_CELL_TEXT:
     case FREEXL_CELL_SST_TEXT:
+        if (!m_emptyMark.isEmpty() && v.value.text_value && QString::fromUtf8(v.value.text_value) == m_emptyMark)
+            return QStringLiteral("");
+        return v.value.text_value ? QString::fromUtf8(v.value.text_value) : QString();
+    case FREEXL_CELL_TEXT:
     case FREEXL_CELL_DATE:
     case FREEXL_CELL_DATETIME:
     case FREEXL_CELL_TIME:

@@ -3,7 +3,9 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 
 // A failure reading a workbook: the file is no Excel 97 workbook, is damaged, or a sheet,
@@ -68,7 +70,12 @@ public:
 private:
     int requireColumn(const QString& header) const;
     QString cellText(unsigned row, unsigned short column) const;
+    int openWithoutEmptyStrings(const QString& path, const void** handle);
     const void* m_handle = nullptr;
+    // Set when the workbook is read from a rewritten copy: the copy, and the text that stands
+    // for an empty string in it.
+    std::unique_ptr<QTemporaryFile> m_copy;
+    QString m_emptyMark;
     QString m_path;
     QStringList m_sheets;
     QStringList m_headers;

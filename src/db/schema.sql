@@ -79,10 +79,11 @@ CREATE TABLE yhda (
     zdslzxm TEXT COLLATE NOCASE,
     del     INTEGER NOT NULL DEFAULT 0,
     deltime TEXT,
-    deler   TEXT COLLATE NOCASE DEFAULT ''
+    deler   TEXT COLLATE NOCASE DEFAULT '',
+    drawkey REAL DEFAULT (-ln((abs(random() % 9007199254740992) + 0.5) / 9007199254740992.0))
 );
--- drawing: project, state, assignee, live; the id order inside it lets a draw start at any point
-CREATE INDEX yhda_draw ON yhda(ywbh, sljg, zdslz, del);
+-- drawing: project, state, assignee, live, then the random key the draw takes the smallest of
+CREATE INDEX yhda_draw ON yhda(ywbh, sljg, zdslz, del, drawkey);
 -- today's work of an operator
 CREATE INDEX yhda_done ON yhda(ywbh, slz, slsj);
 -- searches by phone number match any of the four
@@ -223,4 +224,56 @@ BEGIN
     INSERT INTO yhda_tally(ywbh, sljg, zk, n)
     SELECT ifnull(new.ywbh, 0), ifnull(new.sljg, ''), ifnull('=' || new.zdslz, ''), 1 WHERE new.del = 0
     ON CONFLICT(ywbh, sljg, zk) DO UPDATE SET n = n + 1;
+END;
+
+-- ==========================================================================================
+-- The draw's random keys.
+-- A draw group is a project's live customers in one state with one assignee (zdslz, null =
+-- unassigned); the draw takes the customer with the smallest drawkey of the group. For every
+-- member to be equally likely, whenever and however it joined, a customer gets its key when it
+-- enters a group (insert, change of state, assignee, project, or undeletion): the group's last
+-- drawn key plus an exponential gap of mean 1, -ln(U) with U uniform in (0,1) from 53 random
+-- bits (SQLite's own functions, so that any program can still write the records). Every
+-- member's distance above that last key is then independent and alike (the exponential has no
+-- memory), so the smallest is any of them with equal chance, late entrants included. Taking the group's current smallest key as the
+-- base instead would make a new member wait behind all the old ones.
+-- A draw claims a customer by setting its drawkey to null (with its new state) in the same
+-- statement: that records the key as the group's last drawn one and gives the customer its key
+-- in the group it is in now. No other writer sets drawkey.
+-- Groups are keyed as in yhda_tally; lastkey only grows.
+-- ==========================================================================================
+CREATE TABLE yhda_drawn (
+    ywbh    INTEGER NOT NULL,
+    sljg    TEXT COLLATE NOCASE NOT NULL,
+    zk      TEXT COLLATE NOCASE NOT NULL,
+    lastkey REAL NOT NULL,
+    PRIMARY KEY (ywbh, sljg, zk)
+);
+
+-- A new record's default key is right for a group that has never been drawn from (last key 0):
+-- most imports go to such groups and need no second write per record.
+CREATE TRIGGER yhda_key_insert AFTER INSERT ON yhda
+WHEN new.drawkey IS NULL OR EXISTS (SELECT 1 FROM yhda_drawn
+         WHERE ywbh = ifnull(new.ywbh, 0) AND sljg = ifnull(new.sljg, '') AND zk = ifnull('=' || new.zdslz, ''))
+BEGIN
+    UPDATE yhda SET drawkey = -ln((abs(random() % 9007199254740992) + 0.5) / 9007199254740992.0)
+                        + ifnull((SELECT lastkey FROM yhda_drawn
+         WHERE ywbh = ifnull(new.ywbh, 0) AND sljg = ifnull(new.sljg, '') AND zk = ifnull('=' || new.zdslz, '')), 0)
+     WHERE id = new.id;
+END;
+
+-- Entering another group (project, state, assignee, deletion) gives a new key in it; so does a
+-- draw, which also records the key it took as its group's last.
+CREATE TRIGGER yhda_key_update AFTER UPDATE OF ywbh, sljg, zdslz, del, drawkey ON yhda
+WHEN new.drawkey IS NULL
+  OR old.ywbh IS NOT new.ywbh OR old.sljg IS NOT new.sljg OR old.zdslz IS NOT new.zdslz OR old.del IS NOT new.del
+BEGIN
+    INSERT INTO yhda_drawn(ywbh, sljg, zk, lastkey)
+    SELECT ifnull(old.ywbh, 0), ifnull(old.sljg, ''), ifnull('=' || old.zdslz, ''), old.drawkey
+     WHERE new.drawkey IS NULL AND old.drawkey IS NOT NULL
+    ON CONFLICT(ywbh, sljg, zk) DO UPDATE SET lastkey = max(lastkey, excluded.lastkey);
+    UPDATE yhda SET drawkey = -ln((abs(random() % 9007199254740992) + 0.5) / 9007199254740992.0)
+                        + ifnull((SELECT lastkey FROM yhda_drawn
+         WHERE ywbh = ifnull(new.ywbh, 0) AND sljg = ifnull(new.sljg, '') AND zk = ifnull('=' || new.zdslz, '')), 0)
+     WHERE id = new.id;
 END;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/windows.h"
-#include "visit/draw.h"
+#include "ops/visit/draw.h"
 
 #include <QList>
 #include <QPair>
@@ -131,7 +131,7 @@ private:
     QWidget* buildButtons();
 
     void clearCustomerFields();
-    void showCustomer(const std::optional<visit::Customer>& c);
+    void showCustomer(const std::optional<ops::visit::Customer>& c);
     void showEmptyHistory();
     QString remark() const;
     Question readQuestion(const QSqlQuery& row);
@@ -142,7 +142,7 @@ private:
     void completeCall(const QString& answer);
     QString answerInsert(const QString& answer) const;
 
-    std::optional<visit::Customer> m_held;
+    std::optional<ops::visit::Customer> m_held;
     int m_projectIndex = -1;
     bool m_loadingProjects = false;
     bool m_shown = false;

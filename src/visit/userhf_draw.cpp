@@ -111,8 +111,8 @@ void Tfrmuserhf::RefreshCounters()
 {
     const int ywbh = projectNumber();
     try {
-        Label41->setText(QString::number(visit::pendingCount(ADOcon(), ywbh, gUname)));
-        Label40->setText(QString::number(visit::todayCount(ADOcon(), ywbh, gTruename)));
+        Label41->setText(QString::number(ops::visit::pendingCount(ADOcon(), ywbh, gUname)));
+        Label40->setText(QString::number(ops::visit::todayCount(ADOcon(), ywbh, gTruename)));
     } catch (const db::Error&) {
         msg::ShowMessage(kDbFailed);
     }
@@ -139,11 +139,11 @@ void Tfrmuserhf::DrawCustomer(DrawBy by)
         return;
     FElapsed = 0;
     m_held.reset();
-    std::optional<visit::Customer> c;
+    std::optional<ops::visit::Customer> c;
     try {
         c = by == DrawBy::State
-                ? visit::claimByState(ADOcon(), projectNumber(), ComboBox3->currentText(), gUname)
-                : visit::claimByNumber(ADOcon(), projectNumber(), text::trimmed(Edit1->text()));
+                ? ops::visit::claimByState(ADOcon(), projectNumber(), ComboBox3->currentText(), gUname)
+                : ops::visit::claimByNumber(ADOcon(), projectNumber(), text::trimmed(Edit1->text()));
     } catch (const db::Error&) {
         clearCustomerFields();
         msg::ShowMessage(kDrawFailed);
@@ -153,7 +153,7 @@ void Tfrmuserhf::DrawCustomer(DrawBy by)
 }
 
 // Puts a drawn customer (already locked) on screen, or tells that none was found.
-void Tfrmuserhf::showCustomer(const std::optional<visit::Customer>& c)
+void Tfrmuserhf::showCustomer(const std::optional<ops::visit::Customer>& c)
 {
     if (!c) {
         msg::ShowMessage(kNothingFound);

@@ -65,7 +65,7 @@ bool Tfrmuserhf::endCall(const Ending& e)
 {
     const int ywbh = projectNumber();
     const QString number = Edit2->text();
-    std::optional<visit::Customer> next;
+    std::optional<ops::visit::Customer> next;
     bool drawFailed = false;
     try {
         db::Transaction t(ADOcon());
@@ -84,7 +84,7 @@ bool Tfrmuserhf::endCall(const Ending& e)
         // A failed draw does not undo the ending: only the draw's own part is rolled back.
         try {
             db::Transaction draw(ADOcon());
-            next = visit::claimByState(ADOcon(), ywbh, ComboBox3->currentText(), gUname);
+            next = ops::visit::claimByState(ADOcon(), ywbh, ComboBox3->currentText(), gUname);
             draw.commit();
         } catch (const db::Error&) {
             drawFailed = true;

@@ -22,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
+
 using namespace imptest;
 
 namespace {
@@ -251,6 +253,39 @@ private slots:
         QCOMPARE(again->batchNumber(), qint64(2));
     }
 
+    void importsTextCellsHoldingEmptyStrings()
+    {
+        Session session;
+        QVERIFY(session.ok());
+        tst::TestDb& db = session.db;
+        tst::MsgScript& boxes = session.boxes;
+        QPointer<Tfrmadddata> w = session.window();
+        QVERIFY(pick(w, fixture(QStringLiteral("emptytext.xls"))));
+        QCOMPARE(w->ComboBox1->count(), 2);
+        w->Button1->click();
+        QCOMPARE(boxes.texts(), QStringList{kDone.arg(3)});
+        // The empty cells are empty text, never null; everything else as written.
+        QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("yhxm is null or dq is null or dz is null or "
+                                                                   "dhhm1 is null")),
+                 0);
+        QCOMPARE(rowText(db, "yhxm||'|'||dq||'|'||dz||'|'||dhhm1", "xh=1"),
+                 QStringLiteral("张三||人民路1号|13800138000"));
+        QCOMPARE(rowText(db, "yhxm||'|'||dq||'|'||dz||'|'||dhhm1", "xh=2"), QStringLiteral("|西区||0755-1234567"));
+        QCOMPARE(rowText(db, "yhxm||'|'||dq||'|'||dz||'|'||dhhm1", "xh=3"), QStringLiteral("王五|南区|中山路3号|"));
+        QCOMPARE(rowText(db, "xxzl", "xh=1"), QStringLiteral("备注:  \r\n"));
+        QString remark;
+        for (int i = 0; i < 700; ++i)
+            remark += QStringLiteral("长备注%1").arg(i, 4, 10, QLatin1Char('0'));
+        QCOMPARE(rowText(db, "xxzl", "xh=2"), QStringLiteral("备注:  ") + remark + QStringLiteral("\r\n"));
+        std::reverse(remark.begin(), remark.end());
+        QCOMPARE(rowText(db, "xxzl", "xh=3"), QStringLiteral("备注:  ") + remark + QStringLiteral("\r\n"));
+        // The sheet after the rewritten strings is found as well.
+        w->ComboBox1->setCurrentIndex(1);
+        w->Button1->click();
+        QCOMPARE(boxes.lastText(), kDone.arg(1));
+        QCOMPARE(rowText(db, "yhxm||'|'||dq||'|'||dz", "xh=7"), QStringLiteral("钱七||路7号"));
+    }
+
     void headersInAnotherOrder()
     {
         Session session;
@@ -317,11 +352,15 @@ private slots:
         QTemporaryDir tmp;
         QFile src(fixture(QStringLiteral("extra.xls")));
         QVERIFY(src.open(QIODevice::ReadOnly));
-        const QByteArray good = src.readAll();
+        // The second is read through a rewritten copy.
+        QFile src2(fixture(QStringLiteral("emptytext.xls")));
+        QVERIFY(src2.open(QIODevice::ReadOnly));
+        const QByteArray goods[] = {src.readAll(), src2.readAll()};
         QPointer<Tfrmadddata> w = session.window();
         quint32 seed = 12345;
         auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
-        for (int i = 0; i < 150; ++i) {
+        for (int i = 0; i < 250; ++i) {
+            const QByteArray& good = goods[i < 150 ? 0 : 1];
             QByteArray bad = good;
             for (int k = 0; k < 1 + i % 12; ++k)
                 bad[int(next() % quint32(bad.size()))] = char(next() >> 16);

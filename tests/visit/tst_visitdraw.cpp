@@ -10,7 +10,7 @@
 #include "db/vocab.h"
 #include "support/failwhere.h"
 #include "support/msgscript.h"
-#include "visit/draw.h"
+#include "ops/visit/draw.h"
 #include "visit/register.h"
 #include "visitfixture.h"
 
@@ -52,6 +52,7 @@ private slots:
     void twoWindowsNeverHoldSameCustomer();
     void twoConnectionsNeverHoldSameCustomer();
     void randomOrderStarvesNobody();
+    void windowDrawsReachEveryone();
     void timerCountsSeconds();
 };
 
@@ -545,12 +546,12 @@ void TestVisitDraw::countersFromDatabase()
     QCOMPARE(w->Label41->text(), QStringLiteral("3"));
     QCOMPARE(w->Label40->text(), QStringLiteral("2"));
     // Same figures as counting the records as the statements of the window describe them.
-    QCOMPARE(visit::pendingCount(ADOcon(), p, QStringLiteral("op1")),
+    QCOMPARE(ops::visit::pendingCount(ADOcon(), p, QStringLiteral("op1")),
              db.scalar(QStringLiteral("select count(*) as totnum from  yhdaview where (zdslz='op1' or zdslz is null) "
                                       "and ywbh=%1 and (sljg='未受理' or sljg='正在受理')")
                            .arg(p))
                  .toLongLong());
-    QCOMPARE(visit::todayCount(ADOcon(), p, QStringLiteral("话务员一")),
+    QCOMPARE(ops::visit::todayCount(ADOcon(), p, QStringLiteral("话务员一")),
              db.scalar(QStringLiteral("select count(*) as totnum from  yhdaview where ywbh=%1 and sljg<>'未受理' and  "
                                       "sljg<>'正在受理'  and slz='话务员一' and format(slsj, 'yyyymmdd')= "
                                       "format(now(), 'yyyymmdd')")
@@ -617,7 +618,7 @@ void TestVisitDraw::tallyMatchesRecords()
     }
     for (int ywbh : {p, p2})
         for (const QString& who : {QStringLiteral("op1"), QStringLiteral("op2"), QStringLiteral("op3")})
-            QCOMPARE(visit::pendingCount(ADOcon(), ywbh, who),
+            QCOMPARE(ops::visit::pendingCount(ADOcon(), ywbh, who),
                      db.count(QStringLiteral("yhdaview"),
                               QStringLiteral("(zdslz=%1 or zdslz is null) and ywbh=%2 and (sljg='未受理' or "
                                              "sljg='正在受理')")
@@ -744,8 +745,8 @@ void TestVisitDraw::twoConnectionsNeverHoldSameCustomer()
     Win w;
     qint64 stolen = -1;
     ADOcon().setStatementHook([&](const QString& sql) {
-        if (stolen < 0 && sql.startsWith(QStringLiteral("update yhda set sljg='正在受理' where id="))) {
-            stolen = sql.mid(QStringLiteral("update yhda set sljg='正在受理' where id=").size())
+        if (stolen < 0 && sql.startsWith(QStringLiteral("update yhda set sljg='正在受理',drawkey=null where id="))) {
+            stolen = sql.mid(QStringLiteral("update yhda set sljg='正在受理',drawkey=null where id=").size())
                          .section(u' ', 0, 0)
                          .toLongLong();
             QCOMPARE(other.execute(
@@ -761,11 +762,11 @@ void TestVisitDraw::twoConnectionsNeverHoldSameCustomer()
     QCOMPARE(w->Label17->text(), QStringLiteral("未受理"));
 
     // The other seat's own draw now finds nothing left.
-    QVERIFY(!visit::claimByState(other, p, QStringLiteral("未受理"), QStringLiteral("op2")));
+    QVERIFY(!ops::visit::claimByState(other, p, QStringLiteral("未受理"), QStringLiteral("op2")));
     // When the window's customer is given up, the other seat gets exactly that one.
     boxes.answer(msg::Answer::Ok);
     w->Button7->click();
-    const auto got = visit::claimByState(other, p, QStringLiteral("未受理"), QStringLiteral("op2"));
+    const auto got = ops::visit::claimByState(other, p, QStringLiteral("未受理"), QStringLiteral("op2"));
     QVERIFY(got);
     QVERIFY(got->id != stolen);
     w->Button1->click();
@@ -796,7 +797,7 @@ void TestVisitDraw::randomOrderStarvesNobody()
 
     QHash<qint64, int> drawn;
     for (int i = 0; i < 600; ++i) {
-        const auto c = visit::claimByState(ADOcon(), p, QStringLiteral("未受理"), QStringLiteral("op2"));
+        const auto c = ops::visit::claimByState(ADOcon(), p, QStringLiteral("未受理"), QStringLiteral("op2"));
         QVERIFY(c);
         QVERIFY(c->id != mineId);
         ++drawn[c->id];
@@ -806,10 +807,44 @@ void TestVisitDraw::randomOrderStarvesNobody()
         QVERIFY2(drawn.value(id) > 0, qPrintable(QStringLiteral("customer %1 never drawn").arg(id)));
     // This operator's own customer always comes first.
     for (int i = 0; i < 5; ++i) {
-        const auto c = visit::claimByState(ADOcon(), p, QStringLiteral("未受理"), QStringLiteral("op1"));
+        const auto c = ops::visit::claimByState(ADOcon(), p, QStringLiteral("未受理"), QStringLiteral("op1"));
         QCOMPARE(c->id, mineId);
         db.exec(QStringLiteral("update yhda set sljg='未受理' where id=%1").arg(mineId));
     }
+}
+
+void TestVisitDraw::windowDrawsReachEveryone()
+{
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    db.loginOperator();
+    tst::MsgScript boxes;
+    const int other = addProject(db, QStringLiteral("别的项目"));
+    const int p = addProject(db, QStringLiteral("项目")); // the newest: the window's first
+    QSet<qint64> all;
+    {
+        db::Transaction t(ADOcon());
+        for (int i = 0; i < 5; ++i) {
+            for (int k = 0; k < i * i * 40; ++k)
+                addCustomer(db, other, QStringLiteral("139"));
+            all.insert(addCustomer(db, p, QString::number(13800000000LL + i)));
+        }
+        t.commit();
+    }
+    // Drawn and given up again and again: every one of them comes up (a miss has a chance
+    // below 1e-10).
+    Win w;
+    QSet<qint64> seen;
+    for (int round = 0; round < 120; ++round) {
+        w->Button1->click();
+        QVERIFY(w->customerHeld());
+        seen.insert(w->heldCustomerId());
+        boxes.answer(msg::Answer::Ok);
+        w->Button7->click();
+        QVERIFY(!w->customerHeld());
+    }
+    QCOMPARE(seen, all);
+    QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("sljg='未受理' and drawkey is not null")), 5 + 1200);
 }
 
 void TestVisitDraw::timerCountsSeconds()

@@ -11,7 +11,7 @@ class Connection;
 // Drawing and locking customers, and the visit window's two counters. Database work only
 // (no windows), so that every seat - and the benchmark - runs exactly the same statements.
 // Every function throws db::Error.
-namespace visit {
+namespace ops::visit {
 
 // One customer record as the visit window shows it. sljg is the state read before the lock.
 struct Customer
@@ -26,10 +26,11 @@ struct Customer
 };
 
 // Draws a live customer of the project in the given state that is assigned to uname, or
-// else to nobody, at random among equals, and locks it as "正在受理". The lock is one
-// conditional update, so when another window or another program takes the same customer
-// between the look and the lock, this draw sees no change and looks again: two seats never
-// hold the same customer (except when the state asked for is the lock itself).
+// else to nobody, at random among equals (each equally likely, whatever the ids), and locks it
+// as "正在受理". The lock is one conditional update, so when another window or another program
+// takes the same customer between the look and the lock, this draw sees no change and looks
+// again: two seats never hold the same customer (except when the state asked for is the lock
+// itself).
 std::optional<Customer> claimByState(db::Connection& con, int ywbh, const QString& state, const QString& uname);
 
 // Draws the live customer of the project with this number in any of its four number
@@ -43,4 +44,4 @@ qint64 pendingCount(db::Connection& con, int ywbh, const QString& uname);
 // "您的今日回访量": customers of the project whose last handling was by this operator today.
 qint64 todayCount(db::Connection& con, int ywbh, const QString& truename);
 
-} // namespace visit
+} // namespace ops::visit

@@ -1,21 +1,16 @@
-#include "visit/draw.h"
+#include "ops/visit/draw.h"
 
 #include "db/connection.h"
 #include "db/sqlvalue.h"
 #include "db/vocab.h"
 
 #include <QDate>
-#include <QList>
-#include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-namespace visit {
+namespace ops::visit {
 namespace {
 
-// Candidates looked at per draw: the pick is random among them, which evens out the uneven
-// gaps between the ids of the customers left in a state.
-constexpr int kWindow = 16;
 // Each failed lock means another seat took that customer; give up only if that keeps happening.
 constexpr int kMaxAttempts = 64;
 
@@ -28,44 +23,6 @@ QString text(const QSqlQuery& q, const char* field)
 QSqlQuery look(db::Connection& con, const QString& sql)
 {
     return con.select(sql, true);
-}
-
-void collectIds(db::Connection& con, const QString& sql, QList<qint64>* ids)
-{
-    QSqlQuery q = look(con, sql);
-    while (q.next() && ids->size() < kWindow) {
-        const qint64 id = q.value(0).toLongLong();
-        if (!ids->contains(id))
-            ids->append(id);
-    }
-}
-
-// Up to kWindow ids of customers in the state, from a random point on, wrapping round to the
-// start: those assigned to uname when there are any, else the unassigned ones. One statement,
-// and each of its steps is an index seek whatever the number of customers: ordering them all
-// by a random number would read every one of them. The point lies between the group's lowest
-// and highest id.
-QList<qint64> candidates(db::Connection& con, int ywbh, const QString& state, const QString& uname)
-{
-    const QString head = QStringLiteral(" where ywbh=") + db::num(ywbh) + QStringLiteral(" and sljg=") + db::quoted(state);
-    // The assignee looked for: uname while such customers are left, else null (unassigned).
-    const QString who = QStringLiteral("(select zdslz from yhda") + head + QStringLiteral(" and zdslz=") +
-                        db::quoted(uname) + QStringLiteral(" and del=0 limit 1)");
-    const QString group = head + QStringLiteral(" and zdslz is ") + who + QStringLiteral(" and del=0");
-    QList<qint64> ids;
-    collectIds(con,
-               QStringLiteral("select id from yhda") + group +
-                   QStringLiteral(" and id>=(select lo+cast(rnd(1)*(hi-lo+1) as integer) from "
-                                  "(select (select min(id) from yhda") +
-                   group + QStringLiteral(") as lo,(select max(id) from yhda") + group +
-                   QStringLiteral(") as hi)) order by id limit ") + db::num(kWindow),
-               &ids);
-    // Nothing from the point on means an empty group: the point is never above the highest id.
-    if (!ids.isEmpty() && ids.size() < kWindow)
-        collectIds(con, QStringLiteral("select id from yhda") + group + QStringLiteral(" order by id limit ") +
-                            db::num(kWindow),
-                   &ids);
-    return ids;
 }
 
 // The columns the visit window shows.
@@ -84,20 +41,40 @@ Customer readCustomer(const QSqlQuery& q)
     return c;
 }
 
-// Locks the customer if it is still in the state it was seen in; returns it when this seat got it.
-std::optional<Customer> lock(db::Connection& con, qint64 id, const QString& state)
+// A customer as the draw's look saw it.
+struct Seen
 {
-    const int won = con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kZzsl) +
-                                QStringLiteral(" where id=") + db::num(id) + QStringLiteral(" and sljg=") +
-                                db::quoted(state) + QStringLiteral(" and del=0"));
-    if (won != 1)
-        return std::nullopt;
-    QSqlQuery q = look(con, QStringLiteral("select ") + kShown + QStringLiteral(" from yhda where id=") + db::num(id));
+    Customer customer;
+    QVariant key;
+};
+
+// The customer with the smallest draw key (see schema.sql) among those in the state that are
+// assigned to uname when there are any, else among the unassigned ones. Two index seeks,
+// whatever the number of customers.
+std::optional<Seen> smallest(db::Connection& con, int ywbh, const QString& state, const QString& uname)
+{
+    const QString head = QStringLiteral(" where ywbh=") + db::num(ywbh) + QStringLiteral(" and sljg=") + db::quoted(state);
+    // The assignee looked for: uname while such customers are left, else null (unassigned).
+    const QString who = QStringLiteral("(select zdslz from yhda") + head + QStringLiteral(" and zdslz=") +
+                        db::quoted(uname) + QStringLiteral(" and del=0 limit 1)");
+    QSqlQuery q = look(con, QStringLiteral("select ") + kShown + QStringLiteral(",drawkey from yhda") + head +
+                                QStringLiteral(" and zdslz is ") + who +
+                                QStringLiteral(" and del=0 order by drawkey limit 1"));
     if (!q.next())
         return std::nullopt;
-    Customer c = readCustomer(q);
-    c.sljg = state;
-    return c;
+    return Seen{readCustomer(q), q.value(q.record().indexOf(QStringLiteral("drawkey")))};
+}
+
+// Locks the customer if it still has the key it was seen with (so it is still in the same
+// group, and nobody drew it since); true when this seat got it. Setting the key to null in the
+// same statement is what tells the database that a draw took it (see schema.sql).
+bool lock(db::Connection& con, const Seen& s, const QString& state)
+{
+    return con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kZzsl) +
+                           QStringLiteral(",drawkey=null where id=") + db::num(s.customer.id) +
+                           QStringLiteral(" and sljg=") + db::quoted(state) +
+                           QStringLiteral(" and del=0 and drawkey is ?"),
+                       {s.key}) == 1;
 }
 
 } // namespace
@@ -105,12 +82,11 @@ std::optional<Customer> lock(db::Connection& con, qint64 id, const QString& stat
 std::optional<Customer> claimByState(db::Connection& con, int ywbh, const QString& state, const QString& uname)
 {
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-        const QList<qint64> ids = candidates(con, ywbh, state, uname);
-        if (ids.isEmpty())
+        const std::optional<Seen> s = smallest(con, ywbh, state, uname);
+        if (!s)
             return std::nullopt;
-        const qint64 id = ids.at(int(QRandomGenerator::global()->bounded(int(ids.size()))));
-        if (std::optional<Customer> c = lock(con, id, state))
-            return c;
+        if (lock(con, *s, state))
+            return s->customer;
         // Another seat took it between the look and the lock: look again.
     }
     return std::nullopt;
@@ -162,4 +138,4 @@ qint64 todayCount(db::Connection& con, int ywbh, const QString& truename)
         .toLongLong();
 }
 
-} // namespace visit
+} // namespace ops::visit

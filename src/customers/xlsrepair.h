@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// Workbooks that FreeXL refuses although Excel reads them. Some tools write an empty cell as a
+// text cell holding a zero-length shared string; FreeXL then reports success without a handle.
+namespace xlsrepair {
+
+struct Copy
+{
+    QByteArray file; // the whole .xls file, rewritten
+    QString mark;    // the one-character text that stands for every empty string in it
+};
+
+// A copy of the .xls file (bytes) in which each zero-length shared string is replaced by a
+// one-character text that no other shared string equals, so that a cell reading `mark` is an
+// empty cell. Nothing else of the workbook changes. No value when the file holds no such
+// string, or is not an unencrypted Excel 97 workbook that this can rewrite.
+std::optional<Copy> withoutEmptyStrings(const QByteArray& file);
+
+} // namespace xlsrepair
