@@ -45,8 +45,16 @@ public:
     // Column widths follow the window's screen scaling (num/den).
     void setWidthScale(int num, int den);
 
+protected:
+    bool viewportEvent(QEvent* e) override;
+
 private:
     void applyColumns();
+    void fitLastColumn();
+    void refitFromGivenWidths();
+    bool m_holdFit = false;
+    int m_lastColumn = -1;
+    int m_lastGivenWidth = 0;
     QSqlQueryModel* m_model;
     QList<GridColumn> m_columns;
     QString m_sql;
