@@ -117,7 +117,9 @@ void TstAppWide::dropDownsFitTheirEntries()
     Tfrmadddata import;
     import.show();
     QComboBox* target = import.ComboBox2;
+    QTest::qWait(100);
     QCOMPARE(target->geometry(), QRect(108, 108, 308, 22));
+    QCOMPARE(import.ComboBox1->geometry(), QRect(108, 76, 308, 22));
     QCOMPARE(target->itemText(0), longer);
     QVERIFY(target->fontMetrics().horizontalAdvance(longer) > target->width());
     target->showPopup();
