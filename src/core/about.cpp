@@ -1,6 +1,7 @@
 #include "core/about.h"
 
 #include "core/icons.h"
+#include "core/mainwindow.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -30,11 +31,12 @@ Tfrmabout::Tfrmabout(QWidget* parent) : TChildForm(parent)
     name->setAlignment(Qt::AlignCenter);
     auto* edition = new QLabel(QStringLiteral("单机版  %1").arg(QStringLiteral("1.0")), this);
     edition->setAlignment(Qt::AlignCenter);
-    auto* info = new QLabel(QStringLiteral("电话调查与客户回访：项目与分支问卷设计、客户数据导入、\n"
-                                           "话务员电访、结果查询统计与报表导出。\n\n"
-                                           "© Tellvane"),
-                            this);
-    info->setAlignment(Qt::AlignCenter);
+    auto* info = new QLabel(functionsText(), this);
+    info->setObjectName(QStringLiteral("LabelFunctions"));
+    info->setWordWrap(true);
+    info->setFixedWidth(380);
+    auto* maker = new QLabel(QStringLiteral("© Tellvane"), this);
+    maker->setAlignment(Qt::AlignCenter);
     Button1 = new QPushButton(QStringLiteral("确    定"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     connect(Button1, &QPushButton::clicked, this, &QWidget::close);
@@ -47,6 +49,32 @@ Tfrmabout::Tfrmabout(QWidget* parent) : TChildForm(parent)
     lay->addSpacing(8);
     lay->addWidget(info);
     lay->addSpacing(8);
+    lay->addWidget(maker);
     lay->addWidget(Button1, 0, Qt::AlignHCenter);
-    resize(420, 300);
+    adjustSize();
+}
+
+QString Tfrmabout::functionsText()
+{
+    // Only what this build can open is named, menu by menu, in the menu's words.
+    QString text = QStringLiteral("电话调查与客户回访系统。本版本提供以下功能：");
+    QString menu;
+    QStringList items;
+    auto flush = [&] {
+        if (!items.isEmpty())
+            text += QStringLiteral("\n") +
+                    QString(menu).remove(QLatin1Char('[')).remove(QLatin1Char(']')).remove(QLatin1Char(' ')) +
+                    QStringLiteral("：") + items.join(QStringLiteral("、"));
+        items.clear();
+    };
+    for (const TfrmMain::MenuEntry& e : TfrmMain::menuEntries()) {
+        if (e.menu != menu) {
+            flush();
+            menu = e.menu;
+        }
+        if (e.className != QLatin1String("Tfrmabout") && windows::isRegistered(e.className))
+            items << e.caption;
+    }
+    flush();
+    return text;
 }

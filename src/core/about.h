@@ -12,6 +12,8 @@ class Tfrmabout : public TChildForm
 public:
     explicit Tfrmabout(QWidget* parent = nullptr);
     QPushButton* Button1;
+    // What the system offers, as far as this build has it.
+    static QString functionsText();
 };
 
 extern QPointer<Tfrmabout> frmabout;

@@ -1,13 +1,49 @@
 #include "core/application.h"
 
 #include "core/msg.h"
+#include "db/backup.h"
 #include "db/error.h"
+
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QProxyStyle>
+#include <QTranslator>
+
+namespace {
+
+// The platform's style, with the program's password character.
+class TvStyle : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+} // namespace
 
 TvApplication::TvApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(msg::appTitle());
     setApplicationDisplayName(msg::appTitle());
     setQuitOnLastWindowClosed(false);
+
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    QLocale::setDefault(chinese);
+    auto* qt = new QTranslator(this);
+    if (qt->load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(qt);
+    setStyle(new TvStyle);
+}
+
+TvApplication::~TvApplication()
+{
+    db::waitForBackup();
 }
 
 bool TvApplication::notify(QObject* receiver, QEvent* event)

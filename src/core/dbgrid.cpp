@@ -3,6 +3,7 @@
 #include "db/dm.h"
 #include "db/sqlvalue.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QPointer>
 #include <QScrollBar>
@@ -37,6 +38,43 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), m_model(new DisplayModel
     verticalHeader()->setDefaultSectionSize(22);
     verticalHeader()->setVisible(false);
     horizontalHeader()->setHighlightSections(false);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int logical) {
+        if (logical != m_lastColumn)
+            fitLastColumn();
+    });
+}
+
+bool TDBGrid::viewportEvent(QEvent* e)
+{
+    if (e->type() == QEvent::Resize)
+        fitLastColumn();
+    return QTableView::viewportEvent(e);
+}
+
+void TDBGrid::fitLastColumn()
+{
+    // The last column takes the room a wider window gives; its given width stays its least, and
+    // where there is no room the grid scrolls.
+    if (m_holdFit)
+        return;
+    QHeaderView* h = horizontalHeader();
+    int last = -1;
+    int others = 0;
+    for (int v = h->count() - 1; v >= 0; --v) {
+        const int logical = h->logicalIndex(v);
+        if (h->isSectionHidden(logical))
+            continue;
+        if (last < 0)
+            last = logical;
+        else
+            others += h->sectionSize(logical);
+    }
+    if (last != m_lastColumn) {
+        m_lastColumn = last;
+        m_lastGivenWidth = last >= 0 ? h->sectionSize(last) : 0;
+    }
+    if (last >= 0)
+        h->resizeSection(last, qMax(m_lastGivenWidth, viewport()->width() - others));
 }
 
 TDBGrid::~TDBGrid()
@@ -126,9 +164,11 @@ void TDBGrid::applyColumns()
     const QSqlRecord rec = m_model->record();
     if (rec.isEmpty())
         return;
+    m_holdFit = true;
     if (m_columns.isEmpty()) {
         for (int i = 0; i < rec.count(); ++i)
             setColumnHidden(i, false);
+        refitFromGivenWidths();
         return;
     }
     for (int i = 0; i < rec.count(); ++i)
@@ -143,6 +183,14 @@ void TDBGrid::applyColumns()
         setColumnWidth(logical, c.width * m_scaleNum / m_scaleDen);
         h->moveSection(h->visualIndex(logical), visual++);
     }
+    refitFromGivenWidths();
+}
+
+void TDBGrid::refitFromGivenWidths()
+{
+    m_holdFit = false;
+    m_lastColumn = -1;
+    fitLastColumn();
 }
 
 void TDBGrid::setWidthScale(int num, int den)

@@ -61,9 +61,17 @@ public:
     // Column widths follow the window's screen scaling (num/den).
     void setWidthScale(int num, int den);
 
+protected:
+    bool viewportEvent(QEvent* e) override;
+
 private:
     void applyColumns();
     void leaveWriter();
+    void fitLastColumn();
+    void refitFromGivenWidths();
+    bool m_holdFit = false;
+    int m_lastColumn = -1;
+    int m_lastGivenWidth = 0;
     QSqlQueryModel* m_model;
     std::unique_ptr<db::Connection> m_reader;
     db::Connection* m_source = nullptr;

@@ -14,7 +14,11 @@ QString saveFileName(QWidget* parent, const QString& caption, const QString& sug
 
 // Tests: the next dialogs return these names in turn instead of showing a dialog.
 void queueAnswers(const QStringList& names);
-void clearAnswers();
+
+// Where a dialog opens when the caller names no folder: the user's documents folder at first,
+// afterwards the folder of the last file chosen.
+QString startFolder();
+void clearAnswers(); // also forgets the last folder
 // How many dialogs were asked for since the last clearAnswers().
 int askedCount();
 

@@ -3,9 +3,11 @@
 #include "core/msg.h"
 #include "core/pub.h"
 #include "core/text.h"
+#include "core/waitcursor.h"
 #include "db/backup.h"
 #include "db/dm.h"
 #include "db/sqlvalue.h"
+#include "db/transaction.h"
 
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -67,11 +69,46 @@ Tfrmlogin::Tfrmlogin(QWidget* parent)
         move(s->geometry().center() - rect().center());
 }
 
+namespace {
+
+// The login waits this long for another program's write to end, then says so: the hourglass
+// shows, and a busy database does not look like a hung program.
+constexpr int kLoginBusyTimeoutMs = 3000;
+
+const QString kLoginFailed = QStringLiteral("系统在验证用户有效性时出错，请检查网络连接！");
+const QString kLocked = QStringLiteral("系统在验证用户有效性时出错：数据库正被其他程序使用（已锁定），请稍后再试！");
+const QString kReadOnly =
+    QStringLiteral("系统在验证用户有效性时出错：数据库文件是只读的，请检查文件属性和所在文件夹的写入权限！");
+
+QString messageFor(const db::Error& e, const db::Connection& con)
+{
+    const QString t = e.text();
+    if (con.isReadOnly() || t.contains(QLatin1String("readonly"), Qt::CaseInsensitive) ||
+        t.contains(QLatin1String("read-only"), Qt::CaseInsensitive))
+        return kReadOnly;
+    if (t.contains(QLatin1String("locked"), Qt::CaseInsensitive) ||
+        t.contains(QLatin1String("busy"), Qt::CaseInsensitive))
+        return kLocked;
+    return kLoginFailed;
+}
+
+// The rest of the program waits as long as it always did.
+struct LoginBusyTimeout
+{
+    db::Connection& con;
+    explicit LoginBusyTimeout(db::Connection& c) : con(c) { con.setBusyTimeout(kLoginBusyTimeoutMs); }
+    ~LoginBusyTimeout() { con.setBusyTimeout(db::Connection::kDefaultBusyTimeoutMs); }
+};
+
+} // namespace
+
 void Tfrmlogin::BitBtn1Click()
 {
+    WaitCursor wait;
+    db::Connection& con = ADOcon();
+    LoginBusyTimeout shortWait(con);
     try {
         gAppPath = pub::programFolder();
-        db::Connection& con = ADOcon();
         con.close();
         con.open(pub::databaseFile());
 
@@ -81,25 +118,43 @@ void Tfrmlogin::BitBtn1Click()
         QSqlQuery q = con.select(QStringLiteral("select  *  from syslogin where zt=0 and  uname=") + db::quoted(name) +
                                  QStringLiteral(" and pwd=") + db::quoted(pwd));
         if (!q.next()) {
+            wait.restore();
             msg::box(QStringLiteral("用户名或登录密码不正确!"), QStringLiteral("提示"), msg::Buttons::Ok);
             return;
         }
-        gLoginOk = true;
-        gTruename = q.value(QStringLiteral("truename")).toString();
-        gUname = q.value(QStringLiteral("uname")).toString();
-        gTp = q.value(QStringLiteral("tp")).toString();
+        const QString truename = q.value(QStringLiteral("truename")).toString();
+        const QString uname = q.value(QStringLiteral("uname")).toString();
+        const QString tp = q.value(QStringLiteral("tp")).toString();
         q.finish();
-        WriteSysLog(QStringLiteral("成功登录系统"));
+        if (con.isReadOnly())
+            throw db::Error(QStringLiteral("attempt to write a readonly database"));
 
-        QSqlQuery opt = con.select(QStringLiteral("select * from [option]"));
-        gJgts = opt.next() ? opt.value(QStringLiteral("jgts")).toInt() : 0;
-        opt.finish();
+        // The login counts once its log row is written and the settings are read, together;
+        // until then no login value says that someone is logged in.
+        int jgts = 0;
+        {
+            db::Transaction t(con);
+            gTruename = truename;
+            gUname = uname;
+            gTp = tp;
+            WriteSysLog(QStringLiteral("成功登录系统"));
+            QSqlQuery opt = con.select(QStringLiteral("select * from [option]"));
+            jgts = opt.next() ? opt.value(QStringLiteral("jgts")).toInt() : 0;
+            opt.finish();
+            t.commit();
+        }
+        gJgts = jgts;
+        gLoginOk = true;
 
-        // A failed safety copy is silent.
-        db::backupTo(con, pub::backupFile());
+        // A failed safety copy is silent; a large one must not hold up the main window.
+        db::startBackup(con.filePath(), pub::backupFile());
         accept();
-    } catch (const db::Error&) {
-        msg::ShowMessage(QStringLiteral("系统在验证用户有效性时出错，请检查网络连接！"));
+    } catch (const db::Error& e) {
+        const QString folder = gAppPath;
+        pub::resetLoginValues();
+        gAppPath = folder;
+        wait.restore();
+        msg::ShowMessage(messageFor(e, con));
     }
 }
 

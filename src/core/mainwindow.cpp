@@ -1,6 +1,7 @@
 #include "core/mainwindow.h"
 
 #include "core/about.h"
+#include "core/childframe.h"
 #include "core/icons.h"
 #include "core/login.h"
 #include "core/msg.h"
@@ -32,13 +33,31 @@ bool& loginOnShow()
     return on;
 }
 
-struct Item
-{
-    const char* caption;
-    const char* className;
-    bool admin;
-};
 } // namespace
+
+const QList<TfrmMain::MenuEntry>& TfrmMain::menuEntries()
+{
+    // The captions end in "&" in the menu design: no access key, nothing displayed.
+    static const QList<MenuEntry> entries = {
+        {"[电访管理]", "电话访问", "Tfrmuserhf", false},
+        {"[电访管理]", "电访结果查询", "Tfrmywcx", false},
+        {"[电访管理]", "项目问答记录查询", "Tfrmydcx", false},
+        {"[电访管理]", "电访历史记录查询", "Tfrmhfhistory", false},
+        {"[数据管理]", "项目管理", "Tfrmopt", true},
+        {"[数据管理]", "项目问题设置", "Tfrmoptsel", true},
+        {"[数据管理]", "客户数据导入", "Tfrmadddata", true},
+        {"[数据管理]", "客户数据管理", "Tfrmdataman", true},
+        {"[数据管理]", "登录用户管理", "Tfrmuser", true},
+        {"[电访报表]", "电访结果统计", "Tfrmhwtj2", true},
+        {"[电访报表]", "项目问答统计", "Tfrmxmtj", true},
+        {"[电访报表]", "项目问答明细报表", "Tfrmqansbb", true},
+        {"[系  统]", "系统设置", "Tfrmsysset", true},
+        {"[系  统]", "修改密码", "Tfrmchangepwd", false},
+        {"[系  统]", "系统日志", "Tfrmsyslog", true},
+        {"[系  统]", "关于本系统", "Tfrmabout", false},
+    };
+    return entries;
+}
 
 void TfrmMain::setAutoLogin(bool on)
 {
@@ -58,6 +77,9 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
     m_mdi = new QMdiArea(this);
     m_mdi->setObjectName(QStringLiteral("MDIClient"));
     m_mdi->setBackground(QColor(128, 128, 128));
+    // Each window keeps its own state: a fixed window brought forward must not restore the
+    // maximised ones, nor be maximised itself (see openWindow).
+    m_mdi->setOption(QMdiArea::DontMaximizeSubWindowOnActivation);
     setCentralWidget(m_mdi);
 
     buildMenus();
@@ -101,33 +123,13 @@ QAction* TfrmMain::addItem(QMenu* menu, const QString& caption, const QString& c
 
 void TfrmMain::buildMenus()
 {
-    // The captions end in "&" in the menu design: no access key, nothing displayed.
-    static const Item visit[] = {{"电话访问", "Tfrmuserhf", false},
-                                 {"电访结果查询", "Tfrmywcx", false},
-                                 {"项目问答记录查询", "Tfrmydcx", false},
-                                 {"电访历史记录查询", "Tfrmhfhistory", false}};
-    static const Item data[] = {{"项目管理", "Tfrmopt", true},
-                                {"项目问题设置", "Tfrmoptsel", true},
-                                {"客户数据导入", "Tfrmadddata", true},
-                                {"客户数据管理", "Tfrmdataman", true},
-                                {"登录用户管理", "Tfrmuser", true}};
-    static const Item reports[] = {{"电访结果统计", "Tfrmhwtj2", true},
-                                   {"项目问答统计", "Tfrmxmtj", true},
-                                   {"项目问答明细报表", "Tfrmqansbb", true}};
-    static const Item system[] = {{"系统设置", "Tfrmsysset", true},
-                                  {"修改密码", "Tfrmchangepwd", false},
-                                  {"系统日志", "Tfrmsyslog", true},
-                                  {"关于本系统", "Tfrmabout", false}};
-    auto fill = [this](const QString& title, const Item* items, int n) {
-        QMenu* m = menuBar()->addMenu(title);
-        for (int i = 0; i < n; ++i)
-            addItem(m, QString::fromUtf8(items[i].caption), QString::fromUtf8(items[i].className), items[i].admin);
-        return m;
-    };
-    fill(QStringLiteral("[电访管理]"), visit, 4);
-    fill(QStringLiteral("[数据管理]"), data, 5);
-    fill(QStringLiteral("[电访报表]"), reports, 3);
-    QMenu* sys = fill(QStringLiteral("[系  统]"), system, 4);
+    QMenu* m = nullptr;
+    for (const MenuEntry& e : menuEntries()) {
+        if (!m || m->title() != e.menu)
+            m = menuBar()->addMenu(e.menu);
+        addItem(m, e.caption, e.className, e.admin);
+    }
+    QMenu* sys = m;
     QAction* exitItem = addItem(sys, QStringLiteral("退出系统"), QString(), false);
     exitItem->setObjectName(QStringLiteral("N_exit"));
     connect(exitItem, &QAction::triggered, this, &QWidget::close);
@@ -246,19 +248,22 @@ QWidget* TfrmMain::openWindow(const QString& className)
         w->show();
         return w;
     case WindowKind::Child: {
-        w->setAttribute(Qt::WA_DeleteOnClose);
-        const bool borderless = w->windowFlags().testFlag(Qt::FramelessWindowHint);
-        QMdiSubWindow* sub = m_mdi->addSubWindow(w, borderless ? Qt::FramelessWindowHint : Qt::WindowFlags());
-        sub->setAttribute(Qt::WA_DeleteOnClose);
-        sub->setWindowIcon(windowIcon());
-        if (borderless) {
-            sub->adjustSize();
-            sub->move(m_mdi->viewport()->rect().center() - sub->rect().center());
+        // While the work area shows maximised windows a new one opens maximised too; one of fixed
+        // size opens framed in the middle and leaves the others as they are.
+        bool overMaximised = false;
+        for (const QMdiSubWindow* s : m_mdi->subWindowList())
+            overMaximised = overMaximised || (s->isVisible() && s->isMaximized());
+        auto* frame = new TChildFrame(w);
+        m_mdi->addSubWindow(frame);
+        frame->setWindowIcon(windowIcon());
+        if (frame->keepsItsSize()) {
+            frame->show();
+        } else if (overMaximised || (w->windowState() & Qt::WindowMaximized)) {
+            frame->show(); // its normal size first: the one it restores to
+            frame->showMaximized();
+        } else {
+            frame->show();
         }
-        if (w->windowState() & Qt::WindowMaximized)
-            sub->showMaximized();
-        else
-            sub->show();
         return w;
     }
     }
@@ -304,6 +309,11 @@ void TfrmMain::closeEvent(QCloseEvent* e)
     for (QMdiSubWindow* s : subs)
         if (auto* f = qobject_cast<TChildForm*>(s->widget()))
             f->approveClose();
+    m_mdi->closeAllSubWindows();
+    // The free-floating windows go too.
+    for (QWidget* c : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (c->isWindow() && c->isVisible())
+            c->close();
     e->accept();
     QApplication::quit();
 }

@@ -25,6 +25,16 @@ public:
     // The clock text for a moment: 2013年6月5日   星期三   09:07:03
     static QString clockText(const QDateTime& t);
 
+    // The menu items that open a window, in menu order.
+    struct MenuEntry
+    {
+        QString menu;
+        QString caption;
+        QString className;
+        bool admin;
+    };
+    static const QList<MenuEntry>& menuEntries();
+
     // The menu item with this caption (without the trailing "&"), or null.
     QAction* menuItem(const QString& caption) const;
     // Opens a window by class name as the menu would; returns it (null when not available).

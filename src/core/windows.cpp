@@ -1,5 +1,7 @@
 #include "core/windows.h"
 
+#include "core/dropdown.h"
+
 #include <QCloseEvent>
 #include <QHash>
 
@@ -32,6 +34,13 @@ WindowKind kindOf(const QString& className)
     return registry().value(className, Entry{WindowKind::Child, {}}).kind;
 }
 
+QStringList registeredNames()
+{
+    QStringList names = registry().keys();
+    names.sort();
+    return names;
+}
+
 QWidget* create(const QString& className)
 {
     auto it = registry().constFind(className);
@@ -45,6 +54,15 @@ QWidget* create(const QString& className)
 TChildForm::TChildForm(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void TChildForm::showEvent(QShowEvent* e)
+{
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        dropdown::fitAllIn(this);
+    }
+    QWidget::showEvent(e);
 }
 
 void TChildForm::closeEvent(QCloseEvent* e)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 
@@ -16,6 +17,8 @@ using Factory = std::function<QWidget*()>;
 void registerWindow(const QString& className, WindowKind kind, Factory factory);
 bool isRegistered(const QString& className);
 WindowKind kindOf(const QString& className);
+// Every registered class name, sorted.
+QStringList registeredNames();
 QWidget* create(const QString& className);
 
 } // namespace windows
@@ -34,7 +37,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     bool m_closeApproved = false;
+    bool m_shownOnce = false;
 };

@@ -120,18 +120,6 @@ void Tfrmadddata::setPauseEvery(int rows, int ms)
     m_pauseMs = ms;
 }
 
-void Tfrmadddata::showEvent(QShowEvent* e)
-{
-    // A fixed dialog frame with only a close box, also inside the main window's work area.
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()); sub && !(sub->windowFlags() & Qt::CustomizeWindowHint)) {
-        sub->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                            Qt::WindowCloseButtonHint);
-        sub->setFixedSize(sub->sizeHint());
-        sub->show();
-    }
-    TChildForm::showEvent(e);
-}
-
 bool Tfrmadddata::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Edit1 && event->type() == QEvent::FocusOut)

@@ -51,7 +51,6 @@ public:
     void setCommitObserver(std::function<void(int)> observer) { m_onCommit = std::move(observer); }
 
 protected:
-    void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -41,7 +41,7 @@ void Connection::open(const QString& filePath)
     QSqlDatabase db = QSqlDatabase::contains(m_name) ? QSqlDatabase::database(m_name, false)
                                                      : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     // mode=rw: a missing file fails cleanly instead of leaving an empty database behind.
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=15000"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyMs));
     db.setDatabaseName(QString::fromLatin1(QUrl::fromLocalFile(abs).toEncoded()) + QStringLiteral("?mode=rw"));
     if (!db.open())
         throw Error(errorText(db.lastError()));
@@ -57,6 +57,14 @@ void Connection::open(const QString& filePath)
             throw Error(errorText(q.lastError()));
         q.finish();
         runRaw(QStringLiteral("PRAGMA foreign_keys=OFF"));
+        // WAL is kept in the file, so it needs switching once (a copy restored from elsewhere, an
+        // older file). It needs the file to itself for a moment: when another program is busy, or
+        // the file cannot be written, this session goes on in the mode the file has.
+        sqlite3_busy_timeout(h, qMin(m_busyMs, 250));
+        QSqlQuery wal(db);
+        wal.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        wal.finish();
+        sqlite3_busy_timeout(h, m_busyMs);
         // Statement journals and sorts stay in memory: with them on disk every insert into a
         // table with triggers paid for a scratch file.
         runRaw(QStringLiteral("PRAGMA temp_store=MEMORY"));
@@ -99,6 +107,19 @@ void Connection::close()
 bool Connection::isOpen() const
 {
     return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
+}
+
+void Connection::setBusyTimeout(int ms)
+{
+    m_busyMs = ms;
+    if (sqlite3* h = isOpen() ? handle() : nullptr)
+        sqlite3_busy_timeout(h, ms);
+}
+
+bool Connection::isReadOnly() const
+{
+    sqlite3* h = isOpen() ? handle() : nullptr;
+    return h && sqlite3_db_readonly(h, "main") == 1;
 }
 
 QSqlDatabase Connection::database() const

@@ -28,10 +28,19 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Opens an existing database file for reading and writing; never creates one.
+    // Opens an existing database file for reading and writing; never creates one. The file is
+    // switched to WAL (readers and the writer do not block each other) where it can be.
     void open(const QString& filePath);
     void close();
     bool isOpen() const;
+    // The file is open but cannot be written (file permissions, a read-only medium).
+    bool isReadOnly() const;
+
+    // How long a statement waits for another program's write to end before it fails; applies
+    // to the open connection and to later opens.
+    static constexpr int kDefaultBusyTimeoutMs = 15000;
+    void setBusyTimeout(int ms);
+    int busyTimeout() const { return m_busyMs; }
     QString filePath() const { return m_path; }
     QString name() const { return m_name; }
     Engine engine() const { return Engine::SQLite; }
@@ -82,6 +91,7 @@ private:
     int m_depth = 0;
     std::shared_ptr<Hook> m_hook = std::make_shared<Hook>();
     std::vector<std::function<void()>> m_afterTransaction;
+    int m_busyMs = kDefaultBusyTimeoutMs;
 };
 
 } // namespace db

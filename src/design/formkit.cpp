@@ -121,21 +121,4 @@ void showAsReadOnly(QPlainTextEdit* edit)
     edit->setStyleSheet(kReadOnlyStyle);
 }
 
-WaitCursor::WaitCursor()
-{
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-WaitCursor::~WaitCursor()
-{
-    restore();
-}
-
-void WaitCursor::restore()
-{
-    if (m_on)
-        QApplication::restoreOverrideCursor();
-    m_on = false;
-}
-
 } // namespace design

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/waitcursor.h"
+
 #include <QString>
 
 #include <functional>
@@ -53,18 +55,6 @@ QLabel* redLabel(const QString& text, QWidget* parent);
 void showAsReadOnly(QLineEdit* edit);
 void showAsReadOnly(QPlainTextEdit* edit);
 
-// The hourglass for the length of a scope.
-class WaitCursor
-{
-public:
-    WaitCursor();
-    ~WaitCursor();
-    void restore();
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    bool m_on = true;
-};
+using WaitCursor = ::WaitCursor;
 
 } // namespace design

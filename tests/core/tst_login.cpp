@@ -7,14 +7,18 @@
 #include "core/login.h"
 #include "core/mainwindow.h"
 #include "core/pub.h"
+#include "db/backup.h"
 #include "db/dm.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <unistd.h>
 
 class TstLogin : public QObject
 {
@@ -31,6 +35,8 @@ private slots:
     void cancelEndsWithoutDatabaseAccess();
     void settingsRowGivesJgts();
     void failureAfterOperatorFound();
+    void databaseCannotBeWritten_data();
+    void databaseCannotBeWritten();
 };
 
 namespace {
@@ -67,9 +73,11 @@ void TstLogin::adminLogsInAndLeavesTraces()
     QVERIFY(!db.scalar("select dt from syslog").toString().isEmpty());
     // the safety copy holds what the database held at that moment, and is replaced by the next login
     const QString bak = QDir(db.folder()).filePath("dhyx.bak");
+    QVERIFY(db::waitForBackup());
     QVERIFY(QFile::exists(bak));
     db.exec("insert into t_ywbh(ywname) values('after first login')");
     QVERIFY(login("admin", "admin"));
+    QVERIFY(db::waitForBackup());
     db::Connection copy("copy");
     copy.open(bak);
     QCOMPARE(copy.scalar("select count(*) from t_ywbh").toInt(), 1);
@@ -225,8 +233,8 @@ void TstLogin::settingsRowGivesJgts()
 
 void TstLogin::failureAfterOperatorFound()
 {
-    // The settings row cannot be read: the operator is known and logged, the error is shown, and
-    // the dialog stays open; closing it then goes on as that operator.
+    // The settings row cannot be read: the login did not complete, so it leaves nothing behind
+    // and cancelling then ends the program.
     tst::TestDb db;
     QVERIFY(db.ok());
     db.exec("drop table [option]");
@@ -237,9 +245,61 @@ void TstLogin::failureAfterOperatorFound()
     dlg.BitBtn1->click();
     QCOMPARE(dlg.result(), int(QDialog::Rejected));
     QCOMPARE(boxes.texts(), QStringList{"系统在验证用户有效性时出错，请检查网络连接！"});
-    QVERIFY(gLoginOk);
-    QCOMPARE(gUname, QString("admin"));
-    QCOMPARE(db.count("syslog", "logcon='成功登录系统'"), 1);
+    QVERIFY(!gLoginOk);
+    QVERIFY(gUname.isEmpty() && gTp.isEmpty());
+    QCOMPARE(db.count("syslog"), 0);
+}
+
+void TstLogin::databaseCannotBeWritten_data()
+{
+    QTest::addColumn<bool>("locked");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("locked by another program")
+        << true << "系统在验证用户有效性时出错：数据库正被其他程序使用（已锁定），请稍后再试！";
+    QTest::newRow("read-only file")
+        << false << "系统在验证用户有效性时出错：数据库文件是只读的，请检查文件属性和所在文件夹的写入权限！";
+}
+
+void TstLogin::databaseCannotBeWritten()
+{
+    QFETCH(bool, locked);
+    QFETCH(QString, message);
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    ADOcon().close();
+    db::Connection other("other"); // another program in the middle of a write
+    if (locked) {
+        other.open(db.file());
+        other.begin();
+    } else {
+        QFile f(db.file());
+        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        if (geteuid() == 0 && f.open(QIODevice::ReadWrite) && f.seek(18))
+            f.write("\x03\x01", 2); // root writes any file: mark it read-only in its header
+    }
+    bool hourglass = false;
+    ADOcon().setStatementHook([&](const QString&) {
+        const QCursor* c = QApplication::overrideCursor();
+        hourglass = hourglass || (c && c->shape() == Qt::WaitCursor);
+    });
+    tst::MsgScript boxes;
+    TfrmMain w;
+    std::unique_ptr<tst::ModalWatcher> watcher(tst::ModalWatcher::when<Tfrmlogin>([](Tfrmlogin* d) {
+        d->Edit1->setText("admin");
+        d->Edit2->setText("admin");
+        d->BitBtn1->click();
+        d->BitBtn2->click(); // the user gives up
+    }));
+    QVERIFY(!w.runLogin()); // the main window does not open
+    ADOcon().setStatementHook({});
+    QCOMPARE(boxes.texts(), QStringList{message});
+    QVERIFY(hourglass && !QApplication::overrideCursor());
+    QVERIFY(!gLoginOk && gUname.isEmpty());
+    if (locked) {
+        other.rollback();
+        QCOMPARE(db.count("syslog"), 0);
+        QVERIFY(login("admin", "admin")); // once the other program is done
+    }
 }
 
 TV_TEST_MAIN(TstLogin)

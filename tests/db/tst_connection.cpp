@@ -4,11 +4,14 @@
 
 #include "db/backup.h"
 #include "db/dm.h"
+#include "db/schema.h"
 #include "db/transaction.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <sqlite3.h>
@@ -27,7 +30,44 @@ private slots:
     void secondConnectionWaitsForWriter();
     void backupIsConsistentDuringForeignWrite();
     void backupReplacesOlderCopy();
+    void opensInWalMode();
+    void backgroundCopyIsConsistent();
+    void exitWhileCopying();
 };
+
+namespace {
+
+// The file's journal kind as its header keeps it ("\x01\x01" rollback journal, "\x02\x02" WAL).
+QByteArray headerVersions(const QString& path, const char* set = nullptr)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite) || !f.seek(18))
+        return {};
+    if (set)
+        f.write(set, 2);
+    f.seek(18);
+    return f.read(2);
+}
+
+// A database of 20,000 customers with some bulk, in a temporary folder.
+struct BulkDb
+{
+    QTemporaryDir dir;
+    QString path = QDir(dir.path()).filePath("dhyx.dat");
+    QString bak = QDir(dir.path()).filePath("dhyx.bak");
+    BulkDb()
+    {
+        db::createDatabase(path);
+        db::Connection con("bulk");
+        con.open(path);
+        db::Transaction t(con);
+        for (int i = 0; i < 20000; ++i)
+            con.execute("insert into yhda(ywbh,yhxm,xxzl) values(1,?,?)", {QString::number(i), QString(300, 'x')});
+        t.commit();
+    }
+};
+
+} // namespace
 
 void TstConnection::missingFileIsNotCreated()
 {
@@ -224,6 +264,71 @@ void TstConnection::backupReplacesOlderCopy()
     db::Connection copy("copy2");
     copy.open(bak);
     QCOMPARE(copy.scalar("select ywname from t_ywbh").toString(), QString("新项目"));
+}
+
+void TstConnection::opensInWalMode()
+{
+    QTemporaryDir dir;
+    const QString path = QDir(dir.path()).filePath("dhyx.dat");
+    QVERIFY(db::createDatabase(path));
+    headerVersions(path, "\x01\x01"); // as a copy from an older program
+    {
+        db::Connection con("wal");
+        con.open(path);
+        QCOMPARE(con.scalar("PRAGMA journal_mode").toString(), QString("wal"));
+    }
+    QCOMPARE(headerVersions(path), QByteArray("\x02\x02"));
+    // a file that cannot be written (writable by newer engines only) still opens for reading
+    headerVersions(path, "\x03\x01");
+    db::Connection ro("readonly");
+    ro.open(path);
+    QCOMPARE(ro.scalar("select count(*) from syslogin").toInt(), 1);
+    QVERIFY(ro.isReadOnly());
+}
+
+void TstConnection::backgroundCopyIsConsistent()
+{
+    BulkDb bulk;
+    // another seat keeps committing pairs of rows while the copy runs
+    std::atomic<bool> stop = false;
+    std::atomic<int> pairs = 0;
+    std::thread writer([&] {
+        db::Connection w("writer");
+        w.open(bulk.path);
+        while (!stop) {
+            db::Transaction t(w);
+            w.execute("insert into t_ywbh(ywname) values('a')");
+            w.execute("insert into t_ywbh(ywname) values('b')");
+            t.commit();
+            ++pairs;
+        }
+    });
+    QTRY_VERIFY(pairs > 0);
+    db::startBackup(bulk.path, bulk.bak);
+    const bool ok = db::waitForBackup();
+    stop = true;
+    writer.join();
+    QVERIFY(ok);
+    QVERIFY(!QFile::exists(bulk.bak + ".tmp"));
+    QCOMPARE(headerVersions(bulk.bak), QByteArray("\x02\x02"));
+    db::Connection copy("copy3");
+    copy.open(bulk.bak);
+    QCOMPARE(copy.scalar("PRAGMA integrity_check").toString(), QString("ok"));
+    QCOMPARE(copy.scalar("select count(*) from yhda").toInt(), 20000);
+    QCOMPARE(copy.scalar("select count(*) % 2 from t_ywbh").toInt(), 0); // whole pairs only
+}
+
+void TstConnection::exitWhileCopying()
+{
+    // The program ends right after a login: the copy is finished, not torn, and nothing crashes.
+    BulkDb bulk;
+    QProcess child;
+    child.start(TV_BACKUP_CHILD, {bulk.path, bulk.bak});
+    QVERIFY(child.waitForFinished(60000));
+    QVERIFY(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0);
+    db::Connection copy("copy4");
+    copy.open(bulk.bak);
+    QCOMPARE(copy.scalar("select count(*) from yhda").toInt(), 20000);
 }
 
 TV_TEST_MAIN(TstConnection)

@@ -1,6 +1,7 @@
 #include "support/testdb.h"
 
 #include "core/pub.h"
+#include "db/backup.h"
 #include "db/dm.h"
 #include "db/schema.h"
 #include "db/sqlvalue.h"
@@ -30,6 +31,8 @@ TestDb::TestDb() : m_dir(std::make_unique<QTemporaryDir>())
 
 TestDb::~TestDb()
 {
+    // A safety copy started by a login in this folder ends before the folder goes.
+    db::waitForBackup();
     if (m_dm)
         m_dm->ADOcon.close();
     if (frmDM == m_dm.get())

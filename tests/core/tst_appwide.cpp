@@ -1,0 +1,124 @@
+// What every window gets from the application and the shared pieces: Chinese standard dialogs,
+// "*" in password boxes, grids and drop-downs that use the room they have, the file dialog's
+// folder, an About window that names only what is there.
+#include "support/testdb.h"
+#include "support/testmain.h"
+
+#include "app/registerall.h"
+#include "core/about.h"
+#include "core/dbgrid.h"
+#include "core/filedlg.h"
+#include "core/login.h"
+#include "core/mainwindow.h"
+#include "core/windows.h"
+#include "customers/frmadddata.h"
+#include "visit/userhf.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+class TstAppWide : public QObject
+{
+    Q_OBJECT
+private slots:
+    void chineseTextsAndStars();
+    void lastGridColumnTakesTheRoom();
+    void dropDownsFitTheirEntries();
+    void fileDialogFolder();
+    void aboutNamesWhatIsThere();
+};
+
+void TstAppWide::chineseTextsAndStars()
+{
+    QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Open);
+    QCOMPARE(box.button(QDialogButtonBox::Cancel)->text().remove('&'), QString("取消"));
+    QCOMPARE(box.button(QDialogButtonBox::Open)->text().remove('&'), QString("打开"));
+    QCOMPARE(QLocale().language(), QLocale::Chinese);
+    Tfrmlogin dlg;
+    dlg.Edit2->setText("ab1中");
+    QCOMPARE(dlg.Edit2->displayText(), QString("****"));
+    dlg.Edit2->setStyleSheet("color: red;"); // a box's own style keeps the character
+    QCOMPARE(dlg.Edit2->displayText(), QString("****"));
+}
+
+void TstAppWide::lastGridColumnTakesTheRoom()
+{
+    tst::TestDb db;
+    TDBGrid g;
+    g.setColumns({{"ywtips", "提示语", 150}, {"ywname", "项目名", 80}, {"ywbh", "编号", 60}});
+    g.open("select * from t_ywbh");
+    const int last = g.fieldIndex("ywbh");
+    auto fills = [&] { return g.columnViewportPosition(last) + g.columnWidth(last) == g.viewport()->width(); };
+    g.resize(900, 200);
+    g.show();
+    QTRY_VERIFY(fills() && g.columnWidth(g.fieldIndex("ywtips")) == 150);
+    g.resize(200, 200); // no room: the given width, and the grid scrolls
+    QTRY_COMPARE(g.columnWidth(last), 60);
+    g.resize(900, 200);
+    g.reopen();
+    QTRY_VERIFY(fills());
+}
+
+void TstAppWide::dropDownsFitTheirEntries()
+{
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    db.loginOperator();
+    const QString name = "O'Brien Satisfaction 2(第二期回访)";
+    db.exec("insert into t_ywbh(ywname,zt) values('O''Brien Satisfaction 2(第二期回访)',1)");
+    tst::MsgScript boxes;
+    Tfrmuserhf visit;
+    visit.show();
+    visit.showNormal();
+    visit.resize(1200, 700);
+    QComboBox* projects = visit.ComboBox1;
+    const int textWidth = projects->fontMetrics().horizontalAdvance(name);
+    QTRY_VERIFY(projects->width() > textWidth);
+    visit.resize(700, 700); // gives way down to its given width
+    QTRY_VERIFY(projects->width() < textWidth);
+    QVERIFY(projects->width() >= 160);
+
+    // a window with fixed places: its boxes keep their places
+    Tfrmadddata import;
+    import.show();
+    QTest::qWait(100);
+    QCOMPARE(import.ComboBox2->geometry(), QRect(108, 108, 308, 22));
+    QCOMPARE(import.ComboBox1->geometry(), QRect(108, 76, 308, 22));
+}
+
+void TstAppWide::fileDialogFolder()
+{
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path())); // documents folder under it
+    QDir(home.path()).mkpath("Documents");
+    filedlg::clearAnswers();
+    QCOMPARE(filedlg::startFolder(), home.path() + "/Documents");
+    filedlg::queueAnswers({home.path() + "/数据 文件/客户.xls", QString()});
+    filedlg::openFileName(nullptr, QString(), QString(), "*.xls");
+    filedlg::openFileName(nullptr, QString(), QString(), "*.xls"); // cancelled: the folder stays
+    QCOMPARE(filedlg::startFolder(), home.path() + "/数据 文件");
+    filedlg::clearAnswers();
+}
+
+void TstAppWide::aboutNamesWhatIsThere()
+{
+    registerAllWindows();
+    tst::TestDb db;
+    TfrmMain main;
+    const QString text = Tfrmabout().findChild<QLabel*>("LabelFunctions")->text();
+    int named = 0;
+    for (const TfrmMain::MenuEntry& e : TfrmMain::menuEntries()) {
+        const bool there = windows::isRegistered(e.className) && e.className != "Tfrmabout";
+        QVERIFY2(text.contains(e.caption) == there, qPrintable(e.caption));
+        named += there;
+    }
+    QVERIFY(named >= 4);
+}
+
+TV_TEST_MAIN(TstAppWide)
+#include "tst_appwide.moc"
