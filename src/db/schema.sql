@@ -91,6 +91,16 @@ CREATE INDEX yhda_dhhm4 ON yhda(dhhm4);
 CREATE INDEX yhda_pc ON yhda(pc);
 CREATE INDEX yhda_slsj ON yhda(slsj);
 CREATE INDEX yhda_zdslz ON yhda(zdslz);
+-- customer data management and the result query
+-- the opening list in its own order, and the state list (one seek per distinct state)
+CREATE INDEX yhda_list ON yhda(pc DESC, xh, id);
+CREATE INDEX yhda_sljg ON yhda(sljg);
+-- searches within a project; del last, so that counting what they list reads the index alone
+CREATE INDEX yhda_ywbh_xh ON yhda(ywbh, xh, del);
+CREATE INDEX yhda_ywbh_drsj ON yhda(ywbh, drsj, del);
+CREATE INDEX yhda_ywbh_zdslzxm ON yhda(ywbh, zdslzxm, del);
+-- a project's records newest first, read as far as the grid shows them
+CREATE INDEX yhda_ywbh ON yhda(ywbh);
 
 CREATE TABLE q_ans (
     id      INTEGER PRIMARY KEY AUTOINCREMENT,
