@@ -98,7 +98,8 @@ CREATE INDEX yhda_sljg ON yhda(sljg);
 -- searches within a project; del last, so that counting what they list reads the index alone
 CREATE INDEX yhda_ywbh_xh ON yhda(ywbh, xh, del);
 CREATE INDEX yhda_ywbh_drsj ON yhda(ywbh, drsj, del);
-CREATE INDEX yhda_ywbh_zdslzxm ON yhda(ywbh, zdslzxm, del);
+-- (assigned records only: assigning a list adds entries instead of moving them)
+CREATE INDEX yhda_ywbh_zdslzxm ON yhda(ywbh, zdslzxm, del) WHERE zdslzxm IS NOT NULL;
 -- a project's records newest first, read as far as the grid shows them
 CREATE INDEX yhda_ywbh ON yhda(ywbh);
 
