@@ -35,16 +35,16 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <ctime>
+#include <functional>
 #include <malloc.h>
 #include <vector>
 
 namespace bench {
 namespace {
 
-constexpr int kBatch = 50000;      // records per import batch; one batch a day
-constexpr int kListed = 100000;    // the list the bulk actions work on
+constexpr int kBatch = 50000;       // records per import batch; one batch a day
+constexpr int kListed = 100000;     // the list the bulk actions work on
 constexpr int kLiteralRows = 10000; // the per-record loop is timed on this many and scaled
 const QStringList kOperators = {"话务员1", "话务员2", "话务员3", "话务员4", "话务员5",
                                 "话务员6", "话务员7", "话务员8", "话务员9", "话务员10"};
@@ -137,8 +137,8 @@ QString stamp(const QDateTime& t)
 
 struct Data
 {
-    int big = 0;   // the project of 90% of the records, listed first
-    QDate firstDay; // import day of batch 1
+    int big = 0;                 // the project of 90% of the records, listed first
+    QDate firstDay;              // import day of batch 1
     std::vector<QString> phones; // numbers held in dhhm2..dhhm4, to search for
 };
 
@@ -389,7 +389,8 @@ int runManage(int argc, char** argv)
         history->DateTimePicker1->setDate(QDate::currentDate().addDays(-7));
         hist.push_back(medianMs(5, [&](int) { queryMs(history, "BitBtn1"); }));
         print("history_query_ms", *std::max_element(hist.begin(), hist.end()));
-        print("query_rows_shown", QStringLiteral("%1/%2/%3").arg(gridRows(ywcx)).arg(gridRows(ydcx)).arg(gridRows(history)));
+        print("query_rows_shown",
+              QStringLiteral("%1/%2/%3").arg(gridRows(ywcx)).arg(gridRows(ydcx)).arg(gridRows(history)));
 
         // A list of 100,000 records: the first 100,000 by sequence number of the big project.
         w->Edit3->setText(QStringLiteral("1"));
@@ -408,7 +409,8 @@ int runManage(int argc, char** argv)
                                    w->Button3Click();
                                    frmselhwy->ComboBox1->setCurrentIndex(1);
                                    frmselhwy->Button1Click();
-                               }) / 1000.0;
+                               }) /
+                               1000.0;
         print("assign_100k_s", assignS);
         print("assign_100k_cpu_s", cpuS() - assignCpu);
         print("assigned", ADOcon().scalar(QStringLiteral("select count(*) from yhda where zdslz='op'")).toString());
@@ -440,7 +442,8 @@ int runManage(int argc, char** argv)
                                 }) /
                                 1000.0 * (double(kListed) / kLiteralRows);
         print("literal_assign_100k_s", literalS);
-        print("literal_assign_key", QStringLiteral("timed on %1 records and scaled to %2").arg(kLiteralRows).arg(kListed));
+        print("literal_assign_key",
+              QStringLiteral("timed on %1 records and scaled to %2").arg(kLiteralRows).arg(kListed));
         print("assign_speedup", literalS / assignS);
         print("delete_100k_s", msOf([&] { w->Button6Click(); }) / 1000.0);
         print("after_delete_counter", w->Label1->text());

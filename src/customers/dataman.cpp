@@ -126,9 +126,9 @@ void Tfrmdataman::buildControls()
         row1->addWidget(w);
     row1->addStretch();
     auto* row2 = new QHBoxLayout;
-    for (QWidget* w : std::initializer_list<QWidget*>{label(QStringLiteral("号  码：")), Edit2,
-                                                      label(QStringLiteral("序号：")), Edit3,
-                                                      label(QStringLiteral("----")), Edit4, Button1, Button2})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{label(QStringLiteral("号  码：")), Edit2, label(QStringLiteral("序号：")),
+                                         Edit3, label(QStringLiteral("----")), Edit4, Button1, Button2})
         row2->addWidget(w);
     row2->addStretch();
     auto* bottom = new QHBoxLayout;

@@ -134,7 +134,8 @@ void dayRanges(QList<Token>& t)
         if (after < 0 || t[after].text != u",")
             continue;
         const int pat = nextSolid(t, after + 1);
-        if (pat < 0 || t[pat].kind != Tok::String || t[pat].text.compare(QLatin1String("'yyyymmdd'"), Qt::CaseInsensitive) != 0)
+        if (pat < 0 || t[pat].kind != Tok::String ||
+            t[pat].text.compare(QLatin1String("'yyyymmdd'"), Qt::CaseInsensitive) != 0)
             continue;
         const int close = nextSolid(t, pat + 1);
         if (close < 0 || t[close].text != u")")

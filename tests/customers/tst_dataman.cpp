@@ -199,9 +199,12 @@ void TestDataman::cancelChangesNothing_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("question");
-    QTest::newRow("clear") << "Button4" << "您确定要取消表中所有用户的指定受理人么?";
-    QTest::newRow("delete one") << "Button5" << "您确定要该条用户数据么?";
-    QTest::newRow("delete all") << "Button6" << "您确定要删除当前页所有5条用户数据么?";
+    QTest::newRow("clear") << "Button4"
+                           << "您确定要取消表中所有用户的指定受理人么?";
+    QTest::newRow("delete one") << "Button5"
+                                << "您确定要该条用户数据么?";
+    QTest::newRow("delete all") << "Button6"
+                                << "您确定要删除当前页所有5条用户数据么?";
 }
 
 void TestDataman::cancelChangesNothing()
@@ -243,7 +246,8 @@ void TestDataman::actionsChangeTheListAndLog()
     ctl<TDBGrid>(w.get(), "DBGrid1")->setCurrentRowIndex(1);
     boxes.answer(msg::Answer::Ok).answer(msg::Answer::Ok).answer(msg::Answer::Ok);
     ctl<QPushButton>(w.get(), "Button5")->click(); // record c
-    QCOMPARE(db.scalar(QStringLiteral("select yhxm from yhda where deler='系统管理员(admin)'")).toString(), QString("c"));
+    QCOMPARE(db.scalar(QStringLiteral("select yhxm from yhda where deler='系统管理员(admin)'")).toString(),
+             QString("c"));
     QCOMPARE(counter(w.get()), QStringLiteral("记录数：1/1"));
     search(w.get(), QString());
     ctl<QPushButton>(w.get(), "Button4")->click();

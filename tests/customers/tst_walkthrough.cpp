@@ -44,10 +44,11 @@ void TestWalkthrough::assignDrawCorrect()
     const qint64 q = dt::addQuestion(db, p, 1, QStringLiteral("满意吗?"));
     dt::addOption(db, q, QStringLiteral("满意"), 0);
     // imported on two days; the 5th one is the earliest record, so an unassigned draw could take it
-    db.exec(QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dhhm1,dhhm2,drsj) values"
-                           "(1,1,1,'早','100','','2013-06-04 09:00:00'),"
-                           "(1,1,2,'甲','101','','2013-06-05 09:00:00'),(1,1,3,'乙','102','','2013-06-05 23:59:59'),"
-                           "(1,1,4,'丙','103','139','2013-06-05 10:00:00'),(1,1,5,'丁','104','','2013-06-06 00:00:00')"));
+    db.exec(
+        QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dhhm1,dhhm2,drsj) values"
+                       "(1,1,1,'早','100','','2013-06-04 09:00:00'),"
+                       "(1,1,2,'甲','101','','2013-06-05 09:00:00'),(1,1,3,'乙','102','','2013-06-05 23:59:59'),"
+                       "(1,1,4,'丙','103','139','2013-06-05 10:00:00'),(1,1,5,'丁','104','','2013-06-06 00:00:00')"));
     db.exec(QStringLiteral("update yhda set sljg='关机' where yhxm='乙'"));
     db.addOperator(QStringLiteral("op1"), QStringLiteral("话务员一"), QStringLiteral("p"));
     db.loginAdmin();
@@ -111,7 +112,8 @@ void TestWalkthrough::assignDrawCorrect()
     ctl<QPushButton>(ywcx, "Button2")->click();
     QCOMPARE(g->text(0, QStringLiteral("jg")), QStringLiteral("成功"));
     QCOMPARE(dt::logTexts(db).first(),
-             QStringLiteral("修改项目“回访”中电话号码为") + db.scalar(QStringLiteral("select dhhm1 from yhda where id=%1").arg(completed)).toString() +
+             QStringLiteral("修改项目“回访”中电话号码为") +
+                 db.scalar(QStringLiteral("select dhhm1 from yhda where id=%1").arg(completed)).toString() +
                  QStringLiteral("的用户营销结果为成功"));
     QCOMPARE(dt::logTexts(db).last(), QStringLiteral("为2条用户数据指定受理人话务员一"));
 

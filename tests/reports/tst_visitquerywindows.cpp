@@ -102,7 +102,7 @@ void TestVisitQueryWindows::resultQueryMarksTheResult()
     QVERIFY(g->isOpen());
     QCOMPARE(g->rowCount(), 0);
     QCOMPARE(ctl<QComboBox>(w.get(), "ComboBox1")->count(), 2); // stopped projects too
-    ctl<QPushButton>(w.get(), "Button2")->click();             // empty grid: nothing, not even a box
+    ctl<QPushButton>(w.get(), "Button2")->click();              // empty grid: nothing, not even a box
 
     tst::MsgScript boxes;
     ctl<QLineEdit>(w.get(), "Edit1")->setText(QStringLiteral(" 王五 "));

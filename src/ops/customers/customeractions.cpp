@@ -18,7 +18,8 @@ QString softDelete(const Who& who)
 bool softDeleteOne(db::Connection& con, const Who& who, qint64 id, const QString& ywname)
 {
     db::Transaction t(con);
-    const int n = con.execute(softDelete(who) + QStringLiteral(" where id=") + db::num(id) + QStringLiteral(" and del=0"));
+    const int n =
+        con.execute(softDelete(who) + QStringLiteral(" where id=") + db::num(id) + QStringLiteral(" and del=0"));
     if (n == 0)
         return false;
     writeLog(con, who, QStringLiteral("删除项目:") + ywname + QStringLiteral("的1条用户数据"));
@@ -33,7 +34,8 @@ qint64 softDeleteAll(db::Connection& con, const Who& who, const CustomerList& li
     const QString ywname = con.scalar(list.lastRowStatement(QStringLiteral("ywname"))).toString();
     // One statement for the whole list: the records the list's condition selects.
     const qint64 n = con.execute(softDelete(who) + list.rowsCondition());
-    writeLog(con, who, QStringLiteral("删除项目:") + ywname + QStringLiteral("的") + db::num(n) + QStringLiteral("条用户数据"));
+    writeLog(con, who,
+             QStringLiteral("删除项目:") + ywname + QStringLiteral("的") + db::num(n) + QStringLiteral("条用户数据"));
     t.commit();
     return n;
 }

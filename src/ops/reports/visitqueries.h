@@ -41,8 +41,7 @@ QString answerQuery(const QueryFilter& filter);
 // Visits of one project or of all, newest first; the number matches the number called.
 QString historyQuery(const QueryFilter& filter);
 
-enum class MarkOutcome
-{
+enum class MarkOutcome {
     Marked,
     NotHandled, // the record is "未受理": nothing written
     NoRecord,   // no record with that id

@@ -19,7 +19,7 @@ qint64 add(tst::OpsDb& db, int ywbh, int xh, const QString& dhhm1, const QString
 {
     const QVariant who = zdslzxm.isEmpty() ? QVariant() : QVariant(zdslzxm);
     db.con().execute(QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dhhm1,dhhm2,dhhm4,sljg,drsj,zdslz,zdslzxm,del) "
-                                     "values(?,?,?,'客户',?,?,?,?,?,'u_'||?,?,?)"),
+                                    "values(?,?,?,'客户',?,?,?,?,?,'u_'||?,?,?)"),
                      {ywbh, pc, xh, dhhm1, dhhm2, dhhm4, sljg, drsj, who, who, del});
     return db.scalar(QStringLiteral("select max(id) from yhda")).toLongLong();
 }
@@ -177,8 +177,9 @@ void TestCustomerList::operatorsOffered()
 {
     tst::OpsDb db;
     QVERIFY(db.ok());
-    db.exec(QStringLiteral("insert into syslogin(uname,truename,tp,zt) values('a','甲','话务员',0),('b','乙','管理员',0),"
-                           "('c','丙','话务员',1),('d','丁','管理员',0)"));
+    db.exec(
+        QStringLiteral("insert into syslogin(uname,truename,tp,zt) values('a','甲','话务员',0),('b','乙','管理员',0),"
+                       "('c','丙','话务员',1),('d','丁','管理员',0)"));
     QStringList names;
     for (const Operator& o : assignableOperators(db.con()))
         names << o.uname + u'=' + o.truename;
@@ -206,13 +207,15 @@ void TestCustomerList::bulkActionsChangeTheListedRecords()
     p2.ywbh = 2;
     QVERIFY(softDeleteOne(db.con(), db.who, 6, QStringLiteral("乙项目")));
     QVERIFY(!softDeleteOne(db.con(), db.who, 6, QStringLiteral("乙项目"))); // already gone: nothing logged
-    QCOMPARE(db.scalar(QStringLiteral("select deler from yhda where id=6")).toString(), QStringLiteral("系统管理员(admin)"));
+    QCOMPARE(db.scalar(QStringLiteral("select deler from yhda where id=6")).toString(),
+             QStringLiteral("系统管理员(admin)"));
     QCOMPARE(softDeleteAll(db.con(), db.who, accepted), 2);
     QCOMPARE(softDeleteAll(db.con(), db.who, CustomerList::everyRecord()), 3);
     QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("del=0")), 0);
     QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("deltime is null")), 1); // deleted before: untouched
-    QCOMPARE(logTexts(db), (QStringList{"为2条用户数据指定受理人话'务", "为6条用户数据取消指定受理人", "删除项目:乙项目的1条用户数据",
-                                        "删除项目:甲项目的2条用户数据", "删除项目:甲项目的3条用户数据"}));
+    QCOMPARE(logTexts(db),
+             (QStringList{"为2条用户数据指定受理人话'务", "为6条用户数据取消指定受理人", "删除项目:乙项目的1条用户数据",
+                          "删除项目:甲项目的2条用户数据", "删除项目:甲项目的3条用户数据"}));
 }
 
 void TestCustomerList::emptyListAssignsNothingAndSaysSo()

@@ -14,13 +14,12 @@ namespace {
 void seed(tst::OpsDb& db)
 {
     db.exec(QStringLiteral("insert into t_ywbh(ywname) values('甲项目'),('乙项目')"));
-    db.exec(QStringLiteral(
-        "insert into yhda(ywbh,yhxm,dhhm1,dhhm2,dhhm3,sljg,jg,slsj,slz) values"
-        "(1,'a','111',null,null,'已受理','成功','2013-06-05 00:00:00','王五'),"
-        "(1,'b','222','111',null,'已受理','','2013-06-06 23:59:59','王五'),"
-        "(1,'c','333',null,'3''3','关机',null,'2013-06-07 10:00:00','O''Hara'),"
-        "(1,'d','444',null,null,'未受理',null,null,''),"
-        "(2,'e','111',null,null,'已受理','不成功','2013-06-05 10:00:00','王五')"));
+    db.exec(QStringLiteral("insert into yhda(ywbh,yhxm,dhhm1,dhhm2,dhhm3,sljg,jg,slsj,slz) values"
+                           "(1,'a','111',null,null,'已受理','成功','2013-06-05 00:00:00','王五'),"
+                           "(1,'b','222','111',null,'已受理','','2013-06-06 23:59:59','王五'),"
+                           "(1,'c','333',null,'3''3','关机',null,'2013-06-07 10:00:00','O''Hara'),"
+                           "(1,'d','444',null,null,'未受理',null,null,''),"
+                           "(2,'e','111',null,null,'已受理','不成功','2013-06-05 10:00:00','王五')"));
     db.exec(QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(1,1,'问一'),(2,1,'问二')"));
     db.exec(QStringLiteral("insert into q_ans(qid,dhhm,yhid,ans,slz,tottime,dt) values"
                            "(1,'111',1,'满意','王五',5,'2013-06-05 00:00:00'),"
@@ -126,12 +125,12 @@ void TestVisitQueries::answerAndHistoryQueries_data()
     QTest::newRow("answers: both days") << false << f << "下次拒访,拒访";
 
     QueryFilter all;
-    QTest::newRow("history of every project") << true << all
-                                              << "已受理(不成功),已受理(不成功),关机,已受理(),已受理(成功)";
+    QTest::newRow("history of every project")
+        << true << all << "已受理(不成功),已受理(不成功),关机,已受理(),已受理(成功)";
     QTest::newRow("history of one project") << true << project(2) << "已受理(不成功)";
     all.text = QStringLiteral("已受理");
-    QTest::newRow("history: completed, any result") << true << all
-                                                    << "已受理(不成功),已受理(不成功),已受理(),已受理(成功)";
+    QTest::newRow("history: completed, any result")
+        << true << all << "已受理(不成功),已受理(不成功),已受理(),已受理(成功)";
     all = QueryFilter();
     all.phone = QStringLiteral("222");
     QTest::newRow("history: the number called") << true << all << "已受理()";
