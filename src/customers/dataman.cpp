@@ -81,7 +81,9 @@ void Tfrmdataman::buildControls()
     ComboBox3 = named(new QComboBox(this), "ComboBox3");
     ComboBox3->setMinimumWidth(90);
     Edit1 = named(new QLineEdit(this), "Edit1");
+    Edit1->setMaximumWidth(130);
     Edit2 = named(new QLineEdit(this), "Edit2");
+    Edit2->setMaximumWidth(170);
     Edit3 = named(new QLineEdit(this), "Edit3");
     Edit4 = named(new QLineEdit(this), "Edit4");
     for (QLineEdit* e : {Edit3, Edit4}) {

@@ -37,6 +37,8 @@ VisitQueryForm::VisitQueryForm(const Design& d, QWidget* parent) : TChildForm(pa
     Edit1 = named(new QLineEdit(this), "Edit1");
     Edit2 = named(new QLineEdit(this), "Edit2");
     Edit3 = named(new QLineEdit(this), "Edit3");
+    for (QLineEdit* e : {Edit1, Edit2, Edit3})
+        e->setMaximumWidth(150);
     CheckBox1 = named(new QCheckBox(this), "CheckBox1");
     DateTimePicker1 = named(new QDateEdit(this), "DateTimePicker1");
     DateTimePicker2 = named(new QDateEdit(this), "DateTimePicker2");

@@ -47,6 +47,8 @@ private:
     QString m_rows;  // the same records as a condition on yhda
     QString m_order;
     QString m_reverse;
+    QString m_tally; // the same records as a condition on the kept counts, when they can say
+    friend qint64 count(db::Connection& con, const CustomerList& list);
 };
 
 // The search condition, pieces in the window's order; values quoted so that no text typed into a
