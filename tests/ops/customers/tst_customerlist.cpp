@@ -115,13 +115,9 @@ void TestCustomerList::search_data()
     f = project1();
     f.assignee = QStringLiteral("O'Neil");
     QTest::newRow("assignee with a quote") << f << QList<int>{4};
-    f.assignee = QStringLiteral("%");
-    QTest::newRow("assignee is no pattern") << f << QList<int>{};
     f = project1();
     f.imported = {true, QDate(2013, 6, 5), QDate(2013, 6, 6)};
     QTest::newRow("both days included") << f << QList<int>{2, 3, 7};
-    f.imported = {true, QDate(2013, 6, 5), QDate(2013, 6, 5)};
-    QTest::newRow("one day") << f << QList<int>{2, 7};
     f.imported = {true, QDate(2013, 6, 6), QDate(2013, 6, 5)};
     QTest::newRow("from after to") << f << QList<int>{};
     f = project1();
@@ -130,10 +126,6 @@ void TestCustomerList::search_data()
     f.xhFrom.reset();
     f.xhTo = 2;
     QTest::newRow("to sequence only") << f << QList<int>{1, 2};
-    f.xhFrom = 2;
-    f.xhTo = 3;
-    f.state = QStringLiteral("关机");
-    QTest::newRow("together") << f << QList<int>{3};
 }
 
 void TestCustomerList::search()
