@@ -9,6 +9,7 @@ const std::vector<Bench>& registry()
         {"import", runImport},
         {"export", runExport},
         {"log", runLog},
+        {"manage", runManage},
     };
     return all;
 }

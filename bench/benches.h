@@ -17,5 +17,6 @@ int runDraw(int argc, char** argv);   // bench_draw.cpp
 int runImport(int argc, char** argv); // bench_xls.cpp
 int runExport(int argc, char** argv); // bench_xls.cpp
 int runLog(int argc, char** argv);    // bench_log.cpp
+int runManage(int argc, char** argv); // bench_manage.cpp
 
 } // namespace bench

@@ -2,6 +2,7 @@
 
 #include "db/dm.h"
 #include "db/sqlvalue.h"
+#include "ops/common/daycond.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -44,8 +45,7 @@ void initDayPickers(QDateEdit* from, QDateEdit* to)
 
 QString dayCondition(const QString& column, const QDate& from, const QDate& to)
 {
-    return QStringLiteral(" and format(%1,'yyyymmdd')>='%2' and format(%1,'yyyymmdd')<='%3'")
-        .arg(column, from.toString(QStringLiteral("yyyyMMdd")), to.toString(QStringLiteral("yyyyMMdd")));
+    return ops::dayCondition(column, from, to);
 }
 
 QString dayCondition(const QString& column, const QCheckBox* ticked, const QDateEdit* from, const QDateEdit* to)

@@ -1,5 +1,6 @@
 #include "db/dialect.h"
 
+#include <QDate>
 #include <QList>
 
 namespace db {
@@ -93,6 +94,94 @@ QString join(const QList<Token>& t, int from = 0, int to = -1)
     return s;
 }
 
+// A text literal of a day as the day filters write it: 'yyyymmdd'.
+bool dayLiteral(const Token& t, QDate* day)
+{
+    if (t.kind != Tok::String || t.text.size() != 10)
+        return false;
+    *day = QDate::fromString(t.text.mid(1, 8), QStringLiteral("yyyyMMdd"));
+    return day->isValid();
+}
+
+QString stampLiteral(const QDate& day)
+{
+    return u'\'' + day.toString(QStringLiteral("yyyy-MM-dd")) + u'\'';
+}
+
+// The day filters compare format(col,'yyyymmdd') with a day, which formats every stamp of the
+// table. Stamps are stored as "yyyy-MM-dd HH:mm:ss" text, so the same whole days are a range on
+// the stored text, which an index on the column serves:
+//   format(c,'yyyymmdd')>='20130605'  ->  c>='2013-06-05'
+//   format(c,'yyyymmdd')<='20130605'  ->  c<'2013-06-06'
+// (likewise >, < and =). Other forms, and anything that is not a valid day, are left as written.
+void dayRanges(QList<Token>& t)
+{
+    for (int i = 0; i < t.size(); ++i) {
+        if (!isWord(t[i], "format"))
+            continue;
+        const int open = nextSolid(t, i + 1);
+        if (open < 0 || t[open].text != u"(")
+            continue;
+        int col = nextSolid(t, open + 1);
+        if (col < 0 || t[col].kind != Tok::Word)
+            continue;
+        QString column = t[col].text;
+        int after = nextSolid(t, col + 1);
+        if (after >= 0 && t[after].text == u"." && after + 1 < t.size() && t[after + 1].kind == Tok::Word) {
+            column += u'.' + t[after + 1].text;
+            after = nextSolid(t, after + 2);
+        }
+        if (after < 0 || t[after].text != u",")
+            continue;
+        const int pat = nextSolid(t, after + 1);
+        if (pat < 0 || t[pat].kind != Tok::String ||
+            t[pat].text.compare(QLatin1String("'yyyymmdd'"), Qt::CaseInsensitive) != 0)
+            continue;
+        const int close = nextSolid(t, pat + 1);
+        if (close < 0 || t[close].text != u")")
+            continue;
+        const int op = nextSolid(t, close + 1);
+        if (op < 0 || t[op].kind != Tok::Punct)
+            continue;
+        QString oper = t[op].text;
+        int last = op;
+        if (op + 1 < t.size() && t[op + 1].kind == Tok::Punct && t[op + 1].text == u"=")
+            oper += t[++last].text;
+        const int lit = nextSolid(t, last + 1);
+        QDate day;
+        if (lit < 0 || !dayLiteral(t[lit], &day))
+            continue;
+        // Only a comparison standing on its own: no operator binding tighter on either side.
+        const int before = prevSolid(t, i - 1);
+        const int behind = nextSolid(t, lit + 1);
+        auto loose = [&t](int k) {
+            return k < 0 || t[k].kind == Tok::Word || t[k].text == u"(" || t[k].text == u")" || t[k].text == u"," ||
+                   t[k].text == u";";
+        };
+        if (!loose(before) || !loose(behind))
+            continue;
+        const QString from = stampLiteral(day);
+        const QString next = stampLiteral(day.addDays(1));
+        QString range;
+        if (oper == u">=")
+            range = column + QStringLiteral(">=") + from;
+        else if (oper == u">")
+            range = column + QStringLiteral(">=") + next;
+        else if (oper == u"<=")
+            range = column + QStringLiteral("<") + next;
+        else if (oper == u"<")
+            range = column + QStringLiteral("<") + from;
+        else if (oper == u"=")
+            range = u'(' + column + QStringLiteral(">=") + from + QStringLiteral(" and ") + column + u'<' + next + u')';
+        else
+            continue;
+        t[i].text = range;
+        for (int k = i + 1; k <= lit; ++k)
+            t[k].text.clear();
+        i = lit;
+    }
+}
+
 } // namespace
 
 QString translate(const QString& jet, Engine)
@@ -108,6 +197,7 @@ QString translate(const QString& jet, Engine)
         if ((p >= 0 && t[p].kind == Tok::String) || (nx >= 0 && t[nx].kind == Tok::String))
             t[i].text = QStringLiteral("||");
     }
+    dayRanges(t);
 
     const int first = nextSolid(t, 0);
     if (first < 0 || !isWord(t[first], "select"))

@@ -11,6 +11,8 @@ enum class Engine { SQLite };
 //  - "select top N ..."          -> "select ... limit N"
 //  - "select list into T from .." -> "create table T as select list from .."
 //  - "+" next to a text literal   -> "||" (Jet joins text with +)
+//  - format(col,'yyyymmdd') compared with a day literal -> a range on the stored time text
+//    (the same whole days, served by an index on the column)
 // Text literals and [bracketed] names are left untouched.
 QString translate(const QString& jet, Engine engine = Engine::SQLite);
 

@@ -94,6 +94,18 @@ CREATE INDEX yhda_dhhm4 ON yhda(dhhm4);
 CREATE INDEX yhda_pc ON yhda(pc);
 CREATE INDEX yhda_slsj ON yhda(slsj);
 CREATE INDEX yhda_zdslz ON yhda(zdslz);
+-- customer data management and the result query. Live records only (del=0, which the view and
+-- every search require): a soft delete then takes a record out instead of moving it.
+-- the opening list in its own order, and the state list (one seek per distinct state)
+CREATE INDEX yhda_list ON yhda(pc DESC, xh, id) WHERE del = 0;
+CREATE INDEX yhda_sljg ON yhda(sljg);
+-- searches within a project; del in the key too, so that counting what they list reads the index alone
+CREATE INDEX yhda_ywbh_xh ON yhda(ywbh, xh, del) WHERE del = 0;
+CREATE INDEX yhda_ywbh_drsj ON yhda(ywbh, drsj, del) WHERE del = 0;
+-- (assigned records only: assigning a list adds entries instead of moving them)
+CREATE INDEX yhda_ywbh_zdslzxm ON yhda(ywbh, zdslzxm, del) WHERE del = 0 AND zdslzxm IS NOT NULL;
+-- a project's records newest first, read as far as the grid shows them
+CREATE INDEX yhda_ywbh ON yhda(ywbh) WHERE del = 0;
 
 CREATE TABLE q_ans (
     id      INTEGER PRIMARY KEY AUTOINCREMENT,

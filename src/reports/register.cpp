@@ -1,5 +1,13 @@
 #include "reports/register.h"
 
 #include "core/windows.h"
+#include "reports/hfhistory.h"
+#include "reports/ydcx.h"
+#include "reports/ywcx.h"
 
-void register_reports_windows() {}
+void register_reports_windows()
+{
+    windows::registerWindow(QStringLiteral("Tfrmywcx"), WindowKind::Child, [] { return new Tfrmywcx; });
+    windows::registerWindow(QStringLiteral("Tfrmydcx"), WindowKind::Child, [] { return new Tfrmydcx; });
+    windows::registerWindow(QStringLiteral("Tfrmhfhistory"), WindowKind::Child, [] { return new Tfrmhfhistory; });
+}

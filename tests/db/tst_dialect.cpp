@@ -50,6 +50,21 @@ void TstDialect::translate_data()
     QTest::newRow("quote in literal") << "select * from t where a='it''s top 3' and b=1"
                                       << "select * from t where a='it''s top 3' and b=1";
     QTest::newRow("option") << "select * from [option]" << "select * from [option]";
+    QTest::newRow("day range") << "select * from yhdaview where 1=1 and format(drsj,'yyyymmdd')>='20130605' and "
+                                  "format(slsj, 'YYYYMMDD')<='20131231' order by id"
+                               << "select * from yhdaview where 1=1 and drsj>='2013-06-05' and "
+                                  "slsj<'2014-01-01' order by id";
+    QTest::newRow("day strict and equal") << "select 1 where format(t.dt,'yyyymmdd')>'20120228' or "
+                                             "format(dt,'yyyymmdd')='20120229' or format(dt,'yyyymmdd')<'20120301'"
+                                          << "select 1 where t.dt>='2012-02-29' or (dt>='2012-02-29' and "
+                                             "dt<'2012-03-01') or dt<'2012-03-01'";
+    QTest::newRow("day forms left alone")
+        << "select 1 where format(slsj, 'yyyymmdd')= format(now(), 'yyyymmdd') and format(dt,'yyyymmdd')<>'20130605' "
+           "and format(dt,'yyyymmdd')>='2013065' and format(dt,'yyyymmdd')>='20131301' and "
+           "format(dt,'yyyy-mm-dd')>='2013-06-05' and x||format(dt,'yyyymmdd')>='20130605'"
+        << "select 1 where format(slsj, 'yyyymmdd')= format(now(), 'yyyymmdd') and format(dt,'yyyymmdd')<>'20130605' "
+           "and format(dt,'yyyymmdd')>='2013065' and format(dt,'yyyymmdd')>='20131301' and "
+           "format(dt,'yyyy-mm-dd')>='2013-06-05' and x||format(dt,'yyyymmdd')>='20130605'";
     QTest::newRow("subquery into untouched")
         << "select a from (select b into c from d) x" << "select a from (select b into c from d) x";
 }
@@ -121,6 +136,21 @@ void TstDialect::functionsInStatements()
     db.exec("insert into syslog(uname,dt,logcon) values('a','2013-06-05 23:59:00','x')");
     db.exec("insert into syslog(uname,dt,logcon) values('a','2013-06-06 00:00:00','y')");
     QCOMPARE(db.count("syslog", "format(dt,'yyyymmdd')>='20130605' and format(dt,'yyyymmdd')<='20130605'"), 1);
+    // the same whole days through the range the filters become: midnight, the last second, a
+    // stamp without a time; a from-day after the to-day selects nothing
+    db.exec("insert into syslog(uname,dt,logcon) values('a','2013-06-05 00:00:00','z')");
+    db.exec("insert into syslog(uname,dt,logcon) values('a','2013-06-04 23:59:59','w')");
+    db.exec("insert into syslog(uname,dt,logcon) values('a','2013-06-06','v')");
+    QCOMPARE(db.count("syslog", "format(dt,'yyyymmdd')>='20130605' and format(dt,'yyyymmdd')<='20130605'"), 2);
+    QCOMPARE(db.count("syslog", "format(dt,'yyyymmdd')>='20130605' and format(dt,'yyyymmdd')<='20130606'"), 4);
+    QCOMPARE(db.count("syslog", "format(dt,'yyyymmdd')='20130606'"), 2);
+    QCOMPARE(db.count("syslog", "format(dt,'yyyymmdd')>='20130606' and format(dt,'yyyymmdd')<='20130605'"), 0);
+    // and the range is one an index serves
+    QSqlQuery plan = ADOcon().select("explain query plan select * from syslog where format(dt,'yyyymmdd')>='20130605'");
+    QString steps;
+    while (plan.next())
+        steps += plan.value(3).toString();
+    QVERIFY2(steps.contains("syslog_dt"), qPrintable(steps));
     // max(pc)+1 on an empty table is null
     QVERIFY(db.scalar("select (max(pc)+1) as pcnum from yhda").isNull());
 }

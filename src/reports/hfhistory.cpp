@@ -1,0 +1,67 @@
+#include "reports/hfhistory.h"
+
+#include "core/msg.h"
+
+#include <QComboBox>
+#include <QPushButton>
+
+QPointer<Tfrmhfhistory> frmhfhistory;
+
+namespace {
+
+const QString kActionError = QStringLiteral("操作数据库时出错，请检查网络连接!");
+
+VisitQueryForm::Design design()
+{
+    return {"Tfrmhfhistory",
+            QStringLiteral("电访历史记录查询"),
+            QStringLiteral("受理结果："),
+            QStringLiteral("受理时间："),
+            QSize(919, 547),
+            {{QStringLiteral("ywname"), QStringLiteral("项目名称"), 137},
+             {QStringLiteral("dhhm"), QStringLiteral("电话号码"), 94},
+             {QStringLiteral("slz"), QStringLiteral("话务员"), 63},
+             {QStringLiteral("slsj"), QStringLiteral("受理时间"), 140},
+             {QStringLiteral("sljg"), QStringLiteral("受理结果"), 137},
+             {QStringLiteral("bz"), QStringLiteral("备注"), 245}}};
+}
+
+} // namespace
+
+Tfrmhfhistory::Tfrmhfhistory(QWidget* parent) : VisitQueryForm(design(), parent)
+{
+    frmhfhistory = this;
+    finishDesign();
+}
+
+void Tfrmhfhistory::FormShow()
+{
+    if (isOperator())
+        Button1->setEnabled(false);
+    try {
+        openFilters(ops::reports::kHistoryQueryEmpty);
+        ComboBox1->insertItem(0, ops::reports::kAllProjects);
+        ComboBox2->insertItem(0, ops::reports::kAllProjectsNumber);
+        ComboBox1->setCurrentIndex(0);
+    } catch (const db::Error&) {
+        msg::ShowMessage(kActionError);
+    }
+}
+
+void Tfrmhfhistory::BitBtn1Click()
+{
+    ops::reports::QueryFilter f = readFilter();
+    if (ComboBox1->currentText().isEmpty())
+        return;
+    if (ComboBox1->currentText() == ops::reports::kAllProjects)
+        f.ywbh.reset();
+    else if (!f.ywbh)
+        return;
+    try {
+        // A query that fails keeps the rows shown before.
+        DBGrid1->open(ops::reports::historyQuery(f));
+        DBGrid1->setCurrentRowIndex(0);
+    } catch (const db::Error&) {
+        msg::ShowMessage(kActionError);
+    }
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "reports/visitqueryform.h"
+
+#include <QPointer>
+
+// 电访历史记录查询: every ending of a call, of one project or of all, newest first.
+class Tfrmhfhistory : public VisitQueryForm
+{
+    Q_OBJECT
+public:
+    explicit Tfrmhfhistory(QWidget* parent = nullptr);
+
+public slots:
+    void FormShow() override;
+    void BitBtn1Click() override;
+};
+
+extern QPointer<Tfrmhfhistory> frmhfhistory;
