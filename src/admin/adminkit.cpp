@@ -51,21 +51,4 @@ void centreOnScreen(QWidget* w)
         w->move(s->availableGeometry().center() - w->rect().center());
 }
 
-WaitCursor::WaitCursor()
-{
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-WaitCursor::~WaitCursor()
-{
-    restore();
-}
-
-void WaitCursor::restore()
-{
-    if (m_on)
-        QApplication::restoreOverrideCursor();
-    m_on = false;
-}
-
 } // namespace admin

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/waitcursor.h"
+
 #include <QString>
 
 class QLabel;
@@ -32,18 +34,6 @@ QLabel* label(QWidget* parent, const QString& text);
 // The window in the middle of the screen it is on.
 void centreOnScreen(QWidget* w);
 
-// The hourglass for the length of a scope (or until restore()).
-class WaitCursor
-{
-public:
-    WaitCursor();
-    ~WaitCursor();
-    void restore();
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    bool m_on = true;
-};
+using WaitCursor = ::WaitCursor;
 
 } // namespace admin
