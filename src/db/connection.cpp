@@ -162,6 +162,34 @@ QVariant Connection::scalar(const QString& jet)
     return QVariant();
 }
 
+Prepared Connection::prepare(const QString& jet)
+{
+    if (!isOpen())
+        throw Error(QStringLiteral("database is not open"), jet);
+    const QString sql = translate(jet, engine());
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw Error(errorText(q.lastError()), sql);
+    return Prepared(this, std::move(q), sql);
+}
+
+Prepared::Prepared(Connection* con, QSqlQuery query, QString sql)
+    : m_con(con), m_query(std::move(query)), m_sql(std::move(sql))
+{
+}
+
+int Prepared::run(const QVariantList& values)
+{
+    if (m_con->m_hook)
+        m_con->m_hook(m_sql);
+    for (int i = 0; i < values.size(); ++i)
+        m_query.bindValue(i, values[i]);
+    if (!m_query.exec())
+        throw Error(errorText(m_query.lastError()), m_sql);
+    return m_query.numRowsAffected();
+}
+
 void Connection::begin()
 {
     if (!isOpen())
