@@ -8,6 +8,7 @@ const std::vector<Bench>& registry()
         {"draw", runDraw},
         {"import", runImport},
         {"export", runExport},
+        {"reports", runReports},
     };
     return all;
 }

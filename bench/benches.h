@@ -16,5 +16,6 @@ const std::vector<Bench>& registry();
 int runDraw(int argc, char** argv);   // bench_draw.cpp
 int runImport(int argc, char** argv); // bench_xls.cpp
 int runExport(int argc, char** argv); // bench_xls.cpp
+int runReports(int argc, char** argv); // bench_reports.cpp
 
 } // namespace bench

@@ -8,7 +8,11 @@
 #include <QChart>
 #include <QChartView>
 #include <QCursor>
+#include <QEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
 #include <QHorizontalBarSeries>
 #include <QLineSeries>
 #include <QPixmap>
@@ -24,28 +28,35 @@
 #include <cmath>
 
 TChartPanel::TChartPanel(const QString& suggestedFile, QWidget* parent)
-    : QWidget(parent), ChartView1(new QChartView), Button3(new QPushButton(QStringLiteral("保存图表"), this)),
+    : QWidget(parent), LabelTitle(new QLabel(this)), ChartView1(new QChartView), Button3(new QPushButton(QStringLiteral("保存图表"), this)),
       m_scroll(new QScrollArea(this)), m_suggested(suggestedFile)
 {
     ChartView1->setObjectName(QStringLiteral("ChartView1"));
     ChartView1->setRenderHint(QPainter::Antialiasing);
-    ChartView1->chart()->legend()->setAlignment(Qt::AlignBottom);
+    ChartView1->chart()->legend()->setAlignment(Qt::AlignLeft);
+    LabelTitle->setObjectName(QStringLiteral("LabelTitle"));
+    LabelTitle->setAlignment(Qt::AlignCenter);
+    QFont bold = LabelTitle->font();
+    bold.setBold(true);
+    LabelTitle->setFont(bold);
     ChartView1->chart()->setMargins(QMargins(4, 4, 4, 4));
     Button3->setObjectName(QStringLiteral("Button3"));
     m_scroll->setObjectName(QStringLiteral("ScrollBox1"));
     m_scroll->setWidget(ChartView1);
     m_scroll->setWidgetResizable(false);
     m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->viewport()->installEventFilter(this);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(Button3);
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
+    lay->addWidget(LabelTitle);
     lay->addWidget(m_scroll, 1);
     lay->addLayout(buttons);
     connect(Button3, &QPushButton::clicked, this, &TChartPanel::Button3Click);
-    setMinimumHeight(180);
+    setMinimumHeight(300);
 }
 
 QChart* TChartPanel::chart() const
@@ -53,9 +64,30 @@ QChart* TChartPanel::chart() const
     return ChartView1->chart();
 }
 
+QString TChartPanel::title() const
+{
+    return LabelTitle->text();
+}
+
+void TChartPanel::setTitle(const QString& title)
+{
+    // On the picture too, where the label is not.
+    LabelTitle->setText(title);
+    ChartView1->chart()->setTitle(QString());
+}
+
 bool TChartPanel::savePng(const QString& path) const
 {
-    return ChartView1->grab().save(path, "PNG");
+    // The whole chart, also the part scrolled out of view, with its title on top.
+    const QPixmap chart = ChartView1->grab();
+    QPixmap out(chart.width(), chart.height() + 30);
+    out.fill(Qt::white);
+    QPainter p(&out);
+    p.setFont(LabelTitle->font());
+    p.drawText(QRect(0, 0, out.width(), 30), Qt::AlignCenter, LabelTitle->text());
+    p.drawPixmap(0, 30, chart);
+    p.end();
+    return out.save(path, "PNG");
 }
 
 void TChartPanel::Button3Click()
@@ -82,10 +114,11 @@ void TChartPanel::fitTo(int count, int perBar, bool sideBySide)
         ChartView1->resize(room.width(), std::max(room.height(), needed));
 }
 
-void TChartPanel::resizeEvent(QResizeEvent* e)
+bool TChartPanel::eventFilter(QObject* o, QEvent* e)
 {
-    QWidget::resizeEvent(e);
-    fitTo(m_count, m_perBar, m_sideBySide);
+    if (o == m_scroll->viewport() && e->type() == QEvent::Resize)
+        fitTo(m_count, m_perBar, m_sideBySide);
+    return QWidget::eventFilter(o, e);
 }
 
 QString TChartPanel::shortName(const QString& name, int maxChars)
@@ -121,11 +154,11 @@ void TResultChart::setFigures(const QList<ResultFigures>& rows)
         c->removeAxis(a);
         delete a;
     }
-    c->setTitle(QStringLiteral("各话务员受理结果与成功率"));
+    setTitle(QStringLiteral("各话务员受理结果与成功率"));
 
     QStringList names;
     for (const ResultFigures& r : rows)
-        names << shortName(r.slz.isEmpty() ? QStringLiteral("(空)") : r.slz, 8);
+        names << shortName(r.slz.isEmpty() ? QStringLiteral("(空)") : r.slz, 6);
     auto* bars = new QStackedBarSeries;
     bars->setObjectName(QStringLiteral("endings"));
     const QStringList titles = endings();
@@ -140,9 +173,14 @@ void TResultChart::setFigures(const QList<ResultFigures>& rows)
     rate->setObjectName(QStringLiteral("rate"));
     rate->setName(QStringLiteral("成功率(%)"));
     double top = 100;
+    int tallest = 1;
     for (int i = 0; i < rows.size(); ++i) {
         rate->append(i, rows[i].rate);
         top = std::max(top, rows[i].rate);
+        int sum = 0;
+        for (int n : rows[i].endings)
+            sum += n;
+        tallest = std::max(tallest, sum);
     }
     rate->setPointsVisible(true);
     rate->setPointLabelsVisible(rows.size() <= 30);
@@ -153,8 +191,11 @@ void TResultChart::setFigures(const QList<ResultFigures>& rows)
 
     auto* x = new QBarCategoryAxis;
     x->append(names.isEmpty() ? QStringList{QString()} : names);
-    if (rows.size() > 8)
-        x->setLabelsAngle(-45);
+    // Each bar as wide as its name, so that no name is cut further by the axis.
+    const QFontMetrics fm(x->labelsFont());
+    int perBar = 56;
+    for (const QString& n : names)
+        perBar = std::max(perBar, fm.horizontalAdvance(n) + 16);
     c->addAxis(x, Qt::AlignBottom);
     bars->attachAxis(x);
     rate->attachAxis(x);
@@ -163,6 +204,7 @@ void TResultChart::setFigures(const QList<ResultFigures>& rows)
     counts->setLabelFormat(QStringLiteral("%d"));
     c->addAxis(counts, Qt::AlignLeft);
     bars->attachAxis(counts);
+    counts->setRange(0, tallest);
     counts->applyNiceNumbers();
     auto* percent = new QValueAxis;
     percent->setTitleText(QStringLiteral("成功率(%)"));
@@ -181,7 +223,7 @@ void TResultChart::setFigures(const QList<ResultFigures>& rows)
                                                QString::number(set->at(i)) + QStringLiteral("\n成功率：") +
                                                QString::number(rows[i].rate) + u'%');
     });
-    fitTo(int(rows.size()), 64, true);
+    fitTo(int(rows.size()), perBar, true);
 }
 
 // --- answer statistics ------------------------------------------------------------------
@@ -202,7 +244,7 @@ void TAnswerChart::setAnswers(const QString& question, const QStringList& answer
     }
     QString title = question;
     title.replace(u'\n', u' ');
-    c->setTitle(question.isEmpty() ? QStringLiteral("问题的回答分布") : shortName(title, 40));
+    setTitle(question.isEmpty() ? QStringLiteral("问题的回答分布") : shortName(title, 60));
     c->legend()->setVisible(false);
 
     // Bars lie flat, answers down the side: long answer texts stay readable.

@@ -7,6 +7,7 @@
 
 class QChart;
 class QChartView;
+class QLabel;
 class QPushButton;
 class QScrollArea;
 
@@ -19,10 +20,12 @@ class TChartPanel : public QWidget
 public:
     explicit TChartPanel(const QString& suggestedFile, QWidget* parent = nullptr);
 
+    QLabel* LabelTitle; // stays in view while the chart scrolls
     QChartView* ChartView1;
     QPushButton* Button3; // 保存图表
 
     QChart* chart() const;
+    QString title() const;
     // Saves the chart as it is now; false when the file could not be written.
     bool savePng(const QString& path) const;
 
@@ -32,8 +35,9 @@ public slots:
 protected:
     // count bars along the axis, each at least perBar pixels; vertical = bars stand side by side.
     void fitTo(int count, int perBar, bool sideBySide);
+    void setTitle(const QString& title);
     static QString shortName(const QString& name, int maxChars);
-    void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     QScrollArea* m_scroll;

@@ -44,18 +44,19 @@ Tfrmhwtj2::Tfrmhwtj2(QWidget* parent) : TChildForm(parent)
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
     Splitter1->addWidget(DBGrid1);
     Splitter1->addWidget(Chart1);
-    Splitter1->setStretchFactor(0, 2);
-    Splitter1->setStretchFactor(1, 3);
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setStretchFactor(1, 1);
     Splitter1->setChildrenCollapsible(false);
 
     auto* lay = new QVBoxLayout(this);
     lay->addLayout(band.layout);
     lay->addWidget(Splitter1, 1);
-    resize(1000, 620);
+    resize(1000, 680);
 
     connect(band.Button1, &QPushButton::clicked, this, &Tfrmhwtj2::Button1Click);
     connect(band.Button2, &QPushButton::clicked, this, &Tfrmhwtj2::Button2Click);
     scaling::applyScreenScaling(this);
+    m_designSize = size();
 }
 
 void Tfrmhwtj2::showEvent(QShowEvent* e)

@@ -61,6 +61,7 @@ Tfrmqansbb::Tfrmqansbb(QWidget* parent) : TChildForm(parent)
     connect(band.Button1, &QPushButton::clicked, this, &Tfrmqansbb::Button1Click);
     connect(band.Button2, &QPushButton::clicked, this, &Tfrmqansbb::Button2Click);
     showInitialColumns();
+    m_designSize = size();
 }
 
 void Tfrmqansbb::showEvent(QShowEvent* e)

@@ -4,6 +4,7 @@
 #include "reports/reportband.h"
 
 #include <QPointer>
+#include <QSize>
 
 class QLabel;
 class TDBGrid;
@@ -25,12 +26,16 @@ public slots:
     void Button1Click(); // 查  询
     void Button2Click(); // 导出到EXCEL
 
+    // The frame opens the window at its design size (after the screen scaling).
+    QSize sizeHint() const override { return m_designSize; }
+
 protected:
     void showEvent(QShowEvent* e) override;
 
 private:
     void showInitialColumns();
     bool m_shown = false;
+    QSize m_designSize;
 };
 
 extern QPointer<Tfrmqansbb> frmqansbb;

@@ -35,19 +35,20 @@ Tfrmxmtj::Tfrmxmtj(QWidget* parent) : TChildForm(parent)
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
     Splitter1->addWidget(DBGrid1);
     Splitter1->addWidget(Chart1);
-    Splitter1->setStretchFactor(0, 3);
-    Splitter1->setStretchFactor(1, 2);
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setStretchFactor(1, 1);
     Splitter1->setChildrenCollapsible(false);
 
     auto* lay = new QVBoxLayout(this);
     lay->addLayout(band.layout);
     lay->addWidget(Splitter1, 1);
-    resize(1000, 620);
+    resize(1000, 680);
 
     connect(band.Button1, &QPushButton::clicked, this, &Tfrmxmtj::Button1Click);
     connect(band.Button2, &QPushButton::clicked, this, &Tfrmxmtj::Button2Click);
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &Tfrmxmtj::DBGrid1RowChange);
     scaling::applyScreenScaling(this);
+    m_designSize = size();
 }
 
 void Tfrmxmtj::showEvent(QShowEvent* e)

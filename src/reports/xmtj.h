@@ -4,6 +4,7 @@
 #include "reports/reportband.h"
 
 #include <QPointer>
+#include <QSize>
 
 class QSplitter;
 class TAnswerChart;
@@ -28,11 +29,15 @@ public slots:
     void Button2Click(); // 导出到EXCEL
     void DBGrid1RowChange();
 
+    // The frame opens the window at its design size (after the screen scaling).
+    QSize sizeHint() const override { return m_designSize; }
+
 protected:
     void showEvent(QShowEvent* e) override;
 
 private:
     bool m_shown = false;
+    QSize m_designSize;
     QString m_chartQuestion;
 };
 

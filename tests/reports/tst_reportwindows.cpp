@@ -201,7 +201,7 @@ void TstReportWindows::answerStatistics()
         for (int n : expected)
             want += n;
         return bars->barSets()[0]->count() == expected.size() && total == want &&
-               chart->chart()->title() == question;
+               chart->title() == question;
     };
     for (int r = 0; r < grid->rowCount(); ++r)
         QVERIFY2(check(r), qPrintable(QString::number(r)));
