@@ -108,6 +108,8 @@ void TChartPanel::fitTo(int count, int perBar, bool sideBySide)
     // The chart fills the visible area and grows past it when the bars need more room.
     const QSize room = m_scroll->viewport()->size();
     const int needed = 160 + count * perBar;
+    m_scroll->setHorizontalScrollBarPolicy(sideBySide ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    m_scroll->setVerticalScrollBarPolicy(sideBySide ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
     if (sideBySide)
         ChartView1->resize(std::max(room.width(), needed), room.height());
     else
@@ -259,9 +261,10 @@ void TAnswerChart::setAnswers(const QString& question, const QStringList& answer
         *set << counts.value(i);
         top = std::max(top, counts.value(i));
     }
+    set->setLabelColor(Qt::white);
     bars->append(set);
     bars->setLabelsVisible(true);
-    bars->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+    bars->setLabelsPosition(QAbstractBarSeries::LabelsInsideEnd);
     bars->setBarWidth(0.7);
     c->addSeries(bars);
     auto* y = new QBarCategoryAxis;
@@ -270,7 +273,8 @@ void TAnswerChart::setAnswers(const QString& question, const QStringList& answer
     bars->attachAxis(y);
     auto* x = new QValueAxis;
     x->setLabelFormat(QStringLiteral("%d"));
-    x->setRange(0, top + std::max(1, top / 8)); // room for the figure at the end of a bar
+    x->setRange(0, top);
+    x->applyNiceNumbers();
     c->addAxis(x, Qt::AlignBottom);
     bars->attachAxis(x);
 

@@ -55,7 +55,7 @@ Tfrmqansbb::Tfrmqansbb(QWidget* parent) : TChildForm(parent)
     lay->addLayout(band.layout);
     lay->addWidget(DBGrid1, 1);
     lay->addWidget(Label1);
-    resize(900, 560);
+    resize(1000, 600);
 
     DBGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     connect(band.Button1, &QPushButton::clicked, this, &Tfrmqansbb::Button1Click);

@@ -28,7 +28,8 @@ void TReportBand::build(QWidget* owner, const QString& operatorLabel, const QStr
     ComboBox2->hide();
     Edit1 = new QLineEdit(owner);
     named(Edit1, "Edit1");
-    Edit1->setMaximumWidth(110);
+    Edit1->setMinimumWidth(90);
+    Edit1->setMaximumWidth(120);
     CheckBox1 = new QCheckBox(owner);
     named(CheckBox1, "CheckBox1");
     DateTimePicker1 = new QDateEdit(owner);
