@@ -57,6 +57,9 @@ void Connection::open(const QString& filePath)
         // Statement journals and sorts stay in memory: with them on disk every insert into a
         // table with triggers paid for a scratch file.
         runRaw(QStringLiteral("PRAGMA temp_store=MEMORY"));
+        // 64 MB of pages in memory (2 MB by default): reports that read a million answer rows
+        // through an index otherwise go back to the file for most of them.
+        runRaw(QStringLiteral("PRAGMA cache_size=-65536"));
     } catch (...) {
         db.close();
         m_path.clear();

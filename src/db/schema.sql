@@ -102,7 +102,9 @@ CREATE TABLE q_ans (
     tottime INTEGER DEFAULT 0,
     dt      TEXT DEFAULT (datetime('now','localtime'))
 );
-CREATE INDEX q_ans_yhid_qid ON q_ans(yhid, qid);
+-- a customer's answer to a question; with the answer text in it the detail report reads every
+-- answer of its customers from the index alone
+CREATE INDEX q_ans_yhid_qid ON q_ans(yhid, qid, ans);
 CREATE INDEX q_ans_qid ON q_ans(qid);
 CREATE INDEX q_ans_dhhm ON q_ans(dhhm);
 CREATE INDEX q_ans_dt ON q_ans(dt);
@@ -220,7 +222,7 @@ CREATE TABLE yhda_talk (
     secs INTEGER NOT NULL DEFAULT 0
 );
 
--- Handled customer records with their talk time (yhda_talk, kept below by the database).
+-- Handled customer records with their talk time as yhda_talk keeps it.
 CREATE VIEW hwtjview2 AS
 SELECT yhda.id AS id, yhda.ywbh AS ywbh, t_ywbh.ywname AS ywname, yhda.slz AS slz,
        yhda.sljg AS sljg, yhda.jg AS jg, yhda.slsj AS slsj,

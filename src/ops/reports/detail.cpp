@@ -108,18 +108,31 @@ void fill(db::Connection& con, const QList<Question>& qs, const Progress& progre
 
     Pivot pivot(total, int(qs.size()));
     {
-        QSqlQuery q = con.select(QStringLiteral("select a.yhid, a.qid, a.id, a.ans from tmp t "
-                                                "join qansbbview a on a.yhid = t.id"),
+        // The customers in key order, their answers read from the index in the order it keeps
+        // them, packed into one text per customer: a hundred thousand rows to step through
+        // instead of a million and a half. Fields are split by control characters that an
+        // answer (one line of text) does not hold; the answer comes last, whatever it holds.
+        QSqlQuery q = con.select(QStringLiteral("select yhid, group_concat(qid || char(31) || id || char(31) || "
+                                                "replace(ans, char(30), ' '), char(30)) from qansbbview "
+                                                "where yhid in (select id from tmp) group by yhid"),
                                  true);
         while (q.next()) {
             const auto row = rowOf.constFind(q.value(0).toLongLong());
-            const auto col = colOf.constFind(q.value(1).toLongLong());
-            if (row == rowOf.constEnd() || col == colOf.constEnd())
+            if (row == rowOf.constEnd())
                 continue;
-            pivot.offer(row.value(), col.value(), q.value(2).toLongLong(), q.value(3).toString());
+            const QString packed = q.value(1).toString();
+            for (const QStringView one : QStringView(packed).split(QChar(30))) {
+                const qsizetype a = one.indexOf(QChar(31));
+                const qsizetype b = a < 0 ? -1 : one.indexOf(QChar(31), a + 1);
+                if (b < 0)
+                    continue;
+                const auto col = colOf.constFind(one.left(a).toLongLong());
+                if (col == colOf.constEnd())
+                    continue;
+                pivot.offer(row.value(), col.value(), one.mid(a + 1, b - a - 1).toLongLong(), one.mid(b + 1).toString());
+            }
         }
     }
-
     QString set;
     for (const Question& x : qs)
         set += (set.isEmpty() ? QString() : QStringLiteral(",")) + x.field + QStringLiteral("=?");
