@@ -63,6 +63,7 @@ private slots:
     void cells();
     void filters();
     void failedRunKeepsThePreviousReport();
+    void scanReadsRowsAsStored();
 };
 
 void TstDetailReport::columns()
@@ -170,6 +171,19 @@ void TstDetailReport::failedRunKeepsThePreviousReport()
         QCOMPARE(tmpColumns(con).size(), 11);
         QCOMPARE(shown(con, first), before);
     }
+}
+
+void TstDetailReport::scanReadsRowsAsStored()
+{
+    tst::OpsDb db;
+    QVERIFY(db.ok());
+    auto& con = db.con();
+    QStringList seen;
+    con.scan(QStringLiteral("select 7, 'O''Neil 张三', null"), [&](const db::RowView& v) {
+        seen << QString::number(v.integer(0)) << QString::fromUtf8(v.utf8(1)) << (v.isNull(2) ? "null" : "value");
+    });
+    QCOMPARE(seen, QStringList({"7", "O'Neil 张三", "null"}));
+    QVERIFY_THROWS_EXCEPTION(db::Error, con.scan(QStringLiteral("select x from nowhere"), [](const db::RowView&) {}));
 }
 
 QTEST_GUILESS_MAIN(TstDetailReport)
