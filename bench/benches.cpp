@@ -10,6 +10,7 @@ const std::vector<Bench>& registry()
         {"export", runExport},
         {"log", runLog},
         {"manage", runManage},
+        {"reports", runReports},
     };
     return all;
 }

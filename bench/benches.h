@@ -18,5 +18,6 @@ int runImport(int argc, char** argv); // bench_xls.cpp
 int runExport(int argc, char** argv); // bench_xls.cpp
 int runLog(int argc, char** argv);    // bench_log.cpp
 int runManage(int argc, char** argv); // bench_manage.cpp
+int runReports(int argc, char** argv); // bench_reports.cpp
 
 } // namespace bench

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the benchmarks optimised (build-bench/) and runs one: draw, import, export or manage.
+# Builds the benchmarks optimised (build-bench/) and runs one: draw, import, export, manage or reports.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh build-bench Release >/dev/null

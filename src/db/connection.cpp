@@ -68,6 +68,9 @@ void Connection::open(const QString& filePath)
         // Statement journals and sorts stay in memory: with them on disk every insert into a
         // table with triggers paid for a scratch file.
         runRaw(QStringLiteral("PRAGMA temp_store=MEMORY"));
+        // 64 MB of pages in memory (2 MB by default): reports that read a million answer rows
+        // through an index otherwise go back to the file for most of them.
+        runRaw(QStringLiteral("PRAGMA cache_size=-65536"));
     } catch (...) {
         db.close();
         m_path.clear();
@@ -199,6 +202,34 @@ QVariant Connection::scalar(const QString& jet)
     if (q.next())
         return q.value(0);
     return QVariant();
+}
+
+Prepared Connection::prepare(const QString& jet)
+{
+    if (!isOpen())
+        throw Error(QStringLiteral("database is not open"), jet);
+    const QString sql = translate(jet, engine());
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw Error(errorText(q.lastError()), sql);
+    return Prepared(this, std::move(q), sql);
+}
+
+Prepared::Prepared(Connection* con, QSqlQuery query, QString sql)
+    : m_con(con), m_query(std::move(query)), m_sql(std::move(sql))
+{
+}
+
+int Prepared::run(const QVariantList& values)
+{
+    if (m_con->m_hook)
+        m_con->m_hook(m_sql);
+    for (int i = 0; i < values.size(); ++i)
+        m_query.bindValue(i, values[i]);
+    if (!m_query.exec())
+        throw Error(errorText(m_query.lastError()), m_sql);
+    return m_query.numRowsAffected();
 }
 
 void Connection::begin()

@@ -16,6 +16,24 @@ struct sqlite3;
 
 namespace db {
 
+class Connection;
+
+// A statement translated and prepared once and run many times with new values: bulk writes
+// (the detail report writes one row per customer) without preparing the text each time.
+class Prepared
+{
+public:
+    // Binds values to the ? placeholders in order, runs, and returns the number of rows changed.
+    int run(const QVariantList& values);
+
+private:
+    friend class Connection;
+    Prepared(Connection* con, QSqlQuery query, QString sql);
+    Connection* m_con;
+    QSqlQuery m_query;
+    QString m_sql;
+};
+
 // The one connection of the program. Three verbs, as the windows use the database:
 // execute a statement, open a result (select), and transactions (see Transaction).
 // Statements are given in the Jet dialect and translated here; every failure throws
@@ -57,6 +75,8 @@ public:
     int execute(const QString& jet, const QVariantList& values);
     QSqlQuery select(const QString& jet, const QVariantList& values, bool forwardOnly = false);
     QVariant scalar(const QString& jet, const QVariantList& values);
+    // Prepared once, run many times (see Prepared).
+    Prepared prepare(const QString& jet);
 
     // Transactions nest: the outermost is a real transaction, inner ones are savepoints.
     void begin();
@@ -83,6 +103,7 @@ public:
     void setStatementHook(Hook hook) { *m_hook = std::move(hook); }
 
 private:
+    friend class Prepared;
     void runRaw(const QString& sql);
     QSqlQuery run(const QString& jet, bool forwardOnly, const QVariantList* values = nullptr);
     void transactionEnded();

@@ -117,7 +117,9 @@ CREATE TABLE q_ans (
     tottime INTEGER DEFAULT 0,
     dt      TEXT DEFAULT (datetime('now','localtime'))
 );
-CREATE INDEX q_ans_yhid_qid ON q_ans(yhid, qid);
+-- a customer's answer to a question; with the answer text in it the detail report reads every
+-- answer of its customers from the index alone
+CREATE INDEX q_ans_yhid_qid ON q_ans(yhid, qid, ans);
 CREATE INDEX q_ans_qid ON q_ans(qid);
 CREATE INDEX q_ans_dhhm ON q_ans(dhhm);
 CREATE INDEX q_ans_dt ON q_ans(dt);
@@ -173,25 +175,6 @@ LEFT JOIN t_ywbh ON t_ywbh.ywbh = q_table.ywbh;
 CREATE VIEW qansbbview AS
 SELECT q_ans.id AS id, q_ans.yhid AS yhid, q_ans.qid AS qid, q_ans.ans AS ans
 FROM q_ans;
-
--- Handled customer records with their talk time. Each answer row holds the seconds since
--- the customer was drawn, so within one call the values only grow; a call's length is the
--- last value before the next call starts again from a smaller one. The talk time of a
--- customer is the sum of its calls' lengths.
-CREATE VIEW hwtjview2 AS
-SELECT yhda.id AS id, yhda.ywbh AS ywbh, t_ywbh.ywname AS ywname, yhda.slz AS slz,
-       yhda.sljg AS sljg, yhda.jg AS jg, yhda.slsj AS slsj,
-       coalesce(calls.tottime, 0) AS tottime
-FROM yhda
-LEFT JOIN t_ywbh ON t_ywbh.ywbh = yhda.ywbh
-LEFT JOIN (
-    SELECT yhid, sum(tottime) AS tottime FROM (
-        SELECT yhid, tottime, lead(tottime) OVER (PARTITION BY yhid ORDER BY id) AS nxt
-        FROM q_ans)
-    WHERE nxt IS NULL OR nxt < tottime
-    GROUP BY yhid
-) AS calls ON calls.yhid = yhda.id
-WHERE yhda.del = 0 AND yhda.sljg <> '未受理' AND yhda.sljg <> '正在受理';
 
 -- The delivered rows: the built-in administrator and the one settings row.
 INSERT INTO syslogin(uname, truename, pwd, tp, zt, sysadmin) VALUES ('admin', '系统管理员', 'admin', '管理员', 0, 1);
@@ -289,3 +272,184 @@ BEGIN
          WHERE ywbh = ifnull(new.ywbh, 0) AND sljg = ifnull(new.sljg, '') AND zk = ifnull('=' || new.zdslz, '')), 0)
      WHERE id = new.id;
 END;
+
+-- ==========================================================================================
+-- Figures kept by the database for the statistics windows: counting a project of a million
+-- handled records or five million answers row by row takes many seconds, reading these takes
+-- milliseconds. The triggers change them in the same statement as the rows they count, so they
+-- are always exact; ops/reports can rebuild them from the rows.
+-- ==========================================================================================
+
+-- Talk time of each customer in seconds. Each answer row holds the seconds since the customer
+-- was drawn, so within one call the values only grow; a call's length is its last (largest)
+-- value before the next call starts again from a smaller one. The talk time is the sum of the
+-- calls' lengths, recomputed from the customer's rows whenever one of them changes.
+CREATE TABLE yhda_talk (
+    yhid INTEGER PRIMARY KEY,
+    secs INTEGER NOT NULL DEFAULT 0
+);
+
+-- Handled customer records with their talk time as yhda_talk keeps it.
+CREATE VIEW hwtjview2 AS
+SELECT yhda.id AS id, yhda.ywbh AS ywbh, t_ywbh.ywname AS ywname, yhda.slz AS slz,
+       yhda.sljg AS sljg, yhda.jg AS jg, yhda.slsj AS slsj,
+       coalesce(yhda_talk.secs, 0) AS tottime
+FROM yhda
+LEFT JOIN t_ywbh ON t_ywbh.ywbh = yhda.ywbh
+LEFT JOIN yhda_talk ON yhda_talk.yhid = yhda.id
+WHERE yhda.del = 0 AND yhda.sljg <> '未受理' AND yhda.sljg <> '正在受理';
+
+CREATE TRIGGER q_ans_talk_insert AFTER INSERT ON q_ans WHEN new.yhid IS NOT NULL
+BEGIN
+    INSERT INTO yhda_talk(yhid, secs)
+    VALUES (new.yhid, (SELECT coalesce(sum(tottime), 0) FROM (
+                SELECT tottime, lead(tottime) OVER (ORDER BY id) AS nxt FROM q_ans WHERE yhid = new.yhid)
+            WHERE nxt IS NULL OR nxt < tottime))
+    ON CONFLICT(yhid) DO UPDATE SET secs = excluded.secs;
+END;
+
+CREATE TRIGGER q_ans_talk_delete AFTER DELETE ON q_ans
+BEGIN
+    UPDATE yhda_talk SET secs = (SELECT coalesce(sum(tottime), 0) FROM (
+                SELECT tottime, lead(tottime) OVER (ORDER BY id) AS nxt FROM q_ans WHERE yhid = old.yhid)
+            WHERE nxt IS NULL OR nxt < tottime)
+     WHERE yhid = old.yhid;
+END;
+
+CREATE TRIGGER q_ans_talk_update AFTER UPDATE OF id, yhid, tottime ON q_ans
+BEGIN
+    UPDATE yhda_talk SET secs = (SELECT coalesce(sum(tottime), 0) FROM (
+                SELECT tottime, lead(tottime) OVER (ORDER BY id) AS nxt FROM q_ans WHERE yhid = old.yhid)
+            WHERE nxt IS NULL OR nxt < tottime)
+     WHERE yhid = old.yhid;
+    INSERT INTO yhda_talk(yhid, secs)
+    SELECT new.yhid, (SELECT coalesce(sum(tottime), 0) FROM (
+                SELECT tottime, lead(tottime) OVER (ORDER BY id) AS nxt FROM q_ans WHERE yhid = new.yhid)
+            WHERE nxt IS NULL OR nxt < tottime)
+     WHERE new.yhid IS NOT NULL
+    ON CONFLICT(yhid) DO UPDATE SET secs = excluded.secs;
+END;
+
+-- Handled records (the rows of hwtjview2) counted by project, operator, day of handling, state
+-- and result, with their talk time. Keys: ywbh 0 = none, slz/jg '' = empty or null, slsj the day
+-- "yyyy-MM-dd" ('' = none).
+CREATE TABLE hwtj_tally (
+    ywbh    INTEGER NOT NULL,
+    slz     TEXT COLLATE NOCASE NOT NULL,
+    slsj    TEXT NOT NULL,
+    sljg    TEXT COLLATE NOCASE NOT NULL,
+    jg      TEXT COLLATE NOCASE NOT NULL,
+    n       INTEGER NOT NULL DEFAULT 0,
+    tottime INTEGER NOT NULL DEFAULT 0,
+    PRIMARY KEY (ywbh, slz, slsj, sljg, jg)
+);
+
+CREATE TRIGGER yhda_hwtj_insert AFTER INSERT ON yhda
+WHEN new.del = 0 AND new.sljg <> '未受理' AND new.sljg <> '正在受理'
+BEGIN
+    INSERT INTO hwtj_tally(ywbh, slz, slsj, sljg, jg, n, tottime)
+    VALUES (ifnull(new.ywbh, 0), ifnull(new.slz, ''), ifnull(substr(new.slsj, 1, 10), ''), new.sljg,
+            ifnull(new.jg, ''), 1, ifnull((SELECT secs FROM yhda_talk WHERE yhid = new.id), 0))
+    ON CONFLICT(ywbh, slz, slsj, sljg, jg) DO UPDATE SET n = n + 1, tottime = tottime + excluded.tottime;
+END;
+
+CREATE TRIGGER yhda_hwtj_delete AFTER DELETE ON yhda
+WHEN old.del = 0 AND old.sljg <> '未受理' AND old.sljg <> '正在受理'
+BEGIN
+    UPDATE hwtj_tally SET n = n - 1, tottime = tottime - ifnull((SELECT secs FROM yhda_talk WHERE yhid = old.id), 0)
+     WHERE ywbh = ifnull(old.ywbh, 0) AND slz = ifnull(old.slz, '') AND slsj = ifnull(substr(old.slsj, 1, 10), '')
+       AND sljg = old.sljg AND jg = ifnull(old.jg, '');
+    DELETE FROM hwtj_tally
+     WHERE n = 0 AND ywbh = ifnull(old.ywbh, 0) AND slz = ifnull(old.slz, '')
+       AND slsj = ifnull(substr(old.slsj, 1, 10), '') AND sljg = old.sljg AND jg = ifnull(old.jg, '');
+END;
+
+CREATE TRIGGER yhda_hwtj_update AFTER UPDATE OF id, ywbh, slz, slsj, sljg, jg, del ON yhda
+WHEN (old.del = 0 AND old.sljg <> '未受理' AND old.sljg <> '正在受理')
+  OR (new.del = 0 AND new.sljg <> '未受理' AND new.sljg <> '正在受理')
+BEGIN
+    UPDATE hwtj_tally SET n = n - 1, tottime = tottime - ifnull((SELECT secs FROM yhda_talk WHERE yhid = old.id), 0)
+     WHERE old.del = 0 AND old.sljg <> '未受理' AND old.sljg <> '正在受理'
+       AND ywbh = ifnull(old.ywbh, 0) AND slz = ifnull(old.slz, '') AND slsj = ifnull(substr(old.slsj, 1, 10), '')
+       AND sljg = old.sljg AND jg = ifnull(old.jg, '');
+    DELETE FROM hwtj_tally
+     WHERE n = 0 AND ywbh = ifnull(old.ywbh, 0) AND slz = ifnull(old.slz, '')
+       AND slsj = ifnull(substr(old.slsj, 1, 10), '') AND sljg = old.sljg AND jg = ifnull(old.jg, '');
+    INSERT INTO hwtj_tally(ywbh, slz, slsj, sljg, jg, n, tottime)
+    SELECT ifnull(new.ywbh, 0), ifnull(new.slz, ''), ifnull(substr(new.slsj, 1, 10), ''), new.sljg,
+           ifnull(new.jg, ''), 1, ifnull((SELECT secs FROM yhda_talk WHERE yhid = new.id), 0)
+     WHERE new.del = 0 AND new.sljg <> '未受理' AND new.sljg <> '正在受理'
+    ON CONFLICT(ywbh, slz, slsj, sljg, jg) DO UPDATE SET n = n + 1, tottime = tottime + excluded.tottime;
+END;
+
+-- A change of a customer's talk time moves the figure of the group the customer is counted in.
+CREATE TRIGGER yhda_talk_insert AFTER INSERT ON yhda_talk
+BEGIN
+    UPDATE hwtj_tally SET tottime = tottime + new.secs
+     WHERE (ywbh, slz, slsj, sljg, jg) = (
+           SELECT ifnull(ywbh, 0), ifnull(slz, ''), ifnull(substr(slsj, 1, 10), ''), sljg, ifnull(jg, '')
+             FROM yhda WHERE id = new.yhid AND del = 0 AND sljg <> '未受理' AND sljg <> '正在受理');
+END;
+
+CREATE TRIGGER yhda_talk_update AFTER UPDATE OF secs ON yhda_talk
+WHEN new.secs IS NOT old.secs
+BEGIN
+    UPDATE hwtj_tally SET tottime = tottime + new.secs - old.secs
+     WHERE (ywbh, slz, slsj, sljg, jg) = (
+           SELECT ifnull(ywbh, 0), ifnull(slz, ''), ifnull(substr(slsj, 1, 10), ''), sljg, ifnull(jg, '')
+             FROM yhda WHERE id = new.yhid AND del = 0 AND sljg <> '未受理' AND sljg <> '正在受理');
+END;
+
+-- hwtjview2 summed per group: sum(n) counts its rows, sum(tottime) adds their talk times.
+CREATE VIEW hwtjsumview AS
+SELECT hwtj_tally.ywbh AS ywbh, t_ywbh.ywname AS ywname, hwtj_tally.slz AS slz, hwtj_tally.sljg AS sljg,
+       hwtj_tally.jg AS jg, hwtj_tally.slsj AS slsj, hwtj_tally.n AS n, hwtj_tally.tottime AS tottime
+FROM hwtj_tally LEFT JOIN t_ywbh ON t_ywbh.ywbh = hwtj_tally.ywbh;
+
+-- Recorded answers counted by question, operator, answer text and day of recording.
+CREATE TABLE q_ans_tally (
+    qid  INTEGER NOT NULL,
+    slz  TEXT COLLATE NOCASE NOT NULL,
+    ans  TEXT COLLATE NOCASE NOT NULL,
+    slsj TEXT NOT NULL,
+    n    INTEGER NOT NULL DEFAULT 0,
+    PRIMARY KEY (qid, slz, ans, slsj)
+);
+
+CREATE TRIGGER q_ans_tally_insert AFTER INSERT ON q_ans
+BEGIN
+    INSERT INTO q_ans_tally(qid, slz, ans, slsj, n)
+    VALUES (ifnull(new.qid, 0), ifnull(new.slz, ''), ifnull(new.ans, ''), ifnull(substr(new.dt, 1, 10), ''), 1)
+    ON CONFLICT(qid, slz, ans, slsj) DO UPDATE SET n = n + 1;
+END;
+
+CREATE TRIGGER q_ans_tally_delete AFTER DELETE ON q_ans
+BEGIN
+    UPDATE q_ans_tally SET n = n - 1
+     WHERE qid = ifnull(old.qid, 0) AND slz = ifnull(old.slz, '') AND ans = ifnull(old.ans, '')
+       AND slsj = ifnull(substr(old.dt, 1, 10), '');
+    DELETE FROM q_ans_tally
+     WHERE n = 0 AND qid = ifnull(old.qid, 0) AND slz = ifnull(old.slz, '') AND ans = ifnull(old.ans, '')
+       AND slsj = ifnull(substr(old.dt, 1, 10), '');
+END;
+
+CREATE TRIGGER q_ans_tally_update AFTER UPDATE OF qid, slz, ans, dt ON q_ans
+BEGIN
+    UPDATE q_ans_tally SET n = n - 1
+     WHERE qid = ifnull(old.qid, 0) AND slz = ifnull(old.slz, '') AND ans = ifnull(old.ans, '')
+       AND slsj = ifnull(substr(old.dt, 1, 10), '');
+    DELETE FROM q_ans_tally
+     WHERE n = 0 AND qid = ifnull(old.qid, 0) AND slz = ifnull(old.slz, '') AND ans = ifnull(old.ans, '')
+       AND slsj = ifnull(substr(old.dt, 1, 10), '');
+    INSERT INTO q_ans_tally(qid, slz, ans, slsj, n)
+    VALUES (ifnull(new.qid, 0), ifnull(new.slz, ''), ifnull(new.ans, ''), ifnull(substr(new.dt, 1, 10), ''), 1)
+    ON CONFLICT(qid, slz, ans, slsj) DO UPDATE SET n = n + 1;
+END;
+
+-- q_ansview summed per group: sum(n) counts its rows.
+CREATE VIEW q_anssumview AS
+SELECT q_table.ywbh AS ywbh, t_ywbh.ywname AS ywname, q_ans_tally.slz AS slz, q_table.qnr AS qnr,
+       q_ans_tally.ans AS ans, q_ans_tally.slsj AS slsj, q_ans_tally.n AS n, q_ans_tally.qid AS qid
+FROM q_ans_tally
+JOIN q_table ON q_table.qid = q_ans_tally.qid
+LEFT JOIN t_ywbh ON t_ywbh.ywbh = q_table.ywbh;

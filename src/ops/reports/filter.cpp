@@ -1,0 +1,19 @@
+#include "ops/reports/filter.h"
+
+#include "db/sqlvalue.h"
+
+namespace ops::reports {
+
+QString condition(const Filter& f)
+{
+    QString c = QStringLiteral(" where  ywbh=") + db::num(f.ywbh);
+    if (!f.slz.isEmpty())
+        c += QStringLiteral(" and  slz=") + db::quoted(f.slz);
+    if (f.byDay)
+        c += QStringLiteral(" and format(slsj,'yyyymmdd')>='") + f.from.toString(QStringLiteral("yyyyMMdd")) +
+             QStringLiteral("' and format(slsj, 'yyyymmdd')<='") + f.to.toString(QStringLiteral("yyyyMMdd")) +
+             QStringLiteral("'");
+    return c;
+}
+
+} // namespace ops::reports

@@ -1,0 +1,94 @@
+#include "ops/reports/stats.h"
+
+#include "db/transaction.h"
+
+namespace ops::reports {
+namespace {
+
+// The statement counts rows (count(*), 1 per row) or adds up kept groups (sum(n), n per group).
+struct Counting
+{
+    QString count;
+    QString one;
+};
+
+Counting counting(Source s)
+{
+    return s == Source::Rows ? Counting{QStringLiteral("count(*)"), QStringLiteral("1")}
+                             : Counting{QStringLiteral("sum(n)"), QStringLiteral("n")};
+}
+
+QString resultStats(const QString& view, const QString& cond, Source s)
+{
+    const Counting c = counting(s);
+    const QString one = c.one;
+    return QStringLiteral("SELECT ywname, ywbh, slz,%1 as totnum, SUM(iif(sljg ='已受理' , %2 , 0 )) AS jtgs, \n"
+                          " SUM(iif(sljg ='关机' , %2 , 0 )) AS gjgs,\n"
+                          " SUM(iif(sljg ='停机' , %2 , 0 )) AS tjgs, \n"
+                          " SUM(iif(sljg ='下次联系' , %2 , 0 )) AS xcgs,SUM(iif(sljg ='无效数据' , %2 , 0 )) AS wxgs,  \n"
+                          "  SUM(iif(sljg ='拒访' , %2 , 0 )) AS jfgs,\n"
+                          " SUM(iif(sljg ='无应答' , %2 , 0 )) AS wydgs,\n"
+                          " SUM(iif(jg='成功' , %2 , 0 )) AS cggs, \n"
+                          " round(SUM(tottime)/3600.0,2) AS tott, \n"
+                          " str(round((SUM(iif(jg='成功' , %2 , 0 ))* 100.0/(iif(sum(iif(sljg ='已受理' , %2 , 0 ))>0 "
+                          ",SUM(iif(sljg ='已受理' , %2 , 0 )),100000))),2)) + '%' AS cgl \n"
+                          "  FROM  %3  ")
+               .arg(c.count, one, view) +
+           cond + QStringLiteral("  GROUP BY ywbh, ywname, slz");
+}
+
+} // namespace
+
+QString resultStatsSql(const Filter& f, Source source)
+{
+    return resultStats(source == Source::Rows ? QStringLiteral("hwtjview2") : QStringLiteral("hwtjsumview"),
+                       condition(f), source);
+}
+
+QString resultStatsEmptySql()
+{
+    return resultStats(QStringLiteral("hwtjview2"), QStringLiteral("where 1=2"), Source::Rows);
+}
+
+QString answerStatsSql(const Filter& f, Source source)
+{
+    const bool rows = source == Source::Rows;
+    return QStringLiteral(" SELECT ywbh, ywname, slz, qnr, ans, %1 AS num  FROM %2  ")
+               .arg(rows ? QStringLiteral("COUNT(*)") : QStringLiteral("SUM(n)"),
+                    rows ? QStringLiteral("q_ansview") : QStringLiteral("q_anssumview")) +
+           condition(f) + QStringLiteral("  GROUP BY ywbh, ywname, slz, qnr, ans");
+}
+
+QString answerStatsEmptySql()
+{
+    return QStringLiteral("select ywbh,ywname,slz,qnr,ans,count(*) as num from q_ansview   where 1=2 \n"
+                          "group by ywbh,ywname,slz,qnr,ans");
+}
+
+void rebuildFigures(db::Connection& con)
+{
+    db::Transaction t(con);
+    // The talk times first, into emptied group tables, which are then counted afresh.
+    con.execute(QStringLiteral("delete from hwtj_tally"));
+    con.execute(QStringLiteral("delete from q_ans_tally"));
+    con.execute(QStringLiteral("delete from yhda_talk"));
+    con.execute(QStringLiteral(
+        "insert into yhda_talk(yhid, secs) select yhid, sum(tottime) from ("
+        " select yhid, tottime, lead(tottime) over (partition by yhid order by id) as nxt from q_ans"
+        " where yhid is not null) where nxt is null or nxt < tottime group by yhid"));
+    con.execute(QStringLiteral(
+        "insert into hwtj_tally(ywbh, slz, slsj, sljg, jg, n, tottime)"
+        " select ifnull(y.ywbh, 0), ifnull(y.slz, ''), ifnull(substr(y.slsj, 1, 10), ''), y.sljg, ifnull(y.jg, ''),"
+        " count(*), sum(ifnull(t.secs, 0)) from yhda y left join yhda_talk t on t.yhid = y.id"
+        " where y.del = 0 and y.sljg <> '未受理' and y.sljg <> '正在受理' group by 1, 2, 3, 4, 5"
+        " on conflict(ywbh, slz, slsj, sljg, jg) do update set n = n + excluded.n,"
+        " tottime = tottime + excluded.tottime"));
+    con.execute(QStringLiteral(
+        "insert into q_ans_tally(qid, slz, ans, slsj, n)"
+        " select ifnull(qid, 0), ifnull(slz, ''), ifnull(ans, ''), ifnull(substr(dt, 1, 10), ''), count(*)"
+        " from q_ans where 1 group by 1, 2, 3, 4"
+        " on conflict(qid, slz, ans, slsj) do update set n = n + excluded.n"));
+    t.commit();
+}
+
+} // namespace ops::reports

@@ -1,0 +1,175 @@
+// The pivoted detail report built into tmp.
+#include "ops/reports/detail.h"
+#include "reportdata.h"
+#include "support/opsdb.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+
+using namespace tst::reports;
+namespace rp = ops::reports;
+
+namespace {
+
+QStringList fieldsOf(const rp::DetailReport& r)
+{
+    QStringList f;
+    for (const auto& c : r.columns)
+        f << c.field + u':' + c.title;
+    return f;
+}
+
+QStringList tmpColumns(db::Connection& con)
+{
+    QStringList cols;
+    QSqlQuery q = con.select(QStringLiteral("select * from tmp where 1=2"));
+    for (int i = 0; i < q.record().count(); ++i)
+        cols << q.record().fieldName(i);
+    return cols;
+}
+
+// Every row of the shown report, in its order.
+QStringList shown(db::Connection& con, const rp::DetailReport& r)
+{
+    QStringList out;
+    QSqlQuery q = con.select(r.displaySql);
+    while (q.next()) {
+        QStringList cells;
+        for (const auto& c : r.columns)
+            cells << db::displayText(q.value(c.field));
+        out << cells.join(u'|');
+    }
+    return out;
+}
+
+rp::Filter projectFilter(qint64 ywbh)
+{
+    rp::Filter f;
+    f.ywbh = ywbh;
+    return f;
+}
+
+const QString kFixed = QStringLiteral("ywname:项目名称,yhxm:客户姓名,dhhm1:电话号码,dq:地区,slsj:受理时间,"
+                                      "sljg:受理结果,jg:营销结果,slz:话务员,bz:备注");
+
+} // namespace
+
+class TstDetailReport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void columns();
+    void cells();
+    void filters();
+    void failedRunKeepsThePreviousReport();
+};
+
+void TstDetailReport::columns()
+{
+    tst::OpsDb db;
+    QVERIFY(db.ok());
+    auto& con = db.con();
+    const qint64 none = addProject(con, QStringLiteral("无问题"));
+    addCustomer(con, none, QStringLiteral("甲"), QStringLiteral("关机"), {}, "2024-03-05 10:00:00");
+    rp::DetailReport r = rp::buildDetailReport(con, projectFilter(none));
+    QCOMPARE(fieldsOf(r).join(u','), kFixed);
+    QCOMPARE(r.customers, 1);
+
+    const qint64 p = addProject(con, QStringLiteral("三题"));
+    addQuestion(con, p, 3, QStringLiteral("三"));
+    addQuestion(con, p, 1, QStringLiteral("一"));
+    addQuestion(con, p, 2, QStringLiteral("二"));
+    addQuestion(con, p, 2, QStringLiteral("又一个二")); // numbers may repeat
+    r = rp::buildDetailReport(con, projectFilter(p));
+    QCOMPARE(fieldsOf(r).join(u','), kFixed + ",q1:问题1,q2:问题2,q2_2:问题2(2),q3:问题3");
+    QCOMPARE(tmpColumns(con), QStringList({"ywname", "yhxm", "dhhm1", "dq", "id", "slz", "sljg", "jg", "slsj", "bz",
+                                           "q1", "q2", "q2_2", "q3"}));
+    QCOMPARE(r.customers, 0);
+}
+
+void TstDetailReport::cells()
+{
+    tst::OpsDb db;
+    QVERIFY(db.ok());
+    auto& con = db.con();
+    const qint64 p = addProject(con, QStringLiteral("回访"));
+    const qint64 q1 = addQuestion(con, p, 1, QStringLiteral("一"));
+    const qint64 q2 = addQuestion(con, p, 2, QStringLiteral("二"));
+    const qint64 other = addQuestion(con, addProject(con, QStringLiteral("别的")), 1, QStringLiteral("别"));
+    const qint64 a = addCustomer(con, p, QStringLiteral("甲"), QStringLiteral("已受理"), "成功", "2024-03-05 10:00:00",
+                                 QStringLiteral("老张"));
+    const qint64 b = addCustomer(con, p, QStringLiteral("甲"), QStringLiteral("关机"), {}, "2024-03-06 10:00:00",
+                                 QStringLiteral("老李"));
+    addCustomer(con, p, QString(), QStringLiteral("未受理"), {}, {}, QStringLiteral("老王"));
+    const QString longAnswer = QString(300, QChar(u'长')) + QStringLiteral("尾");
+    addAnswer(con, q1, a, QStringLiteral("满意"), QStringLiteral("甲"));
+    addAnswer(con, q2, a, longAnswer, QStringLiteral("甲"));
+    addAnswer(con, q1, b, QStringLiteral("先答"), QStringLiteral("甲")); // the earliest answer is shown
+    addAnswer(con, q1, b, QStringLiteral("关机"), QStringLiteral("甲"));
+    addAnswer(con, other, b, QStringLiteral("别的项目"), QStringLiteral("甲"));
+    int lastDone = -1, total = -1;
+    const rp::DetailReport r =
+        rp::buildDetailReport(con, projectFilter(p), [&](int done, int all) { lastDone = done, total = all; });
+    QCOMPARE(lastDone, 3);
+    QCOMPARE(total, 3);
+    const QStringList rows = shown(con, r);
+    QCOMPARE(rows.size(), 3);
+    // newest handling first, the never-handled customer last with empty cells
+    QCOMPARE(rows[0], QStringLiteral("回访|老李|13900000000||2024-03-06 10:00:00|关机||甲||先答|"));
+    QCOMPARE(rows[1], QStringLiteral("回访|老张|13900000000||2024-03-05 10:00:00|已受理|成功|甲||满意|") + longAnswer);
+    QCOMPARE(rows[2], QStringLiteral("回访|老王|13900000000|||未受理|||||"));
+    // a second run gives the same table
+    QCOMPARE(shown(con, rp::buildDetailReport(con, projectFilter(p))), rows);
+}
+
+void TstDetailReport::filters()
+{
+    tst::OpsDb db;
+    QVERIFY(db.ok());
+    auto& con = db.con();
+    const qint64 p = addProject(con, QStringLiteral("回访"));
+    const QString hostile = QStringLiteral("O'Brien'); drop table yhda; --");
+    addCustomer(con, p, QStringLiteral("甲"), QStringLiteral("关机"), {}, "2024-03-05 23:59:59");
+    addCustomer(con, p, hostile, QStringLiteral("关机"), {}, "2024-03-06 00:00:00");
+    addCustomer(con, p, QString(), QStringLiteral("未受理"));
+    rp::Filter f = projectFilter(p);
+    f.slz = hostile;
+    QCOMPARE(rp::buildDetailReport(con, f).customers, 1);
+    f.slz.clear();
+    f.byDay = true;
+    f.from = f.to = QDate(2024, 3, 5);
+    QCOMPARE(rp::buildDetailReport(con, f).customers, 1); // the never-handled one matches no day
+    f.to = QDate(2024, 3, 6);
+    QCOMPARE(rp::buildDetailReport(con, f).customers, 2);
+    QCOMPARE(db.count(QStringLiteral("yhda")), 3);
+}
+
+void TstDetailReport::failedRunKeepsThePreviousReport()
+{
+    tst::OpsDb db;
+    QVERIFY(db.ok());
+    auto& con = db.con();
+    const qint64 p = addProject(con, QStringLiteral("回访"));
+    const qint64 q1 = addQuestion(con, p, 1, QStringLiteral("一"));
+    const qint64 c = addCustomer(con, p, QStringLiteral("甲"), QStringLiteral("关机"), {}, "2024-03-05 10:00:00");
+    addAnswer(con, q1, c, QStringLiteral("是"), QStringLiteral("甲"));
+    const rp::DetailReport first = rp::buildDetailReport(con, projectFilter(p));
+    const QStringList before = shown(con, first);
+    addQuestion(con, p, 2, QStringLiteral("二"));
+    addCustomer(con, p, QStringLiteral("乙"), QStringLiteral("关机"), {}, "2024-03-05 11:00:00");
+    for (const char* step : {"alter table tmp add column q2", "update tmp set", "create index tmp_slsj"}) {
+        con.setStatementHook([step](const QString& sql) {
+            if (sql.contains(QLatin1String(step)))
+                throw db::Error(QStringLiteral("disk I/O error"), sql);
+        });
+        QVERIFY_THROWS_EXCEPTION(db::Error, rp::buildDetailReport(con, projectFilter(p)));
+        con.setStatementHook({});
+        QCOMPARE(con.transactionDepth(), 0);
+        QCOMPARE(tmpColumns(con).size(), 11);
+        QCOMPARE(shown(con, first), before);
+    }
+}
+
+QTEST_GUILESS_MAIN(TstDetailReport)
+#include "tst_detailreport.moc"
