@@ -223,8 +223,8 @@ Prepared::Prepared(Connection* con, QSqlQuery query, QString sql)
 
 int Prepared::run(const QVariantList& values)
 {
-    if (m_con->m_hook)
-        m_con->m_hook(m_sql);
+    if ((*m_con->m_hook))
+        (*m_con->m_hook)(m_sql);
     for (int i = 0; i < values.size(); ++i)
         m_query.bindValue(i, values[i]);
     if (!m_query.exec())
