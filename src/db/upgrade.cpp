@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <sqlite3.h>
 #include <stdexcept>
@@ -113,7 +114,10 @@ QString columnDefinition(sqlite3* fresh, const QString& table, const QString& co
             dflt = r[4];
     if (notNull)
         def += QStringLiteral(" NOT NULL");
-    if (!dflt.isEmpty() && !dflt.startsWith(QLatin1Char('(')))
+    static const QRegularExpression constant(
+        QStringLiteral("^([-+]?[0-9.]+([eE][-+]?[0-9]+)?|'([^']|'')*'|[xX]'[0-9a-fA-F]*'|NULL|TRUE|FALSE)$"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (constant.match(dflt).hasMatch())
         def += QStringLiteral(" DEFAULT ") + dflt;
     return def;
 }
