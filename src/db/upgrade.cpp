@@ -73,8 +73,9 @@ struct Object
 QList<Object> objects(sqlite3* h)
 {
     QList<Object> out;
-    for (const QStringList& r : rows(h, QStringLiteral("select type, name, sql from sqlite_master where sql is not "
-                                                       "null and name not like 'sqlite\\_%' escape '\\' order by rowid")))
+    for (const QStringList& r :
+         rows(h, QStringLiteral("select type, name, sql from sqlite_master where sql is not "
+                                "null and name not like 'sqlite\\_%' escape '\\' order by rowid")))
         out << Object{r[0], r[1], r[2]};
     return out;
 }
@@ -226,8 +227,8 @@ bool upgradeDatabase(const QString& path, QString* error, bool* changed, QString
                 if (present)
                     drops << QStringLiteral("drop %1 %2").arg(o.type, ident(o.name));
                 creates << o.sql;
-                done << QStringLiteral("%1 %2 %3").arg(present ? QStringLiteral("re-created") : QStringLiteral("created"),
-                                                       o.type, o.name);
+                done << QStringLiteral("%1 %2 %3")
+                            .arg(present ? QStringLiteral("re-created") : QStringLiteral("created"), o.type, o.name);
             }
         }
         if (done.isEmpty()) {

@@ -62,13 +62,13 @@ QString dump(const QString& path)
         sqlite3_finalize(st);
     };
     read(QStringLiteral("select type, name, sql from sqlite_master order by name"));
-    const QString cols = QStringLiteral(
-        "id,ywbh,pc,xh,yhxm,dq,dz,dhhm1,dhhm2,dhhm3,dhhm4,xxzl,drz,drsj,sljg,jg,bz,slsj,slz,zdslz,zdslzxm,del,deltime,deler");
+    const QString cols = QStringLiteral("id,ywbh,pc,xh,yhxm,dq,dz,dhhm1,dhhm2,dhhm3,dhhm4,xxzl,drz,drsj,sljg,jg,bz,"
+                                        "slsj,slz,zdslz,zdslzxm,del,deltime,deler");
     out += QStringLiteral("-- rows\n");
-    for (const QString& t : {QStringLiteral("syslogin"), QStringLiteral("syslog"), QStringLiteral("[option]"),
-                             QStringLiteral("t_ywbh"), QStringLiteral("q_table"), QStringLiteral("q_sel"),
-                             QStringLiteral("q_ans"), QStringLiteral("visitlog"), QStringLiteral("yhda_tally"),
-                             QStringLiteral("sqlite_sequence")})
+    for (const QString& t :
+         {QStringLiteral("syslogin"), QStringLiteral("syslog"), QStringLiteral("[option]"), QStringLiteral("t_ywbh"),
+          QStringLiteral("q_table"), QStringLiteral("q_sel"), QStringLiteral("q_ans"), QStringLiteral("visitlog"),
+          QStringLiteral("yhda_tally"), QStringLiteral("sqlite_sequence")})
         read(QStringLiteral("select * from %1 order by 1, 2, 3").arg(t));
     read(QStringLiteral("select %1 from yhda order by id").arg(cols));
     sqlite3_close(h);
@@ -89,13 +89,14 @@ public:
         sqlite3* h = nullptr;
         QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &h), SQLITE_OK);
         sql(h, QString::fromUtf8(f.readAll()));
-        sql(h, QStringLiteral(
-                   "update [option] set jgts=7; update syslogin set pwd='s''e\"cret' where uname='admin';"
-                   "insert into t_ywbh(ywname) values('回访一'),('回访二');"
-                   "insert into q_table(ywbh,qbh,qnr) values(1,1,'满意吗'),(1,2,'再来吗');"
-                   "insert into q_sel(qid,sel) values(1,'满意'),(1,'不满意');"
-                   "insert into syslog(uname,truename,logcon) values('admin','系统管理员','登录'),('op1','话务一','导入');"
-                   "insert into visitlog(ywbh,dhhm,slz,sljg) values(1,'1390001','op1','成功');"));
+        sql(h,
+            QStringLiteral(
+                "update [option] set jgts=7; update syslogin set pwd='s''e\"cret' where uname='admin';"
+                "insert into t_ywbh(ywname) values('回访一'),('回访二');"
+                "insert into q_table(ywbh,qbh,qnr) values(1,1,'满意吗'),(1,2,'再来吗');"
+                "insert into q_sel(qid,sel) values(1,'满意'),(1,'不满意');"
+                "insert into syslog(uname,truename,logcon) values('admin','系统管理员','登录'),('op1','话务一','导入');"
+                "insert into visitlog(ywbh,dhhm,slz,sljg) values(1,'1390001','op1','成功');"));
         sql(h, QStringLiteral(
                    "with recursive n(i) as (select 1 union all select i+1 from n where i<54)"
                    " insert into yhda(ywbh,xh,dhhm1,yhxm,sljg,jg,slz,slsj,zdslz,del)"
@@ -107,10 +108,11 @@ public:
                    " case when i between 31 and 35 then 'op1' end, case when i between 46 and 50 then 1 else 0 end"
                    " from n"));
         // Two calls for customer 36 (30 s then 25 s), one of 20 s for 37, answers of others.
-        sql(h, QStringLiteral("insert into q_ans(qid,yhid,ans,slz,tottime,dt) values"
-                              "(1,36,'满意','op2',10,'2026-12-01 10:00:00'),(2,36,'再来','op2',30,'2026-12-01 10:00:30'),"
-                              "(1,36,'满意','op2',25,'2026-12-02 10:00:00'),(1,37,'不满意','op1',20,'2026-12-02 11:00:00'),"
-                              "(1,38,'满意','op2',0,'2026-12-03 09:00:00'),(1,null,'x''y','op1',5,'2026-12-03 09:00:00')"));
+        sql(h, QStringLiteral(
+                   "insert into q_ans(qid,yhid,ans,slz,tottime,dt) values"
+                   "(1,36,'满意','op2',10,'2026-12-01 10:00:00'),(2,36,'再来','op2',30,'2026-12-01 10:00:30'),"
+                   "(1,36,'满意','op2',25,'2026-12-02 10:00:00'),(1,37,'不满意','op1',20,'2026-12-02 11:00:00'),"
+                   "(1,38,'满意','op2',0,'2026-12-03 09:00:00'),(1,null,'x''y','op1',5,'2026-12-03 09:00:00')"));
         sqlite3_close(h);
     }
     QTemporaryDir dir;
@@ -191,7 +193,8 @@ void TstUpgrade::drawAndFiguresWork()
     QCOMPARE(drawn.size(), 35);
     QVERIFY(!ops::visit::claimByState(con, 1, kWsl, QStringLiteral("op1")));
     QCOMPARE(ops::visit::pendingCount(con, 1, QStringLiteral("op1")), 35); // now being handled
-    QCOMPARE(con.scalar(QStringLiteral("select n from yhda_tally where ywbh=1 and sljg='正在受理' and zk=''")).toInt(), 30);
+    QCOMPARE(con.scalar(QStringLiteral("select n from yhda_tally where ywbh=1 and sljg='正在受理' and zk=''")).toInt(),
+             30);
     // The other project is untouched by those draws and draws too.
     QVERIFY(ops::visit::claimByState(con, 2, kWsl, QStringLiteral("op2")));
 
