@@ -216,6 +216,47 @@ Prepared Connection::prepare(const QString& jet)
     return Prepared(this, std::move(q), sql);
 }
 
+void Connection::scan(const QString& jet, const std::function<void(const RowView&)>& row)
+{
+    if (!isOpen())
+        throw Error(QStringLiteral("database is not open"), jet);
+    const QString sql = translate(jet, engine());
+    if (m_hook)
+        m_hook(sql);
+    sqlite3* h = handle();
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    if (sqlite3_prepare_v2(h, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK)
+        throw Error(QString::fromUtf8(sqlite3_errmsg(h)), sql);
+    struct Finalize
+    {
+        sqlite3_stmt* s;
+        ~Finalize() { sqlite3_finalize(s); }
+    } done{stmt};
+    const RowView view(stmt);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        row(view);
+    if (rc != SQLITE_DONE)
+        throw Error(QString::fromUtf8(sqlite3_errmsg(h)), sql);
+}
+
+bool RowView::isNull(int column) const
+{
+    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
+
+qint64 RowView::integer(int column) const
+{
+    return sqlite3_column_int64(m_stmt, column);
+}
+
+QByteArrayView RowView::utf8(int column) const
+{
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    return p ? QByteArrayView(p, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
+}
+
 Prepared::Prepared(Connection* con, QSqlQuery query, QString sql)
     : m_con(con), m_query(std::move(query)), m_sql(std::move(sql))
 {

@@ -13,6 +13,7 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace db {
 
@@ -32,6 +33,22 @@ private:
     Connection* m_con;
     QSqlQuery m_query;
     QString m_sql;
+};
+
+// One row of a result read by Connection::scan: the values as the engine holds them, valid only
+// inside the callback.
+class RowView
+{
+public:
+    bool isNull(int column) const;
+    qint64 integer(int column) const;
+    // Text as UTF-8 bytes (empty for null).
+    QByteArrayView utf8(int column) const;
+
+private:
+    friend class Connection;
+    explicit RowView(sqlite3_stmt* stmt) : m_stmt(stmt) {}
+    sqlite3_stmt* m_stmt;
 };
 
 // The one connection of the program. Three verbs, as the windows use the database:
@@ -77,6 +94,9 @@ public:
     QVariant scalar(const QString& jet, const QVariantList& values);
     // Prepared once, run many times (see Prepared).
     Prepared prepare(const QString& jet);
+    // Reads a large result front to back, handing each row to row() without making a value
+    // object of every field (a million rows in a fraction of the time select() takes).
+    void scan(const QString& jet, const std::function<void(const RowView&)>& row);
 
     // Transactions nest: the outermost is a real transaction, inner ones are savepoints.
     void begin();

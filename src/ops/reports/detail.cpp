@@ -7,6 +7,9 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace ops::reports {
@@ -49,17 +52,18 @@ class Pivot
 public:
     Pivot(int rows, int cols) : m_cols(cols), m_text(size_t(rows) * size_t(cols), -1), m_id(m_text.size(), 0) {}
 
-    void offer(int row, int col, qint64 answerId, const QString& ans)
+    void offer(int row, int col, qint64 answerId, QByteArrayView ans)
     {
         const size_t i = size_t(row) * size_t(m_cols) + size_t(col);
         if (m_text[i] >= 0 && m_id[i] <= answerId)
             return;
-        auto it = m_pool.constFind(ans);
-        if (it == m_pool.constEnd()) {
-            it = m_pool.insert(ans, int(m_texts.size()));
-            m_texts.append(ans);
+        const std::string_view key(ans.data(), size_t(ans.size()));
+        auto it = m_pool.find(key);
+        if (it == m_pool.end()) {
+            it = m_pool.emplace(std::string(key), int(m_texts.size())).first;
+            m_texts.append(QString::fromUtf8(ans));
         }
-        m_text[i] = it.value();
+        m_text[i] = it->second;
         m_id[i] = answerId;
     }
 
@@ -81,7 +85,12 @@ private:
     int m_cols;
     std::vector<int> m_text;
     std::vector<qint64> m_id;
-    QHash<QString, int> m_pool;
+    struct Hash
+    {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, int, Hash, std::equal_to<>> m_pool;
     QStringList m_texts;
 };
 
@@ -108,30 +117,15 @@ void fill(db::Connection& con, const QList<Question>& qs, const Progress& progre
 
     Pivot pivot(total, int(qs.size()));
     {
-        // The customers in key order, their answers read from the index in the order it keeps
-        // them, packed into one text per customer: a hundred thousand rows to step through
-        // instead of a million and a half. Fields are split by control characters that an
-        // answer (one line of text) does not hold; the answer comes last, whatever it holds.
-        QSqlQuery q = con.select(QStringLiteral("select yhid, group_concat(qid || char(31) || id || char(31) || "
-                                                "replace(ans, char(30), ' '), char(30)) from qansbbview "
-                                                "where yhid in (select id from tmp) group by yhid"),
-                                 true);
-        while (q.next()) {
-            const auto row = rowOf.constFind(q.value(0).toLongLong());
-            if (row == rowOf.constEnd())
-                continue;
-            const QString packed = q.value(1).toString();
-            for (const QStringView one : QStringView(packed).split(QChar(30))) {
-                const qsizetype a = one.indexOf(QChar(31));
-                const qsizetype b = a < 0 ? -1 : one.indexOf(QChar(31), a + 1);
-                if (b < 0)
-                    continue;
-                const auto col = colOf.constFind(one.left(a).toLongLong());
-                if (col == colOf.constEnd())
-                    continue;
-                pivot.offer(row.value(), col.value(), one.mid(a + 1, b - a - 1).toLongLong(), one.mid(b + 1).toString());
-            }
-        }
+        // The customers in key order: their answers come from the index in the order it keeps
+        // them, straight from the engine (a million and a half rows).
+        con.scan(QStringLiteral("select yhid, qid, id, ans from qansbbview where yhid in (select id from tmp)"),
+                 [&](const db::RowView& v) {
+                     const auto row = rowOf.constFind(v.integer(0));
+                     const auto col = colOf.constFind(v.integer(1));
+                     if (row != rowOf.constEnd() && col != colOf.constEnd() && !v.isNull(1))
+                         pivot.offer(row.value(), col.value(), v.integer(2), v.utf8(3));
+                 });
     }
     QString set;
     for (const Question& x : qs)

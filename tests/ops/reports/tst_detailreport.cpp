@@ -63,6 +63,7 @@ private slots:
     void cells();
     void filters();
     void failedRunKeepsThePreviousReport();
+    void scanReadsRowsAsStored();
 };
 
 void TstDetailReport::columns()
@@ -158,7 +159,8 @@ void TstDetailReport::failedRunKeepsThePreviousReport()
     const QStringList before = shown(con, first);
     addQuestion(con, p, 2, QStringLiteral("二"));
     addCustomer(con, p, QStringLiteral("乙"), QStringLiteral("关机"), {}, "2024-03-05 11:00:00");
-    for (const char* step : {"alter table tmp add column q2", "update tmp set", "create index tmp_slsj"}) {
+    for (const char* step :
+         {"alter table tmp add column q2", "select yhid, qid, id, ans", "update tmp set", "create index tmp_slsj"}) {
         con.setStatementHook([step](const QString& sql) {
             if (sql.contains(QLatin1String(step)))
                 throw db::Error(QStringLiteral("disk I/O error"), sql);
@@ -169,6 +171,19 @@ void TstDetailReport::failedRunKeepsThePreviousReport()
         QCOMPARE(tmpColumns(con).size(), 11);
         QCOMPARE(shown(con, first), before);
     }
+}
+
+void TstDetailReport::scanReadsRowsAsStored()
+{
+    tst::OpsDb db;
+    QVERIFY(db.ok());
+    auto& con = db.con();
+    QStringList seen;
+    con.scan(QStringLiteral("select 7, 'O''Neil 张三', null"), [&](const db::RowView& v) {
+        seen << QString::number(v.integer(0)) << QString::fromUtf8(v.utf8(1)) << (v.isNull(2) ? "null" : "value");
+    });
+    QCOMPARE(seen, QStringList({"7", "O'Neil 张三", "null"}));
+    QVERIFY_THROWS_EXCEPTION(db::Error, con.scan(QStringLiteral("select x from nowhere"), [](const db::RowView&) {}));
 }
 
 QTEST_GUILESS_MAIN(TstDetailReport)
