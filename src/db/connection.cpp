@@ -221,8 +221,8 @@ void Connection::scan(const QString& jet, const std::function<void(const RowView
     if (!isOpen())
         throw Error(QStringLiteral("database is not open"), jet);
     const QString sql = translate(jet, engine());
-    if (m_hook)
-        m_hook(sql);
+    if (*m_hook)
+        (*m_hook)(sql);
     sqlite3* h = handle();
     sqlite3_stmt* stmt = nullptr;
     const QByteArray utf8 = sql.toUtf8();
@@ -264,7 +264,7 @@ Prepared::Prepared(Connection* con, QSqlQuery query, QString sql)
 
 int Prepared::run(const QVariantList& values)
 {
-    if ((*m_con->m_hook))
+    if (*m_con->m_hook)
         (*m_con->m_hook)(m_sql);
     for (int i = 0; i < values.size(); ++i)
         m_query.bindValue(i, values[i]);
