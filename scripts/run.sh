@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, lays a fresh database beside the program when none is
-# there, and starts the program.
+# there (or brings an existing one to the current schema, keeping every row), and starts the program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh build

@@ -236,7 +236,6 @@ END;
 -- statement: that records the key as the group's last drawn one and gives the customer its key
 -- in the group it is in now. No other writer sets drawkey.
 -- Groups are keyed as in yhda_tally; lastkey only grows.
--- ===================================================================================
 -- ==========================================================================================
 CREATE TABLE yhda_drawn (
     ywbh    INTEGER NOT NULL,
@@ -273,7 +272,8 @@ BEGIN
          WHERE ywbh = ifnull(new.ywbh, 0) AND sljg = ifnull(new.sljg, '') AND zk = ifnull('=' || new.zdslz, '')), 0)
      WHERE id = new.id;
 END;
-=======
+
+-- ==========================================================================================
 -- Figures kept by the database for the statistics windows: counting a project of a million
 -- handled records or five million answers row by row takes many seconds, reading these takes
 -- milliseconds. The triggers change them in the same statement as the rows they count, so they

@@ -1,5 +1,7 @@
-// Lays a fresh database file from the schema when none is there; an existing file is kept.
+// Lays a fresh database file from the schema when none is there; an existing file is brought to
+// the current schema, keeping every row (nothing is printed when it already is).
 #include "db/schema.h"
+#include "db/upgrade.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -13,9 +15,23 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString path = QString::fromLocal8Bit(argv[1]);
-    if (QFileInfo::exists(path))
-        return 0;
     QString err;
+    if (QFileInfo::exists(path)) {
+        bool changed = false;
+        QStringList steps;
+        if (!db::upgradeDatabase(path, &err, &changed, &steps)) {
+            std::fprintf(stderr, "tellvane-initdb: cannot upgrade %s, left as it was: %s\n", qPrintable(path),
+                         qPrintable(err));
+            return 1;
+        }
+        if (changed) {
+            std::printf("upgraded %s (copy of the previous file: %s)\n", qPrintable(path),
+                        qPrintable(db::preUpgradeBackupPath(path)));
+            for (const QString& s : steps)
+                std::printf("  %s\n", qPrintable(s));
+        }
+        return 0;
+    }
     if (!db::createDatabase(path, &err)) {
         std::fprintf(stderr, "tellvane-initdb: %s\n", qPrintable(err));
         return 1;

@@ -1,6 +1,7 @@
 #include "ops/reports/stats.h"
 
 #include "db/transaction.h"
+#include "db/upgrade.h"
 
 namespace ops::reports {
 namespace {
@@ -68,26 +69,10 @@ QString answerStatsEmptySql()
 void rebuildFigures(db::Connection& con)
 {
     db::Transaction t(con);
-    // The talk times first, into emptied group tables, which are then counted afresh.
-    con.execute(QStringLiteral("delete from hwtj_tally"));
-    con.execute(QStringLiteral("delete from q_ans_tally"));
-    con.execute(QStringLiteral("delete from yhda_talk"));
-    con.execute(QStringLiteral(
-        "insert into yhda_talk(yhid, secs) select yhid, sum(tottime) from ("
-        " select yhid, tottime, lead(tottime) over (partition by yhid order by id) as nxt from q_ans"
-        " where yhid is not null) where nxt is null or nxt < tottime group by yhid"));
-    con.execute(QStringLiteral(
-        "insert into hwtj_tally(ywbh, slz, slsj, sljg, jg, n, tottime)"
-        " select ifnull(y.ywbh, 0), ifnull(y.slz, ''), ifnull(substr(y.slsj, 1, 10), ''), y.sljg, ifnull(y.jg, ''),"
-        " count(*), sum(ifnull(t.secs, 0)) from yhda y left join yhda_talk t on t.yhid = y.id"
-        " where y.del = 0 and y.sljg <> '未受理' and y.sljg <> '正在受理' group by 1, 2, 3, 4, 5"
-        " on conflict(ywbh, slz, slsj, sljg, jg) do update set n = n + excluded.n,"
-        " tottime = tottime + excluded.tottime"));
-    con.execute(QStringLiteral(
-        "insert into q_ans_tally(qid, slz, ans, slsj, n)"
-        " select ifnull(qid, 0), ifnull(slz, ''), ifnull(ans, ''), ifnull(substr(dt, 1, 10), ''), count(*)"
-        " from q_ans where 1 group by 1, 2, 3, 4"
-        " on conflict(qid, slz, ans, slsj) do update set n = n + excluded.n"));
+    // The talk times first: the group table adds them up.
+    for (const char* table : {"yhda_talk", "hwtj_tally", "q_ans_tally"})
+        for (const QString& st : db::fillStatements(QLatin1String(table)))
+            con.execute(st);
     t.commit();
 }
 

@@ -1,0 +1,39 @@
+-- Derived data computed afresh from the rows, one section per table (or table.column), in the
+-- order they are to run. "-- fill: NAME after OTHER" also runs whenever OTHER's section ran.
+-- The upgrade runs a section when it has just created that table or column; the statistics
+-- rebuild runs the kept figures' sections. Each statement ends with ";" at the end of a line.
+
+-- fill: yhda.drawkey
+-- The key the triggers give a customer entering its group (see schema.sql).
+UPDATE yhda SET drawkey = -ln((abs(random() % 9007199254740992) + 0.5) / 9007199254740992.0)
+                    + ifnull((SELECT lastkey FROM yhda_drawn
+     WHERE yhda_drawn.ywbh = ifnull(yhda.ywbh, 0) AND yhda_drawn.sljg = ifnull(yhda.sljg, '')
+       AND yhda_drawn.zk = ifnull('=' || yhda.zdslz, '')), 0)
+ WHERE drawkey IS NULL;
+
+-- fill: yhda_tally
+DELETE FROM yhda_tally;
+INSERT INTO yhda_tally(ywbh, sljg, zk, n)
+SELECT ifnull(ywbh, 0), ifnull(sljg, ''), ifnull('=' || zdslz, ''), count(*) FROM yhda WHERE del = 0
+ GROUP BY 1, 2, 3;
+
+-- fill: yhda_talk
+DELETE FROM yhda_talk;
+INSERT INTO yhda_talk(yhid, secs) SELECT yhid, sum(tottime) FROM (
+    SELECT yhid, tottime, lead(tottime) OVER (PARTITION BY yhid ORDER BY id) AS nxt FROM q_ans
+     WHERE yhid IS NOT NULL) WHERE nxt IS NULL OR nxt < tottime GROUP BY yhid;
+
+-- fill: hwtj_tally after yhda_talk
+DELETE FROM hwtj_tally;
+INSERT INTO hwtj_tally(ywbh, slz, slsj, sljg, jg, n, tottime)
+SELECT ifnull(y.ywbh, 0), ifnull(y.slz, ''), ifnull(substr(y.slsj, 1, 10), ''), y.sljg, ifnull(y.jg, ''),
+       count(*), sum(ifnull(t.secs, 0)) FROM yhda y LEFT JOIN yhda_talk t ON t.yhid = y.id
+ WHERE y.del = 0 AND y.sljg <> '未受理' AND y.sljg <> '正在受理' GROUP BY 1, 2, 3, 4, 5
+    ON CONFLICT(ywbh, slz, slsj, sljg, jg) DO UPDATE SET n = n + excluded.n, tottime = tottime + excluded.tottime;
+
+-- fill: q_ans_tally
+DELETE FROM q_ans_tally;
+INSERT INTO q_ans_tally(qid, slz, ans, slsj, n)
+SELECT ifnull(qid, 0), ifnull(slz, ''), ifnull(ans, ''), ifnull(substr(dt, 1, 10), ''), count(*)
+  FROM q_ans WHERE 1 GROUP BY 1, 2, 3, 4
+    ON CONFLICT(qid, slz, ans, slsj) DO UPDATE SET n = n + excluded.n;
