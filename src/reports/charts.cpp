@@ -27,6 +27,27 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// A count axis from 0 whose five steps are whole numbers of 1, 2 or 5 times a power of ten: nice
+// numbers alone label a small count "0 0 0 1".
+void setCountRange(QValueAxis* axis, qreal top)
+{
+    const qint64 want = std::max<qint64>(1, qint64(std::ceil(top)));
+    qint64 step = 1;
+    for (qint64 base = 1; step * 5 < want; base *= 10) {
+        for (qint64 m : {1, 2, 5}) {
+            step = base * m;
+            if (step * 5 >= want)
+                break;
+        }
+    }
+    axis->setRange(0, qreal(step * 5));
+    axis->setTickCount(6);
+}
+
+} // namespace
+
 TChartPanel::TChartPanel(const QString& suggestedFile, QWidget* parent)
     : QWidget(parent), LabelTitle(new QLabel(this)), ChartView1(new QChartView), Button3(new QPushButton(QStringLiteral("保存图表"), this)),
       m_scroll(new QScrollArea(this)), m_suggested(suggestedFile)
@@ -206,8 +227,7 @@ void TResultChart::setFigures(const QList<ResultFigures>& rows)
     counts->setLabelFormat(QStringLiteral("%d"));
     c->addAxis(counts, Qt::AlignLeft);
     bars->attachAxis(counts);
-    counts->setRange(0, tallest);
-    counts->applyNiceNumbers();
+    setCountRange(counts, tallest);
     auto* percent = new QValueAxis;
     percent->setTitleText(QStringLiteral("成功率(%)"));
     percent->setRange(0, std::ceil(top * 1.1 / 10) * 10);
@@ -273,8 +293,7 @@ void TAnswerChart::setAnswers(const QString& question, const QStringList& answer
     bars->attachAxis(y);
     auto* x = new QValueAxis;
     x->setLabelFormat(QStringLiteral("%d"));
-    x->setRange(0, top);
-    x->applyNiceNumbers();
+    setCountRange(x, top);
     c->addAxis(x, Qt::AlignBottom);
     bars->attachAxis(x);
 
