@@ -40,18 +40,7 @@ Tfrmhwtj2::Tfrmhwtj2(QWidget* parent) : TChildForm(parent)
     grid::installWheelRule(DBGrid1);
     Chart1 = new TResultChart(this);
 
-    Splitter1 = new QSplitter(Qt::Vertical, this);
-    Splitter1->setObjectName(QStringLiteral("Splitter1"));
-    Splitter1->addWidget(DBGrid1);
-    Splitter1->addWidget(Chart1);
-    Splitter1->setStretchFactor(0, 1);
-    Splitter1->setStretchFactor(1, 1);
-    Splitter1->setChildrenCollapsible(false);
-
-    auto* lay = new QVBoxLayout(this);
-    lay->addLayout(band.layout);
-    lay->addWidget(Splitter1, 1);
-    resize(1000, 680);
+    Splitter1 = band.layOutOver(this, DBGrid1, Chart1);
 
     connect(band.Button1, &QPushButton::clicked, this, &Tfrmhwtj2::Button1Click);
     connect(band.Button2, &QPushButton::clicked, this, &Tfrmhwtj2::Button2Click);

@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSplitter>
+#include <QVBoxLayout>
 
 void TReportBand::build(QWidget* owner, const QString& operatorLabel, const QString& separator,
                         const QString& runCaption)
@@ -90,3 +92,19 @@ void reportError(const db::Error& e)
 }
 
 } // namespace reportband
+
+QSplitter* TReportBand::layOutOver(QWidget* owner, QWidget* grid, QWidget* chart)
+{
+    auto* splitter = new QSplitter(Qt::Vertical, owner);
+    splitter->setObjectName(QStringLiteral("Splitter1"));
+    splitter->addWidget(grid);
+    splitter->addWidget(chart);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 1);
+    splitter->setChildrenCollapsible(false);
+    auto* lay = new QVBoxLayout(owner);
+    lay->addLayout(layout);
+    lay->addWidget(splitter, 1);
+    owner->resize(1000, 680);
+    return splitter;
+}

@@ -10,6 +10,7 @@ class QDateEdit;
 class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
+class QSplitter;
 class QWidget;
 
 namespace db {
@@ -39,6 +40,9 @@ struct TReportBand
     void loadProjects(const QString& sql);
     // The chosen filters; the operator box is trimmed and the trimmed text written back.
     ops::reports::Filter read() const;
+    // Lays the owner out: this band on top, under it the grid over the chart in a splitter
+    // (Splitter1, halves to start with), at the owner's design size of 1000 x 680.
+    QSplitter* layOutOver(QWidget* owner, QWidget* grid, QWidget* chart);
 };
 
 namespace reportband {
