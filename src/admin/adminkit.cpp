@@ -11,11 +11,6 @@
 
 namespace admin {
 
-void reportError(const db::Error& e)
-{
-    msg::box(e.text(), msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);
-}
-
 QPushButton* button(QWidget* parent, const char* objectName, const QString& caption)
 {
     auto* b = new QPushButton(caption, parent);

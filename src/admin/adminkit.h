@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/msg.h"
 #include "core/waitcursor.h"
 
 #include <QString>
@@ -23,7 +24,7 @@ inline const QString kServerError = QStringLiteral("连接数据库服务器出�
 inline const QString kKeepOneAdministrator = QStringLiteral("系统中至少要保留一个启用的管理员，");
 
 // The application's general error report, for the places that have no message of their own.
-void reportError(const db::Error& e);
+using msg::reportError;
 
 QPushButton* button(QWidget* parent, const char* objectName, const QString& caption);
 QLineEdit* edit(QWidget* parent, const char* objectName);

@@ -1,5 +1,7 @@
 #include "core/msg.h"
 
+#include "db/error.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -72,6 +74,11 @@ bool confirmOk(const QString& text, const QString& caption, Icon icon)
 bool confirmYes(const QString& text, const QString& caption, Icon icon)
 {
     return box(text, caption, Buttons::YesNo, icon) == Answer::Yes;
+}
+
+void reportError(const db::Error& e)
+{
+    msg::box(e.text(), msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);
 }
 
 } // namespace msg

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QString>
+
+namespace db {
+class Error;
+}
 #include <functional>
 
 // The one message seam: every message box of the program goes through here. Tests install a
@@ -31,6 +35,10 @@ Answer box(const QString& text, const QString& caption, Buttons buttons, Icon ic
 // OK/Cancel and Yes/No confirmations: true only for OK or Yes.
 bool confirmOk(const QString& text, const QString& caption, Icon icon = Icon::Question);
 bool confirmYes(const QString& text, const QString& caption, Icon icon = Icon::Question);
+
+// The application's general error report: the database's own text in an error box, for the places
+// that have no message of their own.
+void reportError(const db::Error& e);
 
 using Handler = std::function<Answer(const Box&)>;
 // Replaces the real boxes (tests). An empty handler restores them.

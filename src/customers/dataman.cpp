@@ -47,12 +47,6 @@ template <class T> T* named(T* w, const char* name)
     return w;
 }
 
-// The general error report, with the engine's own text.
-void reportError(const db::Error& e)
-{
-    msg::box(e.text(), msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);
-}
-
 } // namespace
 
 Tfrmdataman::Tfrmdataman(QWidget* parent) : TChildForm(parent)
@@ -192,7 +186,7 @@ void Tfrmdataman::FormShow()
         ComboBox3->setCurrentIndex(0);
         openList(CustomerList::everyRecord());
     } catch (const db::Error& e) {
-        reportError(e);
+        msg::reportError(e);
     }
 }
 
@@ -273,7 +267,7 @@ void Tfrmdataman::act(const std::function<void()>& action)
     try {
         action();
     } catch (const db::Error& e) {
-        reportError(e);
+        msg::reportError(e);
     }
 }
 

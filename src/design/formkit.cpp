@@ -68,11 +68,6 @@ bool tryWrite(const std::function<void()>& action)
     });
 }
 
-void reportError(const db::Error& e)
-{
-    msg::box(e.text(), msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);
-}
-
 void openAtFirst(TDBGrid* grid, const QString& sql)
 {
     grid->open(sql);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/msg.h"
 #include "core/waitcursor.h"
 
 #include <QString>
@@ -42,7 +43,7 @@ bool tryAction(const std::function<void()>& action);
 bool tryWrite(const std::function<void()>& action);
 
 // The application's general error report, for the places that have no message of their own.
-void reportError(const db::Error& e);
+using msg::reportError;
 
 // Opens the grid on its statement with the first row current, as a freshly opened list shows it.
 void openAtFirst(TDBGrid* grid, const QString& sql);

@@ -86,11 +86,6 @@ ops::reports::Filter TReportBand::read() const
 
 namespace reportband {
 
-void reportError(const db::Error& e)
-{
-    msg::box(e.text(), msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);
-}
-
 } // namespace reportband
 
 QSplitter* TReportBand::layOutOver(QWidget* owner, QWidget* grid, QWidget* chart)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/msg.h"
 #include "ops/reports/filter.h"
 
 #include <QString>
@@ -51,6 +52,6 @@ namespace reportband {
 inline const QString kNoProject = QStringLiteral("还没有任何项目，请先在“项目管理”中新增项目!");
 
 // The application's general error report, with the database's own text.
-void reportError(const db::Error& e);
+using msg::reportError;
 
 } // namespace reportband

@@ -143,9 +143,3 @@ void VisitQueryForm::Button1Click()
     ExportToExcel({DBGrid1});
 }
 
-namespace reports {
-void reportError(const db::Error& e)
-{
-    msg::box(e.text(), msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);
-}
-} // namespace reports

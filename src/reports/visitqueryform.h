@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/msg.h"
 #include "core/dbgrid.h"
 #include "core/windows.h"
 #include "ops/reports/visitqueries.h"
@@ -79,5 +80,5 @@ private:
 
 namespace reports {
 // The general error report, with the engine's own text.
-void reportError(const db::Error& e);
+using msg::reportError;
 } // namespace reports
