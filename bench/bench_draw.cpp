@@ -3,6 +3,7 @@
 // and how evenly the draw picks among the customers of a project whose ids have gaps, next to
 // ideal uniform picks made the same number of times.
 #include "bench/benches.h"
+#include "bench/session.h"
 
 #include "core/msg.h"
 #include "core/pub.h"
@@ -223,15 +224,10 @@ int makeGappedProject(int customers, std::vector<qint64>* ids)
 int runDraw(int argc, char** argv)
 {
     const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000000;
-    QTemporaryDir dir;
-    const QString file = QDir(dir.path()).filePath(QStringLiteral("dhyx.dat"));
-    QString err;
-    if (!db::createDatabase(file, &err)) {
-        std::fprintf(stderr, "cannot create database: %s\n", qPrintable(err));
+    Session session;
+    if (!session.ok())
         return 1;
-    }
-    TfrmDM dm;
-    frmDM = &dm;
+    const QString file = session.file();
     int boxes = 0;
     msg::setHandler([&boxes](const msg::Box& b) {
         ++boxes;
@@ -239,12 +235,7 @@ int runDraw(int argc, char** argv)
         return msg::Answer::Ok;
     });
     try {
-        dm.ADOcon.open(file);
-        pub::setProgramFolder(dir.path());
-        gLoginOk = true;
-        gUname = kOperator;
-        gTruename = kOperatorName;
-        gTp = vocab::kOperator;
+        session.login(kOperator, kOperatorName, vocab::kOperator);
         gJgts = 0;
 
         QElapsedTimer load;
@@ -389,9 +380,6 @@ int runDraw(int argc, char** argv)
         std::fprintf(stderr, "database error: %s\n", qPrintable(e.text()));
         return 1;
     }
-    msg::setHandler({});
-    dm.ADOcon.close();
-    frmDM = nullptr;
     return 0;
 }
 

@@ -2,6 +2,7 @@
 // the newest 10,000 and searching by operator, by text and by days - against the statements as
 // first written (the day compared through format(), the operator without an index).
 #include "bench/benches.h"
+#include "bench/session.h"
 
 #include "admin/frmsyslog.h"
 #include "core/dbgrid.h"
@@ -151,26 +152,16 @@ struct Search
 int runLog(int argc, char** argv)
 {
     const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000000;
-    QTemporaryDir dir;
-    const QString file = QDir(dir.path()).filePath(QStringLiteral("dhyx.dat"));
-    QString err;
-    if (!db::createDatabase(file, &err)) {
-        std::fprintf(stderr, "cannot create database: %s\n", qPrintable(err));
+    Session session;
+    if (!session.ok())
         return 1;
-    }
-    TfrmDM dm;
-    frmDM = &dm;
+    const QString file = session.file();
     msg::setHandler([](const msg::Box& b) {
         std::fprintf(stderr, "box: %s\n", qPrintable(b.text));
         return msg::Answer::Ok;
     });
     try {
-        dm.ADOcon.open(file);
-        pub::setProgramFolder(dir.path());
-        gLoginOk = true;
-        gUname = QStringLiteral("admin");
-        gTruename = QStringLiteral("系统管理员");
-        gTp = QStringLiteral("管理员");
+        session.login(QStringLiteral("admin"), QStringLiteral("系统管理员"), QStringLiteral("管理员"));
 
         QElapsedTimer load;
         load.start();

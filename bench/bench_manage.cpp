@@ -3,6 +3,7 @@
 // of 100,000 records (against one statement per record, each committed on its own, as the list
 // was first walked), and the query windows' first rows.
 #include "bench/benches.h"
+#include "bench/session.h"
 
 #include "core/dbgrid.h"
 #include "core/msg.h"
@@ -259,15 +260,10 @@ int gridRows(QWidget* w)
 int runManage(int argc, char** argv)
 {
     const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000000;
-    QTemporaryDir dir;
-    const QString file = QDir(dir.path()).filePath(QStringLiteral("dhyx.dat"));
-    QString err;
-    if (!db::createDatabase(file, &err)) {
-        std::fprintf(stderr, "cannot create database: %s\n", qPrintable(err));
+    Session session;
+    if (!session.ok())
         return 1;
-    }
-    TfrmDM dm;
-    frmDM = &dm;
+    const QString file = session.file();
     int boxes = 0;
     msg::setHandler([&boxes](const msg::Box& b) {
         ++boxes;
@@ -276,12 +272,7 @@ int runManage(int argc, char** argv)
         return b.buttons == msg::Buttons::YesNo ? msg::Answer::Yes : msg::Answer::Ok;
     });
     try {
-        dm.ADOcon.open(file);
-        pub::setProgramFolder(dir.path());
-        gLoginOk = true;
-        gUname = QStringLiteral("admin");
-        gTruename = QStringLiteral("系统管理员");
-        gTp = vocab::kAdmin;
+        session.login(QStringLiteral("admin"), QStringLiteral("系统管理员"), vocab::kAdmin);
 
         QElapsedTimer load;
         load.start();
@@ -291,8 +282,8 @@ int runManage(int argc, char** argv)
         print("rows", QString::number(rows));
         print("load_s", double(load.elapsed()) / 1000.0);
         // A fresh start: the memory of the load is given back before the window opens.
-        dm.ADOcon.close();
-        dm.ADOcon.open(file);
+        ADOcon().close();
+        ADOcon().open(file);
         resetPeak();
         const double base = peakMb();
 
@@ -462,9 +453,6 @@ int runManage(int argc, char** argv)
         std::fprintf(stderr, "database error: %s\n", qPrintable(e.text()));
         return 1;
     }
-    msg::setHandler({});
-    dm.ADOcon.close();
-    frmDM = nullptr;
     return 0;
 }
 

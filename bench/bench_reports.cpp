@@ -3,6 +3,7 @@
 // on 100,000 customers x 20 questions, against counting row by row and against the report's
 // first fill (one look-up per customer and question, one row update per answer).
 #include "bench/benches.h"
+#include "bench/session.h"
 
 #include "core/dbgrid.h"
 #include "core/msg.h"
@@ -215,15 +216,10 @@ int runReports(int argc, char** argv)
 {
     const int statCustomers = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000000;
     const int reportCustomers = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 100000;
-    QTemporaryDir dir;
-    const QString file = QDir(dir.path()).filePath(QStringLiteral("dhyx.dat"));
-    QString err;
-    if (!db::createDatabase(file, &err)) {
-        std::fprintf(stderr, "cannot create database: %s\n", qPrintable(err));
+    Session session;
+    if (!session.ok())
         return 1;
-    }
-    TfrmDM dm;
-    frmDM = &dm;
+    const QString file = session.file();
     int boxes = 0;
     msg::setHandler([&boxes](const msg::Box& b) {
         ++boxes;
@@ -231,12 +227,7 @@ int runReports(int argc, char** argv)
         return msg::Answer::Ok;
     });
     try {
-        dm.ADOcon.open(file);
-        pub::setProgramFolder(dir.path());
-        gLoginOk = true;
-        gUname = QStringLiteral("admin");
-        gTruename = QStringLiteral("系统管理员");
-        gTp = QStringLiteral("管理员");
+        session.login(QStringLiteral("admin"), QStringLiteral("系统管理员"), QStringLiteral("管理员"));
 
         QElapsedTimer load;
         load.start();
@@ -352,7 +343,6 @@ int runReports(int argc, char** argv)
         return 1;
     }
     print("message_boxes", QString::number(boxes));
-    frmDM = nullptr;
     return 0;
 }
 
