@@ -3,6 +3,7 @@
 // and how evenly the draw picks among the customers of a project whose ids have gaps, next to
 // ideal uniform picks made the same number of times.
 #include "bench/benches.h"
+#include "bench/measure.h"
 #include "bench/session.h"
 
 #include "core/msg.h"
@@ -40,26 +41,6 @@ namespace {
 
 const QString kOperator = QStringLiteral("bench");
 const QString kOperatorName = QStringLiteral("压测话务员");
-
-void print(const char* key, const QString& value)
-{
-    std::printf("%s: %s\n", key, qPrintable(value));
-    std::fflush(stdout);
-}
-
-void print(const char* key, double value)
-{
-    print(key, QString::number(value, 'f', 3));
-}
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 double percentile(std::vector<double> v, double p)
 {

@@ -2,6 +2,7 @@
 // the newest 10,000 and searching by operator, by text and by days - against the statements as
 // first written (the day compared through format(), the operator without an index).
 #include "bench/benches.h"
+#include "bench/measure.h"
 #include "bench/session.h"
 
 #include "admin/frmsyslog.h"
@@ -33,19 +34,10 @@
 namespace bench {
 namespace {
 
+using bench::print; // the plain figures beside the timing overload below
+
 const QDateTime kStart(QDate(2023, 1, 1), QTime(8, 0));
 constexpr int kOperators = 20;
-
-void print(const char* key, const QString& value)
-{
-    std::printf("%s: %s\n", key, qPrintable(value));
-    std::fflush(stdout);
-}
-
-void print(const char* key, double value)
-{
-    print(key, QString::number(value, 'f', 1));
-}
 
 // Median milliseconds of three runs: elapsed time, and the processor time of this program (on a
 // machine shared with other work the second is what the same run takes alone).

@@ -3,6 +3,7 @@
 // of 100,000 records (against one statement per record, each committed on its own, as the list
 // was first walked), and the query windows' first rows.
 #include "bench/benches.h"
+#include "bench/measure.h"
 #include "bench/session.h"
 
 #include "core/dbgrid.h"
@@ -49,41 +50,6 @@ constexpr int kListed = 100000;     // the list the bulk actions work on
 constexpr int kLiteralRows = 10000; // the per-record loop is timed on this many and scaled
 const QStringList kOperators = {"话务员1", "话务员2", "话务员3", "话务员4", "话务员5",
                                 "话务员6", "话务员7", "话务员8", "话务员9", "话务员10"};
-
-void print(const char* key, const QString& value)
-{
-    std::printf("%s: %s\n", key, qPrintable(value));
-    std::fflush(stdout);
-}
-
-void print(const char* key, double value)
-{
-    print(key, QString::number(value, 'f', 3));
-}
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double msOf(const std::function<void()>& fn)
-{
-    QElapsedTimer t;
-    t.start();
-    fn();
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-// Processor time of the process in seconds: what the work costs on a machine that others share.
-double cpuS()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
 
 double medianMs(int runs, const std::function<void(int)>& fn)
 {
@@ -398,7 +364,7 @@ int runManage(int argc, char** argv)
         w->Edit4->setText(QString::number(to));
         w->Button1Click();
         print("listed", QString::number(w->listCount()));
-        const double assignCpu = cpuS();
+        const double assignCpu = cpuSeconds();
         const double assignS = msOf([&] {
                                    w->Button3Click();
                                    frmselhwy->ComboBox1->setCurrentIndex(1);
@@ -406,11 +372,11 @@ int runManage(int argc, char** argv)
                                }) /
                                1000.0;
         print("assign_100k_s", assignS);
-        print("assign_100k_cpu_s", cpuS() - assignCpu);
+        print("assign_100k_cpu_s", cpuSeconds() - assignCpu);
         print("assigned", ADOcon().scalar(QStringLiteral("select count(*) from yhda where zdslz='op'")).toString());
-        double cpu = cpuS();
+        double cpu = cpuSeconds();
         print("clear_100k_s", msOf([&] { w->Button4Click(); }) / 1000.0);
-        print("clear_100k_cpu_s", cpuS() - cpu);
+        print("clear_100k_cpu_s", cpuSeconds() - cpu);
 
         // The loop as first written: step through the listed records, one update each, each
         // committed on its own; then the log row and the re-read.
@@ -441,9 +407,9 @@ int runManage(int argc, char** argv)
         print("literal_assign_key",
               QStringLiteral("timed on %1 records and scaled to %2").arg(kLiteralRows).arg(kListed));
         print("assign_speedup", literalS / assignS);
-        cpu = cpuS();
+        cpu = cpuSeconds();
         print("delete_100k_s", msOf([&] { w->Button6Click(); }) / 1000.0);
-        print("delete_100k_cpu_s", cpuS() - cpu);
+        print("delete_100k_cpu_s", cpuSeconds() - cpu);
         print("after_delete_counter", w->Label1->text());
         print("peak_mb", peakMb());
         print("message_boxes", QString::number(boxes));

@@ -3,6 +3,7 @@
 // on 100,000 customers x 20 questions, against counting row by row and against the report's
 // first fill (one look-up per customer and question, one row update per answer).
 #include "bench/benches.h"
+#include "bench/measure.h"
 #include "bench/session.h"
 
 #include "core/dbgrid.h"
@@ -38,34 +39,6 @@
 
 namespace bench {
 namespace {
-
-void print(const char* key, const QString& value)
-{
-    std::printf("%s: %s\n", key, qPrintable(value));
-    std::fflush(stdout);
-}
-
-void print(const char* key, double value)
-{
-    print(key, QString::number(value, 'f', 3));
-}
-
-double msOf(const std::function<void()>& fn)
-{
-    QElapsedTimer t;
-    t.start();
-    fn();
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-// Processor seconds of this process (user + system): on a machine shared with other work the
-// wall-clock figures above them include time spent waiting for a processor.
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 double bestMs(int runs, const std::function<void()>& fn)
 {

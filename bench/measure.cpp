@@ -1,0 +1,45 @@
+#include "bench/measure.h"
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace bench {
+
+void print(const char* key, const QString& value)
+{
+    std::printf("%s: %s\n", key, qPrintable(value));
+    std::fflush(stdout);
+}
+
+void print(const char* key, double value)
+{
+    print(key, QString::number(value, 'f', 3));
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+double msOf(const std::function<void()>& fn)
+{
+    QElapsedTimer t;
+    t.start();
+    fn();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace bench

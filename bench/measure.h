@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+// What every benchmark prints and how it times: "key: value" lines, medians, wall and processor time.
+namespace bench {
+
+void print(const char* key, const QString& value);
+void print(const char* key, double value); // three decimals
+double median(std::vector<double> v);
+double msOf(const std::function<void()>& fn); // wall-clock milliseconds of one call
+// Processor seconds of this process (user + system): on a machine shared with other work the
+// wall-clock figures include time spent waiting for a processor.
+double cpuSeconds();
+
+} // namespace bench
