@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QMenu>
 #include <QShortcut>
 
 // Sees the window's close question answered before anyone else acts on it: when the window
@@ -48,9 +49,18 @@ TChildFrame::TChildFrame(QWidget* content) : m_content(content)
     content->installEventFilter(new CloseWatch(this));
     // A window deleted outright takes its frame as well.
     m_gone = connect(content, &QObject::destroyed, this, &QWidget::close, Qt::QueuedConnection);
-    // Framed windows have Ctrl+F4 on their system menu; a borderless one has no such menu.
-    if (m_borderless)
-        new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4), this, this, &QWidget::close, Qt::WidgetWithChildrenShortcut);
+    // Ctrl+F4 closes the window whatever the platform: the system menu's own shortcut does not reach
+    // a menu that is not shown on every platform, and a borderless window has no such menu. The
+    // menu's shortcut is taken off so that the two never make the key ambiguous.
+    if (QMenu* menu = systemMenu()) {
+        const QKeySequence ctrlF4(Qt::CTRL | Qt::Key_F4);
+        for (QAction* a : menu->actions()) {
+            QList<QKeySequence> keys = a->shortcuts();
+            if (keys.removeAll(ctrlF4) > 0)
+                a->setShortcuts(keys);
+        }
+    }
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4), this, this, &QWidget::close, Qt::WidgetWithChildrenShortcut);
 }
 
 TChildFrame::~TChildFrame()
