@@ -446,8 +446,8 @@ void Connection::rollback()
         QSqlQuery q(database());
         // On the server a failed rollback means the session is gone, and the server has ended its
         // transaction with it.
-        const bool failed = !q.exec(QStringLiteral("ROLLBACK")) && m_engine == Engine::SQLite &&
-                            sqlite3_get_autocommit(handle()) == 0;
+        const bool failed =
+            !q.exec(QStringLiteral("ROLLBACK")) && m_engine == Engine::SQLite && sqlite3_get_autocommit(handle()) == 0;
         transactionEnded();
         if (failed)
             throw Error(errorText(q.lastError()));

@@ -240,8 +240,8 @@ void fileNullOrder(QList<Token>& t)
                 }
                 const int first = nextSolid(t, itemStart);
                 const bool desc = isWord(t[last], "desc");
-                const bool key = (solid == 1 || (solid == 2 && desc)) &&
-                                 (isWord(t[first], "id") || isWord(t[first], "aid"));
+                const bool key =
+                    (solid == 1 || (solid == 2 && desc)) && (isWord(t[first], "id") || isWord(t[first], "aid"));
                 if (!named && !key)
                     t[last].text += desc ? QStringLiteral(" nulls last") : QStringLiteral(" nulls first");
             }
@@ -274,13 +274,12 @@ void nameSubqueries(QList<Token>& t)
         if (close < 0)
             continue;
         const int after = nextSolid(t, close + 1);
-        const bool named =
-            after >= 0 && t[after].kind == Tok::Word &&
-            !(isWord(t[after], "where") || isWord(t[after], "group") || isWord(t[after], "order") ||
-              isWord(t[after], "limit") || isWord(t[after], "left") || isWord(t[after], "right") ||
-              isWord(t[after], "inner") || isWord(t[after], "join") || isWord(t[after], "cross") ||
-              isWord(t[after], "union") || isWord(t[after], "having") || isWord(t[after], "on") ||
-              isWord(t[after], "except") || isWord(t[after], "intersect") || isWord(t[after], "offset"));
+        const bool named = after >= 0 && t[after].kind == Tok::Word &&
+                           !(isWord(t[after], "where") || isWord(t[after], "group") || isWord(t[after], "order") ||
+                             isWord(t[after], "limit") || isWord(t[after], "left") || isWord(t[after], "right") ||
+                             isWord(t[after], "inner") || isWord(t[after], "join") || isWord(t[after], "cross") ||
+                             isWord(t[after], "union") || isWord(t[after], "having") || isWord(t[after], "on") ||
+                             isWord(t[after], "except") || isWord(t[after], "intersect") || isWord(t[after], "offset"));
         if (!named)
             t[close].text += QStringLiteral(" as sub%1").arg(++serial);
     }
@@ -292,13 +291,13 @@ void nameSubqueries(QList<Token>& t)
 QString fileRowOrder(const QList<Token>& t, int first)
 {
     static const QHash<QString, QString> keys = {
-        {QStringLiteral("syslogin"), QStringLiteral("id")},    {QStringLiteral("syslog"), QStringLiteral("id")},
-        {QStringLiteral("t_ywbh"), QStringLiteral("ywbh")},    {QStringLiteral("q_table"), QStringLiteral("qid")},
-        {QStringLiteral("q_sel"), QStringLiteral("aid")},      {QStringLiteral("yhda"), QStringLiteral("id")},
-        {QStringLiteral("q_ans"), QStringLiteral("id")},       {QStringLiteral("visitlog"), QStringLiteral("id")},
-        {QStringLiteral("yhdaview"), QStringLiteral("id")},    {QStringLiteral("visitlogview"), QStringLiteral("id")},
-        {QStringLiteral("qansbbview"), QStringLiteral("id")},  {QStringLiteral("qview"), QStringLiteral("qid")},
-        {QStringLiteral("hwtjview2"), QStringLiteral("id")},   {QStringLiteral("tmp"), QStringLiteral("id")},
+        {QStringLiteral("syslogin"), QStringLiteral("id")},   {QStringLiteral("syslog"), QStringLiteral("id")},
+        {QStringLiteral("t_ywbh"), QStringLiteral("ywbh")},   {QStringLiteral("q_table"), QStringLiteral("qid")},
+        {QStringLiteral("q_sel"), QStringLiteral("aid")},     {QStringLiteral("yhda"), QStringLiteral("id")},
+        {QStringLiteral("q_ans"), QStringLiteral("id")},      {QStringLiteral("visitlog"), QStringLiteral("id")},
+        {QStringLiteral("yhdaview"), QStringLiteral("id")},   {QStringLiteral("visitlogview"), QStringLiteral("id")},
+        {QStringLiteral("qansbbview"), QStringLiteral("id")}, {QStringLiteral("qview"), QStringLiteral("qid")},
+        {QStringLiteral("hwtjview2"), QStringLiteral("id")},  {QStringLiteral("tmp"), QStringLiteral("id")},
     };
     int depth = 0;
     int from = -1;
@@ -312,8 +311,8 @@ QString fileRowOrder(const QList<Token>& t, int first)
             continue;
         // aggregates, distinct rows, groups, joins, unions and sorts keep the engine's order
         if (isWord(k, "count") || isWord(k, "sum") || isWord(k, "max") || isWord(k, "min") || isWord(k, "avg") ||
-            isWord(k, "group_concat") || isWord(k, "total") ||
-            isWord(k, "distinct") || isWord(k, "with") || isWord(k, "lead") || isWord(k, "over"))
+            isWord(k, "group_concat") || isWord(k, "total") || isWord(k, "distinct") || isWord(k, "with") ||
+            isWord(k, "lead") || isWord(k, "over"))
             return QString();
         if (depth != 0)
             continue;
@@ -380,12 +379,11 @@ void serverForms(QList<Token>& t)
             // text on the server.
             const int p = prevSolid(t, i - 1);
             const bool unary =
-                p < 0 ||
-                (t[p].kind == Tok::Punct && t[p].text != u")" && t[p].text != u"?") ||
-                (t[p].kind == Tok::Word && (isWord(t[p], "and") || isWord(t[p], "or") || isWord(t[p], "where") ||
-                                            isWord(t[p], "on") || isWord(t[p], "by") || isWord(t[p], "not") ||
-                                            isWord(t[p], "select") || isWord(t[p], "when") || isWord(t[p], "then") ||
-                                            isWord(t[p], "else")));
+                p < 0 || (t[p].kind == Tok::Punct && t[p].text != u")" && t[p].text != u"?") ||
+                (t[p].kind == Tok::Word &&
+                 (isWord(t[p], "and") || isWord(t[p], "or") || isWord(t[p], "where") || isWord(t[p], "on") ||
+                  isWord(t[p], "by") || isWord(t[p], "not") || isWord(t[p], "select") || isWord(t[p], "when") ||
+                  isWord(t[p], "then") || isWord(t[p], "else")));
             if (unary)
                 k.text.clear();
             continue;
