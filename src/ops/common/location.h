@@ -2,7 +2,6 @@
 
 #include "db/connection.h"
 #include "db/error.h"
-#include "ops/common/serverparams_stub.h"
 
 #include <QString>
 #include <QStringList>
