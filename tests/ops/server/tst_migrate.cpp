@@ -151,6 +151,7 @@ private slots:
     void everyRowArrivesAndSequencesMovePast();
     void nonEmptyDatabaseRefused();
     void failureLeavesTheDatabaseEmpty();
+    void figuresThatDisagreeAreRefused();
 };
 
 void TstMigrate::init()
@@ -243,6 +244,22 @@ void TstMigrate::failureLeavesTheDatabaseEmpty()
     // and the file is free again for a second try, which succeeds
     const auto m = ops::server::migrateToServer(src.file(), server.con);
     QCOMPARE(m.rows > 0, true);
+}
+
+void TstMigrate::figuresThatDisagreeAreRefused()
+{
+    SourceFile src;
+    QVERIFY(src.ok);
+    src.fill(10);
+    src.con.execute(QStringLiteral("update hwtj_tally set tottime = tottime + 1"));
+    EmptyServerDb server;
+    try {
+        ops::server::migrateToServer(src.file(), server.con);
+        QFAIL("figures that disagree with the rows were accepted");
+    } catch (const db::Error& e) {
+        QVERIFY2(e.text().contains(QLatin1String("hwtj_tally")), qPrintable(e.text()));
+    }
+    QCOMPARE(server.tables(), 0);
 }
 
 QTEST_GUILESS_MAIN(TstMigrate)
