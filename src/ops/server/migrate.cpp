@@ -2,6 +2,7 @@
 
 #include "db/schema.h"
 #include "db/transaction.h"
+#include "ops/server/copyin.h"
 
 #include <QHash>
 #include <QSet>
@@ -10,10 +11,6 @@
 namespace ops::server {
 namespace {
 
-// Values per insert statement: many rows per round trip, well under the server's 65,535
-// parameters per statement.
-constexpr int kValuesPerStatement = 30000;
-constexpr int kRowsPerStatement = 1000;
 constexpr qint64 kProgressEvery = 100000;
 
 // Each kept figure recounted from the rows on the server, joined with what was copied: the
@@ -86,6 +83,20 @@ QStringList serverTables(db::Connection& dst)
     return out;
 }
 
+// The secondary indexes of the copied tables (keys stay): built once after the copy from sorted
+// rows instead of growing with every row inserted.
+QList<std::pair<QString, QString>> secondaryIndexes(db::Connection& dst)
+{
+    QList<std::pair<QString, QString>> out;
+    QSqlQuery q = dst.select(QStringLiteral("select indexname, indexdef from pg_indexes i where schemaname = current_schema() and "
+                                            "not exists (select 1 from pg_constraint c where c.conname = i.indexname) "
+                                            "order by tablename, indexname"),
+                             true);
+    while (q.next())
+        out.append({q.value(0).toString(), q.value(1).toString()});
+    return out;
+}
+
 QHash<QString, QString> serverColumnTypes(db::Connection& dst, const QString& table)
 {
     QHash<QString, QString> out;
@@ -95,17 +106,6 @@ QHash<QString, QString> serverColumnTypes(db::Connection& dst, const QString& ta
     while (q.next())
         out.insert(q.value(0).toString(), q.value(1).toString());
     return out;
-}
-
-QString insertStatement(const QString& table, const QList<Column>& cols, int rows)
-{
-    QStringList names;
-    for (const Column& c : cols)
-        names << c.name;
-    const QString row = QLatin1Char('(') + QStringList(QList<QString>(cols.size(), QStringLiteral("?"))).join(u',') +
-                        QLatin1Char(')');
-    return QStringLiteral("insert into %1(%2) values ").arg(ref(table), names.join(u',')) +
-           QStringList(QList<QString>(rows, row)).join(u',');
 }
 
 class Copier
@@ -122,29 +122,20 @@ public:
         QStringList names;
         for (const Column& c : cols)
             names << c.name;
-        const int perStatement = std::max(1, std::min(kRowsPerStatement, kValuesPerStatement / int(cols.size())));
-        db::Prepared full = m_dst.prepare(insertStatement(table, cols, perStatement));
+        CopyIn in(m_dst, table, names);
         QSqlQuery q = m_src.select(QStringLiteral("select %1 from %2").arg(names.join(u','), ref(table)), true);
-        QVariantList batch;
-        batch.reserve(perStatement * cols.size());
+        QVariantList row;
+        row.reserve(cols.size());
         qint64 copied = 0;
-        int inBatch = 0;
         while (q.next()) {
+            row.clear();
             for (int i = 0; i < cols.size(); ++i)
-                batch << q.value(i);
-            if (++inBatch == perStatement) {
-                full.run(batch);
-                batch.clear();
-                copied += inBatch;
-                inBatch = 0;
-                if (copied % kProgressEvery < perStatement)
-                    say(QStringLiteral("%1: %2 / %3").arg(table).arg(copied).arg(expected));
-            }
+                row << q.value(i);
+            in.row(row);
+            if (++copied % kProgressEvery == 0)
+                say(QStringLiteral("%1: %2 / %3").arg(table).arg(copied).arg(expected));
         }
-        if (inBatch > 0) {
-            m_dst.prepare(insertStatement(table, cols, inBatch)).run(batch);
-            copied += inBatch;
-        }
+        in.finish();
         return copied;
     }
 
@@ -204,6 +195,10 @@ Migration migrateToServer(const QString& source, db::Connection& target, const P
         target.execute(QStringLiteral("delete from %1").arg(ref(table))); // the delivered rows
     }
 
+    const QList<std::pair<QString, QString>> indexes = secondaryIndexes(target);
+    for (const auto& [name, definition] : indexes)
+        target.execute(QStringLiteral("drop index ") + name);
+
     for (const QString& table : inFile) {
         if (!columns.contains(table))
             continue;
@@ -219,6 +214,10 @@ Migration migrateToServer(const QString& source, db::Connection& target, const P
         out.tables.append(CopiedTable{table, there});
         out.rows += there;
     }
+
+    copier.say(QStringLiteral("building %1 indexes").arg(indexes.size()));
+    for (const auto& [name, definition] : indexes)
+        target.execute(definition);
 
     // Ids only grow: each sequence goes past the largest id the file ever gave, deleted rows'
     // included (SQLite keeps that in sqlite_sequence).
