@@ -1,5 +1,6 @@
 // Copies an existing database file into a new, empty PostgreSQL database:
 //   tellvane-migrate dhyx.dat --server "host=db1 dbname=tellvane user=admin"
+//   tellvane-migrate dhyx.dat --server host=db1 dbname=tellvane user=admin
 //   tellvane-migrate dhyx.dat --server service=tellvane
 // The password comes from ~/.pgpass or the service file. All or nothing: on failure the server
 // database is left empty.
@@ -31,6 +32,8 @@ int main(int argc, char** argv)
             server = args[++i];
         else if (args[i].startsWith(QLatin1String("--server=")))
             server = args[i].mid(9);
+        else if (!server.isEmpty() && args[i].contains(u'=') && !args[i].startsWith(u'-'))
+            server += u' ' + args[i]; // --server host=H dbname=D ..., as tellvane-initdb takes them
         else if (file.isEmpty() && !args[i].startsWith(QLatin1String("--")))
             file = args[i];
         else
