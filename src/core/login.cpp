@@ -132,7 +132,7 @@ void Tfrmlogin::BitBtn1Click()
             try {
                 con.openServer(where.params);
             } catch (const db::Error& e) {
-                throw NoServer(kNoServer.arg(where.describe(), e.text().trimmed()));
+                throw NoServer(kNoServer.arg(where.describe(), e.text().simplified())); // libpq breaks its lines
             }
         } else {
             con.open(where.file);
