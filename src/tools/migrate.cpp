@@ -4,8 +4,8 @@
 //   tellvane-migrate dhyx.dat --server service=tellvane
 // The password comes from ~/.pgpass or the service file. All or nothing: on failure the server
 // database is left empty.
-#include "ops/common/location.h"
 #include "ops/server/migrate.h"
+#include "ops/common/location.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -63,9 +63,8 @@ void TstLoginServer::wrongSettingsStopTheLogin_data()
         << false << QStringList{"无法连接数据库服务器 ", "nosocket:5999/tv：", "No such file"};
     QTest::newRow("unknown database") << QByteArray() << QStringList{"--server", "dbname=tv_no_such_db"} << true
                                       << QStringList{"无法连接数据库服务器 ", "tv_no_such_db：", "does not exist"};
-    QTest::newRow("password in the settings")
-        << QByteArray("[database]\nengine=postgresql\npassword=secret\n") << QStringList() << false
-        << QStringList{"数据库设置有误：", "~/.pgpass"};
+    QTest::newRow("password in the settings") << QByteArray("[database]\nengine=postgresql\npassword=secret\n")
+                                              << QStringList() << false << QStringList{"数据库设置有误：", "~/.pgpass"};
     QTest::newRow("bad port on the command line")
         << QByteArray() << QStringList{"--server", "port=x'; drop table yhda; --"} << false
         << QStringList{"数据库设置有误：", "端口号“x';”"};

@@ -13,7 +13,7 @@ namespace ops {
 struct Location
 {
     bool server = false;
-    QString file;           // the database file, when not on a server
+    QString file;            // the database file, when not on a server
     db::ServerParams params; // the server database, when on a server
 
     // The file's path or the server's description, as messages name it.

@@ -53,11 +53,20 @@ void append(QByteArray& out, const QVariant& v)
     const QByteArray text = v.toString().toUtf8();
     for (const char ch : text) {
         switch (ch) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out += ch;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += ch;
         }
     }
 }

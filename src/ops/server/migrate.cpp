@@ -17,7 +17,8 @@ constexpr qint64 kProgressEvery = 100000;
 // statement counts the groups that differ (a group kept at 0 counts as absent).
 const char* const kRecounts[][2] = {
     {"yhda_tally",
-     "select count(*) from (select cast(coalesce(ywbh, 0) as bigint) as ywbh, cast(coalesce(sljg, '') as citext) as sljg,"
+     "select count(*) from (select cast(coalesce(ywbh, 0) as bigint) as ywbh, cast(coalesce(sljg, '') as citext) as "
+     "sljg,"
      " cast(coalesce('=' || zdslz, '') as citext) as zk, count(*) as n from yhda where del = 0 group by 1, 2, 3) r"
      " full join (select * from yhda_tally where n <> 0) k on k.ywbh = r.ywbh and k.sljg = r.sljg and k.zk = r.zk"
      " where r.n is distinct from k.n"},
@@ -88,10 +89,11 @@ QStringList serverTables(db::Connection& dst)
 QList<std::pair<QString, QString>> secondaryIndexes(db::Connection& dst)
 {
     QList<std::pair<QString, QString>> out;
-    QSqlQuery q = dst.select(QStringLiteral("select indexname, indexdef from pg_indexes i where schemaname = current_schema() and "
-                                            "not exists (select 1 from pg_constraint c where c.conname = i.indexname) "
-                                            "order by tablename, indexname"),
-                             true);
+    QSqlQuery q = dst.select(
+        QStringLiteral("select indexname, indexdef from pg_indexes i where schemaname = current_schema() and "
+                       "not exists (select 1 from pg_constraint c where c.conname = i.indexname) "
+                       "order by tablename, indexname"),
+        true);
     while (q.next())
         out.append({q.value(0).toString(), q.value(1).toString()});
     return out;
@@ -231,13 +233,14 @@ Migration migrateToServer(const QString& source, db::Connection& target, const P
     }
     for (auto it = columns.cbegin(); it != columns.cend(); ++it) {
         for (const Column& c : it.value()) {
-            const QVariant seq = target.scalar(QStringLiteral("select pg_get_serial_sequence(?, ?)"), {it.key(), c.name});
+            const QVariant seq =
+                target.scalar(QStringLiteral("select pg_get_serial_sequence(?, ?)"), {it.key(), c.name});
             if (seq.isNull() || seq.toString().isEmpty())
                 continue;
-            const qint64 top = std::max(
-                given.value(it.key()),
-                target.scalar(QStringLiteral("select coalesce(max(%1), 0) from %2").arg(c.name, ref(it.key())))
-                    .toLongLong());
+            const qint64 top =
+                std::max(given.value(it.key()),
+                         target.scalar(QStringLiteral("select coalesce(max(%1), 0) from %2").arg(c.name, ref(it.key())))
+                             .toLongLong());
             target.scalar(QStringLiteral("select setval(cast(? as regclass), ?, ?)"),
                           {seq.toString(), std::max<qint64>(top, 1), top > 0});
         }

@@ -51,26 +51,28 @@ void TstLocation::chooses_data()
     QTest::newRow("qt options not ours") << QByteArray() << QStringList{"-style", "fusion"} << "file:dhyx.dat";
     QTest::newRow("ini sqlite file") << QByteArray("[database]\nengine=sqlite\nfile=data/其它.dat\n") << QStringList()
                                      << "file:data/其它.dat";
-    QTest::newRow("ini server") << QByteArray("[database]\nengine=PostgreSQL\nhost=db1\nport=5433\ndatabase=tv\nuser=seat\n")
+    QTest::newRow("ini server") << QByteArray(
+                                       "[database]\nengine=PostgreSQL\nhost=db1\nport=5433\ndatabase=tv\nuser=seat\n")
                                 << QStringList() << "server:db1|5433|tv|seat|";
-    QTest::newRow("ini keys any case, dbname")
-        << QByteArray("[database]\nEngine=postgresql\nHOST=/run/pg\ndbname=tv\n") << QStringList() << "server:/run/pg||tv||";
+    QTest::newRow("ini keys any case, dbname") << QByteArray("[database]\nEngine=postgresql\nHOST=/run/pg\ndbname=tv\n")
+                                               << QStringList() << "server:/run/pg||tv||";
     QTest::newRow("ini service") << QByteArray("[database]\nengine=postgresql\nservice=tellvane\n") << QStringList()
                                  << "server:||||tellvane";
     QTest::newRow("ini two hosts") << QByteArray("[database]\nengine=postgresql\nhost=a,b\n") << QStringList()
                                    << "server:a,b||||";
-    QTest::newRow("cli conninfo")
-        << QByteArray() << QStringList{"--server", "host=db2 port=6000 dbname=tv user=seat"} << "server:db2|6000|tv|seat|";
+    QTest::newRow("cli conninfo") << QByteArray() << QStringList{"--server", "host=db2 port=6000 dbname=tv user=seat"}
+                                  << "server:db2|6000|tv|seat|";
     QTest::newRow("cli quoted values") << QByteArray()
                                        << QStringList{"--server=host = db2  dbname='my \\'db\\' 中文' user=a\\ b"}
                                        << "server:db2||my 'db' 中文|a b|";
-    QTest::newRow("cli service") << QByteArray() << QStringList{"--server", "service=tellvane"} << "server:||||tellvane";
+    QTest::newRow("cli service") << QByteArray() << QStringList{"--server", "service=tellvane"}
+                                 << "server:||||tellvane";
     QTest::newRow("cli uri") << QByteArray() << QStringList{"--server", "postgresql://seat@db3:5434/t%20v?service=x"}
                              << "server:db3|5434|t v|seat|x";
     QTest::newRow("cli file") << QByteArray() << QStringList{"--file", "other.dat"} << "file:other.dat";
     // the command line wins, even over a settings file it makes unnecessary to read
-    QTest::newRow("cli server wins over ini file")
-        << QByteArray("[database]\nengine=sqlite\nfile=x.dat\n") << QStringList{"--server", "dbname=tv"} << "server:||tv||";
+    QTest::newRow("cli server wins over ini file") << QByteArray("[database]\nengine=sqlite\nfile=x.dat\n")
+                                                   << QStringList{"--server", "dbname=tv"} << "server:||tv||";
     QTest::newRow("cli file wins over ini server")
         << QByteArray("[database]\nengine=postgresql\nhost=db1\n") << QStringList{"--file=a.dat"} << "file:a.dat";
     QTest::newRow("cli wins over broken ini")
@@ -105,8 +107,8 @@ void TstLocation::refuses_data()
 
     QTest::newRow("ini password") << QByteArray("[database]\nengine=postgresql\npassword=secret\n") << QStringList()
                                   << "~/.pgpass";
-    QTest::newRow("ini password with sqlite") << QByteArray("[database]\nPassword=secret\n") << QStringList()
-                                              << "~/.pgpass";
+    QTest::newRow("ini password with sqlite")
+        << QByteArray("[database]\nPassword=secret\n") << QStringList() << "~/.pgpass";
     QTest::newRow("cli password") << QByteArray() << QStringList{"--server", "host=a password=secret"} << "~/.pgpass";
     QTest::newRow("uri password") << QByteArray() << QStringList{"--server", "postgresql://u:secret@h/db"}
                                   << "~/.pgpass";
@@ -123,7 +125,8 @@ void TstLocation::refuses_data()
     QTest::newRow("cli missing =") << QByteArray() << QStringList{"--server", "host db1"} << "host";
     QTest::newRow("cli open quote") << QByteArray() << QStringList{"--server", "dbname='tv"} << "dbname";
     QTest::newRow("cli unknown key") << QByteArray() << QStringList{"--server", "sslmode=require"} << "sslmode";
-    QTest::newRow("cli two choices") << QByteArray() << QStringList{"--file", "a.dat", "--server", "host=a"} << "--file";
+    QTest::newRow("cli two choices") << QByteArray() << QStringList{"--file", "a.dat", "--server", "host=a"}
+                                     << "--file";
     QTest::newRow("cli empty file") << QByteArray() << QStringList{"--file="} << "--file";
 }
 

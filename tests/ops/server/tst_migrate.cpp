@@ -35,12 +35,14 @@ public:
     ~EmptyServerDb()
     {
         con.close();
-        tst::ServerDb::admin().execute(QStringLiteral("drop database if exists %1 with (force)").arg(m_params.database));
+        tst::ServerDb::admin().execute(
+            QStringLiteral("drop database if exists %1 with (force)").arg(m_params.database));
     }
     qint64 tables()
     {
-        return con.scalar(QStringLiteral("select count(*) from information_schema.tables where table_schema = "
-                                         "current_schema()"))
+        return con
+            .scalar(QStringLiteral("select count(*) from information_schema.tables where table_schema = "
+                                   "current_schema()"))
             .toLongLong();
     }
     db::Connection con{QStringLiteral("migrate-target")};
@@ -71,7 +73,8 @@ public:
     {
         const qint64 p = add(QStringLiteral("insert into t_ywbh(ywname,ywtips) values(?,?)"),
                              {QStringLiteral("回访 'Q1' \"季度\""), QStringLiteral("a\\b; --")});
-        const qint64 q = add(QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(?,1,?)"), {p, QStringLiteral("满意吗？")});
+        const qint64 q =
+            add(QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(?,1,?)"), {p, QStringLiteral("满意吗？")});
         add(QStringLiteral("insert into q_sel(qid,sel,gotoq) values(?,?,0)"), {q, QStringLiteral("满意")});
         add(QStringLiteral("insert into syslogin(uname,truename,pwd) values('op1',?,?)"),
             {QStringLiteral("话务员'一"), QStringLiteral("pw")});
@@ -91,7 +94,8 @@ public:
                                    QString(QChar(0x4e00 + i % 50)) + QStringLiteral("\n备注\t\\ \r")});
             if (i % 3 == 1)
                 for (int t : {30, 75, 20})
-                    con.execute(QStringLiteral("insert into q_ans(qid,dhhm,yhid,ans,slz,tottime,dt) values(?,'',?,?,'op1',?,?)"),
+                    con.execute(QStringLiteral(
+                                    "insert into q_ans(qid,dhhm,yhid,ans,slz,tottime,dt) values(?,'',?,?,'op1',?,?)"),
                                 {q, id, QStringLiteral("满意"), t, QStringLiteral("2024-03-01 10:00:00")});
         }
         // a draw records its group's last key; deleted rows leave gaps and a sequence past max(id)
