@@ -80,8 +80,20 @@ const QString kLocked = QStringLiteral("系统在验证用户有效性时出错�
 const QString kReadOnly =
     QStringLiteral("系统在验证用户有效性时出错：数据库文件是只读的，请检查文件属性和所在文件夹的写入权限！");
 
+const QString kBadSettings = QStringLiteral("数据库设置有误：%1");
+const QString kNoServer = QStringLiteral("无法连接数据库服务器 %1：%2");
+
+// The server could not be reached or refused the connection; its own reason goes with it.
+class NoServer : public db::Error
+{
+public:
+    using db::Error::Error;
+};
+
 QString messageFor(const db::Error& e, const db::Connection& con)
 {
+    if (dynamic_cast<const ops::SettingsError*>(&e) || dynamic_cast<const NoServer*>(&e))
+        return e.text();
     const QString t = e.text();
     if (con.isReadOnly() || t.contains(QLatin1String("readonly"), Qt::CaseInsensitive) ||
         t.contains(QLatin1String("read-only"), Qt::CaseInsensitive))
@@ -109,8 +121,22 @@ void Tfrmlogin::BitBtn1Click()
     LoginBusyTimeout shortWait(con);
     try {
         gAppPath = pub::programFolder();
+        ops::Location where;
+        try {
+            where = pub::databaseLocation();
+        } catch (const ops::SettingsError& e) {
+            throw ops::SettingsError(kBadSettings.arg(e.text()));
+        }
         con.close();
-        con.open(pub::databaseFile());
+        if (where.server) {
+            try {
+                con.openServer(where.params);
+            } catch (const db::Error& e) {
+                throw NoServer(kNoServer.arg(where.describe(), e.text().simplified())); // libpq breaks its lines
+            }
+        } else {
+            con.open(where.file);
+        }
 
         // The boxes keep what was typed; only the values used are trimmed.
         const QString name = text::trimmed(Edit1->text());
@@ -146,8 +172,10 @@ void Tfrmlogin::BitBtn1Click()
         gJgts = jgts;
         gLoginOk = true;
 
-        // A failed safety copy is silent; a large one must not hold up the main window.
-        db::startBackup(con.filePath(), pub::backupFile());
+        // A failed safety copy is silent; a large one must not hold up the main window. A server
+        // database is backed up with the server's own tools, not by the seats.
+        if (!where.server)
+            db::startBackup(con.filePath(), where.backupFile());
         accept();
     } catch (const db::Error& e) {
         const QString folder = gAppPath;

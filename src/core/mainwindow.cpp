@@ -7,6 +7,7 @@
 #include "core/msg.h"
 #include "core/pub.h"
 #include "core/windows.h"
+#include "db/dm.h"
 #include "db/vocab.h"
 
 #include <QApplication>
@@ -213,6 +214,11 @@ bool TfrmMain::runLogin()
     if (!gLoginOk)
         return false;
     m_user->setText(QStringLiteral("当前登录用户:") + gTruename);
+    // a seat on the server says which one, so that a test seat is not taken for a live one
+    const db::Connection& con = ADOcon();
+    setWindowTitle(con.engine() == db::Engine::PostgreSQL
+                       ? QStringLiteral("%1 - 服务器 %2").arg(msg::appTitle(), con.server().describe())
+                       : msg::appTitle());
     applyGating();
     return true;
 }

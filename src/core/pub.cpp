@@ -22,6 +22,12 @@ QString& folderOverride()
     static QString f;
     return f;
 }
+
+QStringList& programArguments()
+{
+    static QStringList a;
+    return a;
+}
 } // namespace
 
 QString programFolder()
@@ -44,6 +50,16 @@ QString databaseFile()
 QString backupFile()
 {
     return QDir(gAppPath.isEmpty() ? programFolder() : gAppPath).filePath(QStringLiteral("dhyx.bak"));
+}
+
+void setProgramArguments(const QStringList& arguments)
+{
+    programArguments() = arguments;
+}
+
+ops::Location databaseLocation()
+{
+    return ops::chooseLocation(gAppPath.isEmpty() ? programFolder() : gAppPath, programArguments());
 }
 
 void resetLoginValues()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ops/common/location.h"
 #include "ops/common/oplog.h"
 
 #include <QString>
@@ -21,6 +22,12 @@ QString programFolder();
 void setProgramFolder(const QString& folder); // tests
 QString databaseFile();                       // <folder>/dhyx.dat
 QString backupFile();                         // <folder>/dhyx.bak
+
+// The program's command-line arguments without its name (main sets them; tests may).
+void setProgramArguments(const QStringList& arguments);
+// The database the login opens: dhyx.dat in the program folder unless tellvane.ini there or
+// the command line says otherwise. Throws ops::SettingsError.
+ops::Location databaseLocation();
 
 // Clears the login values (tests, between logins).
 void resetLoginValues();

@@ -1,0 +1,122 @@
+// The login dialog pointed at a server by the settings file or the command line.
+#include "support/msgscript.h"
+#include "support/serverdb.h"
+#include "support/testdb.h"
+#include "support/testmain.h"
+
+#include "core/login.h"
+#include "core/pub.h"
+#include "db/dm.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSet>
+
+class TstLoginServer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void wrongSettingsStopTheLogin_data();
+    void wrongSettingsStopTheLogin();
+    void serverLoginMakesNoCopy();
+};
+
+namespace {
+bool serverAvailable()
+{
+    return !qEnvironmentVariable("PGHOST").isEmpty() || !qEnvironmentVariable("PGSERVICE").isEmpty();
+}
+
+bool login()
+{
+    Tfrmlogin dlg;
+    dlg.Edit1->setText(QStringLiteral("admin"));
+    dlg.Edit2->setText(QStringLiteral("admin"));
+    dlg.BitBtn1->click();
+    return dlg.result() == QDialog::Accepted;
+}
+
+bool writeIni(const QString& folder, const QByteArray& ini)
+{
+    QFile f(QDir(folder).filePath(QStringLiteral("tellvane.ini")));
+    return ini.isEmpty() || (f.open(QIODevice::WriteOnly) && f.write(ini) == ini.size());
+}
+} // namespace
+
+void TstLoginServer::cleanup()
+{
+    pub::setProgramArguments({});
+}
+
+void TstLoginServer::wrongSettingsStopTheLogin_data()
+{
+    QTest::addColumn<QByteArray>("ini"); // %1 is the test's folder
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("needsServer");
+    QTest::addColumn<QStringList>("says");
+
+    QTest::newRow("no server at the socket")
+        << QByteArray("[database]\nengine=postgresql\nhost=%1/nosocket\nport=5999\ndatabase=tv\n") << QStringList()
+        << false << QStringList{"无法连接数据库服务器 ", "nosocket:5999/tv：", "No such file"};
+    QTest::newRow("unknown database") << QByteArray() << QStringList{"--server", "dbname=tv_no_such_db"} << true
+                                      << QStringList{"无法连接数据库服务器 ", "tv_no_such_db：", "does not exist"};
+    QTest::newRow("password in the settings") << QByteArray("[database]\nengine=postgresql\npassword=secret\n")
+                                              << QStringList() << false << QStringList{"数据库设置有误：", "~/.pgpass"};
+    QTest::newRow("bad port on the command line")
+        << QByteArray() << QStringList{"--server", "port=x'; drop table yhda; --"} << false
+        << QStringList{"数据库设置有误：", "端口号“x';”"};
+}
+
+void TstLoginServer::wrongSettingsStopTheLogin()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QStringList, args);
+    QFETCH(bool, needsServer);
+    QFETCH(QStringList, says);
+    if (needsServer && !serverAvailable())
+        QSKIP("no server (PGHOST): scripts/test.sh starts one");
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    QVERIFY(writeIni(db.folder(), QString::fromUtf8(ini).replace(QLatin1String("%1"), db.folder()).toUtf8()));
+    pub::setProgramArguments(args);
+    const QStringList before = QDir(db.folder()).entryList(QDir::Files);
+    tst::MsgScript boxes;
+    QVERIFY(!login());
+    QCOMPARE(boxes.count(), 1);
+    for (const QString& s : says)
+        QVERIFY2(boxes.lastText().contains(s), qPrintable(boxes.lastText()));
+    QVERIFY(!boxes.lastText().contains(QLatin1String("secret")));
+    QVERIFY(!gLoginOk);
+    QVERIFY(gUname.isEmpty());
+    // nothing created: no safety copy, no other file
+    const QStringList after = QDir(db.folder()).entryList(QDir::Files);
+    QVERIFY2(QSet<QString>(after.begin(), after.end()).subtract(QSet<QString>(before.begin(), before.end())).isEmpty(),
+             qPrintable(after.join(u' ')));
+    ADOcon().open(db.file());
+    QCOMPARE(db.count("syslog"), 0);
+}
+
+void TstLoginServer::serverLoginMakesNoCopy()
+{
+    if (!serverAvailable())
+        QSKIP("no server (PGHOST): scripts/test.sh starts one");
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    tst::ServerDb server;
+    QVERIFY(server.ok());
+    pub::setProgramArguments({QStringLiteral("--server"), QStringLiteral("dbname=") + server.params().database});
+    tst::MsgScript boxes;
+    boxes.strict();
+    QVERIFY(login());
+    QVERIFY(gLoginOk);
+    QCOMPARE(ADOcon().engine(), db::Engine::PostgreSQL);
+    QCOMPARE(ADOcon().scalar("select logcon from syslog").toString(), QString("成功登录系统"));
+    QVERIFY(!QFile::exists(QDir(db.folder()).filePath("dhyx.bak")));
+    ADOcon().close();
+}
+
+TV_TEST_MAIN(TstLoginServer)
+#include "tst_loginserver.moc"

@@ -1,0 +1,270 @@
+// Migrating a database file into an empty server database, on the throwaway server the test
+// command starts (skipped without one).
+#include "db/schema.h"
+#include "ops/server/migrate.h"
+#include "ops/visit/draw.h"
+#include "support/serverdb.h"
+
+#include <QDateTime>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+bool serverAvailable()
+{
+    return !qEnvironmentVariable("PGHOST").isEmpty() || !qEnvironmentVariable("PGSERVICE").isEmpty();
+}
+
+// A new database on the server with nothing in it, dropped at the end.
+class EmptyServerDb
+{
+public:
+    EmptyServerDb()
+    {
+        static int serial = 0;
+        m_params.database = QStringLiteral("tvmig_%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);
+        tst::ServerDb::admin().execute(QStringLiteral("create database ") + m_params.database);
+        con.openServer(m_params);
+    }
+    ~EmptyServerDb()
+    {
+        con.close();
+        tst::ServerDb::admin().execute(
+            QStringLiteral("drop database if exists %1 with (force)").arg(m_params.database));
+    }
+    qint64 tables()
+    {
+        return con
+            .scalar(QStringLiteral("select count(*) from information_schema.tables where table_schema = "
+                                   "current_schema()"))
+            .toLongLong();
+    }
+    db::Connection con{QStringLiteral("migrate-target")};
+
+private:
+    db::ServerParams m_params;
+};
+
+// A database file with what a site's file holds: projects, questions, customers of several
+// states (quotes, CJK, NULLs, a deleted one), answers, draws, and ids with gaps.
+class SourceFile
+{
+public:
+    SourceFile()
+    {
+        if (!db::createDatabase(file()))
+            return;
+        con.open(file());
+        ok = true;
+    }
+    QString file() const { return dir.filePath(QStringLiteral("dhyx.dat")); }
+    qint64 add(const QString& sql, const QVariantList& values)
+    {
+        con.execute(sql, values);
+        return con.scalar(QStringLiteral("select last_insert_rowid()")).toLongLong();
+    }
+    void fill(int customers)
+    {
+        const qint64 p = add(QStringLiteral("insert into t_ywbh(ywname,ywtips) values(?,?)"),
+                             {QStringLiteral("回访 'Q1' \"季度\""), QStringLiteral("a\\b; --")});
+        const qint64 q =
+            add(QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(?,1,?)"), {p, QStringLiteral("满意吗？")});
+        add(QStringLiteral("insert into q_sel(qid,sel,gotoq) values(?,?,0)"), {q, QStringLiteral("满意")});
+        add(QStringLiteral("insert into syslogin(uname,truename,pwd) values('op1',?,?)"),
+            {QStringLiteral("话务员'一"), QStringLiteral("pw")});
+        con.execute(QStringLiteral("insert into syslog(uname,truename,logcon) values('op1','x',?)"),
+                    {QStringLiteral("成功登录系统")});
+        con.execute(QStringLiteral("update [option] set jgts=1"));
+        const QStringList states{QStringLiteral("未受理"), QStringLiteral("已受理"), QStringLiteral("下次联系")};
+        for (int i = 0; i < customers; ++i) {
+            const qint64 id = add(QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dhhm1,sljg,jg,slz,slsj,zdslz,bz) "
+                                                 "values(?,1,?,?,?,?,?,?,?,?,?)"),
+                                  {p, i, i % 3 ? QStringLiteral("王'小\"明") : QStringLiteral("O'Brien"),
+                                   QString::number(13800000000LL + i), states[i % 3],
+                                   i % 3 == 1 ? QVariant(QStringLiteral("成功")) : QVariant(),
+                                   i % 3 ? QStringLiteral("op1") : QString(),
+                                   i % 3 ? QVariant(QStringLiteral("2024-03-0%1 10:00:00").arg(1 + i % 5)) : QVariant(),
+                                   i % 4 == 0 ? QVariant(QStringLiteral("op1")) : QVariant(),
+                                   QString(QChar(0x4e00 + i % 50)) + QStringLiteral("\n备注\t\\ \r")});
+            if (i % 3 == 1)
+                for (int t : {30, 75, 20})
+                    con.execute(QStringLiteral(
+                                    "insert into q_ans(qid,dhhm,yhid,ans,slz,tottime,dt) values(?,'',?,?,'op1',?,?)"),
+                                {q, id, QStringLiteral("满意"), t, QStringLiteral("2024-03-01 10:00:00")});
+        }
+        // a draw records its group's last key; deleted rows leave gaps and a sequence past max(id)
+        for (int i = 0; i < 3; ++i)
+            ops::visit::claimByState(con, int(p), QStringLiteral("未受理"), QStringLiteral("op1"));
+        con.execute(QStringLiteral("update yhda set del=1, deltime='2024-03-02 10:00:00' where xh=5"));
+        const qint64 top = con.scalar(QStringLiteral("select max(id) from yhda")).toLongLong();
+        con.execute(QStringLiteral("delete from yhda where id >= ?"), {top - 1});
+    }
+    QTemporaryDir dirHolder;
+    QDir dir{dirHolder.path()};
+    db::Connection con{QStringLiteral("migrate-source-test")};
+    bool ok = false;
+};
+
+QString text(const QVariant& v)
+{
+    if (v.isNull())
+        return QStringLiteral("<null>");
+    if (v.typeId() == QMetaType::Double)
+        return QString::number(v.toDouble(), 'g', 17);
+    return v.toString();
+}
+
+// Every row of a table as text, sorted (the engines order text differently).
+QStringList rows(db::Connection& con, const QString& table, const QStringList& columns)
+{
+    QStringList out;
+    const QString from = table == QLatin1String("option") ? QStringLiteral("[option]") : table;
+    QSqlQuery q = con.select(QStringLiteral("select %1 from %2").arg(columns.join(u','), from), true);
+    while (q.next()) {
+        QStringList r;
+        for (int i = 0; i < columns.size(); ++i)
+            r << text(q.value(i));
+        out << r.join(QStringLiteral(" | "));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+QStringList columnsOf(db::Connection& con, const QString& table)
+{
+    QStringList out;
+    QSqlQuery q = con.select(QStringLiteral("select name from pragma_table_info(?)"), {table}, true);
+    while (q.next())
+        out << q.value(0).toString();
+    return out;
+}
+
+} // namespace
+
+class TstMigrate : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void everyRowArrivesAndSequencesMovePast();
+    void nonEmptyDatabaseRefused();
+    void failureLeavesTheDatabaseEmpty();
+    void figuresThatDisagreeAreRefused();
+};
+
+void TstMigrate::init()
+{
+    // The copy is between the two engines: it runs once, whichever engine the others run on.
+    if (tst::onServer())
+        QSKIP("runs in the plain test run");
+    if (!serverAvailable())
+        QSKIP("no server (PGHOST): scripts/test.sh starts one");
+}
+
+void TstMigrate::everyRowArrivesAndSequencesMovePast()
+{
+    SourceFile src;
+    QVERIFY(src.ok);
+    src.fill(300);
+    src.con.execute(QStringLiteral("select  ywname,yhxm into tmp from yhdaview")); // the report's scratch table
+    EmptyServerDb server;
+    QStringList lines;
+    const auto m = ops::server::migrateToServer(src.file(), server.con, [&](const QString& l) { lines << l; });
+    QCOMPARE(m.skipped, QStringList{"tmp"});
+    QVERIFY(lines.size() >= m.tables.size());
+
+    // every table of the file, row for row and value for value
+    QSqlQuery t = src.con.select(QStringLiteral("select name from sqlite_master where type='table' and name not like "
+                                                "'sqlite%' and name <> 'tmp'"),
+                                 true);
+    int tables = 0;
+    while (t.next()) {
+        const QString table = t.value(0).toString();
+        const QStringList cols = columnsOf(src.con, table);
+        const QStringList there = rows(server.con, table, cols);
+        QCOMPARE(there, rows(src.con, table, cols));
+        ++tables;
+    }
+    QCOMPARE(tables, m.tables.size());
+    QVERIFY(server.con.scalar("select count(*) from yhda_drawn").toInt() > 0);
+    QVERIFY(server.con.scalar("select count(*) from hwtj_tally").toInt() > 0);
+
+    // new rows go past every id the file ever gave, and the triggers are on again
+    const qint64 given = src.con.scalar("select seq from sqlite_sequence where name='yhda'").toLongLong();
+    QVERIFY(given > src.con.scalar("select max(id) from yhda").toLongLong());
+    const qint64 before = server.con.scalar("select n from yhda_tally where sljg='未受理' and zk=''").toLongLong();
+    server.con.execute(QStringLiteral("insert into yhda(ywbh,sljg) values(1,'未受理')"));
+    QCOMPARE(server.con.scalar("select max(id) from yhda").toLongLong(), given + 1);
+    QCOMPARE(server.con.scalar("select n from yhda_tally where sljg='未受理' and zk=''").toLongLong(), before + 1);
+    server.con.execute(QStringLiteral("insert into syslog(logcon) values('x')"));
+    QCOMPARE(server.con.scalar("select max(id) from syslog").toLongLong(),
+             src.con.scalar("select max(id) from syslog").toLongLong() + 1);
+}
+
+void TstMigrate::nonEmptyDatabaseRefused()
+{
+    SourceFile src;
+    QVERIFY(src.ok);
+    src.fill(10);
+    EmptyServerDb server;
+    ops::server::migrateToServer(src.file(), server.con);
+    const qint64 customers = server.con.scalar("select count(*) from yhda").toLongLong();
+    try {
+        ops::server::migrateToServer(src.file(), server.con);
+        QFAIL("a second migration into the same database was accepted");
+    } catch (const db::Error& e) {
+        QVERIFY2(e.text().contains(QLatin1String("already has")), qPrintable(e.text()));
+    }
+    QCOMPARE(server.con.scalar("select count(*) from yhda").toLongLong(), customers);
+    QCOMPARE(server.con.transactionDepth(), 0);
+}
+
+void TstMigrate::failureLeavesTheDatabaseEmpty()
+{
+    SourceFile src;
+    QVERIFY(src.ok);
+    src.fill(30);
+    EmptyServerDb server;
+    // the connection is lost in the middle: after some tables, once the answers are sent
+    server.con.setStatementHook([](const QString& sql) {
+        if (sql == QLatin1String("select count(*) from q_ans"))
+            throw db::Error(QStringLiteral("server closed the connection unexpectedly"), sql);
+    });
+    try {
+        ops::server::migrateToServer(src.file(), server.con);
+        QFAIL("the failure was not reported");
+    } catch (const db::Error& e) {
+        QVERIFY2(e.text().contains(QLatin1String("closed")), qPrintable(e.text()));
+    }
+    server.con.setStatementHook({});
+    QCOMPARE(server.con.transactionDepth(), 0);
+    QCOMPARE(server.tables(), 0);
+    // and the file is free again for a second try, which succeeds
+    const auto m = ops::server::migrateToServer(src.file(), server.con);
+    QCOMPARE(m.rows > 0, true);
+}
+
+void TstMigrate::figuresThatDisagreeAreRefused()
+{
+    SourceFile src;
+    QVERIFY(src.ok);
+    src.fill(10);
+    src.con.execute(QStringLiteral("update hwtj_tally set tottime = tottime + 1"));
+    EmptyServerDb server;
+    try {
+        ops::server::migrateToServer(src.file(), server.con);
+        QFAIL("figures that disagree with the rows were accepted");
+    } catch (const db::Error& e) {
+        QVERIFY2(e.text().contains(QLatin1String("hwtj_tally")), qPrintable(e.text()));
+    }
+    QCOMPARE(server.tables(), 0);
+}
+
+QTEST_GUILESS_MAIN(TstMigrate)
+#include "tst_migrate.moc"
