@@ -7,7 +7,6 @@
 #include "db/dm.h"
 #include "ops/admin/accounts.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 
@@ -56,6 +55,5 @@ void Tfrmadduser::Button1Click()
     emit added();
     clearTexts();
     msg::ShowMessage(QStringLiteral("添加成功!"));
-    if (!CheckBox1->isChecked())
-        close();
+    stayForNext();
 }

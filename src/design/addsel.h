@@ -5,25 +5,28 @@
 #include <QPointer>
 
 class QLineEdit;
-class TfrmMansel;
 
-// Adds options to the managed question, proposing the next question number as the jump.
+// Adds options to a question, proposing the next question number as the jump.
 class Tfrmaddsel : public TDesignDialog
 {
     Q_OBJECT
 public:
-    explicit Tfrmaddsel(TfrmMansel* owner = nullptr, QWidget* parent = nullptr);
+    // Without a question (qid < 0) there is nothing to add to: it closes.
+    explicit Tfrmaddsel(qint64 qid = -1, QWidget* parent = nullptr);
 
     QLineEdit* Edit1; // option text
     QLineEdit* Edit2; // jump number
+
+signals:
+    // An option was written (inside the save's transaction: a failing handler undoes it).
+    void added(qint64 aid);
 
 public slots:
     void FormShow() override;
     void Button1Click() override;
 
 private:
-    QPointer<TfrmMansel> m_owner;
-    qint64 m_qid = -1;
+    qint64 m_qid;
 };
 
 extern QPointer<Tfrmaddsel> frmaddsel;

@@ -1,30 +1,33 @@
 #pragma once
 
 #include "design/dialogform.h"
+#include "design/formkit.h"
 
 #include <QPointer>
 
 class QLineEdit;
-class TfrmMansel;
 
-// Changes the text and jump number of the option selected in the option manager.
+// Changes the text and jump number of an option (the one selected in the option manager).
 class Tfrmeditsel : public TDesignDialog
 {
     Q_OBJECT
 public:
-    explicit Tfrmeditsel(TfrmMansel* owner = nullptr, QWidget* parent = nullptr);
+    // Without an option (aid < 0) there is nothing to edit: it closes.
+    explicit Tfrmeditsel(const design::OptionRow& option = {}, QWidget* parent = nullptr);
 
     QLineEdit* Edit1; // option text
     QLineEdit* Edit2; // jump number
+
+signals:
+    // The option was changed (inside the save's transaction: a failing handler undoes it).
+    void saved();
 
 public slots:
     void FormShow() override;
     void Button1Click() override;
 
 private:
-    QPointer<TfrmMansel> m_owner;
-    qint64 m_aid = -1;
-    int m_row = -1;
+    design::OptionRow m_option;
 };
 
 extern QPointer<Tfrmeditsel> frmeditsel;

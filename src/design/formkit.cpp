@@ -7,11 +7,11 @@
 #include "db/error.h"
 #include "db/transaction.h"
 
-#include <QApplication>
+#include <QDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 
 namespace design {
 
@@ -40,12 +40,6 @@ bool readInteger(const QString& text, int* value)
     if (ok && value)
         *value = v;
     return ok;
-}
-
-bool exists(const QString& jetSql)
-{
-    QSqlQuery q = ADOcon().select(jetSql);
-    return q.next();
 }
 
 bool tryAction(const std::function<void()>& action)
@@ -84,14 +78,6 @@ void reopenAt(TDBGrid* grid, int row)
         grid->setCurrentRowIndex(grid->rowCount() - 1);
 }
 
-QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& caption)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(objectName);
-    b->setAutoDefault(false);
-    return b;
-}
-
 QLabel* redLabel(const QString& text, QWidget* parent)
 {
     auto* l = new QLabel(text, parent);
@@ -114,6 +100,109 @@ void showAsReadOnly(QPlainTextEdit* edit)
     edit->setReadOnly(true);
     edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     edit->setStyleSheet(kReadOnlyStyle);
+}
+
+QGridLayout* projectFields(QDialog* dialog, QLineEdit** name, QPlainTextEdit** tips)
+{
+    *name = new QLineEdit(dialog);
+    (*name)->setObjectName(QStringLiteral("Edit1"));
+    *tips = new QPlainTextEdit(dialog);
+    (*tips)->setObjectName(QStringLiteral("Memo1"));
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("项 目  名："), dialog), 0, 0, Qt::AlignRight);
+    grid->addWidget(*name, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("提示语："), dialog), 1, 0, Qt::AlignRight | Qt::AlignTop);
+    grid->addWidget(*tips, 1, 1);
+    return grid;
+}
+
+bool checkProjectInput(QLineEdit* nameEdit, QPlainTextEdit* tipsMemo, QString* name, QString* tips)
+{
+    *name = text::trimEdit(nameEdit);
+    *tips = text::trimEdit(tipsMemo);
+    if (tipsLength(*tips) > kMaxTipsLength) {
+        msg::ShowMessage(QStringLiteral("单机版提示语字符长度不能超过255,换算成中文字数不能超过127个"));
+        return false;
+    }
+    if (name->isEmpty()) {
+        msg::ShowMessage(QStringLiteral("请输入项目名!"));
+        return false;
+    }
+    return true;
+}
+
+QGridLayout* questionFields(QDialog* dialog, QWidget* project, QPlainTextEdit** textMemo, QLineEdit** numberEdit,
+                            const char* numberName)
+{
+    *textMemo = new QPlainTextEdit(dialog);
+    (*textMemo)->setObjectName(QStringLiteral("Memo1"));
+    *numberEdit = new QLineEdit(dialog);
+    (*numberEdit)->setObjectName(QString::fromLatin1(numberName));
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("项目名称："), dialog), 0, 0, Qt::AlignRight);
+    grid->addWidget(project, 0, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("问题内容："), dialog), 1, 0, Qt::AlignRight | Qt::AlignTop);
+    grid->addWidget(*textMemo, 1, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("问题编号："), dialog), 2, 0, Qt::AlignRight);
+    grid->addWidget(*numberEdit, 2, 1);
+    grid->addWidget(redLabel(QStringLiteral("(请输入整数编号如：1、2、3)"), dialog), 2, 2);
+    return grid;
+}
+
+bool checkQuestionInput(QPlainTextEdit* textMemo, QLineEdit* numberEdit, QString* qnr, int* qbh)
+{
+    const QString number = text::trimEdit(numberEdit);
+    *qnr = text::trimEdit(textMemo);
+    if (qnr->isEmpty()) {
+        msg::ShowMessage(QStringLiteral("请输入问题内容!"));
+        return false;
+    }
+    if (number.isEmpty()) {
+        msg::ShowMessage(QStringLiteral("请输入问题编号!"));
+        return false;
+    }
+    if (!readInteger(number, qbh)) {
+        msg::ShowMessage(QStringLiteral("问题编号请输入整数!"));
+        numberEdit->setFocus();
+        return false;
+    }
+    // 0 is the options' number for the end of the questionnaire.
+    if (*qbh == 0) {
+        msg::ShowMessage(QStringLiteral("问题编号不能为0"));
+        return false;
+    }
+    return true;
+}
+
+QGridLayout* optionFields(QDialog* dialog, QLineEdit** textEdit, QLineEdit** jumpEdit)
+{
+    *textEdit = new QLineEdit(dialog);
+    (*textEdit)->setObjectName(QStringLiteral("Edit1"));
+    *jumpEdit = new QLineEdit(dialog);
+    (*jumpEdit)->setObjectName(QStringLiteral("Edit2"));
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("选项内容："), dialog), 0, 0, Qt::AlignRight);
+    grid->addWidget(*textEdit, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("跳转到问题编号："), dialog), 1, 0, Qt::AlignRight);
+    grid->addWidget(*jumpEdit, 1, 1);
+    grid->addWidget(redLabel(QStringLiteral("(问题编号请填写整数，请确认编号是存在的,0代表结束）"), dialog), 2, 0, 1,
+                    2);
+    return grid;
+}
+
+bool checkOptionInput(QLineEdit* textEdit, QLineEdit* jumpEdit, QString* sel, int* gotoq)
+{
+    *sel = text::trimEdit(textEdit);
+    const QString jump = text::trimEdit(jumpEdit);
+    if (sel->isEmpty()) {
+        msg::ShowMessage(QStringLiteral("请填写选项内容！"));
+        return false;
+    }
+    if (!readInteger(jump, gotoq)) {
+        msg::ShowMessage(QStringLiteral("跳转到问题编号请填写整数编号!"));
+        return false;
+    }
+    return true;
 }
 
 } // namespace design

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/windows.h"
+#include "design/formkit.h"
 
 #include <QPointer>
 #include <QSize>
@@ -47,6 +48,7 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
+    design::QuestionRow selectedQuestion() const;
     bool m_shown = false;
     int m_filterIndex = 0; // the choice the list shows
     QSize m_designSize;

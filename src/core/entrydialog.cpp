@@ -1,0 +1,71 @@
+#include "core/entrydialog.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTimer>
+
+QPushButton* plainButton(QWidget* parent, const QString& objectName, const QString& caption)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(objectName);
+    b->setAutoDefault(false);
+    return b;
+}
+
+TEntryDialog::TEntryDialog(const QString& objectName, const QString& caption, QWidget* parent, Qt::WindowFlags flags)
+    : QDialog(parent, flags)
+{
+    setObjectName(objectName);
+    setWindowTitle(caption);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(true);
+    Button1 = plainButton(this, QStringLiteral("Button1"), QString());
+    Button2 = plainButton(this, QStringLiteral("Button2"), QString());
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, &TEntryDialog::Button2Click);
+}
+
+QHBoxLayout* TEntryDialog::buttonRow(const QString& saveCaption, const QString& leaveCaption, bool keepEntering)
+{
+    Button1->setText(saveCaption);
+    Button2->setText(leaveCaption);
+    auto* row = new QHBoxLayout;
+    if (keepEntering) {
+        CheckBox1 = new QCheckBox(QStringLiteral("连续录入"), this);
+        CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+        CheckBox1->setChecked(true);
+        row->addWidget(CheckBox1);
+    }
+    row->addStretch();
+    row->addWidget(Button1);
+    row->addWidget(Button2);
+    return row;
+}
+
+bool TEntryDialog::stayForNext()
+{
+    if (CheckBox1 && CheckBox1->isChecked())
+        return true;
+    close();
+    return false;
+}
+
+void TEntryDialog::Button2Click()
+{
+    close();
+}
+
+void TEntryDialog::closeSoon()
+{
+    QTimer::singleShot(0, this, &QDialog::reject);
+}
+
+void TEntryDialog::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QHBoxLayout;
+class QPushButton;
+
+// A push button that Enter does not press unless it is made the default (the designed dialogs
+// name their default button themselves).
+QPushButton* plainButton(QWidget* parent, const QString& objectName, const QString& caption);
+
+// The add and edit dialogs of the list windows: modal, freed when closed, FormShow when first
+// shown, a save button (Button1), a leave button (Button2, also Esc) and, to add, the check box
+// "连续录入" (ticked: stay open for the next entry after a save). A dialog hands what it saved to
+// whoever opened it by a signal of its own; it never writes into its opener.
+class TEntryDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    QPushButton* Button1;           // save
+    QPushButton* Button2;           // leave
+    QCheckBox* CheckBox1 = nullptr; // 连续录入, add dialogs only
+
+public slots:
+    virtual void FormShow() {}
+    virtual void Button1Click() {}
+    void Button2Click();
+
+protected:
+    TEntryDialog(const QString& objectName, const QString& caption, QWidget* parent, Qt::WindowFlags flags);
+    // The row under the fields: the check box (when keepEntering), then the two buttons on the right.
+    QHBoxLayout* buttonRow(const QString& saveCaption, const QString& leaveCaption, bool keepEntering);
+    // After a save: stay for the next entry when "连续录入" is ticked, else close.
+    bool stayForNext();
+    // The dialog has nothing to work on: it closes as soon as its loop runs.
+    void closeSoon();
+    void showEvent(QShowEvent* e) override;
+
+private:
+    bool m_shown = false;
+};
