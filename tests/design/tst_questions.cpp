@@ -240,7 +240,9 @@ void TestQuestions::numberChecks()
             g->setCurrentRowIndex(r);
     QVERIFY(dt::withDialog<Tfrmeditoptsel>([&] { ctl<QPushButton>(w.get(), "Button2")->click(); },
                                            [&](Tfrmeditoptsel* d) {
-                                               QVERIFY(d->questionId() == q);
+                                               // Opened on the selected question.
+                                               QCOMPARE(ctl<QPlainTextEdit>(d, "Memo1")->toPlainText(),
+                                                        QStringLiteral("原问题"));
                                                typeQuestion(d, "Edit2", text, number);
                                                if (d->isVisible())
                                                    d->reject();
