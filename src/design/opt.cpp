@@ -135,7 +135,8 @@ void Tfrmopt::changeState(int zt)
                                : QStringLiteral("该项目原来已经处于停用状态!"));
         return;
     }
-    if (!msg::confirmYes(QStringLiteral("您确定要") + (start ? QStringLiteral("启用") : QStringLiteral("停用")) + QStringLiteral("项目:") + name + QStringLiteral("么?"),
+    if (!msg::confirmYes(QStringLiteral("您确定要") + (start ? QStringLiteral("启用") : QStringLiteral("停用")) +
+                             QStringLiteral("项目:") + name + QStringLiteral("么?"),
                          QStringLiteral("业务启用确认")))
         return;
 

@@ -86,11 +86,11 @@ void TestOptions::managerOpensForTheSelectedQuestion()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 a = dt::addProject(db, QStringLiteral("甲"));
-    dt::addQuestion(db, a, 1, QStringLiteral("第一题"));
-    const qint64 q2 = dt::addQuestion(db, a, 2, QStringLiteral("第二题\n请读出选项"));
-    dt::addOption(db, q2, QStringLiteral("否"), 0);
-    dt::addOption(db, q2, QStringLiteral("是"), 1);
+    const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
+    tst::addQuestion(ADOcon(), a, 1, QStringLiteral("第一题"));
+    const qint64 q2 = tst::addQuestion(ADOcon(), a, 2, QStringLiteral("第二题\n请读出选项"));
+    tst::addOption(ADOcon(), q2, QStringLiteral("否"), 0);
+    tst::addOption(ADOcon(), q2, QStringLiteral("是"), 1);
     tst::MsgScript boxes;
     dt::Shown<Tfrmoptsel> w;
     ctl<TDBGrid>(w.get(), "DBGrid1")->setCurrentRowIndex(1);
@@ -134,16 +134,16 @@ void TestOptions::jumpProposal()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 a = dt::addProject(db, QStringLiteral("甲"));
-    const qint64 b = dt::addProject(db, QStringLiteral("乙"));
+    const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
+    const qint64 b = tst::addProject(ADOcon(), QStringLiteral("乙"));
     qint64 qid = -1;
     for (int n : own) {
-        const qint64 q = dt::addQuestion(db, a, n, QStringLiteral("题%1").arg(n));
+        const qint64 q = tst::addQuestion(ADOcon(), a, n, QStringLiteral("题%1").arg(n));
         if (n == managed)
             qid = q;
     }
     for (int n : others)
-        dt::addQuestion(db, b, n, QStringLiteral("乙题%1").arg(n));
+        tst::addQuestion(ADOcon(), b, n, QStringLiteral("乙题%1").arg(n));
     tst::MsgScript boxes;
     Manager m(qid);
 
@@ -162,10 +162,10 @@ void TestOptions::addChecksAndKeepsEntering()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 a = dt::addProject(db, QStringLiteral("甲"));
-    const qint64 q = dt::addQuestion(db, a, 1, QStringLiteral("满意吗"));
-    dt::addQuestion(db, a, 2, QStringLiteral("为什么"));
-    dt::addOption(db, q, QStringLiteral("已有"), 0);
+    const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
+    const qint64 q = tst::addQuestion(ADOcon(), a, 1, QStringLiteral("满意吗"));
+    tst::addQuestion(ADOcon(), a, 2, QStringLiteral("为什么"));
+    tst::addOption(ADOcon(), q, QStringLiteral("已有"), 0);
     tst::MsgScript boxes;
     Manager m(q);
 
@@ -211,7 +211,8 @@ void TestOptions::addFailureWritesNothing()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 q = dt::addQuestion(db, dt::addProject(db, QStringLiteral("甲")), 1, QStringLiteral("题"));
+    const qint64 q =
+        tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
     tst::MsgScript boxes;
     Manager m(q);
 
@@ -262,7 +263,8 @@ void TestOptions::jumpNumbers()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 q = dt::addQuestion(db, dt::addProject(db, QStringLiteral("甲")), 1, QStringLiteral("题"));
+    const qint64 q =
+        tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
     tst::MsgScript boxes;
     Manager m(q);
     const QString text = QStringLiteral("选'项\"; drop table q_sel; --");
@@ -285,10 +287,11 @@ void TestOptions::editKeepsThePlace()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 q = dt::addQuestion(db, dt::addProject(db, QStringLiteral("甲")), 1, QStringLiteral("题"));
-    dt::addOption(db, q, QStringLiteral("甲"), 2);
-    const qint64 mid = dt::addOption(db, q, QStringLiteral("乙"), 3);
-    dt::addOption(db, q, QStringLiteral("丙"), 0);
+    const qint64 q =
+        tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
+    tst::addOption(ADOcon(), q, QStringLiteral("甲"), 2);
+    const qint64 mid = tst::addOption(ADOcon(), q, QStringLiteral("乙"), 3);
+    tst::addOption(ADOcon(), q, QStringLiteral("丙"), 0);
     tst::MsgScript boxes;
     Manager m(q);
     m.grid()->setCurrentRowIndex(1);
@@ -329,9 +332,10 @@ void TestOptions::deleteAsksAndLogs()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 q = dt::addQuestion(db, dt::addProject(db, QStringLiteral("甲")), 1, QStringLiteral("题"));
-    dt::addOption(db, q, QStringLiteral("是"), 0);
-    dt::addOption(db, q, QStringLiteral("否 '<>'"), 0);
+    const qint64 q =
+        tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
+    tst::addOption(ADOcon(), q, QStringLiteral("是"), 0);
+    tst::addOption(ADOcon(), q, QStringLiteral("否 '<>'"), 0);
     tst::MsgScript boxes;
     Manager m(q);
     auto* del = ctl<QPushButton>(m.m.data(), "Button3");
@@ -375,8 +379,9 @@ void TestOptions::dialogsWithoutManager()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 q = dt::addQuestion(db, dt::addProject(db, QStringLiteral("甲")), 1, QStringLiteral("题"));
-    dt::addOption(db, q, QStringLiteral("是"), 0);
+    const qint64 q =
+        tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
+    tst::addOption(ADOcon(), q, QStringLiteral("是"), 0);
     tst::MsgScript boxes;
 
     // The manager goes while its edit dialog is open: the save still reaches its option.
@@ -415,7 +420,8 @@ void TestOptions::openingFailureClosesTheManager()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 q = dt::addQuestion(db, dt::addProject(db, QStringLiteral("甲")), 1, QStringLiteral("题"));
+    const qint64 q =
+        tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmoptsel> w;
     QPointer<TfrmMansel> m = managerOf(w.get());

@@ -19,8 +19,7 @@ qint64 proposedJump(db::Connection& con, qint64 qid)
         return 0;
     const qint64 qbh = own.value(QStringLiteral("qbh")).toLongLong();
     own.finish();
-    QSqlQuery next =
-        con.select(QStringLiteral("select * from q_table where qbh>? order by qbh"), {qbh}, true);
+    QSqlQuery next = con.select(QStringLiteral("select * from q_table where qbh>? order by qbh"), {qbh}, true);
     return next.next() ? next.value(QStringLiteral("qbh")).toLongLong() : 0;
 }
 

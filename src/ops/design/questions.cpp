@@ -15,8 +15,7 @@ QString questionListQuery(const QString& projectName)
 
 qint64 nextQuestionNumber(db::Connection& con, qint64 ywbh)
 {
-    const QVariant next =
-        con.scalar(QStringLiteral("select (max(qbh)+1) as qbhm from q_table where ywbh=?"), {ywbh});
+    const QVariant next = con.scalar(QStringLiteral("select (max(qbh)+1) as qbhm from q_table where ywbh=?"), {ywbh});
     return next.isNull() ? 1 : next.toLongLong();
 }
 
