@@ -52,7 +52,7 @@ void Tfrmadduser::Button1Click()
         msg::ShowMessage(admin::kActionError);
         return;
     }
-    emit added();
+    emit saved();
     clearTexts();
     msg::ShowMessage(QStringLiteral("添加成功!"));
     stayForNext();

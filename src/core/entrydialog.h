@@ -12,8 +12,8 @@ QPushButton* plainButton(QWidget* parent, const QString& objectName, const QStri
 
 // The add and edit dialogs of the list windows: modal, freed when closed, FormShow when first
 // shown, a save button (Button1), a leave button (Button2, also Esc) and, to add, the check box
-// "连续录入" (ticked: stay open for the next entry after a save). A dialog hands what it saved to
-// whoever opened it by a signal of its own; it never writes into its opener.
+// "连续录入" (ticked: stay open for the next entry after a save). A dialog tells whoever opened it
+// that it saved (saved()); it never writes into its opener.
 class TEntryDialog : public QDialog
 {
     Q_OBJECT
@@ -21,6 +21,11 @@ public:
     QPushButton* Button1;           // save
     QPushButton* Button2;           // leave
     QCheckBox* CheckBox1 = nullptr; // 连续录入, add dialogs only
+
+signals:
+    // A row was written. Where the dialog writes inside a transaction it is emitted there, so a
+    // failing handler (a list that cannot re-read) undoes the write.
+    void saved();
 
 public slots:
     virtual void FormShow() {}

@@ -79,8 +79,9 @@ void Tfrmaddoptsel::Button1Click()
     }
     if (!design::tryWrite([&] {
             // The log gives the number as typed (trimmed), as the statement receives it.
-            emit added(ops::design::addQuestion(ADOcon(), pub::currentOperator(), ywbh, ComboBox1->currentText(), qnr,
-                                                qbh, Edit1->text()));
+            ops::design::addQuestion(ADOcon(), pub::currentOperator(), ywbh, ComboBox1->currentText(), qnr, qbh,
+                                     Edit1->text());
+            emit saved();
         }))
         return;
     Memo1->clear();

@@ -20,10 +20,6 @@ public:
     QPlainTextEdit* Memo1; // question text
     QLineEdit* Edit1;      // question number
 
-signals:
-    // A question was written (inside the save's transaction: a failing handler undoes it).
-    void added(qint64 qid);
-
 public slots:
     void FormShow() override;
     void ComboBox1Change();

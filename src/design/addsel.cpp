@@ -45,7 +45,10 @@ void Tfrmaddsel::Button1Click()
         return;
     // The row and its showing in the list go together: a save reported as failed has written
     // nothing, so saving again does not leave the option twice.
-    if (!design::tryWrite([&] { emit added(ops::design::addOption(ADOcon(), m_qid, sel, gotoq)); }))
+    if (!design::tryWrite([&] {
+            ops::design::addOption(ADOcon(), m_qid, sel, gotoq);
+            emit saved();
+        }))
         return;
     msg::ShowMessage(design::kSaved);
     if (stayForNext()) {

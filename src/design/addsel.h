@@ -17,10 +17,6 @@ public:
     QLineEdit* Edit1; // option text
     QLineEdit* Edit2; // jump number
 
-signals:
-    // An option was written (inside the save's transaction: a failing handler undoes it).
-    void added(qint64 aid);
-
 public slots:
     void FormShow() override;
     void Button1Click() override;

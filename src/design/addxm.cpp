@@ -46,11 +46,10 @@ void Tfrmaddxm::Button1Click()
         return;
     auto outcome = ops::design::Outcome::Done;
     if (!design::tryWrite([&] {
-            qint64 ywbh = -1;
-            outcome = ops::design::addProject(ADOcon(), pub::currentOperator(), name, tips, &ywbh);
+            outcome = ops::design::addProject(ADOcon(), pub::currentOperator(), name, tips);
             // The list re-reads inside the same write: a list that cannot show it keeps nothing.
             if (outcome == ops::design::Outcome::Done)
-                emit added(ywbh);
+                emit saved();
         }))
         return;
     if (outcome == ops::design::Outcome::DuplicateName) {

@@ -19,10 +19,6 @@ public:
     QPlainTextEdit* Memo1; // prompt text
     QLabel* Label3;        // running length of the prompt text
 
-signals:
-    // A project was written (inside the save's transaction: a failing handler undoes it).
-    void added(qint64 ywbh);
-
 public slots:
     void FormShow() override;
     void Memo1Change();

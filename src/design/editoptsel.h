@@ -20,10 +20,6 @@ public:
     QPlainTextEdit* Memo1; // question text
     QLineEdit* Edit2;      // question number
 
-signals:
-    // The question was changed (inside the save's transaction: a failing handler undoes it).
-    void saved();
-
 public slots:
     void FormShow() override;
     void Button1Click() override;

@@ -18,10 +18,6 @@ public:
     QLineEdit* Edit1; // option text
     QLineEdit* Edit2; // jump number
 
-signals:
-    // The option was changed (inside the save's transaction: a failing handler undoes it).
-    void saved();
-
 public slots:
     void FormShow() override;
     void Button1Click() override;

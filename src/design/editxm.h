@@ -19,10 +19,6 @@ public:
     QLineEdit* Edit1;
     QPlainTextEdit* Memo1;
 
-signals:
-    // The project was changed (inside the save's transaction: a failing handler undoes it).
-    void saved();
-
 public slots:
     void FormShow() override;
     void Button1Click() override;

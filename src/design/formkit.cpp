@@ -116,19 +116,31 @@ QGridLayout* projectFields(QDialog* dialog, QLineEdit** name, QPlainTextEdit** t
     return grid;
 }
 
+namespace {
+
+// Shows the message of the first check that failed and returns its index; -1 when all passed.
+int firstFailure(std::initializer_list<std::pair<bool, QString>> checks)
+{
+    int i = 0;
+    for (const auto& [failed, message] : checks) {
+        if (failed) {
+            msg::ShowMessage(message);
+            return i;
+        }
+        ++i;
+    }
+    return -1;
+}
+
+} // namespace
+
 bool checkProjectInput(QLineEdit* nameEdit, QPlainTextEdit* tipsMemo, QString* name, QString* tips)
 {
     *name = text::trimEdit(nameEdit);
     *tips = text::trimEdit(tipsMemo);
-    if (tipsLength(*tips) > kMaxTipsLength) {
-        msg::ShowMessage(QStringLiteral("单机版提示语字符长度不能超过255,换算成中文字数不能超过127个"));
-        return false;
-    }
-    if (name->isEmpty()) {
-        msg::ShowMessage(QStringLiteral("请输入项目名!"));
-        return false;
-    }
-    return true;
+    return firstFailure({{tipsLength(*tips) > kMaxTipsLength,
+                          QStringLiteral("单机版提示语字符长度不能超过255,换算成中文字数不能超过127个")},
+                         {name->isEmpty(), QStringLiteral("请输入项目名!")}}) < 0;
 }
 
 QGridLayout* questionFields(QDialog* dialog, QWidget* project, QPlainTextEdit** textMemo, QLineEdit** numberEdit,
@@ -153,25 +165,15 @@ bool checkQuestionInput(QPlainTextEdit* textMemo, QLineEdit* numberEdit, QString
 {
     const QString number = text::trimEdit(numberEdit);
     *qnr = text::trimEdit(textMemo);
-    if (qnr->isEmpty()) {
-        msg::ShowMessage(QStringLiteral("请输入问题内容!"));
-        return false;
-    }
-    if (number.isEmpty()) {
-        msg::ShowMessage(QStringLiteral("请输入问题编号!"));
-        return false;
-    }
-    if (!readInteger(number, qbh)) {
-        msg::ShowMessage(QStringLiteral("问题编号请输入整数!"));
+    const bool integer = readInteger(number, qbh);
+    const int failed = firstFailure({{qnr->isEmpty(), QStringLiteral("请输入问题内容!")},
+                                     {number.isEmpty(), QStringLiteral("请输入问题编号!")},
+                                     {!integer, QStringLiteral("问题编号请输入整数!")},
+                                     // 0 is the options' number for the end of the questionnaire.
+                                     {*qbh == 0, QStringLiteral("问题编号不能为0")}});
+    if (failed == 2)
         numberEdit->setFocus();
-        return false;
-    }
-    // 0 is the options' number for the end of the questionnaire.
-    if (*qbh == 0) {
-        msg::ShowMessage(QStringLiteral("问题编号不能为0"));
-        return false;
-    }
-    return true;
+    return failed < 0;
 }
 
 QGridLayout* optionFields(QDialog* dialog, QLineEdit** textEdit, QLineEdit** jumpEdit)
@@ -194,15 +196,8 @@ bool checkOptionInput(QLineEdit* textEdit, QLineEdit* jumpEdit, QString* sel, in
 {
     *sel = text::trimEdit(textEdit);
     const QString jump = text::trimEdit(jumpEdit);
-    if (sel->isEmpty()) {
-        msg::ShowMessage(QStringLiteral("请填写选项内容！"));
-        return false;
-    }
-    if (!readInteger(jump, gotoq)) {
-        msg::ShowMessage(QStringLiteral("跳转到问题编号请填写整数编号!"));
-        return false;
-    }
-    return true;
+    return firstFailure({{sel->isEmpty(), QStringLiteral("请填写选项内容！")},
+                         {!readInteger(jump, gotoq), QStringLiteral("跳转到问题编号请填写整数编号!")}}) < 0;
 }
 
 } // namespace design

@@ -104,7 +104,7 @@ void TfrmMansel::Button1Click()
 {
     auto* d = new Tfrmaddsel(m_question.qid);
     // The new option is the newest: it shows at the end of the list.
-    connect(d, &Tfrmaddsel::added, this, [this] { rereadAt(INT_MAX); });
+    connect(d, &Tfrmaddsel::saved, this, [this] { rereadAt(INT_MAX); });
     d->exec();
 }
 

@@ -90,7 +90,7 @@ void Tfrmopt::Button1Click()
 {
     // Owned by nobody, like every dialog: it outlives this window if that closes meanwhile.
     auto* d = new Tfrmaddxm;
-    connect(d, &Tfrmaddxm::added, this, &Tfrmopt::rereadFromTop);
+    connect(d, &Tfrmaddxm::saved, this, &Tfrmopt::rereadFromTop);
     d->exec();
 }
 

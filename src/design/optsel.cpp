@@ -129,7 +129,7 @@ void Tfrmoptsel::Button1Click()
         return;
     }
     auto* d = new Tfrmaddoptsel;
-    connect(d, &Tfrmaddoptsel::added, this, &Tfrmoptsel::reread);
+    connect(d, &Tfrmaddoptsel::saved, this, &Tfrmoptsel::reread);
     d->exec();
 }
 

@@ -25,18 +25,14 @@ qint64 proposedJump(db::Connection& con, qint64 qid)
 
 qint64 addOption(db::Connection& con, qint64 qid, const QString& sel, int gotoq)
 {
-    db::Transaction t(con);
+    // One statement, not logged: no transaction of its own (a caller's may hold it).
     con.execute(QStringLiteral("insert into q_sel(qid,sel,gotoq) values(?,?,?)"), {qid, sel, gotoq});
-    const qint64 aid = con.scalar(QStringLiteral("select last_insert_rowid()")).toLongLong();
-    t.commit();
-    return aid;
+    return con.scalar(QStringLiteral("select last_insert_rowid()")).toLongLong();
 }
 
 void changeOption(db::Connection& con, qint64 aid, const QString& sel, int gotoq)
 {
-    db::Transaction t(con);
     con.execute(QStringLiteral("update q_sel set sel=?,gotoq=? where aid=?"), {sel, gotoq, aid});
-    t.commit();
 }
 
 void deleteOption(db::Connection& con, const Who& who, qint64 aid, const QString& sel)

@@ -32,9 +32,7 @@ qint64 addQuestion(db::Connection& con, const Who& who, qint64 ywbh, const QStri
 
 void changeQuestion(db::Connection& con, qint64 qid, const QString& qnr, int qbh)
 {
-    db::Transaction t(con);
     con.execute(QStringLiteral("update q_table set qnr=?,qbh=? where qid=?"), {qnr, qbh, qid});
-    t.commit();
 }
 
 void deleteQuestion(db::Connection& con, const Who& who, qint64 qid, const QString& qnr, const QString& projectName)
