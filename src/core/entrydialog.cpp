@@ -13,6 +13,18 @@ QPushButton* plainButton(QWidget* parent, const QString& objectName, const QStri
     return b;
 }
 
+QHBoxLayout* buttonBar(const QList<QPushButton*>& buttons, bool centred)
+{
+    auto* row = new QHBoxLayout;
+    if (centred)
+        row->addStretch();
+    for (QPushButton* b : buttons)
+        row->addWidget(b);
+    if (centred)
+        row->addStretch();
+    return row;
+}
+
 TEntryDialog::TEntryDialog(const QString& objectName, const QString& caption, QWidget* parent, Qt::WindowFlags flags)
     : QDialog(parent, flags)
 {

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <QList>
+
 class QCheckBox;
 class QHBoxLayout;
 class QPushButton;
@@ -9,6 +11,8 @@ class QPushButton;
 // A push button that Enter does not press unless it is made the default (the designed dialogs
 // name their default button themselves).
 QPushButton* plainButton(QWidget* parent, const QString& objectName, const QString& caption);
+// The buttons of a window side by side, in the middle of the row when centred.
+QHBoxLayout* buttonBar(const QList<QPushButton*>& buttons, bool centred);
 
 // The add and edit dialogs of the list windows: modal, freed when closed, FormShow when first
 // shown, a save button (Button1), a leave button (Button2, also Esc) and, to add, the check box

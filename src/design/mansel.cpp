@@ -50,13 +50,10 @@ TfrmMansel::TfrmMansel(const design::QuestionRow& question, QWidget* parent)
     fields->addWidget(Edit1, 0, 1);
     fields->addWidget(new QLabel(QStringLiteral("问题内容："), this), 1, 0, Qt::AlignRight | Qt::AlignTop);
     fields->addWidget(Memo1, 1, 1);
-    auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {Button1, Button2, Button3, Button4})
-        buttons->addWidget(b);
     auto* lay = new QVBoxLayout(this);
     lay->addLayout(fields);
     lay->addWidget(DBGrid1, 1);
-    lay->addLayout(buttons);
+    lay->addLayout(buttonBar({Button1, Button2, Button3, Button4}, false));
     resize(380, 400);
 
     connect(Button1, &QPushButton::clicked, this, &TfrmMansel::Button1Click);

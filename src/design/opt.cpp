@@ -36,14 +36,9 @@ Tfrmopt::Tfrmopt(QWidget* parent) : TChildForm(parent)
     Button5 = plainButton(this, QStringLiteral("Button5"), QStringLiteral("删除"));
     Button6 = plainButton(this, QStringLiteral("Button6"), QStringLiteral("关  闭"));
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    for (QPushButton* b : {Button1, Button2, Button3, Button4, Button5, Button6})
-        buttons->addWidget(b);
-    buttons->addStretch();
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(DBGrid1, 1);
-    lay->addLayout(buttons);
+    lay->addLayout(buttonBar({Button1, Button2, Button3, Button4, Button5, Button6}, true));
     resize(640, 420);
 
     connect(Button1, &QPushButton::clicked, this, &Tfrmopt::Button1Click);
@@ -55,16 +50,7 @@ Tfrmopt::Tfrmopt(QWidget* parent) : TChildForm(parent)
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &Tfrmopt::DBGrid1DblClick);
 
     scaling::applyScreenScaling(this);
-    m_designSize = size();
-}
-
-void Tfrmopt::showEvent(QShowEvent* e)
-{
-    TChildForm::showEvent(e);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
+    keepDesignSize();
 }
 
 void Tfrmopt::FormShow()

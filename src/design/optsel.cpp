@@ -54,15 +54,10 @@ Tfrmoptsel::Tfrmoptsel(QWidget* parent) : TChildForm(parent)
     top->addWidget(Label1);
     top->addWidget(ComboBox1);
     top->addStretch();
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    for (QPushButton* b : {Button1, Button2, Button3, Button4, Button5})
-        buttons->addWidget(b);
-    buttons->addStretch();
     auto* lay = new QVBoxLayout(this);
     lay->addLayout(top);
     lay->addWidget(DBGrid1, 1);
-    lay->addLayout(buttons);
+    lay->addLayout(buttonBar({Button1, Button2, Button3, Button4, Button5}, true));
     resize(730, 460);
 
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, &Tfrmoptsel::ComboBox1Change);
@@ -74,16 +69,7 @@ Tfrmoptsel::Tfrmoptsel(QWidget* parent) : TChildForm(parent)
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &Tfrmoptsel::DBGrid1DblClick);
 
     scaling::applyScreenScaling(this);
-    m_designSize = size();
-}
-
-void Tfrmoptsel::showEvent(QShowEvent* e)
-{
-    TChildForm::showEvent(e);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
+    keepDesignSize();
 }
 
 void Tfrmoptsel::FormShow()

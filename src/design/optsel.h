@@ -4,7 +4,6 @@
 #include "design/formkit.h"
 
 #include <QPointer>
-#include <QSize>
 
 class QComboBox;
 class QLabel;
@@ -41,17 +40,12 @@ public slots:
     void Button5Click();
     void DBGrid1DblClick();
 
-    // The frame opens the window at its design size (after the screen scaling).
-    QSize sizeHint() const override { return m_designSize; }
-
 protected:
-    void showEvent(QShowEvent* e) override;
+    void firstShow() override { FormShow(); }
 
 private:
     design::QuestionRow selectedQuestion() const;
-    bool m_shown = false;
     int m_filterIndex = 0; // the choice the list shows
-    QSize m_designSize;
 };
 
 extern QPointer<Tfrmoptsel> frmoptsel;
