@@ -77,11 +77,11 @@ void Tfrmaddoptsel::Button1Click()
         msg::ShowMessage(QStringLiteral("请先建好项目再添加问题!"));
         return;
     }
-    if (!design::tryWrite([&] {
+    if (!save([&] {
             // The log gives the number as typed (trimmed), as the statement receives it.
             ops::design::addQuestion(ADOcon(), pub::currentOperator(), ywbh, ComboBox1->currentText(), qnr, qbh,
                                      Edit1->text());
-            emit saved();
+            return true;
         }))
         return;
     Memo1->clear();

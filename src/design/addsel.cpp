@@ -45,9 +45,9 @@ void Tfrmaddsel::Button1Click()
         return;
     // The row and its showing in the list go together: a save reported as failed has written
     // nothing, so saving again does not leave the option twice.
-    if (!design::tryWrite([&] {
+    if (!save([&] {
             ops::design::addOption(ADOcon(), m_qid, sel, gotoq);
-            emit saved();
+            return true;
         }))
         return;
     msg::ShowMessage(design::kSaved);

@@ -45,11 +45,9 @@ void Tfrmaddxm::Button1Click()
     if (!design::checkProjectInput(Edit1, Memo1, &name, &tips))
         return;
     auto outcome = ops::design::Outcome::Done;
-    if (!design::tryWrite([&] {
+    if (!save([&] {
             outcome = ops::design::addProject(ADOcon(), pub::currentOperator(), name, tips);
-            // The list re-reads inside the same write: a list that cannot show it keeps nothing.
-            if (outcome == ops::design::Outcome::Done)
-                emit saved();
+            return outcome == ops::design::Outcome::Done;
         }))
         return;
     if (outcome == ops::design::Outcome::DuplicateName) {

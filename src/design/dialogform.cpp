@@ -1,5 +1,7 @@
 #include "design/dialogform.h"
 
+#include "design/formkit.h"
+
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
@@ -15,4 +17,12 @@ void TDesignDialog::layOut(QLayout* fields, const QString& saveCaption, const QS
     lay->addLayout(fields);
     lay->addLayout(buttonRow(saveCaption, leaveCaption, keepEntering));
     resize(size);
+}
+
+bool TDesignDialog::save(const std::function<bool()>& write)
+{
+    return design::tryWrite([&] {
+        if (write())
+            emit saved();
+    });
 }

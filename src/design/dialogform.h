@@ -4,6 +4,8 @@
 
 #include <QSize>
 
+#include <functional>
+
 class QLayout;
 
 // The add and edit dialogs of the design windows: an entry dialog whose fields stand over its
@@ -19,4 +21,8 @@ protected:
     // The fields, then a row with the check box (when keepEntering) and the two buttons.
     void layOut(QLayout* fields, const QString& saveCaption, const QString& leaveCaption, bool keepEntering,
                 QSize size);
+    // Runs write (true: it wrote, false: it refused) and, when it wrote, tells the opener (saved())
+    // in the same transaction: an opener that cannot re-read undoes the write. A database failure
+    // shows the action message and keeps nothing; false then.
+    bool save(const std::function<bool()>& write);
 };

@@ -40,9 +40,9 @@ void Tfrmeditoptsel::Button1Click()
     int qbh = 0;
     if (!design::checkQuestionInput(Memo1, Edit2, &qnr, &qbh))
         return;
-    if (!design::tryWrite([&] {
+    if (!save([&] {
             ops::design::changeQuestion(ADOcon(), m_question.qid, qnr, qbh);
-            emit saved();
+            return true;
         }))
         return;
     msg::ShowMessage(design::kSaved);

@@ -37,9 +37,9 @@ void Tfrmeditsel::Button1Click()
     int gotoq = 0;
     if (!design::checkOptionInput(Edit1, Edit2, &sel, &gotoq))
         return;
-    if (!design::tryWrite([&] {
+    if (!save([&] {
             ops::design::changeOption(ADOcon(), m_option.aid, sel, gotoq);
-            emit saved();
+            return true;
         }))
         return;
     msg::ShowMessage(design::kSaved);

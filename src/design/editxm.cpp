@@ -38,10 +38,9 @@ void Tfrmeditxm::Button1Click()
     if (!design::checkProjectInput(Edit1, Memo1, &name, &tips))
         return;
     auto outcome = ops::design::Outcome::Done;
-    if (!design::tryWrite([&] {
+    if (!save([&] {
             outcome = ops::design::changeProject(ADOcon(), m_project.ywbh, name, tips);
-            if (outcome == ops::design::Outcome::Done)
-                emit saved();
+            return outcome == ops::design::Outcome::Done;
         }))
         return;
     if (outcome == ops::design::Outcome::DuplicateName) {
