@@ -25,12 +25,31 @@ QHBoxLayout* buttonBar(const QList<QPushButton*>& buttons, bool centred)
     return row;
 }
 
-TEntryDialog::TEntryDialog(const QString& objectName, const QString& caption, QWidget* parent, Qt::WindowFlags flags)
+TDialogForm::TDialogForm(const QString& objectName, const QString& caption, QWidget* parent, Qt::WindowFlags flags)
     : QDialog(parent, flags)
 {
     setObjectName(objectName);
     setWindowTitle(caption);
     setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void TDialogForm::closeSoon()
+{
+    QTimer::singleShot(0, this, &QDialog::reject);
+}
+
+void TDialogForm::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+TEntryDialog::TEntryDialog(const QString& objectName, const QString& caption, QWidget* parent, Qt::WindowFlags flags)
+    : TDialogForm(objectName, caption, parent, flags)
+{
     setModal(true);
     Button1 = plainButton(this, QStringLiteral("Button1"), QString());
     Button2 = plainButton(this, QStringLiteral("Button2"), QString());
@@ -66,18 +85,4 @@ bool TEntryDialog::stayForNext()
 void TEntryDialog::Button2Click()
 {
     close();
-}
-
-void TEntryDialog::closeSoon()
-{
-    QTimer::singleShot(0, this, &QDialog::reject);
-}
-
-void TEntryDialog::showEvent(QShowEvent* e)
-{
-    QDialog::showEvent(e);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
 }

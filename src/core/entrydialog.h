@@ -14,11 +14,28 @@ QPushButton* plainButton(QWidget* parent, const QString& objectName, const QStri
 // The buttons of a window side by side, in the middle of the row when centred.
 QHBoxLayout* buttonBar(const QList<QPushButton*>& buttons, bool centred);
 
-// The add and edit dialogs of the list windows: modal, freed when closed, FormShow when first
-// shown, a save button (Button1), a leave button (Button2, also Esc) and, to add, the check box
-// "连续录入" (ticked: stay open for the next entry after a save). A dialog tells whoever opened it
-// that it saved (saved()); it never writes into its opener.
-class TEntryDialog : public QDialog
+// A dialog window: named after its class, freed when closed, FormShow when first shown.
+class TDialogForm : public QDialog
+{
+    Q_OBJECT
+public slots:
+    virtual void FormShow() {}
+
+protected:
+    TDialogForm(const QString& objectName, const QString& caption, QWidget* parent, Qt::WindowFlags flags);
+    // The dialog has nothing to work on: it closes as soon as its loop runs.
+    void closeSoon();
+    void showEvent(QShowEvent* e) override;
+
+private:
+    bool m_shown = false;
+};
+
+// The add and edit dialogs of the list windows: modal, a save button (Button1), a leave button
+// (Button2, also Esc) and, to add, the check box "连续录入" (ticked: stay open for the next entry
+// after a save). A dialog tells whoever opened it that it saved (saved()); it never writes into
+// its opener.
+class TEntryDialog : public TDialogForm
 {
     Q_OBJECT
 public:
@@ -32,7 +49,6 @@ signals:
     void saved();
 
 public slots:
-    virtual void FormShow() {}
     virtual void Button1Click() {}
     void Button2Click();
 
@@ -42,10 +58,4 @@ protected:
     QHBoxLayout* buttonRow(const QString& saveCaption, const QString& leaveCaption, bool keepEntering);
     // After a save: stay for the next entry when "连续录入" is ticked, else close.
     bool stayForNext();
-    // The dialog has nothing to work on: it closes as soon as its loop runs.
-    void closeSoon();
-    void showEvent(QShowEvent* e) override;
-
-private:
-    bool m_shown = false;
 };

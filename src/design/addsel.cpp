@@ -5,19 +5,14 @@
 #include "design/formkit.h"
 #include "ops/design/options.h"
 
-#include <QGridLayout>
 #include <QLineEdit>
-#include <QPushButton>
 
 QPointer<Tfrmaddsel> frmaddsel;
 
 Tfrmaddsel::Tfrmaddsel(qint64 qid, QWidget* parent)
-    : TDesignDialog(QStringLiteral("Tfrmaddsel"), QStringLiteral("增加选项"), parent, Qt::Tool), m_qid(qid)
+    : TOptionDialog(QStringLiteral("Tfrmaddsel"), QStringLiteral("增加选项"), true, parent, Qt::Tool), m_qid(qid)
 {
     frmaddsel = this;
-    layOut(design::optionFields(this, &Edit1, &Edit2), QStringLiteral("保存"), QStringLiteral("关闭"), true,
-           QSize(420, 150));
-    Button1->setDefault(true);
 }
 
 void Tfrmaddsel::FormShow()
@@ -41,7 +36,7 @@ void Tfrmaddsel::Button1Click()
         return;
     QString sel;
     int gotoq = 0;
-    if (!design::checkOptionInput(Edit1, Edit2, &sel, &gotoq))
+    if (!readInput(&sel, &gotoq))
         return;
     // The row and its showing in the list go together: a save reported as failed has written
     // nothing, so saving again does not leave the option twice.

@@ -4,18 +4,13 @@
 
 #include <QPointer>
 
-class QLineEdit;
-
 // Adds options to a question, proposing the next question number as the jump.
-class Tfrmaddsel : public TDesignDialog
+class Tfrmaddsel : public TOptionDialog
 {
     Q_OBJECT
 public:
     // Without a question (qid < 0) there is nothing to add to: it closes.
     explicit Tfrmaddsel(qint64 qid = -1, QWidget* parent = nullptr);
-
-    QLineEdit* Edit1; // option text
-    QLineEdit* Edit2; // jump number
 
 public slots:
     void FormShow() override;

@@ -3,6 +3,7 @@
 #include "design/formkit.h"
 
 #include <QHBoxLayout>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 TDesignDialog::TDesignDialog(const QString& objectName, const QString& caption, QWidget* parent, Qt::WindowFlags flags)
@@ -25,4 +26,18 @@ bool TDesignDialog::save(const std::function<bool()>& write)
         if (write())
             emit saved();
     });
+}
+
+TOptionDialog::TOptionDialog(const QString& objectName, const QString& caption, bool keepEntering, QWidget* parent,
+                             Qt::WindowFlags flags)
+    : TDesignDialog(objectName, caption, parent, flags)
+{
+    layOut(design::optionFields(this, &Edit1, &Edit2), QStringLiteral("保存"), QStringLiteral("关闭"), keepEntering,
+           QSize(420, 150));
+    Button1->setDefault(true);
+}
+
+bool TOptionDialog::readInput(QString* sel, int* gotoq)
+{
+    return design::checkOptionInput(Edit1, Edit2, sel, gotoq);
 }

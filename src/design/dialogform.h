@@ -7,6 +7,7 @@
 #include <functional>
 
 class QLayout;
+class QLineEdit;
 
 // The add and edit dialogs of the design windows: an entry dialog whose fields stand over its
 // button row.
@@ -25,4 +26,20 @@ protected:
     // in the same transaction: an opener that cannot re-read undoes the write. A database failure
     // shows the action message and keeps nothing; false then.
     bool save(const std::function<bool()>& write);
+};
+
+// The add and edit dialogs of an option: its text (Edit1) and jump number (Edit2) over the red
+// hint; Enter saves.
+class TOptionDialog : public TDesignDialog
+{
+    Q_OBJECT
+public:
+    QLineEdit* Edit1; // option text
+    QLineEdit* Edit2; // jump number
+
+protected:
+    TOptionDialog(const QString& objectName, const QString& caption, bool keepEntering, QWidget* parent,
+                  Qt::WindowFlags flags = Qt::Dialog);
+    // Trims both fields and checks them; the first failing check shows its message: false then.
+    bool readInput(QString* sel, int* gotoq);
 };

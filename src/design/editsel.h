@@ -5,18 +5,13 @@
 
 #include <QPointer>
 
-class QLineEdit;
-
 // Changes the text and jump number of an option (the one selected in the option manager).
-class Tfrmeditsel : public TDesignDialog
+class Tfrmeditsel : public TOptionDialog
 {
     Q_OBJECT
 public:
     // Without an option (aid < 0) there is nothing to edit: it closes.
     explicit Tfrmeditsel(const design::OptionRow& option = {}, QWidget* parent = nullptr);
-
-    QLineEdit* Edit1; // option text
-    QLineEdit* Edit2; // jump number
 
 public slots:
     void FormShow() override;

@@ -16,18 +16,16 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 QPointer<TfrmMansel> frmMansel;
 
 TfrmMansel::TfrmMansel(const design::QuestionRow& question, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), m_question(question)
+    : TDialogForm(QStringLiteral("TfrmMansel"), QStringLiteral("管理问题选项"), parent,
+                  Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
+      m_question(question)
 {
     frmMansel = this;
-    setObjectName(QStringLiteral("TfrmMansel"));
-    setWindowTitle(QStringLiteral("管理问题选项"));
-    setAttribute(Qt::WA_DeleteOnClose);
 
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
@@ -66,20 +64,11 @@ TfrmMansel::TfrmMansel(const design::QuestionRow& question, QWidget* parent)
     setFixedSize(size());
 }
 
-void TfrmMansel::showEvent(QShowEvent* e)
-{
-    QDialog::showEvent(e);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
-}
-
 void TfrmMansel::FormShow()
 {
     if (m_question.qid < 0) {
         // No question: nothing to manage.
-        QTimer::singleShot(0, this, &QDialog::reject);
+        closeSoon();
         return;
     }
     Edit1->setText(m_question.project);
@@ -88,7 +77,7 @@ void TfrmMansel::FormShow()
         design::openAtFirst(DBGrid1, ops::design::optionListQuery(m_question.qid));
     } catch (const db::Error&) {
         msg::ShowMessage(design::kOpenError);
-        QTimer::singleShot(0, this, &QDialog::reject);
+        closeSoon();
     }
 }
 

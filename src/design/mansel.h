@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/entrydialog.h"
 #include "design/formkit.h"
 
-#include <QDialog>
 #include <QPointer>
 
 class QLineEdit;
@@ -11,7 +11,7 @@ class QPushButton;
 class TDBGrid;
 
 // The answer options of one question, each with the number of the question to ask next.
-class TfrmMansel : public QDialog
+class TfrmMansel : public TDialogForm
 {
     Q_OBJECT
 public:
@@ -30,18 +30,14 @@ public:
     void rereadAt(int row);
 
 public slots:
-    void FormShow();
+    void FormShow() override;
     void Button1Click();
     void Button2Click();
     void Button3Click();
     void Button4Click();
 
-protected:
-    void showEvent(QShowEvent* e) override;
-
 private:
     design::QuestionRow m_question;
-    bool m_shown = false;
 };
 
 extern QPointer<TfrmMansel> frmMansel;
