@@ -102,21 +102,22 @@ void showAsReadOnly(QPlainTextEdit* edit)
     edit->setStyleSheet(kReadOnlyStyle);
 }
 
-QGridLayout* projectFields(QDialog* dialog, QLineEdit** name, QPlainTextEdit** tips)
+namespace {
+
+template <class W> W* named(QWidget* parent, const char* objectName)
 {
-    *name = new QLineEdit(dialog);
-    (*name)->setObjectName(QStringLiteral("Edit1"));
-    *tips = new QPlainTextEdit(dialog);
-    (*tips)->setObjectName(QStringLiteral("Memo1"));
-    auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("项 目  名："), dialog), 0, 0, Qt::AlignRight);
-    grid->addWidget(*name, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("提示语："), dialog), 1, 0, Qt::AlignRight | Qt::AlignTop);
-    grid->addWidget(*tips, 1, 1);
-    return grid;
+    auto* w = new W(parent);
+    w->setObjectName(QString::fromLatin1(objectName));
+    return w;
 }
 
-namespace {
+// The caption right-aligned in the first column, the field beside it over span columns.
+void addRow(QGridLayout* grid, int row, const QString& caption, QWidget* field, int span = 1,
+            Qt::Alignment captionAlign = Qt::AlignRight)
+{
+    grid->addWidget(new QLabel(caption, field->parentWidget()), row, 0, captionAlign);
+    grid->addWidget(field, row, 1, 1, span);
+}
 
 // Shows the message of the first check that failed and returns its index; -1 when all passed.
 int firstFailure(std::initializer_list<std::pair<bool, QString>> checks)
@@ -134,6 +135,16 @@ int firstFailure(std::initializer_list<std::pair<bool, QString>> checks)
 
 } // namespace
 
+QGridLayout* projectFields(QDialog* dialog, QLineEdit** name, QPlainTextEdit** tips)
+{
+    *name = named<QLineEdit>(dialog, "Edit1");
+    *tips = named<QPlainTextEdit>(dialog, "Memo1");
+    auto* grid = new QGridLayout;
+    addRow(grid, 0, QStringLiteral("项 目  名："), *name);
+    addRow(grid, 1, QStringLiteral("提示语："), *tips, 1, Qt::AlignRight | Qt::AlignTop);
+    return grid;
+}
+
 bool checkProjectInput(QLineEdit* nameEdit, QPlainTextEdit* tipsMemo, QString* name, QString* tips)
 {
     *name = text::trimEdit(nameEdit);
@@ -146,17 +157,12 @@ bool checkProjectInput(QLineEdit* nameEdit, QPlainTextEdit* tipsMemo, QString* n
 QGridLayout* questionFields(QDialog* dialog, QWidget* project, QPlainTextEdit** textMemo, QLineEdit** numberEdit,
                             const char* numberName)
 {
-    *textMemo = new QPlainTextEdit(dialog);
-    (*textMemo)->setObjectName(QStringLiteral("Memo1"));
-    *numberEdit = new QLineEdit(dialog);
-    (*numberEdit)->setObjectName(QString::fromLatin1(numberName));
+    *textMemo = named<QPlainTextEdit>(dialog, "Memo1");
+    *numberEdit = named<QLineEdit>(dialog, numberName);
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("项目名称："), dialog), 0, 0, Qt::AlignRight);
-    grid->addWidget(project, 0, 1, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("问题内容："), dialog), 1, 0, Qt::AlignRight | Qt::AlignTop);
-    grid->addWidget(*textMemo, 1, 1, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("问题编号："), dialog), 2, 0, Qt::AlignRight);
-    grid->addWidget(*numberEdit, 2, 1);
+    addRow(grid, 0, QStringLiteral("项目名称："), project, 2);
+    addRow(grid, 1, QStringLiteral("问题内容："), *textMemo, 2, Qt::AlignRight | Qt::AlignTop);
+    addRow(grid, 2, QStringLiteral("问题编号："), *numberEdit);
     grid->addWidget(redLabel(QStringLiteral("(请输入整数编号如：1、2、3)"), dialog), 2, 2);
     return grid;
 }
@@ -178,15 +184,11 @@ bool checkQuestionInput(QPlainTextEdit* textMemo, QLineEdit* numberEdit, QString
 
 QGridLayout* optionFields(QDialog* dialog, QLineEdit** textEdit, QLineEdit** jumpEdit)
 {
-    *textEdit = new QLineEdit(dialog);
-    (*textEdit)->setObjectName(QStringLiteral("Edit1"));
-    *jumpEdit = new QLineEdit(dialog);
-    (*jumpEdit)->setObjectName(QStringLiteral("Edit2"));
+    *textEdit = named<QLineEdit>(dialog, "Edit1");
+    *jumpEdit = named<QLineEdit>(dialog, "Edit2");
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("选项内容："), dialog), 0, 0, Qt::AlignRight);
-    grid->addWidget(*textEdit, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("跳转到问题编号："), dialog), 1, 0, Qt::AlignRight);
-    grid->addWidget(*jumpEdit, 1, 1);
+    addRow(grid, 0, QStringLiteral("选项内容："), *textEdit);
+    addRow(grid, 1, QStringLiteral("跳转到问题编号："), *jumpEdit);
     grid->addWidget(redLabel(QStringLiteral("(问题编号请填写整数，请确认编号是存在的,0代表结束）"), dialog), 2, 0, 1,
                     2);
     return grid;

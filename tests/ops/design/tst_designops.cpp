@@ -53,8 +53,6 @@ private slots:
     void projectWritesKeepNothingOnFailure_data();
     void projectWritesKeepNothingOnFailure();
     void questions();
-    void jumpProposal_data();
-    void jumpProposal();
     void options();
 };
 
@@ -144,39 +142,6 @@ void TestDesignOps::questions()
     QCOMPARE(db.count(QStringLiteral("q_sel")), 1); // its options stay
     QCOMPARE(logTexts(db),
              (QStringList{QStringLiteral("为项目:乙添加问题:+2"), QStringLiteral("删除问题：改'(项目:乙)")}));
-}
-
-void TestDesignOps::jumpProposal_data()
-{
-    QTest::addColumn<QList<int>>("own");
-    QTest::addColumn<QList<int>>("others");
-    QTest::addColumn<int>("managed");
-    QTest::addColumn<int>("proposal");
-    QTest::newRow("next of its own") << QList<int>{1, 2, 3} << QList<int>{} << 1 << 2;
-    QTest::newRow("last, nothing higher") << QList<int>{1, 3} << QList<int>{2} << 3 << 0;
-    QTest::newRow("another project's higher") << QList<int>{1, 9} << QList<int>{12, 5} << 1 << 5;
-}
-
-void TestDesignOps::jumpProposal()
-{
-    QFETCH(QList<int>, own);
-    QFETCH(QList<int>, others);
-    QFETCH(int, managed);
-    QFETCH(int, proposal);
-    tst::OpsDb db;
-    QVERIFY(db.ok());
-    const qint64 a = tst::addProject(db.con(), QStringLiteral("甲"));
-    const qint64 b = tst::addProject(db.con(), QStringLiteral("乙"));
-    qint64 qid = -1;
-    for (int n : own) {
-        const qint64 id = tst::addQuestion(db.con(), a, n, QString::number(n));
-        if (n == managed)
-            qid = id;
-    }
-    for (int n : others)
-        tst::addQuestion(db.con(), b, n, QString::number(n));
-    QCOMPARE(proposedJump(db.con(), qid), proposal);
-    QCOMPARE(proposedJump(db.con(), 9999), 0); // a question gone meanwhile
 }
 
 void TestDesignOps::options()
