@@ -1,5 +1,6 @@
 #include "admin/adminkit.h"
 
+#include "core/entrydialog.h"
 #include "core/msg.h"
 #include "db/error.h"
 
@@ -13,10 +14,7 @@ namespace admin {
 
 QPushButton* button(QWidget* parent, const char* objectName, const QString& caption)
 {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(objectName));
-    b->setAutoDefault(false);
-    return b;
+    return plainButton(parent, QString::fromLatin1(objectName), caption);
 }
 
 QLineEdit* edit(QWidget* parent, const char* objectName)

@@ -7,7 +7,6 @@
 #include "db/dm.h"
 #include "ops/admin/accounts.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 
@@ -53,9 +52,8 @@ void Tfrmadduser::Button1Click()
         msg::ShowMessage(admin::kActionError);
         return;
     }
-    emit added();
+    emit saved();
     clearTexts();
     msg::ShowMessage(QStringLiteral("添加成功!"));
-    if (!CheckBox1->isChecked())
-        close();
+    stayForNext();
 }

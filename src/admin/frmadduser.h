@@ -11,10 +11,6 @@ class Tfrmadduser : public TUserDialog
 public:
     explicit Tfrmadduser(QWidget* parent = nullptr);
 
-signals:
-    // An operator was written (the list re-reads).
-    void added();
-
 public slots:
     void FormShow() override;
     void Button1Click() override;

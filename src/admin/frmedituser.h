@@ -19,10 +19,6 @@ public:
     };
     explicit Tfrmedituser(const Operator& op, QWidget* parent = nullptr);
 
-signals:
-    // The operator was written (the list re-reads).
-    void saved();
-
 public slots:
     void FormShow() override;
     void Button1Click() override;

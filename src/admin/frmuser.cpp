@@ -180,7 +180,7 @@ void Tfrmuser::DBGrid1TitleClick(int logicalColumn)
 void Tfrmuser::Button1Click()
 {
     auto* d = new Tfrmadduser(this);
-    connect(d, &Tfrmadduser::added, this, [this] { rereadOrSay(0); });
+    connect(d, &Tfrmadduser::saved, this, [this] { rereadOrSay(0); });
     d->exec();
 }
 

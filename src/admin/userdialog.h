@@ -1,31 +1,21 @@
 #pragma once
 
-#include <QDialog>
+#include "core/entrydialog.h"
 
-class QCheckBox;
 class QComboBox;
 class QLineEdit;
-class QPushButton;
 
 // The add and change dialogs of the operator list: login name, full name, password twice and
 // the type; modal, freed when closed.
-class TUserDialog : public QDialog
+class TUserDialog : public TEntryDialog
 {
     Q_OBJECT
 public:
-    QLineEdit* Edit1;               // login name
-    QLineEdit* Edit2;               // full name
-    QLineEdit* Edit3;               // password
-    QLineEdit* Edit4;               // confirmation
-    QComboBox* ComboBox1;           // type
-    QCheckBox* CheckBox1 = nullptr; // 连续录入 (add only)
-    QPushButton* Button1;           // save
-    QPushButton* Button2;           // leave (Esc)
-
-public slots:
-    virtual void FormShow() {}
-    virtual void Button1Click() = 0;
-    void Button2Click();
+    QLineEdit* Edit1;     // login name
+    QLineEdit* Edit2;     // full name
+    QLineEdit* Edit3;     // password
+    QLineEdit* Edit4;     // confirmation
+    QComboBox* ComboBox1; // type
 
 protected:
     struct Captions
@@ -41,5 +31,5 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    bool m_shown = false;
+    bool m_centred = false;
 };

@@ -56,13 +56,21 @@ TChildForm::TChildForm(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
+QSize TChildForm::sizeHint() const
+{
+    return m_designSize.isValid() ? m_designSize : QWidget::sizeHint();
+}
+
 void TChildForm::showEvent(QShowEvent* e)
 {
-    if (!m_shownOnce) {
+    const bool first = !m_shownOnce;
+    if (first) {
         m_shownOnce = true;
         dropdown::fitAllIn(this);
     }
     QWidget::showEvent(e);
+    if (first)
+        firstShow();
 }
 
 void TChildForm::closeEvent(QCloseEvent* e)

@@ -35,11 +35,19 @@ public:
     // The question has been answered already (the main window asked it): close without asking.
     void approveClose() { m_closeApproved = true; }
 
+    // The size the frame opens the window at: its design size once keepDesignSize() has been
+    // called (after the screen scaling), else Qt's own hint.
+    QSize sizeHint() const override;
+
 protected:
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    // Runs once, when the window is first shown (a list window reads its rows there).
+    virtual void firstShow() {}
+    void keepDesignSize() { m_designSize = size(); }
 
 private:
     bool m_closeApproved = false;
     bool m_shownOnce = false;
+    QSize m_designSize;
 };

@@ -2,49 +2,28 @@
 
 #include "core/msg.h"
 #include "db/dm.h"
-#include "db/sqlvalue.h"
 #include "design/formkit.h"
-#include "design/mansel.h"
+#include "ops/design/options.h"
 
-#include <QGridLayout>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QSqlQuery>
 
 QPointer<Tfrmaddsel> frmaddsel;
 
-Tfrmaddsel::Tfrmaddsel(TfrmMansel* owner, QWidget* parent)
-    : TDesignDialog(QStringLiteral("Tfrmaddsel"), QStringLiteral("增加选项"), parent, Qt::Tool),
-      m_owner(owner ? owner : frmMansel.data())
+Tfrmaddsel::Tfrmaddsel(qint64 qid, QWidget* parent)
+    : TOptionDialog(QStringLiteral("Tfrmaddsel"), QStringLiteral("增加选项"), true, parent, Qt::Tool), m_qid(qid)
 {
     frmaddsel = this;
-    layOut(design::optionFields(this, &Edit1, &Edit2), QStringLiteral("保存"), QStringLiteral("关闭"), true,
-           QSize(420, 150));
-    Button1->setDefault(true);
 }
 
 void Tfrmaddsel::FormShow()
 {
-    if (!m_owner || m_owner->questionId() < 0) {
-        // The option manager is gone: there is no question to add to.
+    if (m_qid < 0) {
         closeSoon();
         return;
     }
-    m_qid = m_owner->questionId();
     Edit1->clear();
     try {
-        // The next higher question number anywhere in the table (every project's questions count).
-        QString jump = QStringLiteral("0");
-        QSqlQuery own = ADOcon().select(QStringLiteral("select * from q_table where qid=") + db::num(m_qid));
-        if (own.next()) {
-            const qint64 qbh = own.value(QStringLiteral("qbh")).toLongLong();
-            own.finish();
-            QSqlQuery next = ADOcon().select(QStringLiteral("select * from q_table where qbh>") + db::num(qbh) +
-                                             QStringLiteral(" order by qbh"));
-            if (next.next())
-                jump = db::displayText(next.value(QStringLiteral("qbh")));
-        }
-        Edit2->setText(jump);
+        Edit2->setText(QString::number(ops::design::proposedJump(ADOcon(), m_qid)));
     } catch (const db::Error& e) {
         design::reportError(e);
     }
@@ -57,17 +36,13 @@ void Tfrmaddsel::Button1Click()
         return;
     QString sel;
     int gotoq = 0;
-    if (!design::checkOptionInput(Edit1, Edit2, &sel, &gotoq))
+    if (!readInput(&sel, &gotoq))
         return;
     // The row and its showing in the list go together: a save reported as failed has written
     // nothing, so saving again does not leave the option twice.
-    if (!design::tryWrite([&] {
-            ADOcon().execute(QStringLiteral("insert into q_sel(qid,sel,gotoq) values(") + db::num(m_qid) +
-                             QStringLiteral(",") + db::quoted(sel) + QStringLiteral(",") + db::num(gotoq) +
-                             QStringLiteral(")"));
-            // The new option is the newest: it shows at the end of the list.
-            if (m_owner)
-                m_owner->rereadAt(INT_MAX);
+    if (!save([&] {
+            ops::design::addOption(ADOcon(), m_qid, sel, gotoq);
+            return true;
         }))
         return;
     msg::ShowMessage(design::kSaved);

@@ -4,26 +4,20 @@
 
 #include <QPointer>
 
-class QLineEdit;
-class TfrmMansel;
-
-// Adds options to the managed question, proposing the next question number as the jump.
-class Tfrmaddsel : public TDesignDialog
+// Adds options to a question, proposing the next question number as the jump.
+class Tfrmaddsel : public TOptionDialog
 {
     Q_OBJECT
 public:
-    explicit Tfrmaddsel(TfrmMansel* owner = nullptr, QWidget* parent = nullptr);
-
-    QLineEdit* Edit1; // option text
-    QLineEdit* Edit2; // jump number
+    // Without a question (qid < 0) there is nothing to add to: it closes.
+    explicit Tfrmaddsel(qint64 qid = -1, QWidget* parent = nullptr);
 
 public slots:
     void FormShow() override;
     void Button1Click() override;
 
 private:
-    QPointer<TfrmMansel> m_owner;
-    qint64 m_qid = -1;
+    qint64 m_qid;
 };
 
 extern QPointer<Tfrmaddsel> frmaddsel;

@@ -4,10 +4,8 @@
 #include "core/pub.h"
 #include "core/scaling.h"
 #include "db/dm.h"
-#include "db/sqlvalue.h"
 #include "design/formkit.h"
-#include "design/opt.h"
-#include "design/projectform.h"
+#include "ops/design/projects.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -16,9 +14,7 @@
 
 QPointer<Tfrmaddxm> frmaddxm;
 
-Tfrmaddxm::Tfrmaddxm(Tfrmopt* owner, QWidget* parent)
-    : TDesignDialog(QStringLiteral("Tfrmaddxm"), QStringLiteral("新增项目"), parent),
-      m_owner(owner ? owner : frmopt.data())
+Tfrmaddxm::Tfrmaddxm(QWidget* parent) : TDesignDialog(QStringLiteral("Tfrmaddxm"), QStringLiteral("新增项目"), parent)
 {
     frmaddxm = this;
     QGridLayout* fields = design::projectFields(this, &Edit1, &Memo1);
@@ -48,23 +44,16 @@ void Tfrmaddxm::Button1Click()
     QString name, tips;
     if (!design::checkProjectInput(Edit1, Memo1, &name, &tips))
         return;
-    bool duplicate = false;
-    if (!design::tryAction([&] {
-            duplicate = design::exists(QStringLiteral("select * from t_ywbh where ywname=") + db::quoted(name));
+    auto outcome = ops::design::Outcome::Done;
+    if (!save([&] {
+            outcome = ops::design::addProject(ADOcon(), pub::currentOperator(), name, tips);
+            return outcome == ops::design::Outcome::Done;
         }))
         return;
-    if (duplicate) {
+    if (outcome == ops::design::Outcome::DuplicateName) {
         msg::ShowMessage(QStringLiteral("该业务名已经存在，请不要重复输入!"));
         return;
     }
-    if (!design::tryWrite([&] {
-            ADOcon().execute(QStringLiteral("insert into t_ywbh(ywname,ywtips) values(") + db::quoted(name) +
-                             QStringLiteral(",") + db::quoted(tips) + QStringLiteral(")"));
-            WriteSysLog(QStringLiteral("添加项目:") + name);
-            if (m_owner)
-                m_owner->rereadFromTop();
-        }))
-        return;
     Edit1->clear();
     Memo1->clear();
     msg::ShowMessage(design::kSaved);

@@ -7,15 +7,13 @@
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class Tfrmopt;
 
 // Adds projects; with "连续录入" ticked it stays open for the next one.
 class Tfrmaddxm : public TDesignDialog
 {
     Q_OBJECT
 public:
-    // owner: the project list to re-read after a save (the newest one when not given).
-    explicit Tfrmaddxm(Tfrmopt* owner = nullptr, QWidget* parent = nullptr);
+    explicit Tfrmaddxm(QWidget* parent = nullptr);
 
     QLineEdit* Edit1;      // project name
     QPlainTextEdit* Memo1; // prompt text
@@ -25,9 +23,6 @@ public slots:
     void FormShow() override;
     void Memo1Change();
     void Button1Click() override;
-
-private:
-    QPointer<Tfrmopt> m_owner;
 };
 
 extern QPointer<Tfrmaddxm> frmaddxm;

@@ -2,69 +2,42 @@
 
 #include "design/formkit.h"
 
-#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 TDesignDialog::TDesignDialog(const QString& objectName, const QString& caption, QWidget* parent, Qt::WindowFlags flags)
-    : QDialog(parent, flags)
+    : TEntryDialog(objectName, caption, parent, flags)
 {
-    setObjectName(objectName);
-    setWindowTitle(caption);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setModal(true);
-    Button1 = design::makeButton(this, QStringLiteral("Button1"), QString());
-    Button2 = design::makeButton(this, QStringLiteral("Button2"), QString());
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button2, &QPushButton::clicked, this, &TDesignDialog::Button2Click);
 }
 
 void TDesignDialog::layOut(QLayout* fields, const QString& saveCaption, const QString& leaveCaption, bool keepEntering,
                            QSize size)
 {
-    Button1->setText(saveCaption);
-    Button2->setText(leaveCaption);
-    auto* buttons = new QHBoxLayout;
-    if (keepEntering) {
-        CheckBox1 = new QCheckBox(QStringLiteral("连续录入"), this);
-        CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-        CheckBox1->setChecked(true);
-        buttons->addWidget(CheckBox1);
-    }
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
     auto* lay = new QVBoxLayout(this);
     lay->addLayout(fields);
-    lay->addLayout(buttons);
+    lay->addLayout(buttonRow(saveCaption, leaveCaption, keepEntering));
     resize(size);
 }
 
-bool TDesignDialog::stayForNext()
+bool TDesignDialog::save(const std::function<bool()>& write)
 {
-    if (CheckBox1 && CheckBox1->isChecked())
-        return true;
-    close();
-    return false;
+    return design::tryWrite([&] {
+        if (write())
+            emit saved();
+    });
 }
 
-void TDesignDialog::Button2Click()
+TOptionDialog::TOptionDialog(const QString& objectName, const QString& caption, bool keepEntering, QWidget* parent,
+                             Qt::WindowFlags flags)
+    : TDesignDialog(objectName, caption, parent, flags)
 {
-    close();
+    layOut(design::optionFields(this, &Edit1, &Edit2), QStringLiteral("保存"), QStringLiteral("关闭"), keepEntering,
+           QSize(420, 150));
+    Button1->setDefault(true);
 }
 
-void TDesignDialog::closeSoon()
+bool TOptionDialog::readInput(QString* sel, int* gotoq)
 {
-    QTimer::singleShot(0, this, &QDialog::reject);
-}
-
-void TDesignDialog::showEvent(QShowEvent* e)
-{
-    QDialog::showEvent(e);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
+    return design::checkOptionInput(Edit1, Edit2, sel, gotoq);
 }

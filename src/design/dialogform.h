@@ -1,40 +1,45 @@
 #pragma once
 
-#include <QDialog>
+#include "core/entrydialog.h"
+
 #include <QSize>
 
-class QCheckBox;
-class QLayout;
-class QPushButton;
+#include <functional>
 
-// The add and edit dialogs of the design windows: modal, freed when closed, filled from their
-// list window when first shown, with a save and a leave button (and, to add, "连续录入").
-class TDesignDialog : public QDialog
+class QLayout;
+class QLineEdit;
+
+// The add and edit dialogs of the design windows: an entry dialog whose fields stand over its
+// button row.
+class TDesignDialog : public TEntryDialog
 {
     Q_OBJECT
 public:
     TDesignDialog(const QString& objectName, const QString& caption, QWidget* parent,
                   Qt::WindowFlags flags = Qt::Dialog);
 
-    QPushButton* Button1;           // save
-    QPushButton* Button2;           // leave
-    QCheckBox* CheckBox1 = nullptr; // 连续录入, add dialogs only
-
-public slots:
-    virtual void FormShow() {}
-    virtual void Button1Click() {}
-    void Button2Click();
-
 protected:
     // The fields, then a row with the check box (when keepEntering) and the two buttons.
     void layOut(QLayout* fields, const QString& saveCaption, const QString& leaveCaption, bool keepEntering,
                 QSize size);
-    // After a save: stay for the next entry when "连续录入" is ticked, else close.
-    bool stayForNext();
-    // The dialog has nothing to work on: it closes as soon as its loop runs.
-    void closeSoon();
-    void showEvent(QShowEvent* e) override;
+    // Runs write (true: it wrote, false: it refused) and, when it wrote, tells the opener (saved())
+    // in the same transaction: an opener that cannot re-read undoes the write. A database failure
+    // shows the action message and keeps nothing; false then.
+    bool save(const std::function<bool()>& write);
+};
 
-private:
-    bool m_shown = false;
+// The add and edit dialogs of an option: its text (Edit1) and jump number (Edit2) over the red
+// hint; Enter saves.
+class TOptionDialog : public TDesignDialog
+{
+    Q_OBJECT
+public:
+    QLineEdit* Edit1; // option text
+    QLineEdit* Edit2; // jump number
+
+protected:
+    TOptionDialog(const QString& objectName, const QString& caption, bool keepEntering, QWidget* parent,
+                  Qt::WindowFlags flags = Qt::Dialog);
+    // Trims both fields and checks them; the first failing check shows its message: false then.
+    bool readInput(QString* sel, int* gotoq);
 };

@@ -1,12 +1,8 @@
 #include "design/editoptsel.h"
 
-#include "core/dbgrid.h"
 #include "core/msg.h"
 #include "db/dm.h"
-#include "db/sqlvalue.h"
-#include "design/addoptsel.h"
-#include "design/formkit.h"
-#include "design/optsel.h"
+#include "ops/design/questions.h"
 
 #include <QGridLayout>
 #include <QLineEdit>
@@ -14,9 +10,8 @@
 
 QPointer<Tfrmeditoptsel> frmeditoptsel;
 
-Tfrmeditoptsel::Tfrmeditoptsel(Tfrmoptsel* owner, QWidget* parent)
-    : TDesignDialog(QStringLiteral("Tfrmeditoptsel"), QStringLiteral("修改问题"), parent),
-      m_owner(owner ? owner : frmoptsel.data())
+Tfrmeditoptsel::Tfrmeditoptsel(const design::QuestionRow& question, QWidget* parent)
+    : TDesignDialog(QStringLiteral("Tfrmeditoptsel"), QStringLiteral("修改问题"), parent), m_question(question)
 {
     frmeditoptsel = this;
     Edit1 = new QLineEdit(this);
@@ -28,32 +23,26 @@ Tfrmeditoptsel::Tfrmeditoptsel(Tfrmoptsel* owner, QWidget* parent)
 
 void Tfrmeditoptsel::FormShow()
 {
-    const int row = m_owner ? m_owner->DBGrid1->currentRowIndex() : -1;
-    if (row < 0) {
+    if (m_question.qid < 0) {
         closeSoon();
         return;
     }
-    const TDBGrid* g = m_owner->DBGrid1;
-    m_qid = g->value(row, QStringLiteral("qid")).toLongLong();
-    Edit1->setText(g->value(row, QStringLiteral("ywname")).toString());
-    Memo1->setPlainText(g->value(row, QStringLiteral("qnr")).toString());
-    Edit2->setText(g->text(row, QStringLiteral("qbh")));
+    Edit1->setText(m_question.project);
+    Memo1->setPlainText(m_question.text);
+    Edit2->setText(m_question.number);
 }
 
 void Tfrmeditoptsel::Button1Click()
 {
-    if (m_qid < 0)
+    if (m_question.qid < 0)
         return;
     QString qnr;
     int qbh = 0;
     if (!design::checkQuestionInput(Memo1, Edit2, &qnr, &qbh))
         return;
-    if (!design::tryWrite([&] {
-            // Only this question changes: options that jump to its old number keep that number.
-            ADOcon().execute(QStringLiteral("update q_table set qnr=") + db::quoted(qnr) + QStringLiteral(",qbh=") +
-                             db::num(qbh) + QStringLiteral(" where qid=") + db::num(m_qid));
-            if (m_owner)
-                m_owner->reread();
+    if (!save([&] {
+            ops::design::changeQuestion(ADOcon(), m_question.qid, qnr, qbh);
+            return true;
         }))
         return;
     msg::ShowMessage(design::kSaved);

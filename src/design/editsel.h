@@ -1,30 +1,24 @@
 #pragma once
 
 #include "design/dialogform.h"
+#include "design/formkit.h"
 
 #include <QPointer>
 
-class QLineEdit;
-class TfrmMansel;
-
-// Changes the text and jump number of the option selected in the option manager.
-class Tfrmeditsel : public TDesignDialog
+// Changes the text and jump number of an option (the one selected in the option manager).
+class Tfrmeditsel : public TOptionDialog
 {
     Q_OBJECT
 public:
-    explicit Tfrmeditsel(TfrmMansel* owner = nullptr, QWidget* parent = nullptr);
-
-    QLineEdit* Edit1; // option text
-    QLineEdit* Edit2; // jump number
+    // Without an option (aid < 0) there is nothing to edit: it closes.
+    explicit Tfrmeditsel(const design::OptionRow& option = {}, QWidget* parent = nullptr);
 
 public slots:
     void FormShow() override;
     void Button1Click() override;
 
 private:
-    QPointer<TfrmMansel> m_owner;
-    qint64 m_aid = -1;
-    int m_row = -1;
+    design::OptionRow m_option;
 };
 
 extern QPointer<Tfrmeditsel> frmeditsel;

@@ -7,11 +7,11 @@
 #include "db/error.h"
 #include "db/transaction.h"
 
-#include <QApplication>
+#include <QDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 
 namespace design {
 
@@ -40,12 +40,6 @@ bool readInteger(const QString& text, int* value)
     if (ok && value)
         *value = v;
     return ok;
-}
-
-bool exists(const QString& jetSql)
-{
-    QSqlQuery q = ADOcon().select(jetSql);
-    return q.next();
 }
 
 bool tryAction(const std::function<void()>& action)
@@ -84,14 +78,6 @@ void reopenAt(TDBGrid* grid, int row)
         grid->setCurrentRowIndex(grid->rowCount() - 1);
 }
 
-QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& caption)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(objectName);
-    b->setAutoDefault(false);
-    return b;
-}
-
 QLabel* redLabel(const QString& text, QWidget* parent)
 {
     auto* l = new QLabel(text, parent);
@@ -114,6 +100,106 @@ void showAsReadOnly(QPlainTextEdit* edit)
     edit->setReadOnly(true);
     edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     edit->setStyleSheet(kReadOnlyStyle);
+}
+
+namespace {
+
+template <class W> W* named(QWidget* parent, const char* objectName)
+{
+    auto* w = new W(parent);
+    w->setObjectName(QString::fromLatin1(objectName));
+    return w;
+}
+
+// The caption right-aligned in the first column, the field beside it over span columns.
+void addRow(QGridLayout* grid, int row, const QString& caption, QWidget* field, int span = 1,
+            Qt::Alignment captionAlign = Qt::AlignRight)
+{
+    grid->addWidget(new QLabel(caption, field->parentWidget()), row, 0, captionAlign);
+    grid->addWidget(field, row, 1, 1, span);
+}
+
+// Shows the message of the first check that failed and returns its index; -1 when all passed.
+int firstFailure(std::initializer_list<std::pair<bool, QString>> checks)
+{
+    int i = 0;
+    for (const auto& [failed, message] : checks) {
+        if (failed) {
+            msg::ShowMessage(message);
+            return i;
+        }
+        ++i;
+    }
+    return -1;
+}
+
+} // namespace
+
+QGridLayout* projectFields(QDialog* dialog, QLineEdit** name, QPlainTextEdit** tips)
+{
+    *name = named<QLineEdit>(dialog, "Edit1");
+    *tips = named<QPlainTextEdit>(dialog, "Memo1");
+    auto* grid = new QGridLayout;
+    addRow(grid, 0, QStringLiteral("项 目  名："), *name);
+    addRow(grid, 1, QStringLiteral("提示语："), *tips, 1, Qt::AlignRight | Qt::AlignTop);
+    return grid;
+}
+
+bool checkProjectInput(QLineEdit* nameEdit, QPlainTextEdit* tipsMemo, QString* name, QString* tips)
+{
+    *name = text::trimEdit(nameEdit);
+    *tips = text::trimEdit(tipsMemo);
+    return firstFailure({{tipsLength(*tips) > kMaxTipsLength,
+                          QStringLiteral("单机版提示语字符长度不能超过255,换算成中文字数不能超过127个")},
+                         {name->isEmpty(), QStringLiteral("请输入项目名!")}}) < 0;
+}
+
+QGridLayout* questionFields(QDialog* dialog, QWidget* project, QPlainTextEdit** textMemo, QLineEdit** numberEdit,
+                            const char* numberName)
+{
+    *textMemo = named<QPlainTextEdit>(dialog, "Memo1");
+    *numberEdit = named<QLineEdit>(dialog, numberName);
+    auto* grid = new QGridLayout;
+    addRow(grid, 0, QStringLiteral("项目名称："), project, 2);
+    addRow(grid, 1, QStringLiteral("问题内容："), *textMemo, 2, Qt::AlignRight | Qt::AlignTop);
+    addRow(grid, 2, QStringLiteral("问题编号："), *numberEdit);
+    grid->addWidget(redLabel(QStringLiteral("(请输入整数编号如：1、2、3)"), dialog), 2, 2);
+    return grid;
+}
+
+bool checkQuestionInput(QPlainTextEdit* textMemo, QLineEdit* numberEdit, QString* qnr, int* qbh)
+{
+    const QString number = text::trimEdit(numberEdit);
+    *qnr = text::trimEdit(textMemo);
+    const bool integer = readInteger(number, qbh);
+    const int failed = firstFailure({{qnr->isEmpty(), QStringLiteral("请输入问题内容!")},
+                                     {number.isEmpty(), QStringLiteral("请输入问题编号!")},
+                                     {!integer, QStringLiteral("问题编号请输入整数!")},
+                                     // 0 is the options' number for the end of the questionnaire.
+                                     {*qbh == 0, QStringLiteral("问题编号不能为0")}});
+    if (failed == 2)
+        numberEdit->setFocus();
+    return failed < 0;
+}
+
+QGridLayout* optionFields(QDialog* dialog, QLineEdit** textEdit, QLineEdit** jumpEdit)
+{
+    *textEdit = named<QLineEdit>(dialog, "Edit1");
+    *jumpEdit = named<QLineEdit>(dialog, "Edit2");
+    auto* grid = new QGridLayout;
+    addRow(grid, 0, QStringLiteral("选项内容："), *textEdit);
+    addRow(grid, 1, QStringLiteral("跳转到问题编号："), *jumpEdit);
+    grid->addWidget(redLabel(QStringLiteral("(问题编号请填写整数，请确认编号是存在的,0代表结束）"), dialog), 2, 0, 1,
+                    2);
+    return grid;
+}
+
+bool checkOptionInput(QLineEdit* textEdit, QLineEdit* jumpEdit, QString* sel, int* gotoq)
+{
+    *sel = text::trimEdit(textEdit);
+    const QString jump = text::trimEdit(jumpEdit);
+    return firstFailure({{sel->isEmpty(), QStringLiteral("请填写选项内容！")},
+                         {!readInteger(jump, gotoq), QStringLiteral("跳转到问题编号请填写整数编号!")}}) < 0;
 }
 
 } // namespace design

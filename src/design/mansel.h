@@ -1,33 +1,22 @@
 #pragma once
 
-#include <QDialog>
+#include "core/entrydialog.h"
+#include "design/formkit.h"
+
 #include <QPointer>
 
-class QGridLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class TDBGrid;
-class Tfrmoptsel;
-
-namespace design {
-
-// Trims the option text and jump number (writing them back) and checks them: text given,
-// then the jump an integer. Shows the message and returns false when one fails.
-bool checkOptionInput(QLineEdit* textEdit, QLineEdit* jumpEdit, QString* sel, int* gotoq);
-
-// The option text and jump lines with the red hint under them, for the add and edit dialogs.
-QGridLayout* optionFields(QDialog* dialog, QLineEdit** textEdit, QLineEdit** jumpEdit);
-
-} // namespace design
 
 // The answer options of one question, each with the number of the question to ask next.
-class TfrmMansel : public QDialog
+class TfrmMansel : public TDialogForm
 {
     Q_OBJECT
 public:
-    // owner: the question list whose selected question is managed (the newest one when not given).
-    explicit TfrmMansel(Tfrmoptsel* owner = nullptr, QWidget* parent = nullptr);
+    // Without a question (qid < 0) there is nothing to manage: it closes.
+    explicit TfrmMansel(const design::QuestionRow& question = {}, QWidget* parent = nullptr);
 
     QLineEdit* Edit1;      // project name
     QPlainTextEdit* Memo1; // question text
@@ -37,24 +26,18 @@ public:
     QPushButton* Button3; // 删除
     QPushButton* Button4; // 关闭
 
-    qint64 questionId() const { return m_qid; }
     // Re-reads the options; the given row (or the last one) becomes current.
     void rereadAt(int row);
 
 public slots:
-    void FormShow();
+    void FormShow() override;
     void Button1Click();
     void Button2Click();
     void Button3Click();
     void Button4Click();
 
-protected:
-    void showEvent(QShowEvent* e) override;
-
 private:
-    QPointer<Tfrmoptsel> m_owner;
-    qint64 m_qid = -1;
-    bool m_shown = false;
+    design::QuestionRow m_question;
 };
 
 extern QPointer<TfrmMansel> frmMansel;

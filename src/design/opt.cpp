@@ -1,25 +1,21 @@
 #include "design/opt.h"
 
 #include "core/dbgrid.h"
+#include "core/entrydialog.h"
 #include "core/msg.h"
 #include "core/pub.h"
 #include "core/scaling.h"
 #include "db/dm.h"
-#include "db/sqlvalue.h"
-#include "db/transaction.h"
 #include "design/addxm.h"
 #include "design/editxm.h"
 #include "design/formkit.h"
+#include "ops/design/projects.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 QPointer<Tfrmopt> frmopt;
-
-namespace {
-const QString kListSql = QStringLiteral("select ywbh,ywname,zt,ywtips,iif(zt=0, '停用', '启用') as vlname from t_ywbh");
-}
 
 Tfrmopt::Tfrmopt(QWidget* parent) : TChildForm(parent)
 {
@@ -33,21 +29,16 @@ Tfrmopt::Tfrmopt(QWidget* parent) : TChildForm(parent)
                          {QStringLiteral("ywtips"), QStringLiteral("提示语"), 393}});
     grid::installWheelRule(DBGrid1);
 
-    Button1 = design::makeButton(this, QStringLiteral("Button1"), QStringLiteral("新 增"));
-    Button2 = design::makeButton(this, QStringLiteral("Button2"), QStringLiteral("修 改"));
-    Button3 = design::makeButton(this, QStringLiteral("Button3"), QStringLiteral("启用"));
-    Button4 = design::makeButton(this, QStringLiteral("Button4"), QStringLiteral("停用"));
-    Button5 = design::makeButton(this, QStringLiteral("Button5"), QStringLiteral("删除"));
-    Button6 = design::makeButton(this, QStringLiteral("Button6"), QStringLiteral("关  闭"));
+    Button1 = plainButton(this, QStringLiteral("Button1"), QStringLiteral("新 增"));
+    Button2 = plainButton(this, QStringLiteral("Button2"), QStringLiteral("修 改"));
+    Button3 = plainButton(this, QStringLiteral("Button3"), QStringLiteral("启用"));
+    Button4 = plainButton(this, QStringLiteral("Button4"), QStringLiteral("停用"));
+    Button5 = plainButton(this, QStringLiteral("Button5"), QStringLiteral("删除"));
+    Button6 = plainButton(this, QStringLiteral("Button6"), QStringLiteral("关  闭"));
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    for (QPushButton* b : {Button1, Button2, Button3, Button4, Button5, Button6})
-        buttons->addWidget(b);
-    buttons->addStretch();
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(DBGrid1, 1);
-    lay->addLayout(buttons);
+    lay->addLayout(buttonBar({Button1, Button2, Button3, Button4, Button5, Button6}, true));
     resize(640, 420);
 
     connect(Button1, &QPushButton::clicked, this, &Tfrmopt::Button1Click);
@@ -59,22 +50,13 @@ Tfrmopt::Tfrmopt(QWidget* parent) : TChildForm(parent)
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &Tfrmopt::DBGrid1DblClick);
 
     scaling::applyScreenScaling(this);
-    m_designSize = size();
-}
-
-void Tfrmopt::showEvent(QShowEvent* e)
-{
-    TChildForm::showEvent(e);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
+    keepDesignSize();
 }
 
 void Tfrmopt::FormShow()
 {
     try {
-        design::openAtFirst(DBGrid1, kListSql);
+        design::openAtFirst(DBGrid1, ops::design::projectListQuery());
     } catch (const db::Error& e) {
         design::reportError(e);
     }
@@ -92,16 +74,22 @@ void Tfrmopt::rereadKeepingRow()
 
 void Tfrmopt::Button1Click()
 {
-    // Owned by nobody, like every dialog: it reaches this window only through its pointer.
-    auto* d = new Tfrmaddxm(this);
+    // Owned by nobody, like every dialog: it outlives this window if that closes meanwhile.
+    auto* d = new Tfrmaddxm;
+    connect(d, &Tfrmaddxm::saved, this, &Tfrmopt::rereadFromTop);
     d->exec();
 }
 
 void Tfrmopt::Button2Click()
 {
-    if (DBGrid1->currentRowIndex() < 0)
+    const int row = DBGrid1->currentRowIndex();
+    if (row < 0)
         return;
-    auto* d = new Tfrmeditxm(this);
+    auto* d = new Tfrmeditxm({DBGrid1->value(row, QStringLiteral("ywbh")).toLongLong(),
+                              DBGrid1->value(row, QStringLiteral("ywname")).toString(),
+                              DBGrid1->value(row, QStringLiteral("ywtips")).toString()});
+    // The list shows the new values on the same row.
+    connect(d, &Tfrmeditxm::saved, this, &Tfrmopt::rereadKeepingRow);
     d->exec();
 }
 
@@ -133,21 +121,14 @@ void Tfrmopt::changeState(int zt)
                                : QStringLiteral("该项目原来已经处于停用状态!"));
         return;
     }
-    const QString verb = start ? QStringLiteral("启用") : QStringLiteral("停用");
-    if (!msg::confirmYes(QStringLiteral("您确定要") + verb + QStringLiteral("项目:") + name + QStringLiteral("么?"),
+    if (!msg::confirmYes(QStringLiteral("您确定要") + (start ? QStringLiteral("启用") : QStringLiteral("停用")) +
+                             QStringLiteral("项目:") + name + QStringLiteral("么?"),
                          QStringLiteral("业务启用确认")))
         return;
 
     design::WaitCursor wait;
     try {
-        {
-            // The state and its log row stand or fall together.
-            db::Transaction t(ADOcon());
-            ADOcon().execute(QStringLiteral("update t_ywbh set zt=") + db::num(zt) + QStringLiteral(" where ywbh=") +
-                             db::num(ywbh));
-            WriteSysLog(verb + QStringLiteral("项目　:") + name);
-            t.commit();
-        }
+        ops::design::setProjectState(ADOcon(), pub::currentOperator(), ywbh, name, zt);
         design::reopenAt(DBGrid1, row);
     } catch (const db::Error&) {
         wait.restore();
@@ -162,22 +143,26 @@ void Tfrmopt::Button5Click()
         return;
     const QString name = DBGrid1->value(row, QStringLiteral("ywname")).toString();
     const qint64 ywbh = DBGrid1->value(row, QStringLiteral("ywbh")).toLongLong();
-    bool used = false;
-    if (!design::tryAction(
-            [&] { used = design::exists(QStringLiteral("select * from yhdaview where ywbh=") + db::num(ywbh)); }))
+    const QString used = QStringLiteral("该项目已经存在用户数据，不能删除。建议对该项目采取“停用”措施!");
+    bool hasCustomers = false;
+    if (!design::tryAction([&] { hasCustomers = ops::design::projectHasCustomers(ADOcon(), ywbh); }))
         return;
-    if (used) {
-        msg::ShowMessage(QStringLiteral("该项目已经存在用户数据，不能删除。建议对该项目采取“停用”措施!"));
+    if (hasCustomers) {
+        msg::ShowMessage(used);
         return;
     }
     if (!msg::confirmOk(QStringLiteral("您确定要删除项目《") + name + QStringLiteral("》么?"),
                         QStringLiteral("操作确认")))
         return;
-    design::tryWrite([&] {
-        ADOcon().execute(QStringLiteral("delete from t_ywbh where ywbh=") + db::num(ywbh));
-        WriteSysLog(QStringLiteral("删除项目:") + name);
-        rereadFromTop();
-    });
+    auto outcome = ops::design::Outcome::Done;
+    if (!design::tryWrite([&] {
+            outcome = ops::design::deleteProject(ADOcon(), pub::currentOperator(), ywbh, name);
+            if (outcome == ops::design::Outcome::Done)
+                rereadFromTop();
+        }))
+        return;
+    if (outcome == ops::design::Outcome::HasCustomers)
+        msg::ShowMessage(used);
 }
 
 void Tfrmopt::Button6Click()

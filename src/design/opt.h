@@ -3,7 +3,6 @@
 #include "core/windows.h"
 
 #include <QPointer>
-#include <QSize>
 
 class QPushButton;
 class TDBGrid;
@@ -37,16 +36,11 @@ public slots:
     void Button6Click();
     void DBGrid1DblClick();
 
-    // The frame opens the window at its design size (after the screen scaling).
-    QSize sizeHint() const override { return m_designSize; }
-
 protected:
-    void showEvent(QShowEvent* e) override;
+    void firstShow() override { FormShow(); }
 
 private:
     void changeState(int zt);
-    bool m_shown = false;
-    QSize m_designSize;
 };
 
 extern QPointer<Tfrmopt> frmopt;

@@ -1,15 +1,17 @@
 #include "design/optsel.h"
 
 #include "core/dbgrid.h"
+#include "core/entrydialog.h"
 #include "core/msg.h"
 #include "core/pub.h"
 #include "core/scaling.h"
 #include "db/dm.h"
-#include "db/sqlvalue.h"
 #include "design/addoptsel.h"
 #include "design/editoptsel.h"
 #include "design/formkit.h"
 #include "design/mansel.h"
+#include "ops/design/projects.h"
+#include "ops/design/questions.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -42,25 +44,20 @@ Tfrmoptsel::Tfrmoptsel(QWidget* parent) : TChildForm(parent)
                          {QStringLiteral("qnr"), QStringLiteral("问题内容"), 517}});
     grid::installWheelRule(DBGrid1);
 
-    Button1 = design::makeButton(this, QStringLiteral("Button1"), QStringLiteral("添加问题"));
-    Button2 = design::makeButton(this, QStringLiteral("Button2"), QStringLiteral("修改问题"));
-    Button3 = design::makeButton(this, QStringLiteral("Button3"), QStringLiteral("删除问题"));
-    Button4 = design::makeButton(this, QStringLiteral("Button4"), QStringLiteral("管理问题选项"));
-    Button5 = design::makeButton(this, QStringLiteral("Button5"), QStringLiteral("退   出"));
+    Button1 = plainButton(this, QStringLiteral("Button1"), QStringLiteral("添加问题"));
+    Button2 = plainButton(this, QStringLiteral("Button2"), QStringLiteral("修改问题"));
+    Button3 = plainButton(this, QStringLiteral("Button3"), QStringLiteral("删除问题"));
+    Button4 = plainButton(this, QStringLiteral("Button4"), QStringLiteral("管理问题选项"));
+    Button5 = plainButton(this, QStringLiteral("Button5"), QStringLiteral("退   出"));
 
     auto* top = new QHBoxLayout;
     top->addWidget(Label1);
     top->addWidget(ComboBox1);
     top->addStretch();
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    for (QPushButton* b : {Button1, Button2, Button3, Button4, Button5})
-        buttons->addWidget(b);
-    buttons->addStretch();
     auto* lay = new QVBoxLayout(this);
     lay->addLayout(top);
     lay->addWidget(DBGrid1, 1);
-    lay->addLayout(buttons);
+    lay->addLayout(buttonBar({Button1, Button2, Button3, Button4, Button5}, true));
     resize(730, 460);
 
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, &Tfrmoptsel::ComboBox1Change);
@@ -72,16 +69,7 @@ Tfrmoptsel::Tfrmoptsel(QWidget* parent) : TChildForm(parent)
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &Tfrmoptsel::DBGrid1DblClick);
 
     scaling::applyScreenScaling(this);
-    m_designSize = size();
-}
-
-void Tfrmoptsel::showEvent(QShowEvent* e)
-{
-    TChildForm::showEvent(e);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
+    keepDesignSize();
 }
 
 void Tfrmoptsel::FormShow()
@@ -91,11 +79,11 @@ void Tfrmoptsel::FormShow()
         const QSignalBlocker quiet(ComboBox1);
         ComboBox1->clear();
         ComboBox1->addItem(kAll);
-        QSqlQuery q = ADOcon().select(QStringLiteral("select * from t_ywbh order  by ywbh"));
+        QSqlQuery q = ADOcon().select(ops::design::projectNamesQuery());
         while (q.next())
             ComboBox1->addItem(q.value(QStringLiteral("ywname")).toString());
         ComboBox1->setCurrentIndex(0);
-        design::openAtFirst(DBGrid1, QStringLiteral("select * from qview order by ywbh,qbh "));
+        design::openAtFirst(DBGrid1, ops::design::questionListQuery());
     } catch (const db::Error&) {
         msg::ShowMessage(design::kOpenError);
         QTimer::singleShot(0, this, &QWidget::close);
@@ -104,10 +92,8 @@ void Tfrmoptsel::FormShow()
 
 void Tfrmoptsel::ComboBox1Change()
 {
-    const QString sql = ComboBox1->currentIndex() <= 0
-                            ? QStringLiteral("select *  from qview order by  ywbh,qbh")
-                            : QStringLiteral("select * from qview where ywname=") +
-                                  db::quoted(ComboBox1->currentText()) + QStringLiteral(" order by ywbh,qbh ");
+    const QString sql =
+        ops::design::questionListQuery(ComboBox1->currentIndex() <= 0 ? QString() : ComboBox1->currentText());
     if (design::tryAction([&] { design::openAtFirst(DBGrid1, sql); })) {
         m_filterIndex = ComboBox1->currentIndex();
         return;
@@ -128,15 +114,27 @@ void Tfrmoptsel::Button1Click()
         msg::ShowMessage(QStringLiteral("请先建好项目再添加问题!"));
         return;
     }
-    auto* d = new Tfrmaddoptsel(this);
+    auto* d = new Tfrmaddoptsel;
+    connect(d, &Tfrmaddoptsel::saved, this, &Tfrmoptsel::reread);
     d->exec();
+}
+
+design::QuestionRow Tfrmoptsel::selectedQuestion() const
+{
+    const int row = DBGrid1->currentRowIndex();
+    if (row < 0)
+        return {};
+    return {DBGrid1->value(row, QStringLiteral("qid")).toLongLong(),
+            DBGrid1->value(row, QStringLiteral("ywname")).toString(),
+            DBGrid1->value(row, QStringLiteral("qnr")).toString(), DBGrid1->text(row, QStringLiteral("qbh"))};
 }
 
 void Tfrmoptsel::Button2Click()
 {
     if (DBGrid1->currentRowIndex() < 0)
         return;
-    auto* d = new Tfrmeditoptsel(this);
+    auto* d = new Tfrmeditoptsel(selectedQuestion());
+    connect(d, &Tfrmeditoptsel::saved, this, &Tfrmoptsel::reread);
     d->exec();
 }
 
@@ -152,13 +150,9 @@ void Tfrmoptsel::Button3Click()
         return;
     if (!msg::confirmOk(QStringLiteral("您确定要删除该问题么?"), QStringLiteral("操作确认")))
         return;
-    const QString logcon = QStringLiteral("删除问题：") + DBGrid1->value(row, QStringLiteral("qnr")).toString() +
-                           QStringLiteral("(项目:") + DBGrid1->value(row, QStringLiteral("ywname")).toString() +
-                           QStringLiteral(")");
-    const qint64 qid = DBGrid1->value(row, QStringLiteral("qid")).toLongLong();
+    const design::QuestionRow q = selectedQuestion();
     design::tryWrite([&] {
-        ADOcon().execute(QStringLiteral("delete from q_table where qid=") + db::num(qid));
-        WriteSysLog(logcon);
+        ops::design::deleteQuestion(ADOcon(), pub::currentOperator(), q.qid, q.text, q.project);
         reread();
     });
 }
@@ -167,7 +161,7 @@ void Tfrmoptsel::Button4Click()
 {
     if (DBGrid1->currentRowIndex() < 0)
         return;
-    auto* d = new TfrmMansel(this);
+    auto* d = new TfrmMansel(selectedQuestion());
     d->exec();
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "core/windows.h"
+#include "design/formkit.h"
 
 #include <QPointer>
-#include <QSize>
 
 class QComboBox;
 class QLabel;
@@ -40,16 +40,12 @@ public slots:
     void Button5Click();
     void DBGrid1DblClick();
 
-    // The frame opens the window at its design size (after the screen scaling).
-    QSize sizeHint() const override { return m_designSize; }
-
 protected:
-    void showEvent(QShowEvent* e) override;
+    void firstShow() override { FormShow(); }
 
 private:
-    bool m_shown = false;
+    design::QuestionRow selectedQuestion() const;
     int m_filterIndex = 0; // the choice the list shows
-    QSize m_designSize;
 };
 
 extern QPointer<Tfrmoptsel> frmoptsel;

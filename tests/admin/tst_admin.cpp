@@ -80,9 +80,9 @@ int rowOf(TDBGrid* g, const QString& uname)
 // A customer project with one question whose only answer ends the questionnaire.
 void addSurvey(tst::TestDb& db, int customers)
 {
-    const qint64 p = dt::addProject(db, QStringLiteral("回访"));
-    const qint64 q = dt::addQuestion(db, p, 1, QStringLiteral("满意吗?"));
-    dt::addOption(db, q, QStringLiteral("满意"), 0);
+    const qint64 p = tst::addProject(ADOcon(), QStringLiteral("回访"));
+    const qint64 q = tst::addQuestion(ADOcon(), p, 1, QStringLiteral("满意吗?"));
+    tst::addOption(ADOcon(), q, QStringLiteral("满意"), 0);
     for (int i = 0; i < customers; ++i)
         dt::addCustomer(db, p, QStringLiteral("1380000000%1").arg(i));
 }

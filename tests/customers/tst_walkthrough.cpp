@@ -40,9 +40,9 @@ void TestWalkthrough::assignDrawCorrect()
 {
     tst::TestDb db;
     QVERIFY(db.ok());
-    const qint64 p = dt::addProject(db, QStringLiteral("回访"), QStringLiteral("您好"));
-    const qint64 q = dt::addQuestion(db, p, 1, QStringLiteral("满意吗?"));
-    dt::addOption(db, q, QStringLiteral("满意"), 0);
+    const qint64 p = tst::addProject(ADOcon(), QStringLiteral("回访"), QStringLiteral("您好"));
+    const qint64 q = tst::addQuestion(ADOcon(), p, 1, QStringLiteral("满意吗?"));
+    tst::addOption(ADOcon(), q, QStringLiteral("满意"), 0);
     // imported on two days; the 5th one is the earliest record, so an unassigned draw could take it
     db.exec(
         QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dhhm1,dhhm2,drsj) values"

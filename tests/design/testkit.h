@@ -1,7 +1,9 @@
 #pragma once
 
-// Shared by the questionnaire design tests: rows to start from and the dialog runner.
+// Shared by the questionnaire design tests: rows to start from (tst:: builders on ADOcon()) and
+// the dialog runner.
 
+#include "support/builders.h"
 #include "support/failwhere.h"
 #include "support/modal.h"
 #include "support/testdb.h"
@@ -16,28 +18,6 @@
 #include <memory>
 
 namespace dt {
-
-inline qint64 addProject(tst::TestDb& db, const QString& name, const QString& tips = QString(), int zt = 1)
-{
-    db.exec(QStringLiteral("insert into t_ywbh(ywname,ywtips,zt) values(%1,%2,%3)")
-                .arg(db::quoted(name), db::quoted(tips))
-                .arg(zt));
-    return db.scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toLongLong();
-}
-
-inline qint64 addQuestion(tst::TestDb& db, qint64 ywbh, int qbh, const QString& qnr)
-{
-    db.exec(
-        QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(%1,%2,%3)").arg(ywbh).arg(qbh).arg(db::quoted(qnr)));
-    return db.scalar(QStringLiteral("select max(qid) from q_table")).toLongLong();
-}
-
-inline qint64 addOption(tst::TestDb& db, qint64 qid, const QString& sel, int gotoq)
-{
-    db.exec(
-        QStringLiteral("insert into q_sel(qid,sel,gotoq) values(%1,%2,%3)").arg(qid).arg(db::quoted(sel)).arg(gotoq));
-    return db.scalar(QStringLiteral("select max(aid) from q_sel")).toLongLong();
-}
 
 inline void addCustomer(tst::TestDb& db, qint64 ywbh, const QString& phone)
 {

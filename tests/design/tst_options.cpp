@@ -26,6 +26,15 @@ void typeOption(QWidget* d, const QString& text, const QString& jump)
     ctl<QPushButton>(d, "Button1")->click();
 }
 
+// The manager of the question list's current question, as "管理问题选项" opens it.
+TfrmMansel* managerOf(Tfrmoptsel* list)
+{
+    auto* g = ctl<TDBGrid>(list, "DBGrid1");
+    const int r = g->currentRowIndex();
+    return new TfrmMansel({g->value(r, QStringLiteral("qid")).toLongLong(), g->text(r, QStringLiteral("ywname")),
+                           g->text(r, QStringLiteral("qnr")), g->text(r, QStringLiteral("qbh"))});
+}
+
 // The question list with the given question current, and its option manager shown.
 struct Manager
 {
@@ -38,7 +47,7 @@ struct Manager
         for (int r = 0; r < g->rowCount(); ++r)
             if (g->value(r, QStringLiteral("qid")).toLongLong() == qid)
                 g->setCurrentRowIndex(r);
-        m = new TfrmMansel(list.get());
+        m = managerOf(list.get());
         m->show();
     }
     ~Manager() { delete m.data(); }
@@ -77,11 +86,11 @@ void TestOptions::managerOpensForTheSelectedQuestion()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 a = dt::addProject(db, QStringLiteral("甲"));
-    dt::addQuestion(db, a, 1, QStringLiteral("第一题"));
-    const qint64 q2 = dt::addQuestion(db, a, 2, QStringLiteral("第二题\n请读出选项"));
-    dt::addOption(db, q2, QStringLiteral("否"), 0);
-    dt::addOption(db, q2, QStringLiteral("是"), 1);
+    const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
+    tst::addQuestion(ADOcon(), a, 1, QStringLiteral("第一题"));
+    const qint64 q2 = tst::addQuestion(ADOcon(), a, 2, QStringLiteral("第二题\n请读出选项"));
+    tst::addOption(ADOcon(), q2, QStringLiteral("否"), 0);
+    tst::addOption(ADOcon(), q2, QStringLiteral("是"), 1);
     tst::MsgScript boxes;
     dt::Shown<Tfrmoptsel> w;
     ctl<TDBGrid>(w.get(), "DBGrid1")->setCurrentRowIndex(1);
@@ -125,16 +134,16 @@ void TestOptions::jumpProposal()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 a = dt::addProject(db, QStringLiteral("甲"));
-    const qint64 b = dt::addProject(db, QStringLiteral("乙"));
+    const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
+    const qint64 b = tst::addProject(ADOcon(), QStringLiteral("乙"));
     qint64 qid = -1;
     for (int n : own) {
-        const qint64 q = dt::addQuestion(db, a, n, QStringLiteral("题%1").arg(n));
+        const qint64 q = tst::addQuestion(ADOcon(), a, n, QStringLiteral("题%1").arg(n));
         if (n == managed)
             qid = q;
     }
     for (int n : others)
-        dt::addQuestion(db, b, n, QStringLiteral("乙题%1").arg(n));
+        tst::addQuestion(ADOcon(), b, n, QStringLiteral("乙题%1").arg(n));
     tst::MsgScript boxes;
     Manager m(qid);
 
@@ -153,10 +162,10 @@ void TestOptions::addChecksAndKeepsEntering()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 a = dt::addProject(db, QStringLiteral("甲"));
-    const qint64 q = dt::addQuestion(db, a, 1, QStringLiteral("满意吗"));
-    dt::addQuestion(db, a, 2, QStringLiteral("为什么"));
-    dt::addOption(db, q, QStringLiteral("已有"), 0);
+    const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
+    const qint64 q = tst::addQuestion(ADOcon(), a, 1, QStringLiteral("满意吗"));
+    tst::addQuestion(ADOcon(), a, 2, QStringLiteral("为什么"));
+    tst::addOption(ADOcon(), q, QStringLiteral("已有"), 0);
     tst::MsgScript boxes;
     Manager m(q);
 
@@ -202,7 +211,8 @@ void TestOptions::addFailureWritesNothing()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 q = dt::addQuestion(db, dt::addProject(db, QStringLiteral("甲")), 1, QStringLiteral("题"));
+    const qint64 q =
+        tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
     tst::MsgScript boxes;
     Manager m(q);
 
@@ -253,7 +263,8 @@ void TestOptions::jumpNumbers()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 q = dt::addQuestion(db, dt::addProject(db, QStringLiteral("甲")), 1, QStringLiteral("题"));
+    const qint64 q =
+        tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
     tst::MsgScript boxes;
     Manager m(q);
     const QString text = QStringLiteral("选'项\"; drop table q_sel; --");
@@ -276,10 +287,11 @@ void TestOptions::editKeepsThePlace()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 q = dt::addQuestion(db, dt::addProject(db, QStringLiteral("甲")), 1, QStringLiteral("题"));
-    dt::addOption(db, q, QStringLiteral("甲"), 2);
-    const qint64 mid = dt::addOption(db, q, QStringLiteral("乙"), 3);
-    dt::addOption(db, q, QStringLiteral("丙"), 0);
+    const qint64 q =
+        tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
+    tst::addOption(ADOcon(), q, QStringLiteral("甲"), 2);
+    const qint64 mid = tst::addOption(ADOcon(), q, QStringLiteral("乙"), 3);
+    tst::addOption(ADOcon(), q, QStringLiteral("丙"), 0);
     tst::MsgScript boxes;
     Manager m(q);
     m.grid()->setCurrentRowIndex(1);
@@ -320,9 +332,10 @@ void TestOptions::deleteAsksAndLogs()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 q = dt::addQuestion(db, dt::addProject(db, QStringLiteral("甲")), 1, QStringLiteral("题"));
-    dt::addOption(db, q, QStringLiteral("是"), 0);
-    dt::addOption(db, q, QStringLiteral("否 '<>'"), 0);
+    const qint64 q =
+        tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
+    tst::addOption(ADOcon(), q, QStringLiteral("是"), 0);
+    tst::addOption(ADOcon(), q, QStringLiteral("否 '<>'"), 0);
     tst::MsgScript boxes;
     Manager m(q);
     auto* del = ctl<QPushButton>(m.m.data(), "Button3");
@@ -366,8 +379,9 @@ void TestOptions::dialogsWithoutManager()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 q = dt::addQuestion(db, dt::addProject(db, QStringLiteral("甲")), 1, QStringLiteral("题"));
-    dt::addOption(db, q, QStringLiteral("是"), 0);
+    const qint64 q =
+        tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
+    tst::addOption(ADOcon(), q, QStringLiteral("是"), 0);
     tst::MsgScript boxes;
 
     // The manager goes while its edit dialog is open: the save still reaches its option.
@@ -392,8 +406,7 @@ void TestOptions::dialogsWithoutManager()
         dt::flushDeletes();
         QVERIFY(p.isNull());
     }
-    // Nor can the manager itself open without a question list.
-    QVERIFY(!frmoptsel);
+    // Nor can the manager itself open without a question.
     QPointer<TfrmMansel> lone = new TfrmMansel;
     lone->show();
     QTRY_VERIFY(!lone || !lone->isVisible());
@@ -407,10 +420,11 @@ void TestOptions::openingFailureClosesTheManager()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 q = dt::addQuestion(db, dt::addProject(db, QStringLiteral("甲")), 1, QStringLiteral("题"));
+    const qint64 q =
+        tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmoptsel> w;
-    QPointer<TfrmMansel> m = new TfrmMansel(w.get());
+    QPointer<TfrmMansel> m = managerOf(w.get());
     {
         dt::FailWhere fail(QStringLiteral("q_sel"));
         m->show();

@@ -73,9 +73,9 @@ void TestProjects::listShowsProjectsWithStateWords()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    dt::addProject(db, QStringLiteral("甲项目"), QStringLiteral("提示一"), 1);
-    dt::addProject(db, QStringLiteral("乙项目"), QStringLiteral("提示二"), 0);
-    dt::addProject(db, QStringLiteral("丙项目"), QString(), 1);
+    tst::addProject(ADOcon(), QStringLiteral("甲项目"), QStringLiteral("提示一"), 1);
+    tst::addProject(ADOcon(), QStringLiteral("乙项目"), QStringLiteral("提示二"), 0);
+    tst::addProject(ADOcon(), QStringLiteral("丙项目"), QString(), 1);
 
     dt::Shown<Tfrmopt> w;
     auto* g = ctl<TDBGrid>(w.get(), "DBGrid1");
@@ -158,7 +158,7 @@ void TestProjects::addRefusesEmptyAndDuplicateNames()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    dt::addProject(db, QStringLiteral("满意度回访"));
+    tst::addProject(ADOcon(), QStringLiteral("满意度回访"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmopt> w;
 
@@ -263,9 +263,9 @@ void TestProjects::editChecksAndSaves()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    dt::addProject(db, QStringLiteral("甲"), QStringLiteral("甲提示"));
-    const qint64 b = dt::addProject(db, QStringLiteral("乙"), QStringLiteral("乙提示"));
-    dt::addProject(db, QStringLiteral("丙"));
+    tst::addProject(ADOcon(), QStringLiteral("甲"), QStringLiteral("甲提示"));
+    const qint64 b = tst::addProject(ADOcon(), QStringLiteral("乙"), QStringLiteral("乙提示"));
+    tst::addProject(ADOcon(), QStringLiteral("丙"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmopt> w;
     auto* g = ctl<TDBGrid>(w.get(), "DBGrid1");
@@ -317,7 +317,7 @@ void TestProjects::stopAndStartRestorePosition()
     QVERIFY(db.ok());
     db.loginAdmin();
     for (const char* n : {"一", "二", "三", "四"})
-        dt::addProject(db, QString::fromUtf8(n));
+        tst::addProject(ADOcon(), QString::fromUtf8(n));
     tst::MsgScript boxes;
     dt::Shown<Tfrmopt> w;
     auto* g = ctl<TDBGrid>(w.get(), "DBGrid1");
@@ -361,7 +361,7 @@ void TestProjects::stopRollsBackWhenLogFails()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    dt::addProject(db, QStringLiteral("甲"));
+    tst::addProject(ADOcon(), QStringLiteral("甲"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmopt> w;
 
@@ -396,10 +396,10 @@ void TestProjects::deleteOnlyWithoutCustomers()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 used = dt::addProject(db, QStringLiteral("有客户"));
-    const qint64 empty = dt::addProject(db, QStringLiteral("无客户"));
+    const qint64 used = tst::addProject(ADOcon(), QStringLiteral("有客户"));
+    const qint64 empty = tst::addProject(ADOcon(), QStringLiteral("无客户"));
     dt::addCustomer(db, used, QStringLiteral("13800000000"));
-    dt::addQuestion(db, empty, 1, QStringLiteral("问题"));
+    tst::addQuestion(ADOcon(), empty, 1, QStringLiteral("问题"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmopt> w;
     auto* g = ctl<TDBGrid>(w.get(), "DBGrid1");
@@ -444,7 +444,7 @@ void TestProjects::writesAndLogRowsGoTogether()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    dt::addProject(db, QStringLiteral("旧项目"));
+    tst::addProject(ADOcon(), QStringLiteral("旧项目"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmopt> w;
     auto* g = ctl<TDBGrid>(w.get(), "DBGrid1");
@@ -495,7 +495,7 @@ void TestProjects::dialogsSurviveFreedList()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    dt::addProject(db, QStringLiteral("甲"));
+    tst::addProject(ADOcon(), QStringLiteral("甲"));
     tst::MsgScript boxes;
 
     // The list closes while its edit dialog is open: the save still reaches the right project.
@@ -531,8 +531,8 @@ void TestProjects::dialogsActOnTheListThatOpenedThem()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    dt::addProject(db, QStringLiteral("甲"));
-    dt::addProject(db, QStringLiteral("乙"));
+    tst::addProject(ADOcon(), QStringLiteral("甲"));
+    tst::addProject(ADOcon(), QStringLiteral("乙"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmopt> older;
     dt::Shown<Tfrmopt> newer;

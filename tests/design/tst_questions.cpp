@@ -59,12 +59,12 @@ void TestQuestions::filterListsProjectsOldestFirst()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 a = dt::addProject(db, QStringLiteral("甲项目"));
-    const qint64 b = dt::addProject(db, QStringLiteral("乙'项目"), QString(), 0); // stopped ones are offered too
-    dt::addQuestion(db, b, 2, QStringLiteral("乙二"));
-    dt::addQuestion(db, a, 5, QStringLiteral("甲五"));
-    dt::addQuestion(db, a, 1, QStringLiteral("甲一"));
-    dt::addQuestion(db, a, 1, QStringLiteral("甲一又")); // numbers need not be unique
+    const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲项目"));
+    const qint64 b = tst::addProject(ADOcon(), QStringLiteral("乙'项目"), QString(), 0); // stopped ones are offered too
+    tst::addQuestion(ADOcon(), b, 2, QStringLiteral("乙二"));
+    tst::addQuestion(ADOcon(), a, 5, QStringLiteral("甲五"));
+    tst::addQuestion(ADOcon(), a, 1, QStringLiteral("甲一"));
+    tst::addQuestion(ADOcon(), a, 1, QStringLiteral("甲一又")); // numbers need not be unique
     tst::MsgScript boxes;
     dt::Shown<Tfrmoptsel> w;
     auto* filter = ctl<QComboBox>(w.get(), "ComboBox1");
@@ -89,7 +89,7 @@ void TestQuestions::filterListsProjectsOldestFirst()
     QCOMPARE(g->rowCount(), 4);
 
     // A project added later is not in this window's filter until it is opened again.
-    dt::addProject(db, QStringLiteral("丙项目"));
+    tst::addProject(ADOcon(), QStringLiteral("丙项目"));
     QCOMPARE(filter->count(), 3);
     QCOMPARE(boxes.count(), 0);
 
@@ -111,7 +111,7 @@ void TestQuestions::addNeedsAProject()
     tst::MsgScript boxes;
     dt::Shown<Tfrmoptsel> w;
     // The filter was read when the window opened: a project made since does not count yet.
-    dt::addProject(db, QStringLiteral("甲"));
+    tst::addProject(ADOcon(), QStringLiteral("甲"));
     ctl<QPushButton>(w.get(), "Button1")->click();
     QCOMPARE(boxes.texts(), QStringList{QStringLiteral("请先建好项目再添加问题!")});
     QVERIFY(!frmaddoptsel);
@@ -122,15 +122,15 @@ void TestQuestions::numberProposal()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 a = dt::addProject(db, QStringLiteral("甲"));
-    dt::addProject(db, QStringLiteral("乙"));
-    dt::addQuestion(db, a, 1, QStringLiteral("一"));
-    dt::addQuestion(db, a, 7, QStringLiteral("七"));
-    dt::addQuestion(db, a, -4, QStringLiteral("负四"));
+    const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
+    tst::addProject(ADOcon(), QStringLiteral("乙"));
+    tst::addQuestion(ADOcon(), a, 1, QStringLiteral("一"));
+    tst::addQuestion(ADOcon(), a, 7, QStringLiteral("七"));
+    tst::addQuestion(ADOcon(), a, -4, QStringLiteral("负四"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmoptsel> w;
     // A project made after the list opened is offered by the dialog, which reads afresh.
-    dt::addProject(db, QStringLiteral("丙"));
+    tst::addProject(ADOcon(), QStringLiteral("丙"));
 
     QStringList names, proposals;
     QVERIFY(dt::withDialog<Tfrmaddoptsel>([&] { ctl<QPushButton>(w.get(), "Button1")->click(); },
@@ -206,8 +206,8 @@ void TestQuestions::numberChecks()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 a = dt::addProject(db, QStringLiteral("甲"));
-    const qint64 q = dt::addQuestion(db, a, 1, QStringLiteral("原问题"));
+    const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
+    const qint64 q = tst::addQuestion(ADOcon(), a, 1, QStringLiteral("原问题"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmoptsel> w;
 
@@ -240,7 +240,9 @@ void TestQuestions::numberChecks()
             g->setCurrentRowIndex(r);
     QVERIFY(dt::withDialog<Tfrmeditoptsel>([&] { ctl<QPushButton>(w.get(), "Button2")->click(); },
                                            [&](Tfrmeditoptsel* d) {
-                                               QVERIFY(d->questionId() == q);
+                                               // Opened on the selected question.
+                                               QCOMPARE(ctl<QPlainTextEdit>(d, "Memo1")->toPlainText(),
+                                                        QStringLiteral("原问题"));
                                                typeQuestion(d, "Edit2", text, number);
                                                if (d->isVisible())
                                                    d->reject();
@@ -260,7 +262,7 @@ void TestQuestions::addKeepsEnteringOrCloses()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    dt::addProject(db, QStringLiteral("甲"));
+    tst::addProject(ADOcon(), QStringLiteral("甲"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmoptsel> w;
     auto* g = ctl<TDBGrid>(w.get(), "DBGrid1");
@@ -298,9 +300,9 @@ void TestQuestions::addKeepsTheListFilter()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 a = dt::addProject(db, QStringLiteral("甲"));
-    dt::addProject(db, QStringLiteral("乙"));
-    dt::addQuestion(db, a, 1, QStringLiteral("甲一"));
+    const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
+    tst::addProject(ADOcon(), QStringLiteral("乙"));
+    tst::addQuestion(ADOcon(), a, 1, QStringLiteral("甲一"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmoptsel> w;
     auto* g = ctl<TDBGrid>(w.get(), "DBGrid1");
@@ -324,11 +326,11 @@ void TestQuestions::editSavesOnlyTheQuestion()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 a = dt::addProject(db, QStringLiteral("甲"));
-    dt::addQuestion(db, a, 1, QStringLiteral("一"));
-    const qint64 q2 = dt::addQuestion(db, a, 2, QStringLiteral("二"));
-    const qint64 q3 = dt::addQuestion(db, a, 3, QStringLiteral("三"));
-    dt::addOption(db, q3, QStringLiteral("回到二"), 2);
+    const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
+    tst::addQuestion(ADOcon(), a, 1, QStringLiteral("一"));
+    const qint64 q2 = tst::addQuestion(ADOcon(), a, 2, QStringLiteral("二"));
+    const qint64 q3 = tst::addQuestion(ADOcon(), a, 3, QStringLiteral("三"));
+    tst::addOption(ADOcon(), q3, QStringLiteral("回到二"), 2);
     tst::MsgScript boxes;
     dt::Shown<Tfrmoptsel> w;
     auto* g = ctl<TDBGrid>(w.get(), "DBGrid1");
@@ -374,10 +376,10 @@ void TestQuestions::deleteKeepsOptionsAndLogs()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 a = dt::addProject(db, QStringLiteral("甲"));
-    dt::addQuestion(db, a, 1, QStringLiteral("一"));
-    const qint64 q2 = dt::addQuestion(db, a, 2, QStringLiteral("二\n第二行"));
-    dt::addOption(db, q2, QStringLiteral("是"), 0);
+    const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
+    tst::addQuestion(ADOcon(), a, 1, QStringLiteral("一"));
+    const qint64 q2 = tst::addQuestion(ADOcon(), a, 2, QStringLiteral("二\n第二行"));
+    tst::addOption(ADOcon(), q2, QStringLiteral("是"), 0);
     tst::MsgScript boxes;
     dt::Shown<Tfrmoptsel> w;
     auto* g = ctl<TDBGrid>(w.get(), "DBGrid1");
