@@ -3,9 +3,11 @@
 // With --server it lays the schema into an empty PostgreSQL database instead.
 #include "db/schema.h"
 #include "db/upgrade.h"
+#include "ops/common/location.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
 #include <cstdio>
 
 namespace {
@@ -15,36 +17,31 @@ const char* const kUsage = "usage: tellvane-initdb PATH\n"
                            "       (also -h H -p P -d D -U U; what is left out comes from PGHOST, PGPORT,\n"
                            "       PGDATABASE, PGUSER, the service file and ~/.pgpass as for psql)\n";
 
+// psql's short options become conninfo pairs; the rest is read as libpq reads a conninfo.
 bool serverParams(const QStringList& given, db::ServerParams* p)
 {
-    // A conninfo may come as one argument: "host=/run/pg dbname=tellvane".
-    QStringList args;
-    for (const QString& a : given)
-        args += a.startsWith(u'-') ? QStringList{a} : a.split(u' ', Qt::SkipEmptyParts);
-    for (int i = 0; i < args.size(); ++i) {
-        QString key = args[i];
-        QString value;
-        const int eq = key.indexOf(u'=');
-        if (eq > 0) {
-            value = key.mid(eq + 1);
-            key = key.left(eq);
-        } else if (key.startsWith(u'-') && i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            return false;
+    static const QHash<QString, QString> flags{{"-h", "host"},     {"--host", "host"},     {"-p", "port"},
+                                               {"--port", "port"}, {"-d", "dbname"},       {"--dbname", "dbname"},
+                                               {"-U", "user"},     {"--username", "user"}};
+    QStringList pairs;
+    for (int i = 0; i < given.size(); ++i) {
+        if (!given[i].startsWith(u'-')) {
+            pairs += given[i];
+            continue;
         }
-        if (key == u"host" || key == u"-h" || key == u"--host")
-            p->host = value;
-        else if (key == u"port" || key == u"-p" || key == u"--port")
-            p->port = value.toInt();
-        else if (key == u"dbname" || key == u"-d" || key == u"--dbname")
-            p->database = value;
-        else if (key == u"user" || key == u"-U" || key == u"--username")
-            p->user = value;
-        else if (key == u"service")
-            p->service = value;
-        else
+        if (!flags.contains(given[i]) || i + 1 >= given.size())
             return false;
+        QString value = given[++i];
+        value.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
+        pairs += flags.value(given[i - 1]) + QStringLiteral("='") + value + u'\'';
+    }
+    if (pairs.isEmpty())
+        return true; // all of it from the environment, as psql takes it
+    try {
+        *p = ops::parseServer(pairs.join(u' '));
+    } catch (const db::Error& e) {
+        std::fprintf(stderr, "tellvane-initdb: %s\n", qPrintable(e.text()));
+        return false;
     }
     return true;
 }
