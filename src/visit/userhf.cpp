@@ -2,6 +2,8 @@
 #include "visit/userhf.h"
 
 #include "core/dbgrid.h"
+#include "core/pub.h"
+#include "db/dm.h"
 #include "db/vocab.h"
 #include "visit/clicklabel.h"
 
@@ -68,7 +70,7 @@ QPushButton* button(const char* name, const QString& caption, QWidget* parent)
 
 } // namespace
 
-Tfrmuserhf::Tfrmuserhf(QWidget* parent) : TChildForm(parent)
+Tfrmuserhf::Tfrmuserhf(QWidget* parent) : TChildForm(parent), m_call(ADOcon(), pub::currentOperator())
 {
     frmuserhf = this;
     setObjectName(QStringLiteral("Tfrmuserhf"));
@@ -223,8 +225,6 @@ QWidget* Tfrmuserhf::buildQuestionnaire()
     ComboBox4 = named(new QComboBox(GroupBox4), "ComboBox4");
     ComboBox4->setMinimumWidth(240);
     setTextColour(ComboBox4, Qt::black);
-    ComboBox5 = named(new QComboBox(GroupBox4), "ComboBox5");
-    ComboBox5->setVisible(false);
     Memo4 = named(new QPlainTextEdit(GroupBox4), "Memo4");
     Memo4->setFixedHeight(44);
     Memo4->setTabChangesFocus(true);

@@ -1,40 +1,24 @@
 // The visit window: ending a call - the completed questionnaire and the six outcome buttons -
-// and the automatic draw of the next customer.
+// and showing the next customer, drawn at once.
 #include "visit/userhf.h"
 #include "visit/userhf_messages.h"
 
+#include "core/dbgrid.h"
 #include "core/msg.h"
 #include "core/pub.h"
-#include "db/dm.h"
-#include "db/sqlvalue.h"
-#include "db/transaction.h"
 #include "db/vocab.h"
 #include "visit/seljg.h"
 
 #include <QComboBox>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 
 using namespace userhf;
 
-void Tfrmuserhf::completeCall(const QString& answer)
+void Tfrmuserhf::completeCall(int option)
 {
-    FJg.clear();
-    if (gJgts == 1) {
-        // Asked before the transaction begins, so that no other seat waits on the operator.
-        Tfrmseljg dlg(this);
-        dlg.exec();
-    }
-    Ending e;
-    e.update = QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kYsl) + QStringLiteral(",jg=") +
-               db::quoted(FJg) + QStringLiteral(",bz=") + db::quoted(remark()) +
-               QStringLiteral(",slsj=now(),slz=") + db::quoted(gTruename) + QStringLiteral(" where id=") +
-               db::num(m_held->id);
-    e.answer = answer;
-    e.history = vocab::kYsl + QStringLiteral("(") + FJg + QStringLiteral(")");
-    e.replaceAnswer = true;
-    e.failure = kAnswerFailed;
-    if (endCall(e))
+    // Asked before the ending's transaction begins, so that no other seat waits on the operator.
+    const QString jg = gJgts == 1 ? Tfrmseljg::choose(this) : QString();
+    if (showEnding([&] { return m_call.complete(option, jg, remark(), ComboBox3->currentText()); }, kAnswerFailed))
         RefreshCounters();
 }
 
@@ -42,68 +26,28 @@ void Tfrmuserhf::outcome(const QString& word, const QString& failure)
 {
     if (!customerHeld())
         return;
-    Ending e;
-    // "关机" names its columns in an order of its own; both forms write the same values.
-    if (word == vocab::kGj)
-        e.update = QStringLiteral("update yhda set sljg=") + db::quoted(word) + QStringLiteral(",jg=null,bz=") +
-                   db::quoted(remark()) + QStringLiteral(",slsj=now(),slz=") + db::quoted(gTruename) +
-                   QStringLiteral(" where id=") + db::num(m_held->id);
-    else
-        e.update = QStringLiteral("update yhda set sljg=") + db::quoted(word) +
-                   QStringLiteral(",jg=null,slsj=now(),bz=") + db::quoted(remark()) + QStringLiteral(",slz=") +
-                   db::quoted(gTruename) + QStringLiteral(" where id=") + db::num(m_held->id);
-    e.answer = word;
-    e.history = word;
-    e.failure = failure;
-    endCall(e);
+    showEnding([&] { return m_call.outcome(word, remark(), ComboBox3->currentText()); }, failure);
 }
 
-// Writes the ending and locks the next customer in one transaction. The window changes only
-// once it is committed: after a failure nothing of it is kept and the window still holds the
-// same customer at the same question, so the button can simply be pressed again.
-bool Tfrmuserhf::endCall(const Ending& e)
+// Runs an ending of the call and shows its result: the next customer, or why there is none.
+// After a failure the window still holds the same customer at the same question, so the
+// button can simply be pressed again.
+bool Tfrmuserhf::showEnding(const std::function<ops::visit::Call::Next()>& end, const QString& failure)
 {
-    const int ywbh = projectNumber();
-    const QString number = Edit2->text();
-    std::optional<ops::visit::Customer> next;
-    bool drawFailed = false;
+    ops::visit::Call::Next next;
     try {
-        db::Transaction t(ADOcon());
-        ADOcon().execute(e.update);
-        // A project without questions has no question to file the answer under.
-        if (!FCurQid.isEmpty()) {
-            if (e.replaceAnswer)
-                ADOcon().execute(QStringLiteral("delete from q_ans where qid=") + db::num(FCurQid.toLongLong()) +
-                                 QStringLiteral(" and yhid=") + db::num(m_held->id));
-            ADOcon().execute(answerInsert(e.answer));
-        }
-        ADOcon().execute(QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(") + db::num(ywbh) +
-                         QStringLiteral(",") + db::quoted(number) + QStringLiteral(",") + db::quoted(gTruename) +
-                         QStringLiteral(",") + db::quoted(e.history) + QStringLiteral(",") + db::quoted(remark()) +
-                         QStringLiteral(")"));
-        // A failed draw does not undo the ending: only the draw's own part is rolled back.
-        try {
-            db::Transaction draw(ADOcon());
-            next = ops::visit::claimByState(ADOcon(), ywbh, ComboBox3->currentText(), gUname);
-            draw.commit();
-        } catch (const db::Error&) {
-            drawFailed = true;
-            next.reset();
-        }
-        t.commit();
+        next = end();
     } catch (const db::Error&) {
-        msg::ShowMessage(e.failure);
+        msg::ShowMessage(failure);
         return false;
     }
     Memo4->clear();
-    FElapsed = 0;
-    m_held.reset();
-    if (drawFailed) {
+    if (next.drawFailed) {
         clearCustomerFields();
         showEmptyHistory();
         msg::ShowMessage(kDrawFailed);
     } else {
-        showCustomer(next);
+        showCustomer(next.customer);
     }
     LoadProjectTips();
     LoadFirstQuestion();
