@@ -18,21 +18,10 @@
 
 namespace vt {
 
-// A visit window, shown (which runs its opening); freed at the end of the test unless it has
-// closed itself.
-struct Win
+// Drives a visit window as an operator would.
+struct View
 {
     QPointer<Tfrmuserhf> p;
-    Win() : p(new Tfrmuserhf) { p->show(); }
-    ~Win()
-    {
-        if (p) {
-            p->approveClose();
-            delete p.data();
-        }
-    }
-    Win(const Win&) = delete;
-    Win& operator=(const Win&) = delete;
     Tfrmuserhf* operator->() const { return p.data(); }
     Tfrmuserhf* data() const { return p.data(); }
 
@@ -99,6 +88,26 @@ struct Win
             .scalar(QStringLiteral("select id from yhda where sljg='正在受理' and dhhm1=%1").arg(q(text("Edit2"))))
             .toLongLong();
     }
+};
+
+// A visit window of its own, shown (which runs its opening); freed at the end of the test
+// unless it has closed itself.
+struct Win : View
+{
+    Win()
+    {
+        p = new Tfrmuserhf;
+        p->show();
+    }
+    ~Win()
+    {
+        if (p) {
+            p->approveClose();
+            delete p.data();
+        }
+    }
+    Win(const Win&) = delete;
+    Win& operator=(const Win&) = delete;
 };
 
 } // namespace vt
