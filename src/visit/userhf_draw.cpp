@@ -9,7 +9,6 @@
 #include "core/pub.h"
 #include "core/text.h"
 #include "db/dm.h"
-#include "db/sqlvalue.h"
 #include "db/vocab.h"
 
 #include <QComboBox>
@@ -163,8 +162,7 @@ void Tfrmuserhf::showCustomer(const std::optional<ops::visit::Customer>& c)
     Memo2->setPlainText(c->xxzl);
     Label17->setText(c->sljg);
     try {
-        DBGrid1->open(QStringLiteral("select * from visitlogview where dhhm=") + db::quoted(text::trimmed(c->dhhm1)) +
-                      QStringLiteral(" order by id desc"));
+        DBGrid1->open(ops::visit::historyOf(text::trimmed(c->dhhm1)));
         // Read to the end: an unfinished read would hold the database's snapshot open.
         DBGrid1->fetchAll();
     } catch (const db::Error&) {
@@ -177,7 +175,7 @@ void Tfrmuserhf::showCustomer(const std::optional<ops::visit::Customer>& c)
 void Tfrmuserhf::showEmptyHistory()
 {
     try {
-        DBGrid1->open(kEmptyHistory);
+        DBGrid1->open(ops::visit::noHistory());
     } catch (const db::Error&) {
         DBGrid1->close();
     }
@@ -219,7 +217,7 @@ void Tfrmuserhf::Button7Click()
     LoadFirstQuestion();
     RefreshCounters();
     try {
-        DBGrid1->open(kEmptyHistory);
+        DBGrid1->open(ops::visit::noHistory());
     } catch (const db::Error&) {
         msg::ShowMessage(kGiveUpFailed);
     }

@@ -114,4 +114,32 @@ Survey makeSurvey(Db& db)
     return s;
 }
 
+// Quotes and statement pieces in every text a call shows or writes: a project with two
+// questions (1 -> 2 -> end), a customer of the operator "o'b" and an unassigned one.
+struct Hostile
+{
+    int p = 0;
+    qint64 q1 = 0, q2 = 0, id = 0, id2 = 0;
+    QString tips = QStringLiteral("提示'; drop table yhda; --");
+    QString option = QStringLiteral("是'); delete from q_ans; --");
+    QString option2 = QStringLiteral("否\\'");
+    QString remark = QStringLiteral("it's \"quoted\" \\ back; --comment 中文'); drop table visitlog;--");
+    QString truename = QStringLiteral("O'Brien \\ 王");
+    Cust c{QStringLiteral("138'0000"), QStringLiteral("未受理"), QStringLiteral("o'b"), QStringLiteral("张'三")};
+};
+
+template <class Db>
+Hostile makeHostile(Db& db)
+{
+    Hostile h;
+    h.p = addProject(db, QStringLiteral("项目'1"), h.tips);
+    h.q1 = addQuestion(db, h.p, 1, QStringLiteral("问'题"));
+    addOption(db, h.q1, h.option, QStringLiteral("2"));
+    h.q2 = addQuestion(db, h.p, 2, QStringLiteral("第二"));
+    addOption(db, h.q2, h.option2, QStringLiteral("0"));
+    h.id = addCustomer(db, h.p, h.c);
+    h.id2 = addCustomer(db, h.p, QStringLiteral("13800000002"));
+    return h;
+}
+
 } // namespace vt

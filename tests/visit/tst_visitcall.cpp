@@ -527,45 +527,37 @@ void TestVisitCall::hostileText()
 {
     tst::TestDb db;
     QVERIFY(db.ok());
-    const QString name = QStringLiteral("O'Brien \\ 王");
-    db.loginOperator(QStringLiteral("o'b"), name);
     tst::MsgScript boxes;
-    const int p = addProject(db, QStringLiteral("项目'1"), QStringLiteral("提示'; drop table yhda; --"));
-    const qint64 q1 = addQuestion(db, p, 1, QStringLiteral("问'题"));
-    const QString option = QStringLiteral("是'); delete from q_ans; --");
-    addOption(db, q1, option, QStringLiteral("0"));
-    Cust c;
-    c.dhhm1 = QStringLiteral("138'0000");
-    c.zdslz = QStringLiteral("o'b");
-    c.yhxm = QStringLiteral("张'三");
-    const qint64 id = addCustomer(db, p, c);
-    const qint64 id2 = addCustomer(db, p, QStringLiteral("13800000002"));
+    const Hostile h = makeHostile(db);
+    db.loginOperator(QStringLiteral("o'b"), h.truename);
     db.exec(QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(%1,%2,'x','关机','')")
-                .arg(p)
-                .arg(q(c.dhhm1)));
+                .arg(h.p)
+                .arg(q(h.c.dhhm1)));
     Win w;
-    QCOMPARE(w.text("Memo3"), QStringLiteral("提示'; drop table yhda; --"));
-    QCOMPARE(w.text("Memo1"), QStringLiteral("问题1(总共1个问题):\n问'题"));
-    QCOMPARE(w.text("ComboBox4"), option);
+    QCOMPARE(w.text("Memo3"), h.tips);
+    QCOMPARE(w.text("Memo1"), QStringLiteral("问题1(总共2个问题):\n问'题"));
+    QCOMPARE(w.text("ComboBox4"), h.option);
     w.click("Button1");
-    QCOMPARE(w.held(db), id);
+    QCOMPARE(w.held(db), h.id);
     QCOMPARE(w.text("Label46"), QStringLiteral("张'三"));
     QCOMPARE(w.get<TDBGrid>("DBGrid1")->rowCount(), 1);
     QCOMPARE(w.text("Label41"), QStringLiteral("2"));
-    const QString remark = QStringLiteral("it's \"quoted\" \\ back; --comment 中文'); drop table visitlog;--");
-    w.type("Memo4", remark);
+    w.click("Button2");
+    QCOMPARE(answerText(db, h.q1, h.id), h.option);
+    QCOMPARE(w.text("ComboBox4"), h.option2);
+    w.type("Memo4", h.remark);
     w.click("Button2");
     QCOMPARE(boxes.count(), 0);
-    QCOMPARE(db.scalar(QStringLiteral("select bz||'|'||slz from yhda where id=%1").arg(id)).toString(),
-             remark + u'|' + name);
-    QCOMPARE(answerText(db, q1, id), option);
-    QCOMPARE(w.held(db), id2);
+    QCOMPARE(db.scalar(QStringLiteral("select bz||'|'||slz from yhda where id=%1").arg(h.id)).toString(),
+             h.remark + u'|' + h.truename);
+    QCOMPARE(answerText(db, h.q2, h.id), h.option2);
+    QCOMPARE(w.held(db), h.id2);
     QCOMPARE(w.text("Label40"), QStringLiteral("1"));
     // Given up with a hostile remark as well.
     boxes.answer(msg::Answer::Ok);
-    w.type("Memo4", remark);
+    w.type("Memo4", h.remark);
     w.click("Button7");
-    QCOMPARE(db.scalar(QStringLiteral("select bz from yhda where id=%1").arg(id2)).toString(), remark);
+    QCOMPARE(db.scalar(QStringLiteral("select bz from yhda where id=%1").arg(h.id2)).toString(), h.remark);
 }
 
 TV_TEST_MAIN(TestVisitCall)

@@ -40,6 +40,17 @@ std::optional<QString> projectTips(db::Connection& con, int ywbh)
     return field(q, "ywtips").toString();
 }
 
+QString historyOf(const QString& dhhm)
+{
+    return QStringLiteral("select * from visitlogview where dhhm=") + db::quoted(dhhm) +
+           QStringLiteral(" order by id desc");
+}
+
+QString noHistory()
+{
+    return QStringLiteral("select * from visitlogview where 1=2 order by id desc");
+}
+
 Call::Call(db::Connection& con, Who who) : m_con(con), m_who(std::move(who)) {}
 
 void Call::setProject(int ywbh)

@@ -37,6 +37,11 @@ struct Question
 // The prompt text of the project; none when there is no such project.
 std::optional<QString> projectTips(db::Connection& con, int ywbh);
 
+// The statements of the history grid: the visits of a number in every project, newest first,
+// and the same columns without rows.
+QString historyOf(const QString& dhhm);
+QString noHistory();
+
 class Call
 {
 public:

@@ -474,38 +474,26 @@ void TestCall::giveUp()
 void TestCall::hostileText()
 {
     tst::OpsDb db;
-    const QString name = QStringLiteral("O'Brien \\ 王");
-    Call call(db.con(), ops::Who{QStringLiteral("o'b"), name, QString()});
-    const int p = addProject(db, QStringLiteral("项目'1"), QStringLiteral("提示'; drop table yhda; --"));
-    const qint64 q1 = addQuestion(db, p, 1, QStringLiteral("问'题"));
-    const QString option = QStringLiteral("是'); delete from q_ans; --");
-    addOption(db, q1, option, QStringLiteral("2"));
-    const qint64 q2 = addQuestion(db, p, 2, QStringLiteral("第二"));
-    addOption(db, q2, QStringLiteral("否\\'"), QStringLiteral("0"));
-    Cust c;
-    c.dhhm1 = QStringLiteral("138'0000");
-    c.zdslz = QStringLiteral("o'b");
-    const qint64 id = addCustomer(db, p, c);
-    const qint64 id2 = addCustomer(db, p, QStringLiteral("13800000002"));
-    QCOMPARE(ops::visit::projectTips(db.con(), p).value_or(QString()), QStringLiteral("提示'; drop table yhda; --"));
-    QVERIFY(!ops::visit::projectTips(db.con(), p + 1));
-    call.setProject(p);
+    const Hostile h = makeHostile(db);
+    Call call(db.con(), ops::Who{QStringLiteral("o'b"), h.truename, QString()});
+    QCOMPARE(ops::visit::projectTips(db.con(), h.p).value_or(QString()), h.tips);
+    QVERIFY(!ops::visit::projectTips(db.con(), h.p + 1));
+    call.setProject(h.p);
     call.loadFirstQuestion();
-    QCOMPARE(call.drawByState(QStringLiteral("未受理"))->id, id);
+    QCOMPARE(call.drawByState(QStringLiteral("未受理"))->id, h.id);
     QCOMPARE(call.answer(0), Call::Answered::Moved);
-    QCOMPARE(answerText(db, q1, id), option);
-    const QString remark = QStringLiteral("it's \"quoted\" \\ back; --comment 中文'); drop table visitlog;--");
+    QCOMPARE(answerText(db, h.q1, h.id), h.option);
     QCOMPARE(call.answer(0), Call::Answered::Completes);
-    call.complete(0, QStringLiteral("成'功"), remark, QStringLiteral("未受理"));
-    QCOMPARE(db.scalar(QStringLiteral("select bz||'|'||slz||'|'||jg from yhda where id=%1").arg(id)).toString(),
-             remark + u'|' + name + QStringLiteral("|成'功"));
+    call.complete(0, QStringLiteral("成'功"), h.remark, QStringLiteral("未受理"));
+    QCOMPARE(db.scalar(QStringLiteral("select bz||'|'||slz||'|'||jg from yhda where id=%1").arg(h.id)).toString(),
+             h.remark + u'|' + h.truename + QStringLiteral("|成'功"));
     QCOMPARE(db.scalar(QStringLiteral("select dhhm||'|'||slz||'|'||bz||'|'||sljg from visitlog")).toString(),
-             c.dhhm1 + u'|' + name + u'|' + remark + QStringLiteral("|已受理(成'功)"));
-    QCOMPARE(answerText(db, q2, id), QStringLiteral("否\\'"));
+             h.c.dhhm1 + u'|' + h.truename + u'|' + h.remark + QStringLiteral("|已受理(成'功)"));
+    QCOMPARE(answerText(db, h.q2, h.id), h.option2);
     QCOMPARE(db.count(QStringLiteral("q_ans")), 2);
-    QCOMPARE(call.customer()->id, id2);
-    call.giveUp(remark, QStringLiteral("未受理"));
-    QCOMPARE(db.scalar(QStringLiteral("select bz from yhda where id=%1").arg(id2)).toString(), remark);
+    QCOMPARE(call.customer()->id, h.id2);
+    call.giveUp(h.remark, QStringLiteral("未受理"));
+    QCOMPARE(db.scalar(QStringLiteral("select bz from yhda where id=%1").arg(h.id2)).toString(), h.remark);
     QVERIFY(!call.drawByNumber(QStringLiteral("1' or '1'='1")));
 }
 
