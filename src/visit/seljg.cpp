@@ -21,8 +21,7 @@ void colour(QWidget* w, const QColor& c)
 }
 } // namespace
 
-Tfrmseljg::Tfrmseljg(QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+Tfrmseljg::Tfrmseljg(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     frmseljg = this;
     setObjectName(QStringLiteral("Tfrmseljg"));

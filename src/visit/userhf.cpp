@@ -27,8 +27,7 @@ const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 128, 0);
 const QColor kPurple(128, 0, 128);
 
-template <class T>
-T* named(T* w, const char* name)
+template <class T> T* named(T* w, const char* name)
 {
     w->setObjectName(QLatin1String(name));
     return w;

@@ -85,11 +85,11 @@ private:
     QLineEdit* Edit1;     // a given number
     // Customer data
     QGroupBox* GroupBox2;
-    QLabel* Label46;  // name
-    QLineEdit* Edit2; // number
-    QLabel* Label4;   // address
-    QLabel* Label7;   // area
-    QLabel* Label17;  // state when drawn
+    QLabel* Label46;       // name
+    QLineEdit* Edit2;      // number
+    QLabel* Label4;        // address
+    QLabel* Label7;        // area
+    QLabel* Label17;       // state when drawn
     QPlainTextEdit* Memo2; // details
     QPlainTextEdit* Memo3; // project prompt
     // Questionnaire

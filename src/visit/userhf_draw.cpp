@@ -44,7 +44,8 @@ void Tfrmuserhf::FormShow()
     Memo1->clear();
     m_loadingProjects = true;
     try {
-        choices::loadProjects(ComboBox1, ComboBox2, QStringLiteral("select * from t_ywbh where zt=1 order by ywbh desc"));
+        choices::loadProjects(ComboBox1, ComboBox2,
+                              QStringLiteral("select * from t_ywbh where zt=1 order by ywbh desc"));
     } catch (const db::Error&) {
         m_loadingProjects = false;
         msg::ShowMessage(kOpenFailed);

@@ -17,6 +17,7 @@ inline const QString kFirstFailed = QStringLiteral("连接数据库时出错，�
 inline const QString kAnswerFailed = QStringLiteral("系统处理数据时出错，请检查网络和服务器，联系管理员(4)");
 inline const QString kNoChoice = QStringLiteral("请选择用户答复选项!");
 inline const QString kNotHeld = QStringLiteral("请先提取用户数据");
-inline const QString kNoQuestions = QStringLiteral("当前项目没有设置问题，无需提交答案；请用结果按钮（关机、停机、无应答等）结束本次回访!");
+inline const QString kNoQuestions =
+    QStringLiteral("当前项目没有设置问题，无需提交答案；请用结果按钮（关机、停机、无应答等）结束本次回访!");
 
 } // namespace userhf

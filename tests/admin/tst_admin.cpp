@@ -212,9 +212,8 @@ void TestAdmin::operatorFromAddToDisable()
                                            d->Button1->click();
                                        }));
     QCOMPARE(gJgts, 1);
-    std::unique_ptr<tst::ModalWatcher> asked(
-        tst::ModalWatcher::when<Tfrmseljg>(
-            [](Tfrmseljg* d) { d->findChild<QPushButton*>(QStringLiteral("Button1"))->click(); }));
+    std::unique_ptr<tst::ModalWatcher> asked(tst::ModalWatcher::when<Tfrmseljg>(
+        [](Tfrmseljg* d) { d->findChild<QPushButton*>(QStringLiteral("Button1"))->click(); }));
     visit.click("Button2");
     QVERIFY(asked->done());
     QCOMPARE(db.scalar(QStringLiteral("select jg from yhda where id=%1").arg(held)).toString(), QStringLiteral("成功"));

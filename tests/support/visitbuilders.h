@@ -13,23 +13,20 @@ inline QString q(const QString& s)
     return db::quoted(s);
 }
 
-template <class Db>
-int addProject(Db& db, const QString& name, const QString& tips = QString(), int zt = 1)
+template <class Db> int addProject(Db& db, const QString& name, const QString& tips = QString(), int zt = 1)
 {
     db.exec(QStringLiteral("insert into t_ywbh(ywname,ywtips,zt) values(%1,%2,%3)").arg(q(name), q(tips)).arg(zt));
     return db.scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
 }
 
-template <class Db>
-qint64 addQuestion(Db& db, int ywbh, int qbh, const QString& qnr)
+template <class Db> qint64 addQuestion(Db& db, int ywbh, int qbh, const QString& qnr)
 {
     db.exec(QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(%1,%2,%3)").arg(ywbh).arg(qbh).arg(q(qnr)));
     return db.scalar(QStringLiteral("select max(qid) from q_table")).toLongLong();
 }
 
 // gotoq as statement text, so that a test can store null.
-template <class Db>
-void addOption(Db& db, qint64 qid, const QString& sel, const QString& gotoq)
+template <class Db> void addOption(Db& db, qint64 qid, const QString& sel, const QString& gotoq)
 {
     db.exec(QStringLiteral("insert into q_sel(qid,sel,gotoq) values(%1,%2,%3)").arg(qid).arg(q(sel), gotoq));
 }
@@ -43,8 +40,7 @@ struct Cust
     int del = 0;
 };
 
-template <class Db>
-qint64 addCustomer(Db& db, int ywbh, const Cust& c)
+template <class Db> qint64 addCustomer(Db& db, int ywbh, const Cust& c)
 {
     const QString who = c.zdslz.isEmpty() ? QStringLiteral("null") : q(c.zdslz);
     db.exec(QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dq,dz,dhhm1,xxzl,sljg,zdslz,zdslzxm,del) "
@@ -55,31 +51,27 @@ qint64 addCustomer(Db& db, int ywbh, const Cust& c)
     return db.scalar(QStringLiteral("select max(id) from yhda")).toLongLong();
 }
 
-template <class Db>
-qint64 addCustomer(Db& db, int ywbh, const QString& dhhm1)
+template <class Db> qint64 addCustomer(Db& db, int ywbh, const QString& dhhm1)
 {
     Cust c;
     c.dhhm1 = dhhm1;
     return addCustomer(db, ywbh, c);
 }
 
-template <class Db>
-QString state(Db& db, qint64 id)
+template <class Db> QString state(Db& db, qint64 id)
 {
     return db.scalar(QStringLiteral("select sljg from yhda where id=%1").arg(id)).toString();
 }
 
 // The latest answer of the customer to the question, and how many there are.
-template <class Db>
-QString answerText(Db& db, qint64 qid, qint64 yhid)
+template <class Db> QString answerText(Db& db, qint64 qid, qint64 yhid)
 {
     return db
         .scalar(QStringLiteral("select ans from q_ans where qid=%1 and yhid=%2 order by id desc").arg(qid).arg(yhid))
         .toString();
 }
 
-template <class Db>
-qint64 answers(Db& db, qint64 qid, qint64 yhid)
+template <class Db> qint64 answers(Db& db, qint64 qid, qint64 yhid)
 {
     return db.count(QStringLiteral("q_ans"), QStringLiteral("qid=%1 and yhid=%2").arg(qid).arg(yhid));
 }
@@ -93,8 +85,7 @@ struct Survey
     qint64 q10 = 0, q20 = 0, q30 = 0, q40 = 0, q50 = 0;
 };
 
-template <class Db>
-Survey makeSurvey(Db& db)
+template <class Db> Survey makeSurvey(Db& db)
 {
     Survey s;
     s.p = addProject(db, QStringLiteral("调查"), QStringLiteral("您好，这里是回访中心"));
@@ -128,8 +119,7 @@ struct Hostile
     Cust c{QStringLiteral("138'0000"), QStringLiteral("未受理"), QStringLiteral("o'b"), QStringLiteral("张'三")};
 };
 
-template <class Db>
-Hostile makeHostile(Db& db)
+template <class Db> Hostile makeHostile(Db& db)
 {
     Hostile h;
     h.p = addProject(db, QStringLiteral("项目'1"), h.tips);

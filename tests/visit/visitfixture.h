@@ -25,8 +25,7 @@ struct View
     Tfrmuserhf* operator->() const { return p.data(); }
     Tfrmuserhf* data() const { return p.data(); }
 
-    template <class T = QWidget>
-    T* get(const char* name) const
+    template <class T = QWidget> T* get(const char* name) const
     {
         T* c = p->findChild<T*>(QLatin1String(name));
         if (!c)
@@ -79,13 +78,11 @@ struct View
     bool holding() const { return !text("Edit2").isEmpty(); }
     // The customer on screen as the database knows it: locked, with the number shown; -1
     // when none is shown.
-    template <class Db>
-    qint64 held(Db& db) const
+    template <class Db> qint64 held(Db& db) const
     {
         if (!holding())
             return -1;
-        return db
-            .scalar(QStringLiteral("select id from yhda where sljg='正在受理' and dhhm1=%1").arg(q(text("Edit2"))))
+        return db.scalar(QStringLiteral("select id from yhda where sljg='正在受理' and dhhm1=%1").arg(q(text("Edit2"))))
             .toLongLong();
     }
 };

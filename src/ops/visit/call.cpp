@@ -125,9 +125,9 @@ void Call::writeAnswer(const QString& answer, bool replace)
         m_con.execute(QStringLiteral("delete from q_ans where qid=") + qid + QStringLiteral(" and yhid=") +
                       db::num(m_customer->id));
     m_con.execute(QStringLiteral("insert into q_ans(qid,dhhm,yhid,ans,slz,tottime) values(") + qid +
-                  QStringLiteral(",") + db::quoted(m_customer->dhhm1) + QStringLiteral(",") +
-                  db::num(m_customer->id) + QStringLiteral(",") + db::quoted(answer) + QStringLiteral(",") +
-                  db::quoted(m_who.truename) + QStringLiteral(",") + db::num(m_elapsed) + QStringLiteral(")"));
+                  QStringLiteral(",") + db::quoted(m_customer->dhhm1) + QStringLiteral(",") + db::num(m_customer->id) +
+                  QStringLiteral(",") + db::quoted(answer) + QStringLiteral(",") + db::quoted(m_who.truename) +
+                  QStringLiteral(",") + db::num(m_elapsed) + QStringLiteral(")"));
 }
 
 Call::Answered Call::answer(int option)

@@ -68,11 +68,9 @@ class TestCall : public QObject
 private slots:
     void firstQuestionAndSteps();
     void answersFollowJumpsAndReplace();
-    void answerNeedsCustomerQuestionAndChoice();
     void endings_data();
     void endings();
     void outcomesAddAnswerRows();
-    void totTimeCumulativePerCall();
     void failedStatementKeepsNothing_data();
     void failedStatementKeepsNothing();
     void failedNextDrawKeepsTheEnding();
@@ -114,6 +112,25 @@ void TestCall::firstQuestionAndSteps()
     addQuestion(f.db, f.s.p, 60, QStringLiteral("问题六"));
     QCOMPARE(f.call().step(false), Call::Stepped::Moved);
     QCOMPARE(f.call().questionCount(), 5);
+
+    // Answering needs a customer, a question and a chosen option with a text.
+    f.newSurvey();
+    QCOMPARE(f.call().answer(0), Call::Answered::NotHeld);
+    const qint64 bare = addQuestion(f.db, f.s.p, 5, QStringLiteral("没有选项的问题"));
+    addOption(f.db, f.s.q20, QString(), QStringLiteral("30"));
+    f.call().loadFirstQuestion();
+    QCOMPARE(f.call().question()->qid, bare);
+    addCustomer(f.db, f.s.p, QStringLiteral("13800000001"));
+    f.call().drawByState(QStringLiteral("未受理"));
+    for (int option : {0, -1})
+        QCOMPARE(f.call().answer(option), Call::Answered::NoChoice);
+    f.call().step(false);
+    f.call().step(false);
+    QCOMPARE(f.qbh(), 20);
+    // Nothing chosen, past the end, and an option without text.
+    for (int option : {-1, 2, 1})
+        QCOMPARE(f.call().answer(option), Call::Answered::NoChoice);
+    QCOMPARE(f.db.count(QStringLiteral("q_ans")), 0);
 }
 
 void TestCall::answersFollowJumpsAndReplace()
@@ -165,27 +182,6 @@ void TestCall::answersFollowJumpsAndReplace()
     QCOMPARE(state(f.db, id), QStringLiteral("已受理"));
     QCOMPARE(answerText(f.db, f.s.q40, id), QStringLiteral("结束"));
     QCOMPARE(f.db.scalar(QStringLiteral("select sljg from visitlog")).toString(), QStringLiteral("已受理()"));
-}
-
-void TestCall::answerNeedsCustomerQuestionAndChoice()
-{
-    Fixture f;
-    QCOMPARE(f.call().answer(0), Call::Answered::NotHeld);
-    const qint64 bare = addQuestion(f.db, f.s.p, 5, QStringLiteral("没有选项的问题"));
-    addOption(f.db, f.s.q20, QString(), QStringLiteral("30"));
-    f.call().loadFirstQuestion();
-    QCOMPARE(f.call().question()->qid, bare);
-    addCustomer(f.db, f.s.p, QStringLiteral("13800000001"));
-    f.call().drawByState(QStringLiteral("未受理"));
-    for (int option : {0, -1})
-        QCOMPARE(f.call().answer(option), Call::Answered::NoChoice);
-    f.call().step(false);
-    f.call().step(false);
-    QCOMPARE(f.qbh(), 20);
-    // Nothing chosen, past the end, and an option without text.
-    for (int option : {-1, 2, 1})
-        QCOMPARE(f.call().answer(option), Call::Answered::NoChoice);
-    QCOMPARE(f.db.count(QStringLiteral("q_ans")), 0);
 }
 
 void TestCall::endings_data()
@@ -242,9 +238,8 @@ void TestCall::endings()
             updates << sql;
     });
 
-    const Call::Next n = word.isEmpty()
-                             ? f.call().complete(0, jg, QStringLiteral("通话中断"), QStringLiteral("未受理"))
-                             : f.call().outcome(word, QStringLiteral("通话中断"), QStringLiteral("未受理"));
+    const Call::Next n = word.isEmpty() ? f.call().complete(0, jg, QStringLiteral("通话中断"), QStringLiteral("未受理"))
+                                        : f.call().outcome(word, QStringLiteral("通话中断"), QStringLiteral("未受理"));
     f.failNothing();
     QVERIFY(!updates.isEmpty());
     QVERIFY2(updates.first().startsWith(update), qPrintable(updates.first()));
@@ -258,11 +253,16 @@ void TestCall::endings()
                 .toString()
                 .startsWith(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
     QCOMPARE(answers(f.db, f.s.q50, id), word.isEmpty() ? 1 : 2);
-    QCOMPARE(f.db.scalar(QStringLiteral("select ans||'|'||tottime||'|'||dhhm||'|'||slz from q_ans where yhid=%1 order by id desc").arg(id))
+    QCOMPARE(f.db.scalar(QStringLiteral(
+                             "select ans||'|'||tottime||'|'||dhhm||'|'||slz from q_ans where yhid=%1 order by id desc")
+                             .arg(id))
                  .toString(),
              (word.isEmpty() ? QStringLiteral("完成") : word) + QStringLiteral("|25|13800000001|") + kOperator);
-    QCOMPARE(f.db.scalar(QStringLiteral("select ywbh||'|'||dhhm||'|'||slz||'|'||sljg||'|'||bz from visitlog where ywbh=%1").arg(f.s.p)).toString(),
-             QStringLiteral("%1|13800000001|%2|%3|通话中断").arg(f.s.p).arg(kOperator, history));
+    QCOMPARE(
+        f.db.scalar(QStringLiteral("select ywbh||'|'||dhhm||'|'||slz||'|'||sljg||'|'||bz from visitlog where ywbh=%1")
+                        .arg(f.s.p))
+            .toString(),
+        QStringLiteral("%1|13800000001|%2|%3|通话中断").arg(f.s.p).arg(kOperator, history));
     // The next customer is held at once, from 0 seconds.
     QVERIFY(!n.drawFailed);
     QCOMPARE(n.customer->id, next);
@@ -292,11 +292,9 @@ void TestCall::outcomesAddAnswerRows()
     QCOMPARE(answers(f.db, f.s.q10, id), 2);
     QCOMPARE(answerText(f.db, f.s.q10, id), QStringLiteral("停机"));
     QCOMPARE(f.db.count(QStringLiteral("visitlog")), 2);
-}
 
-void TestCall::totTimeCumulativePerCall()
-{
-    Fixture f;
+    // Every answer row of a call carries the seconds since its draw.
+    f.newSurvey();
     const qint64 a = addCustomer(f.db, f.s.p, QStringLiteral("13800000001"));
     auto tick = [&](int seconds) {
         for (int i = 0; i < seconds; ++i)
