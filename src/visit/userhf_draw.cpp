@@ -1,5 +1,5 @@
 // The visit window: opening, the project, the counters, drawing and giving up a customer,
-// closing.
+// showing the customer and the question, closing.
 #include "visit/userhf.h"
 #include "visit/userhf_messages.h"
 
@@ -222,6 +222,33 @@ void Tfrmuserhf::Button7Click()
     } catch (const db::Error&) {
         msg::ShowMessage(kGiveUpFailed);
     }
+}
+
+// Shows the call's question on screen, or nothing when it has none.
+void Tfrmuserhf::ShowQuestion()
+{
+    Memo1->clear();
+    ComboBox4->clear();
+    const std::optional<ops::visit::Question>& q = m_call.question();
+    if (!q)
+        return;
+    Memo1->setPlainText(QStringLiteral("问题") + QString::number(q->qbh) + QStringLiteral("(总共") +
+                        QString::number(m_call.questionCount()) + QStringLiteral("个问题)") + QStringLiteral(":") +
+                        u'\n' + q->qnr);
+    for (const ops::visit::Option& o : q->options)
+        ComboBox4->addItem(o.text);
+    ComboBox4->setCurrentIndex(ComboBox4->count() > 0 ? 0 : -1);
+}
+
+void Tfrmuserhf::LoadFirstQuestion()
+{
+    try {
+        m_call.loadFirstQuestion();
+    } catch (const db::Error&) {
+        msg::ShowMessage(kFirstFailed);
+        return;
+    }
+    ShowQuestion();
 }
 
 bool Tfrmuserhf::FormCloseQuery()

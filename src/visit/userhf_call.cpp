@@ -1,9 +1,9 @@
-// The visit window: ending a call - the completed questionnaire and the six outcome buttons -
-// and showing the next customer, drawn at once.
+// The visit window during a call: answering the question on screen and following its jump,
+// stepping back and forth by question number, and ending the call - the completed
+// questionnaire and the six outcome buttons - with the next customer drawn at once.
 #include "visit/userhf.h"
 #include "visit/userhf_messages.h"
 
-#include "core/dbgrid.h"
 #include "core/msg.h"
 #include "core/pub.h"
 #include "db/vocab.h"
@@ -13,6 +13,68 @@
 #include <QPlainTextEdit>
 
 using namespace userhf;
+
+void Tfrmuserhf::Button2Click()
+{
+    using Answered = ops::visit::Call::Answered;
+    const int option = ComboBox4->currentIndex();
+    Answered a;
+    try {
+        a = m_call.answer(option);
+    } catch (const db::Error&) {
+        msg::ShowMessage(kAnswerFailed);
+        return;
+    }
+    switch (a) {
+    case Answered::NotHeld:
+        return;
+    case Answered::NoQuestion:
+        msg::ShowMessage(kNoQuestions);
+        return;
+    case Answered::NoChoice:
+        msg::ShowMessage(kNoChoice);
+        return;
+    case Answered::Moved:
+        ShowQuestion();
+        return;
+    case Answered::Completes:
+        completeCall(option);
+        return;
+    }
+}
+
+void Tfrmuserhf::stepQuestion(bool back)
+{
+    using Stepped = ops::visit::Call::Stepped;
+    Stepped s;
+    try {
+        s = m_call.step(back);
+    } catch (const db::Error&) {
+        msg::ShowMessage(kDbFailed);
+        return;
+    }
+    switch (s) {
+    case Stepped::NotHeld:
+        msg::ShowMessage(kNotHeld);
+        return;
+    case Stepped::NoneThere:
+        msg::ShowMessage(back ? QStringLiteral("不存在上一个问题了") : QStringLiteral("不存在下一个问题了"));
+        return;
+    case Stepped::Moved:
+        ShowQuestion();
+        return;
+    }
+}
+
+void Tfrmuserhf::Label19Click()
+{
+    stepQuestion(true);
+}
+
+void Tfrmuserhf::Label20Click()
+{
+    stepQuestion(false);
+}
 
 void Tfrmuserhf::completeCall(int option)
 {
