@@ -13,6 +13,20 @@ inline QString q(const QString& s)
     return db::quoted(s);
 }
 
+// Runs the builders in f as one transaction: one write to the disk instead of one per row.
+template <class Db, class F> auto batch(Db& db, F f)
+{
+    db.exec(QStringLiteral("begin"));
+    try {
+        auto made = f();
+        db.exec(QStringLiteral("commit"));
+        return made;
+    } catch (...) {
+        db.exec(QStringLiteral("rollback"));
+        throw;
+    }
+}
+
 template <class Db> int addProject(Db& db, const QString& name, const QString& tips = QString(), int zt = 1)
 {
     db.exec(QStringLiteral("insert into t_ywbh(ywname,ywtips,zt) values(%1,%2,%3)").arg(q(name), q(tips)).arg(zt));
@@ -87,22 +101,24 @@ struct Survey
 
 template <class Db> Survey makeSurvey(Db& db)
 {
-    Survey s;
-    s.p = addProject(db, QStringLiteral("调查"), QStringLiteral("您好，这里是回访中心"));
-    s.q30 = addQuestion(db, s.p, 30, QStringLiteral("问题三"));
-    s.q10 = addQuestion(db, s.p, 10, QStringLiteral("问题一"));
-    s.q20 = addQuestion(db, s.p, 20, QStringLiteral("问题二"));
-    s.q50 = addQuestion(db, s.p, 50, QStringLiteral("问题五"));
-    s.q40 = addQuestion(db, s.p, 40, QStringLiteral("问题四"));
-    addOption(db, s.q10, QStringLiteral("满意"), QStringLiteral("20"));
-    addOption(db, s.q10, QStringLiteral("不满意"), QStringLiteral("30"));
-    addOption(db, s.q20, QStringLiteral("是"), QStringLiteral("30"));
-    addOption(db, s.q30, QStringLiteral("继续"), QStringLiteral("40"));
-    addOption(db, s.q30, QStringLiteral("再问一次"), QStringLiteral("30"));
-    addOption(db, s.q40, QStringLiteral("好"), QStringLiteral("50"));
-    addOption(db, s.q40, QStringLiteral("结束"), QStringLiteral("null"));
-    addOption(db, s.q50, QStringLiteral("完成"), QStringLiteral("0"));
-    return s;
+    return batch(db, [&db] {
+        Survey s;
+        s.p = addProject(db, QStringLiteral("调查"), QStringLiteral("您好，这里是回访中心"));
+        s.q30 = addQuestion(db, s.p, 30, QStringLiteral("问题三"));
+        s.q10 = addQuestion(db, s.p, 10, QStringLiteral("问题一"));
+        s.q20 = addQuestion(db, s.p, 20, QStringLiteral("问题二"));
+        s.q50 = addQuestion(db, s.p, 50, QStringLiteral("问题五"));
+        s.q40 = addQuestion(db, s.p, 40, QStringLiteral("问题四"));
+        addOption(db, s.q10, QStringLiteral("满意"), QStringLiteral("20"));
+        addOption(db, s.q10, QStringLiteral("不满意"), QStringLiteral("30"));
+        addOption(db, s.q20, QStringLiteral("是"), QStringLiteral("30"));
+        addOption(db, s.q30, QStringLiteral("继续"), QStringLiteral("40"));
+        addOption(db, s.q30, QStringLiteral("再问一次"), QStringLiteral("30"));
+        addOption(db, s.q40, QStringLiteral("好"), QStringLiteral("50"));
+        addOption(db, s.q40, QStringLiteral("结束"), QStringLiteral("null"));
+        addOption(db, s.q50, QStringLiteral("完成"), QStringLiteral("0"));
+        return s;
+    });
 }
 
 // Quotes and statement pieces in every text a call shows or writes: a project with two
@@ -121,15 +137,17 @@ struct Hostile
 
 template <class Db> Hostile makeHostile(Db& db)
 {
-    Hostile h;
-    h.p = addProject(db, QStringLiteral("项目'1"), h.tips);
-    h.q1 = addQuestion(db, h.p, 1, QStringLiteral("问'题"));
-    addOption(db, h.q1, h.option, QStringLiteral("2"));
-    h.q2 = addQuestion(db, h.p, 2, QStringLiteral("第二"));
-    addOption(db, h.q2, h.option2, QStringLiteral("0"));
-    h.id = addCustomer(db, h.p, h.c);
-    h.id2 = addCustomer(db, h.p, QStringLiteral("13800000002"));
-    return h;
+    return batch(db, [&db] {
+        Hostile h;
+        h.p = addProject(db, QStringLiteral("项目'1"), h.tips);
+        h.q1 = addQuestion(db, h.p, 1, QStringLiteral("问'题"));
+        addOption(db, h.q1, h.option, QStringLiteral("2"));
+        h.q2 = addQuestion(db, h.p, 2, QStringLiteral("第二"));
+        addOption(db, h.q2, h.option2, QStringLiteral("0"));
+        h.id = addCustomer(db, h.p, h.c);
+        h.id2 = addCustomer(db, h.p, QStringLiteral("13800000002"));
+        return h;
+    });
 }
 
 } // namespace vt
