@@ -169,6 +169,8 @@ Call::Stepped Call::step(bool back)
 
 Call::Next Call::complete(int option, const QString& jg, const QString& remark, const QString& nextState)
 {
+    if (!held() || !m_question || option < 0 || option >= m_question->options.size())
+        return {};
     Ending e;
     e.update = QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kYsl) + QStringLiteral(",jg=") +
                db::quoted(jg) + QStringLiteral(",bz=") + db::quoted(remark) + QStringLiteral(",slsj=now(),slz=") +
@@ -181,6 +183,8 @@ Call::Next Call::complete(int option, const QString& jg, const QString& remark, 
 
 Call::Next Call::outcome(const QString& word, const QString& remark, const QString& nextState)
 {
+    if (!held())
+        return {};
     Ending e;
     // "关机" names its columns in an order of its own; both forms write the same values.
     if (word == vocab::kGj)
@@ -228,6 +232,8 @@ Call::Next Call::end(const Ending& e, const QString& remark, const QString& next
 
 void Call::giveUp(const QString& remark, const QString& chosenState)
 {
+    if (!held())
+        return;
     const QString state = m_customer->sljg.isEmpty() ? chosenState : m_customer->sljg;
     m_con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(state) + QStringLiteral(",bz=") +
                   db::quoted(remark) + QStringLiteral(" where id=") + db::num(m_customer->id));

@@ -84,7 +84,8 @@ public:
     // The endings. Each writes the customer record, an answer row for the question on screen
     // (when there is one) and a history row, then draws the next customer in nextState, all
     // in one transaction. A failed draw of the next customer does not undo the ending: then
-    // drawFailed is set and nothing is held.
+    // drawFailed is set and nothing is held. Without a held customer (or, for complete(),
+    // without that option on screen) nothing is written and nothing is drawn.
     struct Next
     {
         std::optional<Customer> customer;
@@ -97,7 +98,7 @@ public:
     Next outcome(const QString& word, const QString& remark, const QString& nextState);
 
     // Lets the customer go without an ending: back to the state it was drawn in (the chosen
-    // state when it had none), with the remark.
+    // state when it had none), with the remark. Nothing when no customer is held.
     void giveUp(const QString& remark, const QString& chosenState);
 
 private:

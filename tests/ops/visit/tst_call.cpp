@@ -92,9 +92,14 @@ void TestCall::firstQuestionAndSteps()
     QCOMPARE(f.call().question()->options.at(1).text, QStringLiteral("不满意"));
     QCOMPARE(f.call().question()->options.at(1).jump.value_or(-1), 30);
     QCOMPARE(f.call().step(false), Call::Stepped::NotHeld);
+    // Nothing held: the endings write nothing and draw nobody.
+    addCustomer(f.db, f.s.p, QStringLiteral("13800000009"));
+    QVERIFY(!f.call().complete(0, QString(), QString(), QStringLiteral("未受理")).customer);
+    QVERIFY(!f.call().outcome(QStringLiteral("关机"), QString(), QStringLiteral("未受理")).customer);
+    f.call().giveUp(QString(), QStringLiteral("未受理"));
+    QCOMPARE(f.db.count(QStringLiteral("visitlog")) + f.db.count(QStringLiteral("q_ans")), 0);
+    QCOMPARE(f.db.count(QStringLiteral("yhda"), QStringLiteral("sljg='正在受理'")), 0);
 
-    QVERIFY(f.call().drawByState(QStringLiteral("未受理")) == std::nullopt);
-    addCustomer(f.db, f.s.p, QStringLiteral("13800000001"));
     QVERIFY(f.call().drawByState(QStringLiteral("未受理")));
     QCOMPARE(f.call().step(true), Call::Stepped::NoneThere);
     QCOMPARE(f.qbh(), 10);
