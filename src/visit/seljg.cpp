@@ -1,7 +1,6 @@
 #include "visit/seljg.h"
 
 #include "db/vocab.h"
-#include "visit/userhf.h"
 
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -22,8 +21,7 @@ void colour(QWidget* w, const QColor& c)
 }
 } // namespace
 
-Tfrmseljg::Tfrmseljg(Tfrmuserhf* owner)
-    : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_owner(owner)
+Tfrmseljg::Tfrmseljg(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     frmseljg = this;
     setObjectName(QStringLiteral("Tfrmseljg"));
@@ -56,9 +54,15 @@ Tfrmseljg::Tfrmseljg(Tfrmuserhf* owner)
         move(s->availableGeometry().center() - rect().center());
 }
 
+QString Tfrmseljg::choose(QWidget* parent)
+{
+    Tfrmseljg dlg(parent);
+    dlg.exec();
+    return dlg.m_jg;
+}
+
 void Tfrmseljg::Button1Click()
 {
-    if (m_owner)
-        m_owner->FJg = RadioButton1->isChecked() ? vocab::kCg : vocab::kBcg;
+    m_jg = RadioButton1->isChecked() ? vocab::kCg : vocab::kBcg;
     accept();
 }

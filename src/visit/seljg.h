@@ -6,25 +6,26 @@
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
-class Tfrmuserhf;
 
-// The result-choice dialog: asks the marketing result of a completed questionnaire and hands
-// it to the visit window that opened it.
+// The result-choice dialog: asks the marketing result of a completed questionnaire.
 class Tfrmseljg : public QDialog
 {
     Q_OBJECT
 public:
-    explicit Tfrmseljg(Tfrmuserhf* owner);
+    explicit Tfrmseljg(QWidget* parent = nullptr);
+
+    // Runs the dialog modally and hands back the result chosen with "提    交": "成功" or
+    // "不成功"; empty when it was closed any other way.
+    static QString choose(QWidget* parent);
+
+private:
+    void Button1Click();
 
     QGroupBox* GroupBox1;
     QRadioButton* RadioButton1;
     QRadioButton* RadioButton2;
     QPushButton* Button1;
-
-    void Button1Click();
-
-private:
-    QPointer<Tfrmuserhf> m_owner;
+    QString m_jg;
 };
 
 extern QPointer<Tfrmseljg> frmseljg;

@@ -2,6 +2,8 @@
 #include "visit/userhf.h"
 
 #include "core/dbgrid.h"
+#include "core/pub.h"
+#include "db/dm.h"
 #include "db/vocab.h"
 #include "visit/clicklabel.h"
 
@@ -25,8 +27,7 @@ const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 128, 0);
 const QColor kPurple(128, 0, 128);
 
-template <class T>
-T* named(T* w, const char* name)
+template <class T> T* named(T* w, const char* name)
 {
     w->setObjectName(QLatin1String(name));
     return w;
@@ -68,7 +69,7 @@ QPushButton* button(const char* name, const QString& caption, QWidget* parent)
 
 } // namespace
 
-Tfrmuserhf::Tfrmuserhf(QWidget* parent) : TChildForm(parent)
+Tfrmuserhf::Tfrmuserhf(QWidget* parent) : TChildForm(parent), m_call(ADOcon(), pub::currentOperator())
 {
     frmuserhf = this;
     setObjectName(QStringLiteral("Tfrmuserhf"));
@@ -223,8 +224,6 @@ QWidget* Tfrmuserhf::buildQuestionnaire()
     ComboBox4 = named(new QComboBox(GroupBox4), "ComboBox4");
     ComboBox4->setMinimumWidth(240);
     setTextColour(ComboBox4, Qt::black);
-    ComboBox5 = named(new QComboBox(GroupBox4), "ComboBox5");
-    ComboBox5->setVisible(false);
     Memo4 = named(new QPlainTextEdit(GroupBox4), "Memo4");
     Memo4->setFixedHeight(44);
     Memo4->setTabChangesFocus(true);

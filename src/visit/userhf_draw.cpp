@@ -1,5 +1,5 @@
 // The visit window: opening, the project, the counters, drawing and giving up a customer,
-// closing.
+// showing the customer and the question, closing.
 #include "visit/userhf.h"
 #include "visit/userhf_messages.h"
 
@@ -9,7 +9,6 @@
 #include "core/pub.h"
 #include "core/text.h"
 #include "db/dm.h"
-#include "db/sqlvalue.h"
 #include "db/vocab.h"
 
 #include <QComboBox>
@@ -17,8 +16,6 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 using namespace userhf;
 
@@ -47,7 +44,8 @@ void Tfrmuserhf::FormShow()
     Memo1->clear();
     m_loadingProjects = true;
     try {
-        choices::loadProjects(ComboBox1, ComboBox2, QStringLiteral("select * from t_ywbh where zt=1 order by ywbh desc"));
+        choices::loadProjects(ComboBox1, ComboBox2,
+                              QStringLiteral("select * from t_ywbh where zt=1 order by ywbh desc"));
     } catch (const db::Error&) {
         m_loadingProjects = false;
         msg::ShowMessage(kOpenFailed);
@@ -64,18 +62,19 @@ void Tfrmuserhf::FormShow()
         return;
     }
     ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
-    m_projectIndex = ComboBox1->currentIndex();
     m_loadingProjects = false;
-    if (m_projectIndex >= 0) {
-        LoadProjectTips();
-        LoadFirstQuestion();
-        RefreshCounters();
-    }
+    if (ComboBox1->currentIndex() >= 0)
+        useChosenProject();
 }
 
-int Tfrmuserhf::projectNumber() const
+// The chosen project becomes the call's: its prompt, its first question, its counters.
+void Tfrmuserhf::useChosenProject()
 {
-    return choices::projectNumber(ComboBox1, ComboBox2);
+    m_projectIndex = ComboBox1->currentIndex();
+    m_call.setProject(choices::projectNumber(ComboBox1, ComboBox2));
+    LoadProjectTips();
+    LoadFirstQuestion();
+    RefreshCounters();
 }
 
 void Tfrmuserhf::ComboBox1Change()
@@ -90,18 +89,14 @@ void Tfrmuserhf::ComboBox1Change()
         msg::ShowMessage(kProjectLocked);
         return;
     }
-    m_projectIndex = ComboBox1->currentIndex();
-    LoadProjectTips();
-    LoadFirstQuestion();
-    RefreshCounters();
+    useChosenProject();
 }
 
 void Tfrmuserhf::LoadProjectTips()
 {
     try {
-        QSqlQuery q = ADOcon().select(QStringLiteral("select * from t_ywbh where ywbh=") + db::num(projectNumber()));
-        if (q.next())
-            Memo3->setPlainText(q.value(q.record().indexOf(QStringLiteral("ywtips"))).toString());
+        if (const std::optional<QString> tips = ops::visit::projectTips(ADOcon(), m_call.project()))
+            Memo3->setPlainText(*tips);
     } catch (const db::Error&) {
         msg::ShowMessage(kDbFailed);
     }
@@ -109,7 +104,7 @@ void Tfrmuserhf::LoadProjectTips()
 
 void Tfrmuserhf::RefreshCounters()
 {
-    const int ywbh = projectNumber();
+    const int ywbh = m_call.project();
     try {
         Label41->setText(QString::number(ops::visit::pendingCount(ADOcon(), ywbh, gUname)));
         Label40->setText(QString::number(ops::visit::todayCount(ADOcon(), ywbh, gTruename)));
@@ -120,7 +115,7 @@ void Tfrmuserhf::RefreshCounters()
 
 void Tfrmuserhf::Timer1Timer()
 {
-    ++FElapsed;
+    m_call.tick();
 }
 
 void Tfrmuserhf::Button1Click()
@@ -137,13 +132,10 @@ void Tfrmuserhf::DrawCustomer(DrawBy by)
 {
     if (ComboBox1->currentText().isEmpty())
         return;
-    FElapsed = 0;
-    m_held.reset();
     std::optional<ops::visit::Customer> c;
     try {
-        c = by == DrawBy::State
-                ? ops::visit::claimByState(ADOcon(), projectNumber(), ComboBox3->currentText(), gUname)
-                : ops::visit::claimByNumber(ADOcon(), projectNumber(), text::trimmed(Edit1->text()));
+        c = by == DrawBy::State ? m_call.drawByState(ComboBox3->currentText())
+                                : m_call.drawByNumber(text::trimmed(Edit1->text()));
     } catch (const db::Error&) {
         clearCustomerFields();
         msg::ShowMessage(kDrawFailed);
@@ -163,7 +155,6 @@ void Tfrmuserhf::showCustomer(const std::optional<ops::visit::Customer>& c)
         showEmptyHistory();
         return;
     }
-    m_held = c;
     Memo4->clear();
     Edit2->setText(c->dhhm1);
     Label46->setText(c->yhxm);
@@ -172,8 +163,7 @@ void Tfrmuserhf::showCustomer(const std::optional<ops::visit::Customer>& c)
     Memo2->setPlainText(c->xxzl);
     Label17->setText(c->sljg);
     try {
-        DBGrid1->open(QStringLiteral("select * from visitlogview where dhhm=") + db::quoted(text::trimmed(Edit2->text())) +
-                      QStringLiteral(" order by id desc"));
+        DBGrid1->open(ops::visit::historyOf(text::trimmed(c->dhhm1)));
         // Read to the end: an unfinished read would hold the database's snapshot open.
         DBGrid1->fetchAll();
     } catch (const db::Error&) {
@@ -181,13 +171,12 @@ void Tfrmuserhf::showCustomer(const std::optional<ops::visit::Customer>& c)
         return;
     }
     RefreshCounters();
-    FJg.clear();
 }
 
 void Tfrmuserhf::showEmptyHistory()
 {
     try {
-        DBGrid1->open(kEmptyHistory);
+        DBGrid1->open(ops::visit::noHistory());
     } catch (const db::Error&) {
         DBGrid1->close();
     }
@@ -214,29 +203,52 @@ void Tfrmuserhf::Button7Click()
         return;
     if (!msg::confirmOk(QStringLiteral("您确定要放弃受理么?"), QStringLiteral("操作确认")))
         return;
-    const QString state = Label17->text().isEmpty() ? ComboBox3->currentText() : Label17->text();
     try {
-        ADOcon().execute(QStringLiteral("update yhda set sljg=") + db::quoted(state) + QStringLiteral(",bz=") +
-                         db::quoted(remark()) + QStringLiteral(" where id=") + db::num(m_held->id));
+        m_call.giveUp(remark(), ComboBox3->currentText());
     } catch (const db::Error&) {
         // Still held and locked: the operator can try again.
         msg::ShowMessage(kGiveUpFailed);
         return;
     }
-    m_held.reset();
     clearCustomerFields();
     Memo3->clear();
     Memo1->clear();
     Memo4->clear();
-    FElapsed = 0;
     LoadProjectTips();
     LoadFirstQuestion();
     RefreshCounters();
     try {
-        DBGrid1->open(kEmptyHistory);
+        DBGrid1->open(ops::visit::noHistory());
     } catch (const db::Error&) {
         msg::ShowMessage(kGiveUpFailed);
     }
+}
+
+// Shows the call's question on screen, or nothing when it has none.
+void Tfrmuserhf::ShowQuestion()
+{
+    Memo1->clear();
+    ComboBox4->clear();
+    const std::optional<ops::visit::Question>& q = m_call.question();
+    if (!q)
+        return;
+    Memo1->setPlainText(QStringLiteral("问题") + QString::number(q->qbh) + QStringLiteral("(总共") +
+                        QString::number(m_call.questionCount()) + QStringLiteral("个问题)") + QStringLiteral(":") +
+                        u'\n' + q->qnr);
+    for (const ops::visit::Option& o : q->options)
+        ComboBox4->addItem(o.text);
+    ComboBox4->setCurrentIndex(ComboBox4->count() > 0 ? 0 : -1);
+}
+
+void Tfrmuserhf::LoadFirstQuestion()
+{
+    try {
+        m_call.loadFirstQuestion();
+    } catch (const db::Error&) {
+        msg::ShowMessage(kFirstFailed);
+        return;
+    }
+    ShowQuestion();
 }
 
 bool Tfrmuserhf::FormCloseQuery()

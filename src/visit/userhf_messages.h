@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// The visit window's messages (and its empty history statement), shared by its parts.
+// The visit window's messages, shared by its parts.
 namespace userhf {
 
 inline const QString kOpenFailed = QStringLiteral("连接数据库时出错，请检查网络(1)!");
@@ -12,12 +12,12 @@ inline const QString kGiveUpFailed = QStringLiteral("连接数据库时出错，
 inline const QString kNothingFound = QStringLiteral("没有分配给您和未分配的相应号码资源!");
 inline const QString kStillHeld = QStringLiteral("请先提交当前已提用户的回访结果，或放弃受理后再提下一个号码!");
 inline const QString kProjectLocked = QStringLiteral("请先提交当前客户的回访结果，或放弃受理后再切换项目!");
-inline const QString kEmptyHistory = QStringLiteral("select * from visitlogview where 1=2 order by id desc");
 inline const QString kSwitchedOffFailed = QStringLiteral("连接数据库时出错，请检查网络!(5)");
 inline const QString kFirstFailed = QStringLiteral("连接数据库时出错，请检查网络(2)!");
 inline const QString kAnswerFailed = QStringLiteral("系统处理数据时出错，请检查网络和服务器，联系管理员(4)");
 inline const QString kNoChoice = QStringLiteral("请选择用户答复选项!");
 inline const QString kNotHeld = QStringLiteral("请先提取用户数据");
-inline const QString kNoQuestions = QStringLiteral("当前项目没有设置问题，无需提交答案；请用结果按钮（关机、停机、无应答等）结束本次回访!");
+inline const QString kNoQuestions =
+    QStringLiteral("当前项目没有设置问题，无需提交答案；请用结果按钮（关机、停机、无应答等）结束本次回访!");
 
 } // namespace userhf

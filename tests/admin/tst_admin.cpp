@@ -17,7 +17,7 @@
 #include "core/pub.h"
 #include "db/dm.h"
 #include "visit/seljg.h"
-#include "visit/userhf.h"
+#include "visit/visitfixture.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -148,13 +148,13 @@ void TestAdmin::operatorFromAddToDisable()
     {
         Session s;
         QVERIFY(!s.main.menuItem(QStringLiteral("登录用户管理"))->isEnabled());
-        Tfrmuserhf* visit = s.open<Tfrmuserhf>("电话访问");
-        QVERIFY(visit);
-        visit->Button1->click();
-        const qint64 first = visit->heldCustomerId();
+        const vt::View visit{s.open<Tfrmuserhf>("电话访问")};
+        QVERIFY(visit.p);
+        visit.click("Button1");
+        const qint64 first = visit.held(db);
         QVERIFY(first > 0);
-        visit->Button2->click(); // the answer ends the questionnaire; the next one is drawn
-        QVERIFY(visit->heldCustomerId() > 0 && visit->heldCustomerId() != first);
+        visit.click("Button2"); // the answer ends the questionnaire; the next one is drawn
+        QVERIFY(visit.held(db) > 0 && visit.held(db) != first);
         QCOMPARE(db.scalar(QStringLiteral("select slz from yhda where id=%1").arg(first)).toString(),
                  QStringLiteral("小李"));
 
@@ -201,9 +201,9 @@ void TestAdmin::operatorFromAddToDisable()
 
     // The result question is switched on while a visit window holds a customer: its next
     // completion asks.
-    Tfrmuserhf* visit = s.open<Tfrmuserhf>("电话访问");
-    visit->Button1->click();
-    const qint64 held = visit->heldCustomerId();
+    const vt::View visit{s.open<Tfrmuserhf>("电话访问")};
+    visit.click("Button1");
+    const qint64 held = visit.held(db);
     QVERIFY(held > 0);
     QVERIFY(dt::withDialog<Tfrmsysset>([&] { s.main.menuItem(QStringLiteral("系统设置"))->trigger(); },
                                        [&](Tfrmsysset* d) {
@@ -212,9 +212,9 @@ void TestAdmin::operatorFromAddToDisable()
                                            d->Button1->click();
                                        }));
     QCOMPARE(gJgts, 1);
-    std::unique_ptr<tst::ModalWatcher> asked(
-        tst::ModalWatcher::when<Tfrmseljg>([](Tfrmseljg* d) { d->Button1->click(); }));
-    visit->Button2->click();
+    std::unique_ptr<tst::ModalWatcher> asked(tst::ModalWatcher::when<Tfrmseljg>(
+        [](Tfrmseljg* d) { d->findChild<QPushButton*>(QStringLiteral("Button1"))->click(); }));
+    visit.click("Button2");
     QVERIFY(asked->done());
     QCOMPARE(db.scalar(QStringLiteral("select jg from yhda where id=%1").arg(held)).toString(), QStringLiteral("成功"));
     visit->approveClose();

@@ -76,7 +76,7 @@ void TstAppWide::dropDownsFitTheirEntries()
     visit.show();
     visit.showNormal();
     visit.resize(1200, 700);
-    QComboBox* projects = visit.ComboBox1;
+    auto* projects = visit.findChild<QComboBox*>(QStringLiteral("ComboBox1"));
     const int textWidth = projects->fontMetrics().horizontalAdvance(name);
     QTRY_VERIFY(projects->width() > textWidth);
     visit.resize(700, 700); // gives way down to its given width

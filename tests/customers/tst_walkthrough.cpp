@@ -15,7 +15,7 @@
 #include "reports/hfhistory.h"
 #include "reports/ydcx.h"
 #include "reports/ywcx.h"
-#include "visit/userhf.h"
+#include "visit/visitfixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -84,19 +84,19 @@ void TestWalkthrough::assignDrawCorrect()
     // The operator's visit window draws the assigned customers first.
     db.loginOperator(QStringLiteral("op1"), QStringLiteral("话务员一"));
     main.menuItem(QStringLiteral("电话访问"))->trigger();
-    QPointer<Tfrmuserhf> visit = frmuserhf;
-    QVERIFY(visit);
-    visit->Button1->click();
-    const QString first = visit->Label46->text();
-    const qint64 completed = visit->heldCustomerId();
-    visit->Button2->click(); // 满意: the questionnaire is complete, the next customer is drawn
-    const QString second = visit->Label46->text();
-    visit->Button5->click(); // 无应答, and the next one
-    const QString third = visit->Label46->text();
+    const vt::View visit{frmuserhf};
+    QVERIFY(visit.p);
+    visit.click("Button1");
+    const QString first = visit.text("Label46");
+    const qint64 completed = visit.held(db);
+    visit.click("Button2"); // 满意: the questionnaire is complete, the next customer is drawn
+    const QString second = visit.text("Label46");
+    visit.click("Button5"); // 无应答, and the next one
+    const QString third = visit.text("Label46");
     QCOMPARE(QSet<QString>({first, second}), QSet<QString>({QStringLiteral("甲"), QStringLiteral("丙")}));
     QVERIFY(third == QStringLiteral("早") || third == QStringLiteral("丁"));
     boxes.answer(msg::Answer::Ok);
-    visit->Button7->click(); // gives the third one back
+    visit.click("Button7"); // gives the third one back
 
     // The administrator corrects the completed visit's result and finds it in the query and the log.
     db.loginAdmin();

@@ -12,7 +12,7 @@
 #include "design/mansel.h"
 #include "design/opt.h"
 #include "design/optsel.h"
-#include "visit/userhf.h"
+#include "visit/visitfixture.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -53,10 +53,10 @@ bool addOptions(Tfrmoptsel* list, int row, const QList<QPair<QString, QString>>&
                                       });
 }
 
-void answer(Tfrmuserhf* w, const QString& option)
+void answer(const vt::View& w, const QString& option)
 {
-    w->ComboBox4->setCurrentIndex(w->ComboBox4->findText(option));
-    w->Button2->click();
+    w.choose(option);
+    w.click("Button2");
 }
 
 } // namespace
@@ -124,18 +124,18 @@ void TestRoundTrip::designedQuestionnaireRunsInTheVisitWindow()
     dt::addCustomer(db, ywbh, QStringLiteral("13800000001"));
     dt::addCustomer(db, ywbh, QStringLiteral("13800000002"));
     db.loginOperator();
-    auto* visit = openFromMenu<Tfrmuserhf>(main, "电话访问");
-    QVERIFY(visit);
-    QCOMPARE(visit->ComboBox1->currentText(), QStringLiteral("售后回访"));
-    QCOMPARE(visit->Memo3->toPlainText(), QStringLiteral("请先核对客户姓名"));
-    visit->Button1->click();
-    QVERIFY(visit->customerHeld());
-    const qint64 first = visit->heldCustomerId();
-    QVERIFY(visit->Memo1->toPlainText().contains(QStringLiteral("您对服务满意吗？")));
+    const vt::View visit{openFromMenu<Tfrmuserhf>(main, "电话访问")};
+    QVERIFY(visit.p);
+    QCOMPARE(visit.text("ComboBox1"), QStringLiteral("售后回访"));
+    QCOMPARE(visit.text("Memo3"), QStringLiteral("请先核对客户姓名"));
+    visit.click("Button1");
+    const qint64 first = visit.held(db);
+    QVERIFY(first > 0);
+    QVERIFY(visit.text("Memo1").contains(QStringLiteral("您对服务满意吗？")));
     answer(visit, QStringLiteral("不满意"));
-    QVERIFY(visit->Memo1->toPlainText().contains(QStringLiteral("哪里不满意？")));
+    QVERIFY(visit.text("Memo1").contains(QStringLiteral("哪里不满意？")));
     answer(visit, QStringLiteral("价格"));
-    QVERIFY(visit->Memo1->toPlainText().contains(QStringLiteral("还会再用吗？")));
+    QVERIFY(visit.text("Memo1").contains(QStringLiteral("还会再用吗？")));
     answer(visit, QStringLiteral("会")); // jump 0: complete, the next customer is drawn
     QCOMPARE(db.scalar(QStringLiteral("select sljg from yhda where id=%1").arg(first)).toString(),
              QStringLiteral("已受理"));
@@ -145,11 +145,10 @@ void TestRoundTrip::designedQuestionnaireRunsInTheVisitWindow()
                  .toString(),
              QStringLiteral("不满意/价格/会"));
 
-    QVERIFY(visit->customerHeld());
-    const qint64 second = visit->heldCustomerId();
-    QVERIFY(second != first);
+    const qint64 second = visit.held(db);
+    QVERIFY(second > 0 && second != first);
     answer(visit, QStringLiteral("满意"));
-    QVERIFY(visit->Memo1->toPlainText().contains(QStringLiteral("还会再用吗？")));
+    QVERIFY(visit.text("Memo1").contains(QStringLiteral("还会再用吗？")));
     answer(visit, QStringLiteral("不会"));
     QCOMPARE(db.scalar(QStringLiteral("select group_concat(ans,'/') from (select ans from q_ans where yhid=%1 "
                                       "order by id)")

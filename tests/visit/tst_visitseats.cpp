@@ -39,15 +39,15 @@ void TestVisitSeats::endingsWhileAnotherSeatWrites()
     db::Connection seat2(QStringLiteral("seat2"));
     db.openSecond(seat2);
     Win w;
-    w->Button1->click();
+    w.click("Button1");
     for (int i = 0; i < 4; ++i) {
-        const qint64 held = w->heldCustomerId();
+        const qint64 held = w.held(db);
         QVERIFY(held > 0);
         seat2.execute(QStringLiteral("update yhda set sljg='无应答', bz='%2' where id=%1").arg(theirs).arg(i));
-        w->Button5->click();
+        w.click("Button5");
         QCOMPARE(boxes.texts(), QStringList());
         QCOMPARE(state(db, held), QStringLiteral("无应答"));
-        QVERIFY(w->heldCustomerId() != held);
+        QVERIFY(w.held(db) != held);
     }
     QCOMPARE(db.count(QStringLiteral("visitlog")), 4);
 }

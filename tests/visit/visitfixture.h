@@ -1,9 +1,9 @@
 #pragma once
 
-// Data and window helpers shared by the visit tests.
+// The visit window driven as an operator would: controls found by their names, buttons
+// pressed, links clicked, what is shown read back.
 #include "support/testdb.h"
-#include "db/sqlvalue.h"
-#include "visit/clicklabel.h"
+#include "support/visitbuilders.h"
 #include "visit/userhf.h"
 
 #include <QApplication>
@@ -14,70 +14,88 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 namespace vt {
 
-inline QString q(const QString& s)
-{
-    return db::quoted(s);
-}
-
-inline int addProject(tst::TestDb& db, const QString& name, const QString& tips = QString(), int zt = 1)
-{
-    db.exec(QStringLiteral("insert into t_ywbh(ywname,ywtips,zt) values(%1,%2,%3)").arg(q(name), q(tips)).arg(zt));
-    return db.scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
-}
-
-inline qint64 addQuestion(tst::TestDb& db, int ywbh, int qbh, const QString& qnr)
-{
-    db.exec(QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(%1,%2,%3)").arg(ywbh).arg(qbh).arg(q(qnr)));
-    return db.scalar(QStringLiteral("select max(qid) from q_table")).toLongLong();
-}
-
-// gotoq as statement text, so that a test can store null.
-inline void addOption(tst::TestDb& db, qint64 qid, const QString& sel, const QString& gotoq)
-{
-    db.exec(QStringLiteral("insert into q_sel(qid,sel,gotoq) values(%1,%2,%3)").arg(qid).arg(q(sel), gotoq));
-}
-
-struct Cust
-{
-    QString dhhm1;
-    QString sljg = QStringLiteral("未受理");
-    QString zdslz; // empty = unassigned (null)
-    QString yhxm = QStringLiteral("客户");
-    int del = 0;
-};
-
-inline qint64 addCustomer(tst::TestDb& db, int ywbh, const Cust& c)
-{
-    db.exec(QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dq,dz,dhhm1,xxzl,sljg,zdslz,zdslzxm,del) "
-                           "values(%1,1,1,%2,'区域','地址',%3,'详细',%4,%5,%6,%7)")
-                .arg(ywbh)
-                .arg(q(c.yhxm), q(c.dhhm1), q(c.sljg), c.zdslz.isEmpty() ? QStringLiteral("null") : q(c.zdslz),
-                     c.zdslz.isEmpty() ? QStringLiteral("null") : q(c.zdslz))
-                .arg(c.del));
-    return db.scalar(QStringLiteral("select max(id) from yhda")).toLongLong();
-}
-
-inline qint64 addCustomer(tst::TestDb& db, int ywbh, const QString& dhhm1)
-{
-    Cust c;
-    c.dhhm1 = dhhm1;
-    return addCustomer(db, ywbh, c);
-}
-
-inline QString state(tst::TestDb& db, qint64 id)
-{
-    return db.scalar(QStringLiteral("select sljg from yhda where id=%1").arg(id)).toString();
-}
-
-// A visit window, shown (which runs its opening); freed at the end of the test unless it has
-// closed itself.
-struct Win
+// Drives a visit window as an operator would.
+struct View
 {
     QPointer<Tfrmuserhf> p;
-    Win() : p(new Tfrmuserhf) { p->show(); }
+    Tfrmuserhf* operator->() const { return p.data(); }
+    Tfrmuserhf* data() const { return p.data(); }
+
+    template <class T = QWidget> T* get(const char* name) const
+    {
+        T* c = p->findChild<T*>(QLatin1String(name));
+        if (!c)
+            qFatal("the visit window has no %s", name);
+        return c;
+    }
+    QComboBox* combo(const char* name) const { return get<QComboBox>(name); }
+    void click(const char* button) const { get<QPushButton>(button)->click(); }
+    // "上一个问题" (Label19) or "下一个问题" (Label20).
+    void link(const char* label) const { QTest::mouseClick(get<QLabel>(label), Qt::LeftButton); }
+
+    // What a label, box or list shows.
+    QString text(const char* name) const
+    {
+        QWidget* w = get(name);
+        if (auto* l = qobject_cast<QLabel*>(w))
+            return l->text();
+        if (auto* e = qobject_cast<QLineEdit*>(w))
+            return e->text();
+        if (auto* m = qobject_cast<QPlainTextEdit*>(w))
+            return m->toPlainText();
+        return get<QComboBox>(name)->currentText();
+    }
+    void type(const char* name, const QString& s) const
+    {
+        QWidget* w = get(name);
+        if (auto* e = qobject_cast<QLineEdit*>(w))
+            e->setText(s);
+        else
+            get<QPlainTextEdit>(name)->setPlainText(s);
+    }
+    // The first line of the question box: 问题N(总共M个问题):
+    QString line1() const { return text("Memo1").section(u'\n', 0, 0); }
+    bool choose(const QString& option) const
+    {
+        QComboBox* c = combo("ComboBox4");
+        const int i = c->findText(option);
+        c->setCurrentIndex(i);
+        return i >= 0;
+    }
+    // The call-seconds counter going on for so many seconds.
+    void tick(int seconds) const
+    {
+        auto* t = get<QTimer>("Timer1");
+        for (int i = 0; i < seconds; ++i) {
+            QTimerEvent e(t->timerId());
+            QCoreApplication::sendEvent(t, &e);
+        }
+    }
+    bool holding() const { return !text("Edit2").isEmpty(); }
+    // The customer on screen as the database knows it: locked, with the number shown; -1
+    // when none is shown.
+    template <class Db> qint64 held(Db& db) const
+    {
+        if (!holding())
+            return -1;
+        return db.scalar(QStringLiteral("select id from yhda where sljg='正在受理' and dhhm1=%1").arg(q(text("Edit2"))))
+            .toLongLong();
+    }
+};
+
+// A visit window of its own, shown (which runs its opening); freed at the end of the test
+// unless it has closed itself.
+struct Win : View
+{
+    Win()
+    {
+        p = new Tfrmuserhf;
+        p->show();
+    }
     ~Win()
     {
         if (p) {
@@ -87,8 +105,6 @@ struct Win
     }
     Win(const Win&) = delete;
     Win& operator=(const Win&) = delete;
-    Tfrmuserhf* operator->() const { return p.data(); }
-    Tfrmuserhf* data() const { return p.data(); }
 };
 
 } // namespace vt

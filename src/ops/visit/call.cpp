@@ -1,0 +1,244 @@
+#include "ops/visit/call.h"
+
+#include "db/connection.h"
+#include "db/sqlvalue.h"
+#include "db/transaction.h"
+#include "db/vocab.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace ops::visit {
+namespace {
+
+QVariant field(const QSqlQuery& q, const char* name)
+{
+    return q.value(q.record().indexOf(QLatin1String(name)));
+}
+
+// A stored jump: empty means none; anything else that is not a whole number counts as 0,
+// which no question has.
+std::optional<qint64> jumpOf(const QVariant& v)
+{
+    const QString s = db::displayText(v).trimmed();
+    if (s.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const qint64 n = s.toLongLong(&ok);
+    return ok ? n : 0;
+}
+
+const QString kQuestions = QStringLiteral("select * from q_table where ywbh=");
+
+} // namespace
+
+std::optional<QString> projectTips(db::Connection& con, int ywbh)
+{
+    QSqlQuery q = con.select(QStringLiteral("select * from t_ywbh where ywbh=") + db::num(ywbh));
+    if (!q.next())
+        return std::nullopt;
+    return field(q, "ywtips").toString();
+}
+
+QString historyOf(const QString& dhhm)
+{
+    return QStringLiteral("select * from visitlogview where dhhm=") + db::quoted(dhhm) +
+           QStringLiteral(" order by id desc");
+}
+
+QString noHistory()
+{
+    return QStringLiteral("select * from visitlogview where 1=2 order by id desc");
+}
+
+Call::Call(db::Connection& con, Who who) : m_con(con), m_who(std::move(who)) {}
+
+void Call::setProject(int ywbh)
+{
+    m_ywbh = ywbh;
+    m_question.reset();
+    m_questionCount = 0;
+}
+
+Question Call::readQuestion(const QSqlQuery& row)
+{
+    Question q;
+    q.qid = field(row, "qid").toLongLong();
+    q.qbh = field(row, "qbh").toLongLong();
+    q.qnr = db::displayText(field(row, "qnr"));
+    QSqlQuery sel = m_con.select(QStringLiteral("select * from q_sel where qid=") + db::num(q.qid) +
+                                 QStringLiteral(" order by aid"));
+    while (sel.next())
+        q.options.append({db::displayText(field(sel, "sel")), jumpOf(field(sel, "gotoq"))});
+    return q;
+}
+
+// The first question the statement finds, with its options; none when it finds nothing.
+std::optional<Question> Call::find(const QString& jet)
+{
+    QSqlQuery q = m_con.select(jet);
+    if (!q.next())
+        return std::nullopt;
+    return readQuestion(q);
+}
+
+void Call::loadFirstQuestion()
+{
+    m_question.reset();
+    QSqlQuery q = m_con.select(kQuestions + db::num(m_ywbh) + QStringLiteral(" order by qbh"));
+    std::optional<Question> first;
+    int count = 0;
+    while (q.next()) {
+        if (count++ == 0)
+            first = readQuestion(q);
+    }
+    m_questionCount = count;
+    m_question = first;
+}
+
+const std::optional<Customer>& Call::drawn(std::optional<Customer> c)
+{
+    m_customer = std::move(c);
+    return m_customer;
+}
+
+const std::optional<Customer>& Call::drawByState(const QString& state)
+{
+    m_elapsed = 0;
+    m_customer.reset();
+    return drawn(claimByState(m_con, m_ywbh, state, m_who.uname));
+}
+
+const std::optional<Customer>& Call::drawByNumber(const QString& number)
+{
+    m_elapsed = 0;
+    m_customer.reset();
+    return drawn(claimByNumber(m_con, m_ywbh, number));
+}
+
+// The answer to the question on screen. Answering replaces an earlier answer of this customer;
+// an outcome adds one, so that the history of the question shows it.
+void Call::writeAnswer(const QString& answer, bool replace)
+{
+    const QString qid = db::num(m_question->qid);
+    if (replace)
+        m_con.execute(QStringLiteral("delete from q_ans where qid=") + qid + QStringLiteral(" and yhid=") +
+                      db::num(m_customer->id));
+    m_con.execute(QStringLiteral("insert into q_ans(qid,dhhm,yhid,ans,slz,tottime) values(") + qid +
+                  QStringLiteral(",") + db::quoted(m_customer->dhhm1) + QStringLiteral(",") + db::num(m_customer->id) +
+                  QStringLiteral(",") + db::quoted(answer) + QStringLiteral(",") + db::quoted(m_who.truename) +
+                  QStringLiteral(",") + db::num(m_elapsed) + QStringLiteral(")"));
+}
+
+Call::Answered Call::answer(int option)
+{
+    if (!held())
+        return Answered::NotHeld;
+    if (!m_question)
+        return Answered::NoQuestion;
+    if (option < 0 || option >= m_question->options.size() || m_question->options.at(option).text.isEmpty())
+        return Answered::NoChoice;
+    const Option& chosen = m_question->options.at(option);
+    std::optional<Question> next;
+    if (chosen.jump)
+        next = find(kQuestions + db::num(m_ywbh) + QStringLiteral(" and qbh=") + db::num(*chosen.jump));
+    if (!next)
+        return Answered::Completes;
+    db::Transaction t(m_con);
+    writeAnswer(chosen.text, true);
+    t.commit();
+    m_question = std::move(next);
+    return Answered::Moved;
+}
+
+Call::Stepped Call::step(bool back)
+{
+    if (!held())
+        return Stepped::NotHeld;
+    if (!m_question)
+        return Stepped::NoneThere;
+    const QString qbh = db::num(m_question->qbh);
+    std::optional<Question> q = find(kQuestions + db::num(m_ywbh) +
+                                     (back ? QStringLiteral(" and qbh<") + qbh + QStringLiteral(" order by qbh desc")
+                                           : QStringLiteral(" and qbh>") + qbh + QStringLiteral(" order by qbh ")));
+    if (!q)
+        return Stepped::NoneThere;
+    m_question = std::move(q);
+    return Stepped::Moved;
+}
+
+Call::Next Call::complete(int option, const QString& jg, const QString& remark, const QString& nextState)
+{
+    if (!held() || !m_question || option < 0 || option >= m_question->options.size())
+        return {};
+    Ending e;
+    e.update = QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kYsl) + QStringLiteral(",jg=") +
+               db::quoted(jg) + QStringLiteral(",bz=") + db::quoted(remark) + QStringLiteral(",slsj=now(),slz=") +
+               db::quoted(m_who.truename) + QStringLiteral(" where id=") + db::num(m_customer->id);
+    e.answer = m_question->options.at(option).text;
+    e.history = vocab::kYsl + QStringLiteral("(") + jg + QStringLiteral(")");
+    e.replaceAnswer = true;
+    return end(e, remark, nextState);
+}
+
+Call::Next Call::outcome(const QString& word, const QString& remark, const QString& nextState)
+{
+    if (!held())
+        return {};
+    Ending e;
+    // "关机" names its columns in an order of its own; both forms write the same values.
+    if (word == vocab::kGj)
+        e.update = QStringLiteral("update yhda set sljg=") + db::quoted(word) + QStringLiteral(",jg=null,bz=") +
+                   db::quoted(remark) + QStringLiteral(",slsj=now(),slz=") + db::quoted(m_who.truename) +
+                   QStringLiteral(" where id=") + db::num(m_customer->id);
+    else
+        e.update = QStringLiteral("update yhda set sljg=") + db::quoted(word) +
+                   QStringLiteral(",jg=null,slsj=now(),bz=") + db::quoted(remark) + QStringLiteral(",slz=") +
+                   db::quoted(m_who.truename) + QStringLiteral(" where id=") + db::num(m_customer->id);
+    e.answer = word;
+    e.history = word;
+    return end(e, remark, nextState);
+}
+
+// Writes the ending and locks the next customer in one transaction. The call changes only once
+// it is committed: after a failure nothing of it is kept and the same customer is still held
+// at the same question, so the ending can simply be tried again.
+Call::Next Call::end(const Ending& e, const QString& remark, const QString& nextState)
+{
+    Next next;
+    db::Transaction t(m_con);
+    m_con.execute(e.update);
+    // A project without questions has no question to file the answer under.
+    if (m_question)
+        writeAnswer(e.answer, e.replaceAnswer);
+    m_con.execute(QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(") + db::num(m_ywbh) +
+                  QStringLiteral(",") + db::quoted(m_customer->dhhm1) + QStringLiteral(",") +
+                  db::quoted(m_who.truename) + QStringLiteral(",") + db::quoted(e.history) + QStringLiteral(",") +
+                  db::quoted(remark) + QStringLiteral(")"));
+    // A failed draw does not undo the ending: only the draw's own part is rolled back.
+    try {
+        db::Transaction draw(m_con);
+        next.customer = claimByState(m_con, m_ywbh, nextState, m_who.uname);
+        draw.commit();
+    } catch (const db::Error&) {
+        next.drawFailed = true;
+        next.customer.reset();
+    }
+    t.commit();
+    m_elapsed = 0;
+    m_customer = next.customer;
+    return next;
+}
+
+void Call::giveUp(const QString& remark, const QString& chosenState)
+{
+    if (!held())
+        return;
+    const QString state = m_customer->sljg.isEmpty() ? chosenState : m_customer->sljg;
+    m_con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(state) + QStringLiteral(",bz=") +
+                  db::quoted(remark) + QStringLiteral(" where id=") + db::num(m_customer->id));
+    m_customer.reset();
+    m_elapsed = 0;
+}
+
+} // namespace ops::visit

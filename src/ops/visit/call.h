@@ -1,0 +1,127 @@
+#pragma once
+
+#include "ops/common/oplog.h"
+#include "ops/visit/draw.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+class QSqlQuery;
+namespace db {
+class Connection;
+}
+
+// The call in progress at one seat: the project, the held customer, the question on screen and
+// the seconds since the draw, with everything the operator does to it. Database work only;
+// every operation that writes runs one transaction (the change, its answer row and its history
+// row together) and throws db::Error with nothing kept and the call unchanged.
+namespace ops::visit {
+
+// One answer option: its text and the number of the question it leads to. No number (an
+// empty jump) ends the questionnaire like a number that no question has.
+struct Option
+{
+    QString text;
+    std::optional<qint64> jump;
+};
+
+struct Question
+{
+    qint64 qid = 0;
+    qint64 qbh = 0;
+    QString qnr;
+    QList<Option> options;
+};
+
+// The prompt text of the project; none when there is no such project.
+std::optional<QString> projectTips(db::Connection& con, int ywbh);
+
+// The statements of the history grid: the visits of a number in every project, newest first,
+// and the same columns without rows.
+QString historyOf(const QString& dhhm);
+QString noHistory();
+
+class Call
+{
+public:
+    // who: the operator; uname for the draws, truename in everything written.
+    Call(db::Connection& con, Who who);
+
+    // The project the call belongs to; the question on screen goes with it.
+    void setProject(int ywbh);
+    int project() const { return m_ywbh; }
+
+    // Puts the project's lowest-numbered question on screen and counts the questions. On
+    // failure no question is on screen.
+    void loadFirstQuestion();
+    const std::optional<Question>& question() const { return m_question; }
+    int questionCount() const { return m_questionCount; }
+
+    // Draws (and locks) the next customer of the project in this state, or the one with this
+    // number; none when there is none. Whatever was held before is let go first, and the
+    // seconds start again from 0.
+    const std::optional<Customer>& drawByState(const QString& state);
+    const std::optional<Customer>& drawByNumber(const QString& number);
+    bool held() const { return m_customer.has_value(); }
+    const std::optional<Customer>& customer() const { return m_customer; }
+
+    // One more second of the call.
+    void tick() { ++m_elapsed; }
+    int elapsed() const { return m_elapsed; }
+
+    // Records the chosen option (its position in the question's options) as the answer to the
+    // question on screen, replacing an earlier answer, and moves to the question its jump
+    // names. When the jump names no question nothing is written: the call is then ended with
+    // complete().
+    enum class Answered { NotHeld, NoQuestion, NoChoice, Moved, Completes };
+    Answered answer(int option);
+
+    // Moves by question number to the previous or the next question; writes nothing.
+    enum class Stepped { NotHeld, NoneThere, Moved };
+    Stepped step(bool back);
+
+    // The endings. Each writes the customer record, an answer row for the question on screen
+    // (when there is one) and a history row, then draws the next customer in nextState, all
+    // in one transaction. A failed draw of the next customer does not undo the ending: then
+    // drawFailed is set and nothing is held. Without a held customer (or, for complete(),
+    // without that option on screen) nothing is written and nothing is drawn.
+    struct Next
+    {
+        std::optional<Customer> customer;
+        bool drawFailed = false;
+    };
+    // The questionnaire completed with option, with the marketing result jg ("成功", "不成功"
+    // or empty).
+    Next complete(int option, const QString& jg, const QString& remark, const QString& nextState);
+    // One of the outcome words ("关机", "停机", ...).
+    Next outcome(const QString& word, const QString& remark, const QString& nextState);
+
+    // Lets the customer go without an ending: back to the state it was drawn in (the chosen
+    // state when it had none), with the remark. Nothing when no customer is held.
+    void giveUp(const QString& remark, const QString& chosenState);
+
+private:
+    struct Ending
+    {
+        QString update;  // the customer record
+        QString answer;  // answer row text
+        QString history; // history row's handling result
+        bool replaceAnswer = false;
+    };
+    Next end(const Ending& e, const QString& remark, const QString& nextState);
+    std::optional<Question> find(const QString& jet);
+    Question readQuestion(const QSqlQuery& row);
+    void writeAnswer(const QString& answer, bool replace);
+    const std::optional<Customer>& drawn(std::optional<Customer> c);
+
+    db::Connection& m_con;
+    Who m_who;
+    int m_ywbh = -1;
+    std::optional<Question> m_question;
+    int m_questionCount = 0;
+    std::optional<Customer> m_customer;
+    int m_elapsed = 0;
+};
+
+} // namespace ops::visit
