@@ -4,7 +4,7 @@
 #include "core/mainwindow.h"
 #include "core/waitmsg.h"
 #include "customers/frmadddata.h"
-#include "customers/xlsreader.h"
+#include "ops/customers/xls/xlsreader.h"
 #include "db/dm.h"
 #include "importtest.h"
 #include "support/msgscript.h"
