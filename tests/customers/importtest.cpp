@@ -41,11 +41,11 @@ bool pick(Tfrmadddata* w, const QString& path, const QString& sheet)
 {
     filedlg::clearAnswers();
     filedlg::queueAnswers({path});
-    w->Button3->click();
+    ctl<QPushButton>(w, "Button3")->click();
     filedlg::clearAnswers();
     if (!sheet.isEmpty())
-        w->ComboBox1->setCurrentIndex(w->ComboBox1->findText(sheet));
-    return w->ComboBox1->count() > 0 && (sheet.isEmpty() || w->ComboBox1->currentText() == sheet);
+        ctl<QComboBox>(w, "ComboBox1")->setCurrentIndex(ctl<QComboBox>(w, "ComboBox1")->findText(sheet));
+    return ctl<QComboBox>(w, "ComboBox1")->count() > 0 && (sheet.isEmpty() || ctl<QComboBox>(w, "ComboBox1")->currentText() == sheet);
 }
 
 bool copyFixture(const QString& name, const QString& path)
