@@ -2,53 +2,38 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QStringEncoder>
 #include <QTextEdit>
 
 namespace text {
 
-QString trimmed(const QString& s)
+namespace {
+
+// Writes the trimmed text back only when it changed (no needless change signals).
+template <typename Box, typename Get, typename Set>
+QString trimBox(Box* box, Get get, Set set)
 {
-    qsizetype b = 0;
-    qsizetype e = s.size();
-    while (b < e && s[b].unicode() <= 0x20)
-        ++b;
-    while (e > b && s[e - 1].unicode() <= 0x20)
-        --e;
-    return s.mid(b, e - b);
+    const QString before = (box->*get)();
+    const QString t = trimmed(before);
+    if (t != before)
+        (box->*set)(t);
+    return t;
 }
+
+} // namespace
 
 QString trimEdit(QLineEdit* edit)
 {
-    const QString t = trimmed(edit->text());
-    if (t != edit->text())
-        edit->setText(t);
-    return t;
+    return trimBox(edit, &QLineEdit::text, &QLineEdit::setText);
 }
 
 QString trimEdit(QPlainTextEdit* edit)
 {
-    const QString t = trimmed(edit->toPlainText());
-    if (t != edit->toPlainText())
-        edit->setPlainText(t);
-    return t;
+    return trimBox(edit, &QPlainTextEdit::toPlainText, &QPlainTextEdit::setPlainText);
 }
 
 QString trimEdit(QTextEdit* edit)
 {
-    const QString t = trimmed(edit->toPlainText());
-    if (t != edit->toPlainText())
-        edit->setPlainText(t);
-    return t;
-}
-
-int gbkLength(const QString& s)
-{
-    QStringEncoder enc("GBK");
-    if (!enc.isValid())
-        return int(s.toLocal8Bit().size());
-    const QByteArray b = enc.encode(s);
-    return int(b.size());
+    return trimBox(edit, &QTextEdit::toPlainText, &QTextEdit::setPlainText);
 }
 
 } // namespace text

@@ -6,14 +6,13 @@
 #include "core/pub.h"
 #include "core/text.h"
 #include "core/waitmsg.h"
-#include "customers/customerimport.h"
-#include "customers/importtexts.h"
 #include "db/dm.h"
 #include "db/error.h"
+#include "ops/customers/customerimport.h"
+#include "ops/customers/xls/xlsreader.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
@@ -106,9 +105,7 @@ void Tfrmadddata::FormCreate()
         choices::loadProjects(ComboBox2, ComboBox3, QStringLiteral("select * from t_ywbh where zt=1 order by ywbh desc"));
         if (ComboBox2->count() > 0)
             ComboBox2->setCurrentIndex(0);
-        // Missing (empty table) or 0 both start at batch 1.
-        const QVariant next = ADOcon().scalar(QStringLiteral("select (max(pc)+1) as pcnum from yhda"));
-        m_pc = next.isNull() || next.toLongLong() == 0 ? 1 : next.toLongLong();
+        m_pc = ops::customers::nextBatchNumber(ADOcon());
     } catch (const db::Error& e) {
         reportError(e.text());
     }
@@ -116,8 +113,7 @@ void Tfrmadddata::FormCreate()
 
 void Tfrmadddata::setPauseEvery(int rows, int ms)
 {
-    m_pauseRows = rows;
-    m_pauseMs = ms;
+    m_pacing = {rows, ms};
 }
 
 bool Tfrmadddata::eventFilter(QObject* watched, QEvent* event)
@@ -227,6 +223,7 @@ void Tfrmadddata::setImporting(bool on)
 
 void Tfrmadddata::runImport()
 {
+    using ops::customers::CustomerImport;
     const QString path = text::trimmed(Edit1->text());
     const QString sheet = ComboBox1->currentText();
     const QString project = ComboBox2->currentText();
@@ -237,82 +234,56 @@ void Tfrmadddata::runImport()
     SetWaitMsgText(QStringLiteral("正在检查数据源文件的有效性...."));
     try {
         m_book.open(path);
-        m_book.checkColumns(sheet, imp::namedColumns());
+        m_book.checkColumns(sheet, ops::customers::importColumns());
     } catch (const XlsError&) {
         CloseWaitMsg();
         msg::ShowMessage(QStringLiteral("文件") + path + QStringLiteral("格式无效!"));
         return;
     }
 
-    std::unique_ptr<CustomerImport> rows;
     int n = 0;
     try {
         m_book.selectSheet(sheet);
         n = m_book.rowCount();
         SetWaitMsgProgress(n + 20, 20);
         SetWaitMsgText(QStringLiteral("正在处理") + sheet + QStringLiteral("表...."));
-        rows = std::make_unique<CustomerImport>(m_book, ywbh, m_pc, gTruename);
+        m_import = std::make_unique<CustomerImport>(ADOcon(), m_book,
+                                                    ops::customers::ImportTarget{ywbh, m_pc, gTruename});
     } catch (const std::exception&) {
         // Not reached by the format check: report it instead of leaving the window stuck.
         CloseWaitMsg();
         msg::ShowMessage(QStringLiteral("读取数据表") + sheet + QStringLiteral("时出错!"));
         return;
     }
+    m_import->setCommitObserver(m_onCommit);
 
-    auto showProgress = [&] {
-        SetWaitMsgProgress(n + 20, 20 + rows->count());
+    auto showProgress = [n](int count) {
+        SetWaitMsgProgress(n + 20, 20 + count);
         SetWaitMsgText(QStringLiteral("正在导入营销数据表,共") + QString::number(n) + QStringLiteral("条,已处理") +
-                       QString::number(rows->count()) + QStringLiteral("条"));
+                       QString::number(count) + QStringLiteral("条"));
     };
-    auto commitRows = [&] {
-        rows->commit();
-        if (m_onCommit)
-            m_onCommit(rows->count());
-    };
+    const CustomerImport::End end = m_import->run(m_pacing, [&] {
+        showProgress(m_import->count());
+        QCoreApplication::processEvents();
+    });
+    const int count = m_import->count();
+    m_import.reset();
 
-    QElapsedTimer sincePause;
-    sincePause.start();
-    int rowsSincePause = 0;
-    try {
-        for (int r = 0; r < n; ++r) {
-            rows->importRow(r);
-            ++rowsSincePause;
-            if (m_stopRequested) {
-                commitRows();
-                showProgress();
-                msg::ShowMessage(QStringLiteral("　　　用户中止数据导入！　　　"));
-                CloseWaitMsg();
-                WriteSysLog(QStringLiteral("导入") + QString::number(rows->count()) +
-                            QStringLiteral("条营销数据到业务:") + project);
-                return;
-            }
-            // Pausing is what costs: the commit, the repaint and the input happen together,
-            // every few rows rather than after each one.
-            if ((m_pauseRows > 0 && rowsSincePause >= m_pauseRows) ||
-                (m_pauseMs > 0 && sincePause.elapsed() >= m_pauseMs)) {
-                commitRows();
-                showProgress();
-                QCoreApplication::processEvents();
-                rowsSincePause = 0;
-                sincePause.restart();
-            }
-        }
-        commitRows();
-        showProgress();
-    } catch (const std::exception&) {
-        // Rows posted before the failure stay.
-        try {
-            commitRows();
-        } catch (const db::Error&) {
-        }
+    if (end == CustomerImport::End::Stopped) {
+        showProgress(count);
+        msg::ShowMessage(QStringLiteral("　　　用户中止数据导入！　　　"));
+        CloseWaitMsg();
+        ops::customers::logImport(ADOcon(), pub::currentOperator(), count, project, true);
+        return;
+    }
+    if (end == CustomerImport::End::Failed) {
         msg::ShowMessage(QStringLiteral("导入数据出错!"));
         CloseWaitMsg();
+    } else {
+        showProgress(count);
     }
-
     SetWaitMsgText(QStringLiteral("完成数据导入"));
-    const int count = rows->count();
-    rows.reset();
-    WriteSysLog(QStringLiteral("导入") + QString::number(count) + QStringLiteral("条营销数据到项目:") + project);
+    ops::customers::logImport(ADOcon(), pub::currentOperator(), count, project, false);
     msg::ShowMessage(QStringLiteral("完成用户数据导入,共计处理") + QString::number(count) + QStringLiteral("条记录"));
     CloseWaitMsg();
 }
@@ -328,10 +299,17 @@ void Tfrmadddata::Button2Click()
         m_closeWhenDone = true;
         return;
     }
-    if (msg::confirmYes(QStringLiteral("您确定要中止正在进行的数据导入么?"), QStringLiteral("中止确认"))) {
-        Button2->setText(kCancel);
-        m_stopRequested = true;
-    }
+    askStop();
+}
+
+void Tfrmadddata::askStop()
+{
+    if (!msg::confirmYes(QStringLiteral("您确定要中止正在进行的数据导入么?"), QStringLiteral("中止确认")))
+        return;
+    Button2->setText(kCancel);
+    m_stopRequested = true;
+    if (m_import)
+        m_import->requestStop();
 }
 
 bool Tfrmadddata::FormCloseQuery()
@@ -339,11 +317,8 @@ bool Tfrmadddata::FormCloseQuery()
     if (!m_importing)
         return true;
     // The import still needs this window and its workbook: it closes once the import has ended.
-    if (!m_stopRequested &&
-        msg::confirmYes(QStringLiteral("您确定要中止正在进行的数据导入么?"), QStringLiteral("中止确认"))) {
-        Button2->setText(kCancel);
-        m_stopRequested = true;
-    }
+    if (!m_stopRequested)
+        askStop();
     if (m_stopRequested)
         m_closeWhenDone = true;
     return false;

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "core/windows.h"
-#include "customers/xlsreader.h"
+#include "ops/customers/customerimport.h"
+#include "ops/customers/xls/xlsreader.h"
 
 #include <QPointer>
+#include <functional>
+#include <memory>
 
 class QComboBox;
 class QLabel;
@@ -57,14 +60,15 @@ private:
     void listSheets(const QString& path);
     void runImport();
     void setImporting(bool on);
+    void askStop();
     void closeWindow();
     XlsReader m_book; // the workbook connection
+    std::unique_ptr<ops::customers::CustomerImport> m_import; // while an import runs
     qint64 m_pc = 1;
     bool m_importing = false;
     bool m_stopRequested = false;
     bool m_closeWhenDone = false;
-    int m_pauseRows = 0;
-    int m_pauseMs = 40;
+    ops::customers::CustomerImport::Pacing m_pacing;
     std::function<void(int)> m_onCommit;
 };
 

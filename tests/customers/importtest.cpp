@@ -1,7 +1,8 @@
 #include "importtest.h"
 
 #include "core/filedlg.h"
-#include "db/sqlvalue.h"
+#include "db/dm.h"
+#include "support/builders.h"
 #include "support/testdb.h"
 
 #include <QComboBox>
@@ -15,10 +16,9 @@ QString fixture(const QString& name)
     return QStringLiteral(TV_FIXTURES "/") + name;
 }
 
-int addProject(tst::TestDb& db, const QString& name, int zt)
+int addProject(tst::TestDb&, const QString& name, int zt)
 {
-    db.exec(QStringLiteral("insert into t_ywbh(ywname,ywtips,zt) values(%1,'',%2)").arg(db::quoted(name)).arg(zt));
-    return db.scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
+    return int(tst::addProject(ADOcon(), name, QString(), zt));
 }
 
 Window::Window() : w(new Tfrmadddata) {}
@@ -41,11 +41,11 @@ bool pick(Tfrmadddata* w, const QString& path, const QString& sheet)
 {
     filedlg::clearAnswers();
     filedlg::queueAnswers({path});
-    w->Button3->click();
+    ctl<QPushButton>(w, "Button3")->click();
     filedlg::clearAnswers();
     if (!sheet.isEmpty())
-        w->ComboBox1->setCurrentIndex(w->ComboBox1->findText(sheet));
-    return w->ComboBox1->count() > 0 && (sheet.isEmpty() || w->ComboBox1->currentText() == sheet);
+        ctl<QComboBox>(w, "ComboBox1")->setCurrentIndex(ctl<QComboBox>(w, "ComboBox1")->findText(sheet));
+    return ctl<QComboBox>(w, "ComboBox1")->count() > 0 && (sheet.isEmpty() || ctl<QComboBox>(w, "ComboBox1")->currentText() == sheet);
 }
 
 bool copyFixture(const QString& name, const QString& path)

@@ -5,11 +5,15 @@
 #include <QPointer>
 #include <QString>
 
+#include "design/testkit.h"
 #include "support/msgscript.h"
 #include "support/testdb.h"
 
 // Shared pieces of the import tests.
 namespace imptest {
+
+// Controls are found by objectName, as a user finds them by their place.
+using dt::ctl;
 
 // A small workbook of tests/customers/fixtures.
 QString fixture(const QString& name);

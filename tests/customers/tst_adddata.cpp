@@ -4,7 +4,7 @@
 #include "core/mainwindow.h"
 #include "core/waitmsg.h"
 #include "customers/frmadddata.h"
-#include "customers/xlsreader.h"
+#include "ops/customers/xls/xlsreader.h"
 #include "db/dm.h"
 #include "importtest.h"
 #include "support/msgscript.h"
@@ -92,14 +92,14 @@ private slots:
         {
             Window w;
             QCOMPARE(w->windowTitle(), QStringLiteral("客户数据导入"));
-            QCOMPARE(w->ComboBox1->count(), 0);
-            QCOMPARE(w->ComboBox2->count(), 2);
-            QCOMPARE(w->ComboBox2->itemText(0), QStringLiteral("新项目"));
-            QCOMPARE(w->ComboBox2->currentIndex(), 0);
-            QCOMPARE(w->ComboBox3->itemText(0), QStringLiteral("3"));
+            QCOMPARE(ctl<QComboBox>(w, "ComboBox1")->count(), 0);
+            QCOMPARE(ctl<QComboBox>(w, "ComboBox2")->count(), 2);
+            QCOMPARE(ctl<QComboBox>(w, "ComboBox2")->itemText(0), QStringLiteral("新项目"));
+            QCOMPARE(ctl<QComboBox>(w, "ComboBox2")->currentIndex(), 0);
+            QCOMPARE(ctl<QComboBox>(w, "ComboBox3")->itemText(0), QStringLiteral("3"));
             QCOMPARE(w->batchNumber(), qint64(1)); // empty table
-            QCOMPARE(w->Button1->text(), QStringLiteral("确    定"));
-            QCOMPARE(w->Button2->text(), QStringLiteral("取   消"));
+            QCOMPARE(ctl<QPushButton>(w, "Button1")->text(), QStringLiteral("确    定"));
+            QCOMPARE(ctl<QPushButton>(w, "Button2")->text(), QStringLiteral("取   消"));
             QCOMPARE(frmadddata.data(), w.w.data());
         }
         db.exec(QStringLiteral("insert into yhda(ywbh,pc,xh) values(1,0,1)"));
@@ -117,27 +117,27 @@ private slots:
         QTemporaryDir tmp;
         {
             Window w; // no active project at all
-            w->Button1->click();
+            ctl<QPushButton>(w, "Button1")->click();
             QCOMPARE(boxes.lastText(), QStringLiteral("请指定导入的项目"));
         }
         addProject(db, QStringLiteral("P"));
         Window w;
-        w->Edit1->setText(QStringLiteral("  \t "));
-        w->Button1->click();
+        ctl<QLineEdit>(w, "Edit1")->setText(QStringLiteral("  \t "));
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.lastText(), QStringLiteral("   请先选定作为数据源的Excel文档!    "));
-        QCOMPARE(w->Edit1->text(), QString()); // trimmed and written back
+        QCOMPARE(ctl<QLineEdit>(w, "Edit1")->text(), QString()); // trimmed and written back
 
-        w->Edit1->setText(tmp.filePath(QStringLiteral("无此文件.xls")));
-        w->Button1->click();
+        ctl<QLineEdit>(w, "Edit1")->setText(tmp.filePath(QStringLiteral("无此文件.xls")));
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.lastText(), QStringLiteral("   您输入的数据源文档不存在或者已经被删除!  "));
-        w->Edit1->setText(tmp.path()); // a folder is no file
-        w->Button1->click();
+        ctl<QLineEdit>(w, "Edit1")->setText(tmp.path()); // a folder is no file
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.lastText(), QStringLiteral("   您输入的数据源文档不存在或者已经被删除!  "));
 
         const QString xlsx = tmp.filePath(QStringLiteral("five.xlsx"));
         QVERIFY(copyFixture(QStringLiteral("five.xls"), xlsx));
         QVERIFY(pick(w, xlsx)); // readable, but the name says otherwise
-        w->Button1->click();
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.lastText(), QStringLiteral("   您输入的文档不是一个Excel文档。"));
 
         const QString text = tmp.filePath(QStringLiteral("notes.xls"));
@@ -146,7 +146,7 @@ private slots:
         f.write("序号,姓名\n1,张三\n");
         f.close();
         QVERIFY(!pick(w, text));
-        w->Button1->click();
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.lastText(), QStringLiteral("数据表名不存在，请检查您输入的数据源文件是否是一个有效的Excel文档!"));
         QCOMPARE(db.count(QStringLiteral("yhda")), 0);
         QCOMPARE(db.count(QStringLiteral("syslog")), 0);
@@ -162,26 +162,26 @@ private slots:
         addProject(db, QStringLiteral("P"));
         Window w;
         QVERIFY(pick(w, fixture(QStringLiteral("extra.xls"))));
-        QCOMPARE(w->ComboBox1->count(), 2);
-        QCOMPARE(w->ComboBox1->itemText(0), QStringLiteral("名单"));
-        QCOMPARE(w->ComboBox1->itemText(1), QStringLiteral("第二页"));
-        QCOMPARE(w->ComboBox1->currentIndex(), 0);
+        QCOMPARE(ctl<QComboBox>(w, "ComboBox1")->count(), 2);
+        QCOMPARE(ctl<QComboBox>(w, "ComboBox1")->itemText(0), QStringLiteral("名单"));
+        QCOMPARE(ctl<QComboBox>(w, "ComboBox1")->itemText(1), QStringLiteral("第二页"));
+        QCOMPARE(ctl<QComboBox>(w, "ComboBox1")->currentIndex(), 0);
 
         // Leaving the field with another existing workbook lists that one's sheets.
-        w->Edit1->setText(QStringLiteral("  ") + fixture(QStringLiteral("five.xls")) + QStringLiteral(" "));
+        ctl<QLineEdit>(w, "Edit1")->setText(QStringLiteral("  ") + fixture(QStringLiteral("five.xls")) + QStringLiteral(" "));
         QFocusEvent out(QEvent::FocusOut);
-        QApplication::sendEvent(w->Edit1, &out);
-        QCOMPARE(w->ComboBox1->count(), 1);
-        QCOMPARE(w->ComboBox1->currentText(), QStringLiteral("客户"));
+        QApplication::sendEvent(ctl<QLineEdit>(w, "Edit1"), &out);
+        QCOMPARE(ctl<QComboBox>(w, "ComboBox1")->count(), 1);
+        QCOMPARE(ctl<QComboBox>(w, "ComboBox1")->currentText(), QStringLiteral("客户"));
         // A missing file leaves the list alone; an unreadable one empties it, quietly.
-        w->Edit1->setText(QStringLiteral("/nonexistent/x.xls"));
-        QApplication::sendEvent(w->Edit1, &out);
-        QCOMPARE(w->ComboBox1->count(), 1);
+        ctl<QLineEdit>(w, "Edit1")->setText(QStringLiteral("/nonexistent/x.xls"));
+        QApplication::sendEvent(ctl<QLineEdit>(w, "Edit1"), &out);
+        QCOMPARE(ctl<QComboBox>(w, "ComboBox1")->count(), 1);
         tst::MsgScript boxes;
         boxes.strict();
-        w->Edit1->setText(QStringLiteral(TV_FIXTURES "/make_fixtures.py"));
-        QApplication::sendEvent(w->Edit1, &out);
-        QCOMPARE(w->ComboBox1->count(), 0);
+        ctl<QLineEdit>(w, "Edit1")->setText(QStringLiteral(TV_FIXTURES "/make_fixtures.py"));
+        QApplication::sendEvent(ctl<QLineEdit>(w, "Edit1"), &out);
+        QCOMPARE(ctl<QComboBox>(w, "ComboBox1")->count(), 0);
         QCOMPARE(boxes.count(), 0);
     }
 
@@ -194,7 +194,7 @@ private slots:
         tst::MsgScript boxes;
         Window w;
         QVERIFY(pick(w, fixture(QStringLiteral("five.xls"))));
-        w->Button1->click();
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.texts(), QStringList{kDone.arg(3)});
         QVERIFY(!waitMsgWindow());
         QCOMPARE(db.count(QStringLiteral("yhda")), 3);
@@ -211,9 +211,9 @@ private slots:
         QCOMPARE(rowText(db, "dq", "xh=3"), QStringLiteral("南区"));
         QCOMPARE(db.scalar(QStringLiteral("select logcon from syslog")).toString(),
                  QStringLiteral("导入3条营销数据到项目:回访'项目"));
-        QCOMPARE(w->Button2->text(), QStringLiteral("取   消"));
-        QVERIFY(w->Button1->isEnabled());
-        QVERIFY(w->Edit1->isEnabled());
+        QCOMPARE(ctl<QPushButton>(w, "Button2")->text(), QStringLiteral("取   消"));
+        QVERIFY(ctl<QPushButton>(w, "Button1")->isEnabled());
+        QVERIFY(ctl<QLineEdit>(w, "Edit1")->isEnabled());
     }
 
     void importsExtraColumnsAndSkipsRowsWithoutNumber()
@@ -224,7 +224,7 @@ private slots:
         tst::MsgScript& boxes = session.boxes;
         QPointer<Tfrmadddata> w = session.window();
         QVERIFY(pick(w, fixture(QStringLiteral("extra.xls")), QStringLiteral("名单")));
-        w->Button1->click();
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.texts(), QStringList{kDone.arg(3)});
         QCOMPARE(db.count(QStringLiteral("yhda")), 3);
         QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("yhxm='空行'")), 0);
@@ -240,10 +240,10 @@ private slots:
 
         // Another sheet of the same workbook, same opening: same batch; the same rows again
         // are imported again (no duplicate test).
-        w->ComboBox1->setCurrentIndex(1);
-        w->Button1->click();
-        w->ComboBox1->setCurrentIndex(0);
-        w->Button1->click();
+        ctl<QComboBox>(w, "ComboBox1")->setCurrentIndex(1);
+        ctl<QPushButton>(w, "Button1")->click();
+        ctl<QComboBox>(w, "ComboBox1")->setCurrentIndex(0);
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.texts(), (QStringList{kDone.arg(3), kDone.arg(1), kDone.arg(3)}));
         QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("pc=1")), 7);
         QCOMPARE(rowText(db, "yhxm", "xh=7"), QStringLiteral("钱七"));
@@ -261,8 +261,8 @@ private slots:
         tst::MsgScript& boxes = session.boxes;
         QPointer<Tfrmadddata> w = session.window();
         QVERIFY(pick(w, fixture(QStringLiteral("emptytext.xls"))));
-        QCOMPARE(w->ComboBox1->count(), 2);
-        w->Button1->click();
+        QCOMPARE(ctl<QComboBox>(w, "ComboBox1")->count(), 2);
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.texts(), QStringList{kDone.arg(3)});
         // The empty cells are empty text, never null; everything else as written.
         QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("yhxm is null or dq is null or dz is null or "
@@ -280,8 +280,8 @@ private slots:
         std::reverse(remark.begin(), remark.end());
         QCOMPARE(rowText(db, "xxzl", "xh=3"), QStringLiteral("备注:  ") + remark + QStringLiteral("\r\n"));
         // The sheet after the rewritten strings is found as well.
-        w->ComboBox1->setCurrentIndex(1);
-        w->Button1->click();
+        ctl<QComboBox>(w, "ComboBox1")->setCurrentIndex(1);
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.lastText(), kDone.arg(1));
         QCOMPARE(rowText(db, "yhxm||'|'||dq||'|'||dz", "xh=7"), QStringLiteral("钱七||路7号"));
     }
@@ -297,7 +297,7 @@ private slots:
         const QString upper = tmp.filePath(QStringLiteral("REORDERED.XLS"));
         QVERIFY(copyFixture(QStringLiteral("reordered.xls"), upper)); // any letter case of .xls
         QVERIFY(pick(w, upper));
-        w->Button1->click();
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.texts(), QStringList{kDone.arg(2)});
         QCOMPARE(rowText(db, "yhxm", "xh=2"), QStringLiteral("乙"));
         QCOMPARE(rowText(db, "dq", "xh=2"), QStringLiteral("乙区"));
@@ -315,7 +315,7 @@ private slots:
         tst::MsgScript& boxes = session.boxes;
         QPointer<Tfrmadddata> w = session.window();
         QVERIFY(pick(w, fixture(QStringLiteral("noheader.xls"))));
-        w->Button1->click();
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.lastText(), QStringLiteral("文件") + fixture(QStringLiteral("noheader.xls")) +
                                        QStringLiteral("格式无效!"));
 
@@ -328,20 +328,20 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadWrite));
         f.resize(3000);
         f.close();
-        w->Button1->click();
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.lastText(), QStringLiteral("文件") + path + QStringLiteral("格式无效!"));
 
         // ... or is no workbook at all any more.
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(QByteArray(6000, '\0'));
         f.close();
-        w->Button1->click();
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.lastText(), QStringLiteral("文件") + path + QStringLiteral("格式无效!"));
         QCOMPARE(boxes.count(), 3);
         QCOMPARE(db.count(QStringLiteral("yhda")), 0);
         QCOMPARE(db.count(QStringLiteral("syslog")), 0); // nothing logged
         QVERIFY(!waitMsgWindow());
-        QVERIFY(w->Button1->isEnabled());
+        QVERIFY(ctl<QPushButton>(w, "Button1")->isEnabled());
     }
 
     void damagedBytesNeverCrash()
@@ -371,10 +371,10 @@ private slots:
             f.close();
             boxes.clear();
             pick(w, path);
-            w->Button1->click();
+            ctl<QPushButton>(w, "Button1")->click();
             QVERIFY(!boxes.texts().isEmpty());
             QVERIFY(!waitMsgWindow());
-            QVERIFY(w->Button1->isEnabled());
+            QVERIFY(ctl<QPushButton>(w, "Button1")->isEnabled());
         }
     }
 
@@ -386,13 +386,13 @@ private slots:
         tst::MsgScript& boxes = session.boxes;
         QPointer<Tfrmadddata> w = session.window();
         QVERIFY(pick(w, fixture(QStringLiteral("badxh.xls"))));
-        w->Button1->click();
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("导入数据出错!"), kDone.arg(2)}));
         QCOMPARE(db.count(QStringLiteral("yhda")), 2);
         QCOMPARE(db.scalar(QStringLiteral("select logcon from syslog")).toString(),
                  QStringLiteral("导入2条营销数据到项目:P"));
         QVERIFY(!waitMsgWindow());
-        QVERIFY(w->Button1->isEnabled());
+        QVERIFY(ctl<QPushButton>(w, "Button1")->isEnabled());
         QCOMPARE(ADOcon().transactionDepth(), 0);
     }
 
@@ -407,7 +407,7 @@ private slots:
         QPointer<Tfrmadddata> w = session.window();
         w->setPauseEvery(3, 0); // rows 4..6 are in an open batch when row 7 fails
         QVERIFY(pick(w, fixture(QStringLiteral("ten.xls"))));
-        w->Button1->click();
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("导入数据出错!"), kDone.arg(6)}));
         QCOMPARE(db.count(QStringLiteral("yhda")), 6);
         QCOMPARE(db.count(QStringLiteral("syslog"), QStringLiteral("logcon='导入6条营销数据到项目:P'")), 1);
@@ -429,7 +429,7 @@ private slots:
             if (qstrcmp(op, "cell") == 0 && ++cells == 2 * 5 + 4 * 5 + 3)
                 throw XlsError(QStringLiteral("damaged record"), -26);
         });
-        w->Button1->click();
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("导入数据出错!"), kDone.arg(4)}));
         QCOMPARE(db.count(QStringLiteral("yhda")), 4);
     }
@@ -447,11 +447,11 @@ private slots:
             if (qstrcmp(op, "sheet") == 0 && ++sheets == 2) // the format check passes
                 throw XlsError(QStringLiteral("read error"), -8);
         });
-        w->Button1->click();
+        ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.texts(), QStringList{QStringLiteral("读取数据表Sheet1时出错!")});
         QVERIFY(!waitMsgWindow());
-        QCOMPARE(w->Button2->text(), QStringLiteral("取   消"));
-        QVERIFY(w->Button1->isEnabled());
+        QCOMPARE(ctl<QPushButton>(w, "Button2")->text(), QStringLiteral("取   消"));
+        QVERIFY(ctl<QPushButton>(w, "Button1")->isEnabled());
         QCOMPARE(db.count(QStringLiteral("yhda")), 0);
         QCOMPARE(db.count(QStringLiteral("syslog")), 0);
     }
@@ -468,12 +468,12 @@ private slots:
         QString during;
         boxes.answer(msg::Answer::Yes);
         AtPause pause(3, [&] {
-            during = w->Button2->text();
-            QVERIFY(!w->Button1->isEnabled());
-            w->Button2->click();
-            QCOMPARE(w->Button2->text(), QStringLiteral("取   消")); // at once
+            during = ctl<QPushButton>(w, "Button2")->text();
+            QVERIFY(!ctl<QPushButton>(w, "Button1")->isEnabled());
+            ctl<QPushButton>(w, "Button2")->click();
+            QCOMPARE(ctl<QPushButton>(w, "Button2")->text(), QStringLiteral("取   消")); // at once
         });
-        w->Button1->click();
+        ctl<QPushButton>(w, "Button1")->click();
         QVERIFY(pause.fired());
         QCOMPARE(during, QStringLiteral("停　止"));
         QCOMPARE(pause.label(), QStringLiteral("正在导入营销数据表,共10条,已处理3条"));
@@ -487,8 +487,8 @@ private slots:
         QCOMPARE(db.scalar(QStringLiteral("select logcon from syslog")).toString(),
                  QStringLiteral("导入4条营销数据到业务:P"));
         QVERIFY(!waitMsgWindow());
-        QCOMPARE(w->Button2->text(), QStringLiteral("取   消"));
-        QVERIFY(w->Button1->isEnabled());
+        QCOMPARE(ctl<QPushButton>(w, "Button2")->text(), QStringLiteral("取   消"));
+        QVERIFY(ctl<QPushButton>(w, "Button1")->isEnabled());
         QVERIFY(w); // the button did not close the window
     }
 
@@ -503,8 +503,8 @@ private slots:
         QVERIFY(pick(w, fixture(QStringLiteral("ten.xls"))));
         boxes.answer(msg::Answer::No);
         {
-            AtPause pause(2, [&] { w->Button2->click(); });
-            w->Button1->click();
+            AtPause pause(2, [&] { ctl<QPushButton>(w, "Button2")->click(); });
+            ctl<QPushButton>(w, "Button1")->click();
             QVERIFY(pause.fired());
         }
         QCOMPARE(boxes.lastText(), kDone.arg(10));
@@ -513,8 +513,8 @@ private slots:
         boxes.clear();
         boxes.answer(msg::Answer::Yes);
         {
-            AtPause pause(10, [&] { w->Button2->click(); });
-            w->Button1->click();
+            AtPause pause(10, [&] { ctl<QPushButton>(w, "Button2")->click(); });
+            ctl<QPushButton>(w, "Button1")->click();
             QVERIFY(pause.fired());
         }
         QCOMPARE(boxes.lastText(), kDone.arg(10)); // the stop came too late to matter
@@ -537,9 +537,9 @@ private slots:
         AtPause pause(2, [&] {
             closedDuringImport = w->close(); // the close box: asks to stop, stays open
             closedAgain = w->close();        // stop confirmed but not yet noticed
-            w->Button2->click();             // reads 取消 now: still waits for the import
+            ctl<QPushButton>(w, "Button2")->click();             // reads 取消 now: still waits for the import
         });
-        w->Button1->click();
+        ctl<QPushButton>(w, "Button1")->click();
         QVERIFY(pause.fired());
         QVERIFY(!closedDuringImport);
         QVERIFY(!closedAgain);
@@ -576,7 +576,7 @@ private slots:
             sub->close();              // the close box: stop? No - goes on
             mainClosed = main.close(); // exit: stop? Yes - the program stays until it has stopped
         });
-        w->Button1->click();
+        ctl<QPushButton>(w, "Button1")->click();
         QVERIFY(pause.fired());
         QVERIFY(!mainClosed);
         QVERIFY(main.isVisible());
@@ -589,7 +589,7 @@ private slots:
         // Idle, the second button closes it, frame and all.
         main.openWindow(QStringLiteral("Tfrmadddata"));
         QVERIFY(frmadddata);
-        frmadddata->Button2->click();
+        ctl<QPushButton>(frmadddata, "Button2")->click();
         QTRY_COMPARE(main.mdiArea()->subWindowList().size(), 0);
         QTRY_VERIFY(frmadddata.isNull());
     }
@@ -601,7 +601,7 @@ private slots:
         db.loginAdmin();
         Window w;
         QVERIFY(w->FormCloseQuery());
-        w->Button2->click();
+        ctl<QPushButton>(w, "Button2")->click();
         QTRY_VERIFY(w.w.isNull());
     }
 };

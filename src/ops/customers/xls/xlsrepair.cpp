@@ -1,6 +1,6 @@
-#include "customers/xlsrepair.h"
+#include "ops/customers/xls/xlsrepair.h"
 
-#include "customers/compoundfile.h"
+#include "ops/customers/xls/compoundfile.h"
 
 #include <QList>
 #include <QVector>

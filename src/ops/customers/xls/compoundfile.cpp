@@ -1,4 +1,4 @@
-#include "customers/compoundfile.h"
+#include "ops/customers/xls/compoundfile.h"
 
 #include <QVector>
 

@@ -1,6 +1,6 @@
-#include "customers/xlsreader.h"
+#include "ops/customers/xls/xlsreader.h"
 
-#include "customers/xlsrepair.h"
+#include "ops/customers/xls/xlsrepair.h"
 
 #include <QDir>
 #include <QFile>

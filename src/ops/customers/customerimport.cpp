@@ -1,0 +1,158 @@
+#include "ops/customers/customerimport.h"
+
+#include "db/vocab.h"
+#include "ops/common/text.h"
+#include "ops/customers/xls/xlsreader.h"
+
+#include <QElapsedTimer>
+
+namespace ops::customers {
+
+namespace {
+
+const QString kXh = QStringLiteral("序号");
+const QString kXm = QStringLiteral("姓名");
+const QString kDq = QStringLiteral("区域");
+const QString kDz = QStringLiteral("地址");
+const QString kDh = QStringLiteral("电话号码");
+
+// An empty cell is stored as empty text, never as null.
+QString notNull(const QString& s)
+{
+    return s.isNull() ? QStringLiteral("") : s;
+}
+
+} // namespace
+
+QStringList importColumns()
+{
+    return {kXh, kXm, kDq, kDz, kDh};
+}
+
+qint64 nextBatchNumber(db::Connection& con)
+{
+    const QVariant next = con.scalar(QStringLiteral("select (max(pc)+1) as pcnum from yhda"));
+    return next.isNull() || next.toLongLong() == 0 ? 1 : next.toLongLong();
+}
+
+void logImport(db::Connection& con, const Who& who, int count, const QString& project, bool stopped)
+{
+    writeLog(con, who,
+             QStringLiteral("导入") + QString::number(count) +
+                 (stopped ? QStringLiteral("条营销数据到业务:") : QStringLiteral("条营销数据到项目:")) + project);
+}
+
+CustomerImport::CustomerImport(db::Connection& con, const XlsReader& sheet, const ImportTarget& target)
+    : m_con(con), m_sheet(sheet), m_xh(sheet.column(kXh)), m_xm(sheet.column(kXm)), m_dq(sheet.column(kDq)),
+      m_dz(sheet.column(kDz)), m_dh(sheet.column(kDh)), m_target(target)
+{
+    for (int c : {m_xh, m_xm, m_dq, m_dz, m_dh})
+        if (c < 0)
+            throw XlsError(QStringLiteral("the sheet lacks a named column"));
+    // Appended like a row of "select * from yhda where 1=2": only these columns are given, the
+    // rest (id, drsj, del, ...) take their defaults.
+    m_insert.emplace(con.prepare(QStringLiteral("insert into yhda(ywbh,yhxm,pc,xh,drz,dq,dhhm1,dz,sljg,xxzl) "
+                                                "values(?,?,?,?,?,?,?,?,?,?)")));
+}
+
+CustomerImport::~CustomerImport()
+{
+    if (m_inBatch) {
+        try {
+            commit();
+        } catch (const db::Error&) {
+            // commit() has rolled back already; nothing more can be saved.
+        }
+    }
+}
+
+bool CustomerImport::importRow(int row)
+{
+    const QString xh = m_sheet.text(row, m_xh);
+    if (xh.isEmpty())
+        return false;
+    const int number = XlsReader::toInteger(xh);
+    QVariantList values{m_target.ywbh,
+                        notNull(m_sheet.text(row, m_xm)),
+                        m_target.pc,
+                        number,
+                        notNull(m_target.drz),
+                        notNull(m_sheet.text(row, m_dq)),
+                        notNull(text::trimmed(m_sheet.text(row, m_dh))),
+                        notNull(text::trimmed(m_sheet.text(row, m_dz))),
+                        vocab::kWsl,
+                        notNull(extraInfo(row))};
+    if (!m_inBatch) {
+        m_con.begin();
+        m_inBatch = true;
+    }
+    m_insert->run(values);
+    ++m_posted;
+    return true;
+}
+
+void CustomerImport::commit()
+{
+    if (!m_inBatch)
+        return;
+    m_inBatch = false;
+    try {
+        m_con.commit();
+        m_committed = m_posted;
+    } catch (const db::Error&) {
+        m_posted = m_committed;
+        try {
+            m_con.rollback();
+        } catch (const db::Error&) {
+        }
+        throw;
+    }
+    if (m_onCommit)
+        m_onCommit(m_committed);
+}
+
+CustomerImport::End CustomerImport::run(const Pacing& pacing, const std::function<void()>& paused)
+{
+    QElapsedTimer sincePause;
+    sincePause.start();
+    int rowsSincePause = 0;
+    try {
+        for (int r = 0; r < m_sheet.rowCount(); ++r) {
+            importRow(r);
+            ++rowsSincePause;
+            if (m_stopRequested) {
+                commit();
+                return End::Stopped;
+            }
+            // Pausing is what costs: the commit, the repaint and the input happen together,
+            // every few rows rather than after each one.
+            if ((pacing.rows > 0 && rowsSincePause >= pacing.rows) ||
+                (pacing.ms > 0 && sincePause.elapsed() >= pacing.ms)) {
+                commit();
+                if (paused)
+                    paused();
+                rowsSincePause = 0;
+                sincePause.restart();
+            }
+        }
+        commit();
+        return End::Finished;
+    } catch (const std::exception&) {
+        // Rows posted before the failure stay.
+        try {
+            commit();
+        } catch (const db::Error&) {
+        }
+        return End::Failed;
+    }
+}
+
+QString CustomerImport::extraInfo(int row) const
+{
+    QString s;
+    for (int c = 5; c < m_sheet.columnCount(); ++c)
+        s += m_sheet.header(c) + QStringLiteral(":  ") + m_sheet.text(row, c) + QStringLiteral("\r\n");
+    return s;
+}
+
+} // namespace ops::customers
