@@ -63,6 +63,8 @@ bool backupFile(const QString& source, const QString& target, QString* error)
             *error = why;
         return false;
     };
+    if (source.isEmpty())
+        return fail(QStringLiteral("no database file to copy"));
     const QString tmp = target + QStringLiteral(".tmp");
     auto removeTmp = [&] {
         for (const char* suffix : {"", "-journal", "-wal", "-shm"})
@@ -110,6 +112,12 @@ bool backupTo(Connection& con, const QString& target, QString* error)
     if (!con.isOpen()) {
         if (error)
             *error = QStringLiteral("database is not open");
+        return false;
+    }
+    if (con.engine() != Engine::SQLite) {
+        // A server database is backed up with the server's own tools (pg_dump), not copied here.
+        if (error)
+            *error = QStringLiteral("a server database is not copied by the program");
         return false;
     }
     return backupFile(con.filePath(), target, error);

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlRecord>
+#include <QTimeZone>
 #include <QUrl>
 #include <sqlite3.h>
 
@@ -25,7 +27,81 @@ QString errorText(const QSqlError& e)
 
 } // namespace
 
+QString ServerParams::describe() const
+{
+    QString where;
+    if (!service.isEmpty())
+        where = QStringLiteral("service=") + service + u' ';
+    where += host.isEmpty() ? QString::fromLocal8Bit(qgetenv("PGHOST")) : host;
+    if (where.trimmed().isEmpty())
+        where += QStringLiteral("localhost");
+    const QString p = port > 0 ? QString::number(port) : QString::fromLocal8Bit(qgetenv("PGPORT"));
+    if (!p.isEmpty())
+        where += u':' + p;
+    const QString d = database.isEmpty() ? QString::fromLocal8Bit(qgetenv("PGDATABASE")) : database;
+    if (!d.isEmpty())
+        where += u'/' + d;
+    return where;
+}
+
 Connection::Connection(const QString& name) : m_name(name) {}
+
+QSqlDatabase Connection::driverDatabase(const char* driver)
+{
+    if (QSqlDatabase::contains(m_name)) {
+        if (QSqlDatabase::database(m_name, false).driverName() == QLatin1String(driver))
+            return QSqlDatabase::database(m_name, false);
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    return QSqlDatabase::addDatabase(QLatin1String(driver), m_name);
+}
+
+void Connection::openServer(const ServerParams& p)
+{
+    close();
+    QSqlDatabase db = driverDatabase("QPSQL");
+    if (!db.isValid())
+        throw Error(QStringLiteral("the PostgreSQL driver of Qt is not installed (libqt6sql6-psql)"));
+    db.setHostName(p.host);
+    db.setPort(p.port > 0 ? p.port : -1);
+    db.setDatabaseName(p.database);
+    db.setUserName(p.user);
+    QString options = QStringLiteral("connect_timeout=10");
+    if (!p.service.isEmpty())
+        options += QStringLiteral(";service=") + p.service;
+    db.setConnectOptions(options);
+    if (!db.open()) {
+        const QString why = errorText(db.lastError()).trimmed();
+        db.setConnectOptions();
+        throw Error(why);
+    }
+    m_engine = Engine::PostgreSQL;
+    m_server = p;
+    m_depth = 0;
+    try {
+        // Times are written in the seat's local time, as on the file.
+        const QByteArray zone = QTimeZone::systemTimeZoneId();
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("select set_config('TimeZone', ?, false)"));
+        q.addBindValue(QString::fromUtf8(zone));
+        if (zone.isEmpty() || !q.exec())
+            qWarning("time zone %s not known to the server; the server's own is used", zone.constData());
+        q.finish();
+        runRaw(QStringLiteral("set client_min_messages = warning"));
+        setLockTimeout();
+    } catch (...) {
+        db.close();
+        m_engine = Engine::SQLite;
+        m_server = ServerParams();
+        throw;
+    }
+}
+
+void Connection::setLockTimeout()
+{
+    // A lock another seat holds is waited for as long as a busy file would be.
+    runRaw(QStringLiteral("set lock_timeout = %1").arg(m_busyMs));
+}
 
 Connection::~Connection()
 {
@@ -38,8 +114,9 @@ void Connection::open(const QString& filePath)
 {
     close();
     const QString abs = QFileInfo(filePath).absoluteFilePath();
-    QSqlDatabase db = QSqlDatabase::contains(m_name) ? QSqlDatabase::database(m_name, false)
-                                                     : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    QSqlDatabase db = driverDatabase("QSQLITE");
+    m_engine = Engine::SQLite;
+    m_server = ServerParams();
     // mode=rw: a missing file fails cleanly instead of leaving an empty database behind.
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyMs));
     db.setDatabaseName(QString::fromLatin1(QUrl::fromLocalFile(abs).toEncoded()) + QStringLiteral("?mode=rw"));
@@ -85,6 +162,13 @@ std::unique_ptr<Connection> Connection::openReader() const
     static std::atomic<int> serial{0};
     auto reader = std::make_unique<Connection>(QStringLiteral("%1.read%2").arg(m_name).arg(++serial));
     reader->m_hook = m_hook;
+    reader->m_busyMs = m_busyMs;
+    if (m_engine == Engine::PostgreSQL) {
+        // Its own session; every transaction it starts only reads.
+        reader->openServer(m_server);
+        reader->runRaw(QStringLiteral("set default_transaction_read_only = on"));
+        return reader;
+    }
     reader->open(m_path);
     // Any write through it fails; sorts spill to files instead of growing in memory.
     reader->runRaw(QStringLiteral("PRAGMA query_only=ON"));
@@ -115,12 +199,18 @@ bool Connection::isOpen() const
 void Connection::setBusyTimeout(int ms)
 {
     m_busyMs = ms;
-    if (sqlite3* h = isOpen() ? handle() : nullptr)
+    if (!isOpen())
+        return;
+    if (m_engine == Engine::PostgreSQL)
+        setLockTimeout();
+    else if (sqlite3* h = handle())
         sqlite3_busy_timeout(h, ms);
 }
 
 bool Connection::isReadOnly() const
 {
+    if (m_engine == Engine::PostgreSQL)
+        return false;
     sqlite3* h = isOpen() ? handle() : nullptr;
     return h && sqlite3_db_readonly(h, "main") == 1;
 }
@@ -223,6 +313,19 @@ void Connection::scan(const QString& jet, const std::function<void(const RowView
     const QString sql = translate(jet, engine());
     if (*m_hook)
         (*m_hook)(sql);
+    if (m_engine == Engine::PostgreSQL) {
+        QSqlQuery q(database());
+        q.setForwardOnly(true);
+        if (!q.exec(sql))
+            throw Error(errorText(q.lastError()), sql);
+        const RowView view(&q);
+        view.m_texts.resize(size_t(q.record().count()));
+        while (q.next())
+            row(view);
+        if (q.lastError().isValid())
+            throw Error(errorText(q.lastError()), sql);
+        return;
+    }
     sqlite3* h = handle();
     sqlite3_stmt* stmt = nullptr;
     const QByteArray utf8 = sql.toUtf8();
@@ -243,16 +346,25 @@ void Connection::scan(const QString& jet, const std::function<void(const RowView
 
 bool RowView::isNull(int column) const
 {
+    if (m_query)
+        return m_query->isNull(column);
     return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
 }
 
 qint64 RowView::integer(int column) const
 {
+    if (m_query)
+        return m_query->value(column).toLongLong();
     return sqlite3_column_int64(m_stmt, column);
 }
 
 QByteArrayView RowView::utf8(int column) const
 {
+    if (m_query) {
+        QByteArray& t = m_texts[size_t(column)];
+        t = m_query->value(column).toString().toUtf8();
+        return t;
+    }
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
     return p ? QByteArrayView(p, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
 }
@@ -278,7 +390,7 @@ void Connection::begin()
     if (!isOpen())
         throw Error(QStringLiteral("database is not open"));
     if (m_depth == 0)
-        runRaw(QStringLiteral("BEGIN IMMEDIATE"));
+        runRaw(m_engine == Engine::PostgreSQL ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
     else
         runRaw(QStringLiteral("SAVEPOINT tv%1").arg(m_depth));
     ++m_depth;
@@ -303,7 +415,10 @@ void Connection::rollback()
     --m_depth;
     if (m_depth == 0) {
         QSqlQuery q(database());
-        const bool failed = !q.exec(QStringLiteral("ROLLBACK")) && sqlite3_get_autocommit(handle()) == 0;
+        // On the server a failed rollback means the session is gone, and the server has ended its
+        // transaction with it.
+        const bool failed = !q.exec(QStringLiteral("ROLLBACK")) && m_engine == Engine::SQLite &&
+                            sqlite3_get_autocommit(handle()) == 0;
         transactionEnded();
         if (failed)
             throw Error(errorText(q.lastError()));

@@ -19,6 +19,20 @@ namespace db {
 
 class Connection;
 
+// Where a server database is, in PostgreSQL's own terms; an empty field means libpq's default
+// (environment PGHOST/PGPORT/PGDATABASE/PGUSER, ~/.pgpass, service file). No password field:
+// passwords come from libpq's password or service file.
+struct ServerParams
+{
+    QString host;
+    int port = 0;
+    QString database;
+    QString user;
+    QString service;
+    // "host:port/database" as far as known, for messages.
+    QString describe() const;
+};
+
 // A statement translated and prepared once and run many times with new values: bulk writes
 // (the detail report writes one row per customer) without preparing the text each time.
 class Prepared
@@ -48,7 +62,11 @@ public:
 private:
     friend class Connection;
     explicit RowView(sqlite3_stmt* stmt) : m_stmt(stmt) {}
-    sqlite3_stmt* m_stmt;
+    explicit RowView(const QSqlQuery* query) : m_query(query) {}
+    sqlite3_stmt* m_stmt = nullptr;
+    // On the server: the row of a forward-only query, its texts kept while the row is read.
+    const QSqlQuery* m_query = nullptr;
+    mutable std::vector<QByteArray> m_texts;
 };
 
 // The one connection of the program. Three verbs, as the windows use the database:
@@ -66,19 +84,23 @@ public:
     // Opens an existing database file for reading and writing; never creates one. The file is
     // switched to WAL (readers and the writer do not block each other) where it can be.
     void open(const QString& filePath);
+    // Opens a database on a PostgreSQL server (laid with tellvane-initdb --server). Throws
+    // db::Error with the server's reason when it cannot be reached or refuses the login.
+    void openServer(const ServerParams& p);
     void close();
     bool isOpen() const;
     // The file is open but cannot be written (file permissions, a read-only medium).
     bool isReadOnly() const;
 
     // How long a statement waits for another program's write to end before it fails; applies
-    // to the open connection and to later opens.
+    // to the open connection and to later opens (on the server: how long it waits for a lock).
     static constexpr int kDefaultBusyTimeoutMs = 15000;
     void setBusyTimeout(int ms);
     int busyTimeout() const { return m_busyMs; }
     QString filePath() const { return m_path; }
     QString name() const { return m_name; }
-    Engine engine() const { return Engine::SQLite; }
+    Engine engine() const { return m_engine; }
+    ServerParams server() const { return m_server; }
 
     // insert / update / delete / DDL. Returns the number of rows changed.
     int execute(const QString& jet);
@@ -108,6 +130,7 @@ public:
     void afterTransaction(std::function<void()> f);
 
     QSqlDatabase database() const;
+    // The SQLite handle; nullptr on the server.
     sqlite3* handle() const;
 
     // A companion that only reads, on the same file: its own read snapshot (a result read
@@ -125,6 +148,8 @@ public:
 private:
     friend class Prepared;
     void runRaw(const QString& sql);
+    QSqlDatabase driverDatabase(const char* driver);
+    void setLockTimeout();
     QSqlQuery run(const QString& jet, bool forwardOnly, const QVariantList* values = nullptr);
     void transactionEnded();
     QString m_name;
@@ -133,6 +158,8 @@ private:
     std::shared_ptr<Hook> m_hook = std::make_shared<Hook>();
     std::vector<std::function<void()>> m_afterTransaction;
     int m_busyMs = kDefaultBusyTimeoutMs;
+    Engine m_engine = Engine::SQLite;
+    ServerParams m_server;
 };
 
 } // namespace db

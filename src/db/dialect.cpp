@@ -182,9 +182,62 @@ void dayRanges(QList<Token>& t)
     }
 }
 
+bool callFollows(const QList<Token>& t, int i)
+{
+    const int open = nextSolid(t, i + 1);
+    return open >= 0 && t[open].text == u"(";
+}
+
+// The server's dialect: names in brackets, column types, and the functions whose server
+// namesakes behave differently (see the server schema for the Jet functions).
+void serverForms(QList<Token>& t)
+{
+    for (int i = 0; i < t.size(); ++i) {
+        Token& k = t[i];
+        if (k.kind == Tok::Bracket) {
+            if (k.text.size() >= 2 && k.text.back() == u']')
+                k.text = u'"' + k.text.mid(1, k.text.size() - 2) + u'"';
+            continue;
+        }
+        if (k.kind != Tok::Word)
+            continue;
+        if (isWord(k, "rowid")) {
+            // no rowid on the server: every table read by rowid has its record key in id
+            k.text = QStringLiteral("id");
+        } else if (isWord(k, "like")) {
+            k.text = QStringLiteral("ilike");
+        } else if (isWord(k, "now") && callFollows(t, i)) {
+            k.text = QStringLiteral("jetnow");
+        } else if (isWord(k, "format") && callFollows(t, i)) {
+            k.text = QStringLiteral("jetformat");
+        } else if (isWord(k, "last_insert_rowid") && callFollows(t, i)) {
+            k.text = QStringLiteral("lastval");
+        } else if (isWord(k, "char") && callFollows(t, i)) {
+            // char(0), which carries a NUL inside quoted text: the server's text cannot hold
+            // one, so it is left out there.
+            const int open = nextSolid(t, i + 1);
+            const int num = nextSolid(t, open + 1);
+            const int close = num < 0 ? -1 : nextSolid(t, num + 1);
+            if (num >= 0 && t[num].text == u"0" && close >= 0 && t[close].text == u")") {
+                k.text = QStringLiteral("''");
+                for (int j = i + 1; j <= close; ++j)
+                    t[j].text.clear();
+            }
+        } else if (isWord(k, "text") && callFollows(t, i)) {
+            // text(255): the server's text has no length
+            const int open = nextSolid(t, i + 1);
+            const int num = nextSolid(t, open + 1);
+            const int close = num < 0 ? -1 : nextSolid(t, num + 1);
+            if (num >= 0 && t[num].kind == Tok::Number && close >= 0 && t[close].text == u")")
+                for (int j = i + 1; j <= close; ++j)
+                    t[j].text.clear();
+        }
+    }
+}
+
 } // namespace
 
-QString translate(const QString& jet, Engine)
+QString translate(const QString& jet, Engine engine)
 {
     QList<Token> t = tokenize(jet);
 
@@ -198,6 +251,8 @@ QString translate(const QString& jet, Engine)
             t[i].text = QStringLiteral("||");
     }
     dayRanges(t);
+    if (engine == Engine::PostgreSQL)
+        serverForms(t);
 
     const int first = nextSolid(t, 0);
     if (first < 0 || !isWord(t[first], "select"))

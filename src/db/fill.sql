@@ -21,7 +21,7 @@ SELECT ifnull(ywbh, 0), ifnull(sljg, ''), ifnull('=' || zdslz, ''), count(*) FRO
 DELETE FROM yhda_talk;
 INSERT INTO yhda_talk(yhid, secs) SELECT yhid, sum(tottime) FROM (
     SELECT yhid, tottime, lead(tottime) OVER (PARTITION BY yhid ORDER BY id) AS nxt FROM q_ans
-     WHERE yhid IS NOT NULL) WHERE nxt IS NULL OR nxt < tottime GROUP BY yhid;
+     WHERE yhid IS NOT NULL) calls WHERE nxt IS NULL OR nxt < tottime GROUP BY yhid;
 
 -- fill: hwtj_tally after yhda_talk
 DELETE FROM hwtj_tally;
@@ -29,11 +29,12 @@ INSERT INTO hwtj_tally(ywbh, slz, slsj, sljg, jg, n, tottime)
 SELECT ifnull(y.ywbh, 0), ifnull(y.slz, ''), ifnull(substr(y.slsj, 1, 10), ''), y.sljg, ifnull(y.jg, ''),
        count(*), sum(ifnull(t.secs, 0)) FROM yhda y LEFT JOIN yhda_talk t ON t.yhid = y.id
  WHERE y.del = 0 AND y.sljg <> '未受理' AND y.sljg <> '正在受理' GROUP BY 1, 2, 3, 4, 5
-    ON CONFLICT(ywbh, slz, slsj, sljg, jg) DO UPDATE SET n = n + excluded.n, tottime = tottime + excluded.tottime;
+    ON CONFLICT(ywbh, slz, slsj, sljg, jg)
+    DO UPDATE SET n = hwtj_tally.n + excluded.n, tottime = hwtj_tally.tottime + excluded.tottime;
 
 -- fill: q_ans_tally
 DELETE FROM q_ans_tally;
 INSERT INTO q_ans_tally(qid, slz, ans, slsj, n)
 SELECT ifnull(qid, 0), ifnull(slz, ''), ifnull(ans, ''), ifnull(substr(dt, 1, 10), ''), count(*)
-  FROM q_ans WHERE 1 GROUP BY 1, 2, 3, 4
-    ON CONFLICT(qid, slz, ans, slsj) DO UPDATE SET n = n + excluded.n;
+  FROM q_ans WHERE true GROUP BY 1, 2, 3, 4
+    ON CONFLICT(qid, slz, ans, slsj) DO UPDATE SET n = q_ans_tally.n + excluded.n;

@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <sqlite3.h>
 
 static void initSchemaResource()
@@ -12,13 +14,61 @@ static void initSchemaResource()
 
 namespace db {
 
-QString schemaSql()
+namespace {
+
+QString resource(const QString& name)
 {
     initSchemaResource();
-    QFile f(QStringLiteral(":/db/schema.sql"));
+    QFile f(name);
     if (!f.open(QIODevice::ReadOnly))
         return QString();
     return QString::fromUtf8(f.readAll());
+}
+
+} // namespace
+
+QString schemaSql()
+{
+    return resource(QStringLiteral(":/db/schema.sql"));
+}
+
+QString serverSchemaSql()
+{
+    return resource(QStringLiteral(":/db/schema_pg.sql"));
+}
+
+void createServerSchema(Connection& con)
+{
+    const QString sql = serverSchemaSql();
+    if (sql.isEmpty())
+        throw Error(QStringLiteral("schema resource missing"));
+    const qint64 tables = con.scalar(QStringLiteral("select count(*) from pg_catalog.pg_class c join pg_catalog.pg_namespace n"
+                                                    " on n.oid = c.relnamespace where c.relkind in ('r','v','p','m','f')"
+                                                    " and n.nspname not in ('pg_catalog','information_schema')"
+                                                    " and n.nspname not like 'pg\\_%'"))
+                              .toLongLong();
+    if (tables > 0)
+        throw Error(QStringLiteral("the database already has %1 tables or views; the schema is laid only into an "
+                                   "empty database")
+                        .arg(tables));
+    // One script, one transaction: a failure leaves the database as empty as it was.
+    QSqlQuery q(con.database());
+    if (!q.exec(sql))
+        throw Error(q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText());
+}
+
+bool createServerDatabase(const ServerParams& server, QString* error)
+{
+    try {
+        Connection con(QStringLiteral("initdb.server"));
+        con.openServer(server);
+        createServerSchema(con);
+        return true;
+    } catch (const Error& e) {
+        if (error)
+            *error = e.text();
+        return false;
+    }
 }
 
 bool createDatabase(const QString& path, QString* error)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/connection.h"
+
 #include <QString>
 
 namespace db {
@@ -11,5 +13,13 @@ QString schemaSql();
 // when the file already exists. Used by the build and by tests; the program itself never
 // creates the schema.
 bool createDatabase(const QString& path, QString* error = nullptr);
+
+// The same schema for a PostgreSQL server.
+QString serverSchemaSql();
+// Lays the schema into an empty server database, all or nothing. Refuses (false, with a
+// reason) a database that already has tables.
+bool createServerDatabase(const ServerParams& server, QString* error = nullptr);
+// Lays it on an open server connection (tests lay a template database this way).
+void createServerSchema(Connection& con);
 
 } // namespace db

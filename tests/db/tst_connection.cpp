@@ -33,6 +33,10 @@ private slots:
     void opensInWalMode();
     void backgroundCopyIsConsistent();
     void exitWhileCopying();
+    void serverRefusesWithReason();
+    void serverReaderOnlyReads();
+    void lostServerConnectionRollsBack();
+    void serverSchemaOnlyIntoEmptyDatabase();
 };
 
 namespace {
@@ -66,6 +70,23 @@ struct BulkDb
         t.commit();
     }
 };
+
+// The file-only cases (WAL, the file copy, another program on the file) are not the server's.
+#define FILE_ONLY()                                                                                                    \
+    if (tst::onServer())                                                                                               \
+    QSKIP("a database file only")
+#define SERVER_ONLY()                                                                                                  \
+    if (!tst::onServer())                                                                                              \
+    QSKIP("runs on the server (the _pg test)")
+
+// A second connection to the same database, whichever engine it is on.
+void openSecond(db::Connection& other, const tst::TestDb& db)
+{
+    if (db.onServer())
+        other.openServer(ADOcon().server());
+    else
+        other.open(db.file());
+}
 
 } // namespace
 
@@ -121,7 +142,7 @@ void TstConnection::guardRollsBackWhenLeft()
     // the connection is usable and not inside a forgotten transaction
     ADOcon().execute("insert into t_ywbh(ywname) values('b')");
     db::Connection other("other");
-    other.open(db.file());
+    openSecond(other, db);
     QCOMPARE(other.scalar("select count(*) from t_ywbh").toInt(), 1);
 }
 
@@ -188,11 +209,19 @@ void TstConnection::failedCommitLeavesNoTransaction()
     }
     ADOcon().setStatementHook({});
     QCOMPARE(db.count("t_ywbh"), 0);
-    QCOMPARE(sqlite3_get_autocommit(ADOcon().handle()), 1);
+    QCOMPARE(ADOcon().transactionDepth(), 0);
+    if (db.onServer())
+        QCOMPARE(db.scalar("select count(*) from pg_stat_activity where pid = pg_backend_pid() and xact_start is not null "
+                           "and state = 'idle in transaction'")
+                     .toInt(),
+                 0);
+    else
+        QCOMPARE(sqlite3_get_autocommit(ADOcon().handle()), 1);
 }
 
 void TstConnection::secondConnectionWaitsForWriter()
 {
+    FILE_ONLY();
     tst::TestDb db;
     QVERIFY(db.ok());
     // another program holds a write transaction for a moment; our write waits instead of failing
@@ -219,6 +248,7 @@ void TstConnection::secondConnectionWaitsForWriter()
 
 void TstConnection::backupIsConsistentDuringForeignWrite()
 {
+    FILE_ONLY();
     tst::TestDb db;
     QVERIFY(db.ok());
     for (int i = 0; i < 200; ++i)
@@ -254,6 +284,15 @@ void TstConnection::backupReplacesOlderCopy()
 {
     tst::TestDb db;
     QVERIFY(db.ok());
+    if (db.onServer()) {
+        // The server is backed up with its own tools: the program's copy refuses and writes nothing.
+        QString err;
+        const QString bak = QDir(db.folder()).filePath("dhyx.bak");
+        QVERIFY(!db::backupTo(ADOcon(), bak, &err));
+        QVERIFY(!err.isEmpty());
+        QVERIFY(!QFile::exists(bak));
+        return;
+    }
     const QString bak = QDir(db.folder()).filePath("dhyx.bak");
     QFile f(bak);
     QVERIFY(f.open(QIODevice::WriteOnly));
@@ -268,6 +307,7 @@ void TstConnection::backupReplacesOlderCopy()
 
 void TstConnection::opensInWalMode()
 {
+    FILE_ONLY();
     QTemporaryDir dir;
     const QString path = QDir(dir.path()).filePath("dhyx.dat");
     QVERIFY(db::createDatabase(path));
@@ -288,6 +328,7 @@ void TstConnection::opensInWalMode()
 
 void TstConnection::backgroundCopyIsConsistent()
 {
+    FILE_ONLY();
     BulkDb bulk;
     // another seat keeps committing pairs of rows while the copy runs
     std::atomic<bool> stop = false;
@@ -320,6 +361,7 @@ void TstConnection::backgroundCopyIsConsistent()
 
 void TstConnection::exitWhileCopying()
 {
+    FILE_ONLY();
     // The program ends right after a login: the copy is finished, not torn, and nothing crashes.
     BulkDb bulk;
     QProcess child;
@@ -329,6 +371,82 @@ void TstConnection::exitWhileCopying()
     db::Connection copy("copy4");
     copy.open(bulk.bak);
     QCOMPARE(copy.scalar("select count(*) from yhda").toInt(), 20000);
+}
+
+void TstConnection::serverRefusesWithReason()
+{
+    SERVER_ONLY();
+    db::Connection con("refused");
+    db::ServerParams p;
+    p.database = "tv_no_such_database";
+    try {
+        con.openServer(p);
+        QFAIL("opened a database that does not exist");
+    } catch (const db::Error& e) {
+        QVERIFY2(e.text().contains("tv_no_such_database"), qPrintable(e.text()));
+    }
+    QVERIFY(!con.isOpen());
+    p.database.clear();
+    p.host = QDir::temp().filePath("no-server-here");
+    QVERIFY_THROWS_EXCEPTION(db::Error, con.openServer(p));
+    QVERIFY(p.describe().contains("no-server-here"));
+}
+
+void TstConnection::serverReaderOnlyReads()
+{
+    SERVER_ONLY();
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    db.exec("insert into t_ywbh(ywname) values('a')");
+    auto reader = ADOcon().openReader();
+    QCOMPARE(reader->engine(), db::Engine::PostgreSQL);
+    QCOMPARE(reader->scalar("select ywname from t_ywbh").toString(), QString("a"));
+    QVERIFY_THROWS_EXCEPTION(db::Error, reader->execute("insert into t_ywbh(ywname) values('b')"));
+    // scan reads the rows the same way as on the file
+    QStringList seen;
+    reader->scan("select ywbh, ywname from t_ywbh", [&](const db::RowView& v) {
+        seen << QString::number(v.integer(0)) + QString::fromUtf8(v.utf8(1).toByteArray());
+    });
+    QCOMPARE(seen, QStringList{"1a"});
+}
+
+void TstConnection::lostServerConnectionRollsBack()
+{
+    SERVER_ONLY();
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    const qint64 pid = db.scalar("select pg_backend_pid()").toLongLong();
+    bool failed = false;
+    try {
+        db::Transaction t(ADOcon());
+        ADOcon().execute("insert into t_ywbh(ywname) values('half')");
+        ADOcon().execute("insert into yhda(ywbh,yhxm) values(1,'half')");
+        // the seat's session ends under it (network, server restart, an administrator)
+        tst::ServerDb::admin().scalar("select pg_terminate_backend(?)", {pid});
+        ADOcon().execute("insert into t_ywbh(ywname) values('after')");
+        t.commit();
+    } catch (const db::Error& e) {
+        failed = true;
+        QVERIFY(!e.text().isEmpty());
+    }
+    QVERIFY(failed);
+    QCOMPARE(ADOcon().transactionDepth(), 0);
+    db::Connection other("afterloss");
+    other.openServer(ADOcon().server());
+    QCOMPARE(other.scalar("select count(*) from t_ywbh").toInt(), 0);
+    QCOMPARE(other.scalar("select count(*) from yhda").toInt(), 0);
+    QCOMPARE(other.scalar("select count(*) from yhda_tally where n <> 0").toInt(), 0);
+}
+
+void TstConnection::serverSchemaOnlyIntoEmptyDatabase()
+{
+    SERVER_ONLY();
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    QString err;
+    QVERIFY(!db::createServerDatabase(ADOcon().server(), &err));
+    QVERIFY2(err.contains("already has"), qPrintable(err));
+    QCOMPARE(db.count("syslogin"), 1); // left as it was
 }
 
 TV_TEST_MAIN(TstConnection)

@@ -10,6 +10,18 @@ OpsDb::OpsDb() : m_dir(std::make_unique<QTemporaryDir>())
 {
     static int serial = 0;
     m_con = std::make_unique<db::Connection>(QStringLiteral("opsdb%1").arg(++serial));
+    if (tst::onServer()) {
+        m_server = std::make_unique<ServerDb>();
+        if (!m_server->ok())
+            return;
+        try {
+            m_con->openServer(m_server->params());
+            m_ok = true;
+        } catch (const db::Error& e) {
+            qWarning("cannot open the server test database: %s", qPrintable(e.text()));
+        }
+        return;
+    }
     QString err;
     if (!db::createDatabase(file(), &err)) {
         qWarning("cannot create test database: %s", qPrintable(err));
@@ -26,10 +38,13 @@ OpsDb::OpsDb() : m_dir(std::make_unique<QTemporaryDir>())
 OpsDb::~OpsDb()
 {
     m_con.reset();
+    m_server.reset();
 }
 
 QString OpsDb::file() const
 {
+    if (m_server)
+        return QString();
     return QDir(m_dir->path()).filePath(QStringLiteral("dhyx.dat"));
 }
 

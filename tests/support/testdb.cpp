@@ -14,15 +14,24 @@ TestDb::TestDb() : m_dir(std::make_unique<QTemporaryDir>())
 {
     pub::resetLoginValues();
     pub::setProgramFolder(m_dir->path());
-    QString err;
-    if (!db::createDatabase(file(), &err)) {
-        qWarning("cannot create test database: %s", qPrintable(err));
-        return;
+    if (tst::onServer()) {
+        m_server = std::make_unique<ServerDb>();
+        if (!m_server->ok())
+            return;
+    } else {
+        QString err;
+        if (!db::createDatabase(file(), &err)) {
+            qWarning("cannot create test database: %s", qPrintable(err));
+            return;
+        }
     }
     m_dm = std::make_unique<TfrmDM>();
     frmDM = m_dm.get();
     try {
-        m_dm->ADOcon.open(file());
+        if (m_server)
+            m_dm->ADOcon.openServer(m_server->params());
+        else
+            m_dm->ADOcon.open(file());
         m_ok = true;
     } catch (const db::Error& e) {
         qWarning("cannot open test database: %s", qPrintable(e.text()));
@@ -38,6 +47,7 @@ TestDb::~TestDb()
     if (frmDM == m_dm.get())
         frmDM = nullptr;
     m_dm.reset();
+    m_server.reset();
     pub::setProgramFolder(QString());
     pub::resetLoginValues();
 }
@@ -49,6 +59,8 @@ QString TestDb::folder() const
 
 QString TestDb::file() const
 {
+    if (m_server)
+        return QString();
     return QDir(m_dir->path()).filePath(QStringLiteral("dhyx.dat"));
 }
 

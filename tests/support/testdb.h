@@ -5,12 +5,15 @@
 #include <QVariant>
 #include <memory>
 
+#include "support/serverdb.h"
+
 class TfrmDM;
 
 namespace tst {
 
 // A fresh database from the schema in a temporary folder, made the program folder, with the
-// data module created and the connection open. One per test function.
+// data module created and the connection open. One per test function. On the server
+// (TV_TEST_ENGINE=postgresql) the connection is to a fresh server database instead.
 class TestDb
 {
 public:
@@ -18,7 +21,9 @@ public:
     ~TestDb();
     bool ok() const { return m_ok; }
     QString folder() const;
+    // The database file (empty on the server).
     QString file() const;
+    bool onServer() const { return m_server != nullptr; }
 
     // Sets the login values as a login of this operator would (no dialog).
     void loginAs(const QString& uname, const QString& truename, const QString& tp, int jgts = 0);
@@ -35,6 +40,7 @@ public:
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ServerDb> m_server;
     std::unique_ptr<TfrmDM> m_dm;
     bool m_ok = false;
 };

@@ -165,13 +165,13 @@ DetailReport buildDetailReport(db::Connection& con, const Filter& f, const Progr
     const QList<Question> qs = readQuestions(con, f.ywbh);
 
     db::Transaction t(con);
-    try {
-        con.execute(QStringLiteral("drop table tmp"));
-    } catch (const db::Error&) {
-        // not there yet
-    }
+    // "if exists": a failed statement would end the whole transaction on the server.
+    con.execute(QStringLiteral("drop table if exists tmp"));
     con.execute(QStringLiteral("select  ywname,yhxm,dhhm1,dq,id,slz,sljg,jg,slsj,bz into tmp from yhdaview ") +
                 condition(f));
+    // The server's tables have no rowid; there the rows are found by their record key.
+    if (con.engine() == db::Engine::PostgreSQL)
+        con.execute(QStringLiteral("create index tmp_id on tmp(id)"));
     for (const Question& x : qs)
         con.execute(QStringLiteral("alter table tmp add column ") + x.field + QStringLiteral(" text(255)"));
     fill(con, qs, progress);

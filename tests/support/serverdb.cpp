@@ -1,0 +1,126 @@
+#include "support/serverdb.h"
+
+#include "db/schema.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tst {
+namespace {
+
+QString templateName()
+{
+    const QString t = qEnvironmentVariable("TV_TEST_TEMPLATE");
+    return t.isEmpty() ? QStringLiteral("tv_template") : t;
+}
+
+// Runs before the tests of a program: one asked for the server without one is skipped whole.
+[[maybe_unused]] const bool kChecked = [] {
+    if (onServer() && qEnvironmentVariable("PGHOST").isEmpty() && qEnvironmentVariable("PGSERVICE").isEmpty()) {
+        std::fprintf(stderr, "SKIP: TV_TEST_ENGINE=postgresql but no server is set (PGHOST); "
+                             "scripts/test.sh starts one\n");
+        std::exit(77);
+    }
+    return true;
+}();
+
+bool templateExists(db::Connection& a)
+{
+    return a.scalar(QStringLiteral("select count(*) from pg_database where datname=?"), {templateName()}).toInt() > 0;
+}
+
+// Lays the template once; another test program doing the same at the same time is harmless
+// (the template appears under its name only when complete).
+void ensureTemplate(db::Connection& a)
+{
+    if (templateExists(a))
+        return;
+    const QString building = templateName() + QStringLiteral("_%1").arg(QCoreApplication::applicationPid());
+    a.execute(QStringLiteral("drop database if exists ") + building);
+    a.execute(QStringLiteral("create database ") + building);
+    {
+        db::Connection con(QStringLiteral("tst.template"));
+        db::ServerParams p;
+        p.database = building;
+        con.openServer(p);
+        db::createServerSchema(con);
+    }
+    try {
+        a.execute(QStringLiteral("alter database %1 rename to %2").arg(building, templateName()));
+    } catch (const db::Error&) {
+        a.execute(QStringLiteral("drop database if exists ") + building);
+        if (!templateExists(a))
+            throw;
+    }
+}
+
+} // namespace
+
+bool onServer()
+{
+    return qEnvironmentVariable("TV_TEST_ENGINE").compare(QLatin1String("postgresql"), Qt::CaseInsensitive) == 0;
+}
+
+db::Connection& ServerDb::admin()
+{
+    // Closed with the application object, while Qt's SQL registry still exists.
+    static db::Connection* con = [] {
+        qAddPostRoutine([] {
+            delete con;
+            con = nullptr;
+        });
+        return new db::Connection(QStringLiteral("tst.pgadmin"));
+    }();
+    if (!con->isOpen()) {
+        db::ServerParams p;
+        p.database = QStringLiteral("postgres");
+        con->openServer(p);
+    }
+    return *con;
+}
+
+ServerDb::ServerDb()
+{
+    static int serial = 0;
+    m_name = QStringLiteral("tvt_%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);
+    try {
+        db::Connection& a = admin();
+        ensureTemplate(a);
+        // The template may be busy for a moment while another program copies it.
+        for (int attempt = 0;; ++attempt) {
+            try {
+                a.execute(QStringLiteral("create database %1 template %2").arg(m_name, templateName()));
+                break;
+            } catch (const db::Error&) {
+                if (attempt >= 50)
+                    throw;
+                QThread::msleep(100);
+            }
+        }
+        m_ok = true;
+    } catch (const db::Error& e) {
+        qWarning("cannot make a server test database: %s", qPrintable(e.text()));
+    }
+}
+
+ServerDb::~ServerDb()
+{
+    if (!m_ok)
+        return;
+    try {
+        admin().execute(QStringLiteral("drop database if exists %1 with (force)").arg(m_name));
+    } catch (const db::Error& e) {
+        qWarning("cannot drop %s: %s", qPrintable(m_name), qPrintable(e.text()));
+    }
+}
+
+db::ServerParams ServerDb::params() const
+{
+    db::ServerParams p;
+    p.database = m_name;
+    return p;
+}
+
+} // namespace tst

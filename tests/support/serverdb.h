@@ -1,0 +1,35 @@
+#pragma once
+
+#include "db/connection.h"
+
+#include <QString>
+
+namespace tst {
+
+// Tests run on the engine TV_TEST_ENGINE names: "postgresql" runs them on the server the libpq
+// variables (PGHOST, PGPORT, PGUSER) point at; anything else on the file. A test program asked
+// for the server when none is set ends at once with ctest's skip code (77).
+bool onServer();
+
+// A fresh server database for one test, copied from the template database (tv_template, laid
+// by the test command; laid here when it is missing) and dropped again at the end.
+class ServerDb
+{
+public:
+    ServerDb();
+    ~ServerDb();
+    ServerDb(const ServerDb&) = delete;
+    ServerDb& operator=(const ServerDb&) = delete;
+    bool ok() const { return m_ok; }
+    db::ServerParams params() const;
+
+    // A connection to the server's maintenance database (postgres), e.g. to end another
+    // session with pg_terminate_backend.
+    static db::Connection& admin();
+
+private:
+    QString m_name;
+    bool m_ok = false;
+};
+
+} // namespace tst
