@@ -115,8 +115,8 @@ int makeProject(db::Connection& con, int rows, bool server)
                                                  "where i<%1) ")
                                       .arg(rows);
     // The state from a scramble of the number: 95% not handled, the rest over four endings.
-    const QString state = QStringLiteral("case when (i*7919)%1000<950 then '未受理' when (i*7919)%1000<965 then "
-                                         "'无应答' when (i*7919)%1000<975 then '关机' when (i*7919)%1000<985 then "
+    const QString state = QStringLiteral("case when (i%1000*7919)%1000<950 then '未受理' when (i%1000*7919)%1000<965 then "
+                                         "'无应答' when (i%1000*7919)%1000<975 then '关机' when (i%1000*7919)%1000<985 then "
                                          "'拒访' else '已受理' end");
     db::Transaction t(con);
     con.execute(QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dq,dz,dhhm1,xxzl,drz,sljg,slz,zdslz,zdslzxm,del) ") +
@@ -124,7 +124,7 @@ int makeProject(db::Connection& con, int rows, bool server)
                 QStringLiteral(",1,i,'客户'||i,'区域'||(i%20),'某市某路'||(i%997)||'号',cast(13000000000+i as "
                                "text),'套餐A'||(i%7),'导入员',") +
                 state +
-                QStringLiteral(",case when (i*7919)%1000>=950 then '别的话务员' else '' end,"
+                QStringLiteral(",case when (i%1000*7919)%1000>=950 then '别的话务员' else '' end,"
                                "case when i%101=0 then 'seat'||(i%64) end,"
                                "case when i%101=0 then '座席'||(i%64) end,"
                                "case when i%997=5 then 1 else 0 end") +
@@ -431,6 +431,7 @@ int runSeats(int argc, char** argv)
         load.start();
         const int p = makeProject(con, o.rows, server);
         print("engine", o.engine);
+        print("server", place.serverInfo());
         print("rows", QString::number(con.scalar(QStringLiteral("select count(*) from yhda where ywbh=") + db::num(p))
                                           .toLongLong()));
         print("load_s", double(load.elapsed()) / 1000.0);
@@ -440,19 +441,28 @@ int runSeats(int argc, char** argv)
         if (o.seats > 0) {
             printFigures(runRound(con, place.place(), p, o.seats, 1, o));
         } else {
-            // 1, 2, 4, ... seats until a count misses the goals.
+            // 1, 2, 4, ... seats until a count misses the goals, then halving the step between the
+            // last count that met them and the first that did not.
             std::optional<Figures> best;
             int round = 0;
-            for (int n = 1; n <= 256; n *= 2) {
+            auto sweep = [&](int n) {
                 const Figures f = runRound(con, place.place(), p, n, ++round, o);
                 std::printf("sweep: seats=%d endings_per_s=%.1f cycle_p50_ms=%.3f cycle_p95_ms=%.3f double_holds=%lld "
                             "lost_endings=%lld busy_errors=%lld other_errors=%lld meets_goals=%s\n",
                             f.seats, f.endingsPerS, f.p50, f.p95, (long long)f.doubleHolds, (long long)f.lostEndings,
                             (long long)f.busy, (long long)f.errors, f.meets() ? "yes" : "no");
                 std::fflush(stdout);
-                if (!f.meets())
-                    break;
-                best = f;
+                if (f.meets())
+                    best = f;
+                return f.meets();
+            };
+            int hi = 1;
+            while (hi <= 256 && sweep(hi))
+                hi *= 2;
+            int lo = hi / 2;
+            while (hi <= 256 && hi - lo > std::max(1, lo / 8)) {
+                const int mid = (lo + hi) / 2;
+                (sweep(mid) ? lo : hi) = mid;
             }
             print("max_seats_meeting_goals", QString::number(best ? best->seats : 0));
             if (best)
