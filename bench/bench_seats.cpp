@@ -212,7 +212,7 @@ void runSeat(Shared& sh, int seat, SeatResult& r)
     };
     sh.ready++;
     while (!sh.go)
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     static const QString kWords[] = {vocab::kYsl, vocab::kWyd, vocab::kGj, vocab::kTj, vocab::kJf, vocab::kXclx};
     qint64 k = seat;
     QElapsedTimer t;

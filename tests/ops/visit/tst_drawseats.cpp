@@ -94,10 +94,10 @@ bool talliesExact(tst::OpsDb& db, int ywbh)
     QHash<QString, qint64> counted, kept;
     QSqlQuery q = db.con().select(QStringLiteral("select sljg,coalesce('='||zdslz,''),count(*) from yhda where "
                                                  "ywbh=? and del=0 group by sljg,coalesce('='||zdslz,'')"),
-                                  {ywbh});
+                                  QVariantList{ywbh});
     while (q.next())
         counted[q.value(0).toString() + QLatin1Char('|') + q.value(1).toString()] = q.value(2).toLongLong();
-    q = db.con().select(QStringLiteral("select sljg,zk,sum(n) from yhda_tally where ywbh=? group by sljg,zk"), {ywbh});
+    q = db.con().select(QStringLiteral("select sljg,zk,sum(n) from yhda_tally where ywbh=? group by sljg,zk"), QVariantList{ywbh});
     while (q.next())
         if (q.value(2).toLongLong() != 0)
             kept[q.value(0).toString() + QLatin1Char('|') + q.value(1).toString()] = q.value(2).toLongLong();
