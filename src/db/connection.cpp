@@ -187,6 +187,7 @@ void Connection::close()
         db.close();
     }
     m_depth = 0;
+    m_lost = false;
     m_path.clear();
     m_afterTransaction.clear();
 }
@@ -232,11 +233,36 @@ void Connection::runRaw(const QString& sql)
 {
     QSqlQuery q(database());
     if (!q.exec(sql))
-        throw Error(errorText(q.lastError()), sql);
+        throw failure(q.lastError(), sql);
+}
+
+Error Connection::failure(const QSqlError& e, const QString& sql)
+{
+    Error error(errorText(e), sql);
+    if (m_engine == Engine::PostgreSQL && !m_lost) {
+        // Is the session still there? (Inside a failed transaction it only refuses statements.)
+        QSqlQuery probe(database());
+        if (!probe.exec(QStringLiteral("select 1")) && probe.lastError().nativeErrorCode() != u"25P02")
+            m_lost = true;
+    }
+    return error;
+}
+
+void Connection::revive()
+{
+    // A server session that ended (network, server restart) is opened afresh for the next
+    // statement once no transaction of the old one is pending; that transaction the server
+    // has rolled back.
+    if (!m_lost || m_depth != 0 || m_engine != Engine::PostgreSQL)
+        return;
+    const ServerParams p = m_server;
+    m_lost = false;
+    openServer(p);
 }
 
 QSqlQuery Connection::run(const QString& jet, bool forwardOnly, const QVariantList* values)
 {
+    revive();
     if (!isOpen())
         throw Error(QStringLiteral("database is not open"), jet);
     const QString sql = translate(jet, engine());
@@ -246,15 +272,15 @@ QSqlQuery Connection::run(const QString& jet, bool forwardOnly, const QVariantLi
     q.setForwardOnly(forwardOnly);
     if (values) {
         if (!q.prepare(sql))
-            throw Error(errorText(q.lastError()), sql);
+            throw failure(q.lastError(), sql);
         for (const QVariant& v : *values)
             q.addBindValue(v);
         if (!q.exec())
-            throw Error(errorText(q.lastError()), sql);
+            throw failure(q.lastError(), sql);
         return q;
     }
     if (!q.exec(sql))
-        throw Error(errorText(q.lastError()), sql);
+        throw failure(q.lastError(), sql);
     return q;
 }
 
@@ -296,18 +322,20 @@ QVariant Connection::scalar(const QString& jet)
 
 Prepared Connection::prepare(const QString& jet)
 {
+    revive();
     if (!isOpen())
         throw Error(QStringLiteral("database is not open"), jet);
     const QString sql = translate(jet, engine());
     QSqlQuery q(database());
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throw Error(errorText(q.lastError()), sql);
+        throw failure(q.lastError(), sql);
     return Prepared(this, std::move(q), sql);
 }
 
 void Connection::scan(const QString& jet, const std::function<void(const RowView&)>& row)
 {
+    revive();
     if (!isOpen())
         throw Error(QStringLiteral("database is not open"), jet);
     const QString sql = translate(jet, engine());
@@ -317,13 +345,13 @@ void Connection::scan(const QString& jet, const std::function<void(const RowView
         QSqlQuery q(database());
         q.setForwardOnly(true);
         if (!q.exec(sql))
-            throw Error(errorText(q.lastError()), sql);
+            throw failure(q.lastError(), sql);
         const RowView view(&q);
         view.m_texts.resize(size_t(q.record().count()));
         while (q.next())
             row(view);
         if (q.lastError().isValid())
-            throw Error(errorText(q.lastError()), sql);
+            throw failure(q.lastError(), sql);
         return;
     }
     sqlite3* h = handle();
@@ -381,12 +409,13 @@ int Prepared::run(const QVariantList& values)
     for (int i = 0; i < values.size(); ++i)
         m_query.bindValue(i, values[i]);
     if (!m_query.exec())
-        throw Error(errorText(m_query.lastError()), m_sql);
+        throw m_con->failure(m_query.lastError(), m_sql);
     return m_query.numRowsAffected();
 }
 
 void Connection::begin()
 {
+    revive();
     if (!isOpen())
         throw Error(QStringLiteral("database is not open"));
     if (m_depth == 0)
@@ -417,8 +446,8 @@ void Connection::rollback()
         QSqlQuery q(database());
         // On the server a failed rollback means the session is gone, and the server has ended its
         // transaction with it.
-        const bool failed = !q.exec(QStringLiteral("ROLLBACK")) && m_engine == Engine::SQLite &&
-                            sqlite3_get_autocommit(handle()) == 0;
+        const bool failed =
+            !q.exec(QStringLiteral("ROLLBACK")) && m_engine == Engine::SQLite && sqlite3_get_autocommit(handle()) == 0;
         transactionEnded();
         if (failed)
             throw Error(errorText(q.lastError()));

@@ -4,6 +4,7 @@
 #include "db/error.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
@@ -148,6 +149,8 @@ public:
 private:
     friend class Prepared;
     void runRaw(const QString& sql);
+    Error failure(const QSqlError& e, const QString& sql);
+    void revive();
     QSqlDatabase driverDatabase(const char* driver);
     void setLockTimeout();
     QSqlQuery run(const QString& jet, bool forwardOnly, const QVariantList* values = nullptr);
@@ -159,6 +162,7 @@ private:
     std::vector<std::function<void()>> m_afterTransaction;
     int m_busyMs = kDefaultBusyTimeoutMs;
     Engine m_engine = Engine::SQLite;
+    bool m_lost = false; // the server session ended; opened again before the next statement
     ServerParams m_server;
 };
 

@@ -1,6 +1,7 @@
 #include "db/dialect.h"
 
 #include <QDate>
+#include <QHash>
 #include <QList>
 
 namespace db {
@@ -188,12 +189,205 @@ bool callFollows(const QList<Token>& t, int i)
     return open >= 0 && t[open].text == u"(";
 }
 
+// Rows with a null sort key come first in ascending order on the file and last on the server:
+// every sort item on the server says where nulls go as the file has them. Record keys (id, aid)
+// are never null and are left as they are, so that their index still serves the sort; the
+// server's indexes put nulls first to match the rest.
+void fileNullOrder(QList<Token>& t)
+{
+    auto endsItem = [](const Token& k) {
+        return isWord(k, "limit") || isWord(k, "offset") || isWord(k, "for") || isWord(k, "union") ||
+               isWord(k, "except") || isWord(k, "intersect") || k.text == u";";
+    };
+    for (int i = 0; i < t.size(); ++i) {
+        if (!isWord(t[i], "order"))
+            continue;
+        const int by = nextSolid(t, i + 1);
+        if (by < 0 || !isWord(t[by], "by"))
+            continue;
+        int depth = 0;
+        int itemStart = by + 1;
+        int last = -1;
+        bool done = false;
+        for (int k = by + 1; k <= t.size() && !done; ++k) {
+            const bool atEnd = k == t.size();
+            bool close = atEnd;
+            if (!atEnd) {
+                if (t[k].text == u"(") {
+                    ++depth;
+                } else if (t[k].text == u")") {
+                    if (depth == 0)
+                        close = done = true;
+                    else
+                        --depth;
+                } else if (depth == 0 && (t[k].text == u"," || endsItem(t[k]))) {
+                    close = true;
+                    done = endsItem(t[k]);
+                }
+            }
+            if (!close) {
+                if (t[k].kind != Tok::Space)
+                    last = k;
+                continue;
+            }
+            done = done || atEnd;
+            if (last >= itemStart) {
+                bool named = false;
+                int solid = 0;
+                for (int j = itemStart; j <= last; ++j) {
+                    named = named || isWord(t[j], "nulls");
+                    solid += t[j].kind != Tok::Space ? 1 : 0;
+                }
+                const int first = nextSolid(t, itemStart);
+                const bool desc = isWord(t[last], "desc");
+                const bool key =
+                    (solid == 1 || (solid == 2 && desc)) && (isWord(t[first], "id") || isWord(t[first], "aid"));
+                if (!named && !key)
+                    t[last].text += desc ? QStringLiteral(" nulls last") : QStringLiteral(" nulls first");
+            }
+            itemStart = k + 1;
+            last = -1;
+        }
+    }
+}
+
+// The server wants a name for every subquery in FROM; the file does not.
+void nameSubqueries(QList<Token>& t)
+{
+    int serial = 0;
+    for (int i = 0; i < t.size(); ++i) {
+        if (!isWord(t[i], "from") && !isWord(t[i], "join"))
+            continue;
+        const int open = nextSolid(t, i + 1);
+        if (open < 0 || t[open].text != u"(")
+            continue;
+        int depth = 0;
+        int close = -1;
+        for (int k = open; k < t.size(); ++k) {
+            if (t[k].text == u"(")
+                ++depth;
+            else if (t[k].text == u")" && --depth == 0) {
+                close = k;
+                break;
+            }
+        }
+        if (close < 0)
+            continue;
+        const int after = nextSolid(t, close + 1);
+        const bool named = after >= 0 && t[after].kind == Tok::Word &&
+                           !(isWord(t[after], "where") || isWord(t[after], "group") || isWord(t[after], "order") ||
+                             isWord(t[after], "limit") || isWord(t[after], "left") || isWord(t[after], "right") ||
+                             isWord(t[after], "inner") || isWord(t[after], "join") || isWord(t[after], "cross") ||
+                             isWord(t[after], "union") || isWord(t[after], "having") || isWord(t[after], "on") ||
+                             isWord(t[after], "except") || isWord(t[after], "intersect") || isWord(t[after], "offset"));
+        if (!named)
+            t[close].text += QStringLiteral(" as sub%1").arg(++serial);
+    }
+}
+
+// A plain read of one table or view without a sort: the file gives its rows in key order, the
+// server in whatever order it keeps them (an updated row moves to the end). The server is told
+// the key order the file gives.
+QString fileRowOrder(const QList<Token>& t, int first)
+{
+    static const QHash<QString, QString> keys = {
+        {QStringLiteral("syslogin"), QStringLiteral("id")},   {QStringLiteral("syslog"), QStringLiteral("id")},
+        {QStringLiteral("t_ywbh"), QStringLiteral("ywbh")},   {QStringLiteral("q_table"), QStringLiteral("qid")},
+        {QStringLiteral("q_sel"), QStringLiteral("aid")},     {QStringLiteral("yhda"), QStringLiteral("id")},
+        {QStringLiteral("q_ans"), QStringLiteral("id")},      {QStringLiteral("visitlog"), QStringLiteral("id")},
+        {QStringLiteral("yhdaview"), QStringLiteral("id")},   {QStringLiteral("visitlogview"), QStringLiteral("id")},
+        {QStringLiteral("qansbbview"), QStringLiteral("id")}, {QStringLiteral("qview"), QStringLiteral("qid")},
+        {QStringLiteral("hwtjview2"), QStringLiteral("id")},  {QStringLiteral("tmp"), QStringLiteral("id")},
+    };
+    int depth = 0;
+    int from = -1;
+    for (int i = first + 1; i < t.size(); ++i) {
+        const Token& k = t[i];
+        if (k.text == u"(")
+            ++depth;
+        else if (k.text == u")")
+            --depth;
+        if (k.kind != Tok::Word)
+            continue;
+        // aggregates, distinct rows, groups, joins, unions and sorts keep the engine's order
+        if (isWord(k, "count") || isWord(k, "sum") || isWord(k, "max") || isWord(k, "min") || isWord(k, "avg") ||
+            isWord(k, "group_concat") || isWord(k, "total") || isWord(k, "distinct") || isWord(k, "with") ||
+            isWord(k, "lead") || isWord(k, "over"))
+            return QString();
+        if (depth != 0)
+            continue;
+        if (isWord(k, "order") || isWord(k, "group") || isWord(k, "join") || isWord(k, "union") || isWord(k, "into"))
+            return QString();
+        if (isWord(k, "from") && from < 0)
+            from = i;
+    }
+    if (from < 0)
+        return QString();
+    const int table = nextSolid(t, from + 1);
+    if (table < 0 || t[table].kind != Tok::Word)
+        return QString();
+    const int after = nextSolid(t, table + 1);
+    if (after >= 0 && !isWord(t[after], "where") && t[after].text != u";")
+        return QString();
+    return keys.value(t[table].text.toLower());
+}
+
+// An index the program makes (the report's scratch table) keeps nulls where the sorts above put
+// them, so that it still serves them.
+void indexNullOrder(QList<Token>& t)
+{
+    const int create = nextSolid(t, 0);
+    if (create < 0 || !isWord(t[create], "create"))
+        return;
+    int k = nextSolid(t, create + 1);
+    if (k >= 0 && isWord(t[k], "unique"))
+        k = nextSolid(t, k + 1);
+    if (k < 0 || !isWord(t[k], "index"))
+        return;
+    while (k >= 0 && k < t.size() && !isWord(t[k], "on"))
+        ++k;
+    const int table = k < t.size() ? nextSolid(t, k + 1) : -1;
+    const int open = table < 0 ? -1 : nextSolid(t, table + 1);
+    if (open < 0 || t[open].text != u"(")
+        return;
+    int last = -1;
+    for (int j = open + 1; j < t.size(); ++j) {
+        if (t[j].text == u"(")
+            return; // expressions: left as written
+        if (t[j].text == u"," || t[j].text == u")") {
+            if (last >= 0 && !isWord(t[last], "id")) {
+                const bool desc = isWord(t[last], "desc");
+                t[last].text += desc ? QStringLiteral(" nulls last") : QStringLiteral(" nulls first");
+            }
+            if (t[j].text == u")")
+                return;
+            last = -1;
+        } else if (t[j].kind != Tok::Space) {
+            last = j;
+        }
+    }
+}
+
 // The server's dialect: names in brackets, column types, and the functions whose server
 // namesakes behave differently (see the server schema for the Jet functions).
 void serverForms(QList<Token>& t)
 {
     for (int i = 0; i < t.size(); ++i) {
         Token& k = t[i];
+        if (k.kind == Tok::Punct && k.text == u"+") {
+            // A unary "+" (the file's way to keep an index out of a search) has no meaning for
+            // text on the server.
+            const int p = prevSolid(t, i - 1);
+            const bool unary =
+                p < 0 || (t[p].kind == Tok::Punct && t[p].text != u")" && t[p].text != u"?") ||
+                (t[p].kind == Tok::Word &&
+                 (isWord(t[p], "and") || isWord(t[p], "or") || isWord(t[p], "where") || isWord(t[p], "on") ||
+                  isWord(t[p], "by") || isWord(t[p], "not") || isWord(t[p], "select") || isWord(t[p], "when") ||
+                  isWord(t[p], "then") || isWord(t[p], "else")));
+            if (unary)
+                k.text.clear();
+            continue;
+        }
         if (k.kind == Tok::Bracket) {
             if (k.text.size() >= 2 && k.text.back() == u']')
                 k.text = u'"' + k.text.mid(1, k.text.size() - 2) + u'"';
@@ -201,7 +395,19 @@ void serverForms(QList<Token>& t)
         }
         if (k.kind != Tok::Word)
             continue;
-        if (isWord(k, "rowid")) {
+        if (isWord(k, "is")) {
+            // "x is ?" or "x is (select ...)" (equal, nulls included): the server takes a value
+            // after "is not distinct from"
+            int nx = nextSolid(t, i + 1);
+            const bool negated = nx >= 0 && isWord(t[nx], "not");
+            if (negated)
+                nx = nextSolid(t, nx + 1);
+            if (nx >= 0 && (t[nx].text == u"?" || t[nx].text == u"(")) {
+                k.text = negated ? QStringLiteral("is distinct from") : QStringLiteral("is not distinct from");
+                for (int j = i + 1; j < nx; ++j)
+                    t[j].text = (t[j].kind == Tok::Space) ? t[j].text : QString();
+            }
+        } else if (isWord(k, "rowid")) {
             // no rowid on the server: every table read by rowid has its record key in id
             k.text = QStringLiteral("id");
         } else if (isWord(k, "like")) {
@@ -251,12 +457,42 @@ QString translate(const QString& jet, Engine engine)
             t[i].text = QStringLiteral("||");
     }
     dayRanges(t);
-    if (engine == Engine::PostgreSQL)
+    if (engine == Engine::PostgreSQL) {
         serverForms(t);
+        fileNullOrder(t);
+        indexNullOrder(t);
+    }
 
     const int first = nextSolid(t, 0);
+    if (engine == Engine::PostgreSQL)
+        nameSubqueries(t);
     if (first < 0 || !isWord(t[first], "select"))
         return join(t);
+    if (engine == Engine::PostgreSQL) {
+        const QString key = fileRowOrder(t, first);
+        if (!key.isEmpty()) {
+            // before a written limit, else at the end
+            int depth = 0;
+            int at = -1;
+            for (int i = first + 1; i < t.size() && at < 0; ++i) {
+                if (t[i].text == u"(")
+                    ++depth;
+                else if (t[i].text == u")")
+                    --depth;
+                else if (depth == 0 && (isWord(t[i], "limit") || isWord(t[i], "offset") || isWord(t[i], "for")))
+                    at = i;
+            }
+            if (at >= 0) {
+                t[at].text = QStringLiteral("order by ") + key + u' ' + t[at].text;
+            } else {
+                int end = t.size() - 1;
+                while (end >= 0 && (t[end].kind == Tok::Space || t[end].text == u";"))
+                    --end;
+                if (end >= 0)
+                    t[end].text += QStringLiteral(" order by ") + key;
+            }
+        }
+    }
 
     // select top N ...  ->  select ... limit N
     QString limit;

@@ -15,8 +15,12 @@ const char* const kUsage = "usage: tellvane-initdb PATH\n"
                            "       (also -h H -p P -d D -U U; what is left out comes from PGHOST, PGPORT,\n"
                            "       PGDATABASE, PGUSER, the service file and ~/.pgpass as for psql)\n";
 
-bool serverParams(const QStringList& args, db::ServerParams* p)
+bool serverParams(const QStringList& given, db::ServerParams* p)
 {
+    // A conninfo may come as one argument: "host=/run/pg dbname=tellvane".
+    QStringList args;
+    for (const QString& a : given)
+        args += a.startsWith(u'-') ? QStringList{a} : a.split(u' ', Qt::SkipEmptyParts);
     for (int i = 0; i < args.size(); ++i) {
         QString key = args[i];
         QString value;

@@ -402,8 +402,8 @@ private slots:
         QVERIFY(session.ok());
         tst::TestDb& db = session.db;
         tst::MsgScript& boxes = session.boxes;
-        db.exec(QStringLiteral("create trigger refuse before insert on yhda when new.xh=7 "
-                               "begin select raise(abort, 'disk full'); end"));
+        tst::addRefusal(ADOcon(), QStringLiteral("refuse"), QStringLiteral("before insert on yhda"),
+                        QStringLiteral("new.xh=7"), QStringLiteral("disk full"));
         QPointer<Tfrmadddata> w = session.window();
         w->setPauseEvery(3, 0); // rows 4..6 are in an open batch when row 7 fails
         QVERIFY(pick(w, fixture(QStringLiteral("ten.xls"))));

@@ -436,6 +436,10 @@ void TstConnection::lostServerConnectionRollsBack()
     QCOMPARE(other.scalar("select count(*) from t_ywbh").toInt(), 0);
     QCOMPARE(other.scalar("select count(*) from yhda").toInt(), 0);
     QCOMPARE(other.scalar("select count(*) from yhda_tally where n <> 0").toInt(), 0);
+    // the next action opens a new session by itself
+    ADOcon().execute("insert into t_ywbh(ywname) values('again')");
+    QCOMPARE(other.scalar("select count(*) from t_ywbh").toInt(), 1);
+    QVERIFY(db.scalar("select pg_backend_pid()").toLongLong() != pid);
 }
 
 void TstConnection::serverSchemaOnlyIntoEmptyDatabase()

@@ -84,16 +84,39 @@ void TstDialect::translateServer_data()
     QTest::addColumn<QString>("sql");
     QTest::newRow("option") << "select jgts from [option]" << "select jgts from \"option\"";
     QTest::newRow("like") << "select 1 from syslogin where uname like '%a%' and pwd not LIKE 'b'"
-                          << "select 1 from syslogin where uname ilike '%a%' and pwd not ilike 'b'";
+                          << "select 1 from syslogin where uname ilike '%a%' and pwd not ilike 'b' order by id";
     QTest::newRow("now and format") << "select format(now(),'yyyy-mm-dd'), Now ( )"
                                     << "select jetformat(jetnow(),'yyyy-mm-dd'), jetnow ( )";
     QTest::newRow("day range as on the file") << "select 1 from syslog where format(dt,'yyyymmdd')>='20130605'"
-                                              << "select 1 from syslog where dt>='2013-06-05'";
+                                              << "select 1 from syslog where dt>='2013-06-05' order by id";
     QTest::newRow("text(255)") << "alter table tmp add column q1 text(255)" << "alter table tmp add column q1 text";
     QTest::newRow("last id") << "select last_insert_rowid()" << "select lastval()";
+    QTest::newRow("is value") << "update yhda set x=1 where drawkey is ? and a is not ? and b is null"
+                              << "update yhda set x=1 where drawkey is not distinct from ? and a is distinct from  ? and b is null";
+    QTest::newRow("nulls as on the file")
+        << "select * from tmp order by slsj desc, a.xh , id desc, lower(x) asc, b nulls last limit 3"
+        << "select * from tmp order by slsj desc nulls last, a.xh nulls first , id desc, lower(x) asc nulls first, b nulls last limit 3";
+    QTest::newRow("unary plus") << "select * from syslog where +dt>='a' and x=+ywbh and a + b>1 and (+c)"
+                                << "select * from syslog where dt>='a' and x=ywbh and a + b>1 and (c) order by id";
+    QTest::newRow("index nulls") << "create index tmp_slsj on tmp(slsj, pc desc, id)"
+                                 << "create index tmp_slsj on tmp(slsj nulls first, pc desc nulls last, id)";
+    QTest::newRow("nulls in windows") << "select lead(t) over (order by id), row_number() over (order by dt) from q"
+                                      << "select lead(t) over (order by id), row_number() over (order by dt nulls first) from q";
+    QTest::newRow("is subquery") << "select 1 from yhda where zdslz is (select 'a') and zdslz is null"
+                                 << "select 1 from yhda where zdslz is not distinct from (select 'a') and zdslz is null order by id";
+    QTest::newRow("subquery names") << "select count(*) from (select 1 from syslog where dt>='a' limit 5)"
+                                    << "select count(*) from (select 1 from syslog where dt>='a' limit 5) as sub1";
+    QTest::newRow("rows in key order") << "select top 3 *, iif(zt=0,'a','b') as v from t_ywbh where zt=1"
+                                       << "select *, iif(zt=0,'a','b') as v from t_ywbh where zt=1 order by ywbh limit 3";
+    QTest::newRow("grouped or joined left as is")
+        << "select sljg from yhda group by sljg" << "select sljg from yhda group by sljg";
+    QTest::newRow("joined left as is") << "select a.id from yhda a join q_ans b on a.id=b.yhid"
+                                       << "select a.id from yhda a join q_ans b on a.id=b.yhid";
+    QTest::newRow("key order before limit") << "select * from yhda where ywbh=1 limit 1"
+                                            << "select * from yhda where ywbh=1 order by id limit 1";
     QTest::newRow("nul in text") << "select ('a'||char(0)||'b')" << "select ('a'||''||'b')";
-    QTest::newRow("top into plus") << "select top 2 id into tmp from yhda where dq='x' + 'y'"
-                                   << "create table tmp as select id  from yhda where dq='x' || 'y' limit 2";
+    QTest::newRow("top into plus") << "select top 2 id into tmp from yhda where dq='x' + 'y' order by pc"
+                                   << "create table tmp as select id  from yhda where dq='x' || 'y' order by pc nulls first limit 2";
     QTest::newRow("names and literals untouched") << "select 'like [x] now() text(255)' as t, nowish, formats from x"
                                                   << "select 'like [x] now() text(255)' as t, nowish, formats from x";
 }

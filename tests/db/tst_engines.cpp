@@ -38,7 +38,8 @@ namespace {
 // calls, visits, log rows; times given, so that both hold the very same.
 const char* const kRows[] = {
     "insert into t_ywbh(ywname,ywtips) values('项目A','tip'),('Project b','')",
-    "insert into syslogin(uname,truename,pwd,tp,zt) values('Op1','话务员一','pw','话务员',0),('op2','二','x','话务员',1)",
+    "insert into syslogin(uname,truename,pwd,tp,zt) "
+    "values('Op1','话务员一','pw','话务员',0),('op2','二','x','话务员',1)",
     "insert into yhda(ywbh,pc,xh,yhxm,dq,dhhm1,sljg,jg,slz,slsj,drsj) values"
     "(1,1,1,'xABy','北京','13800000001','已受理','成功','Op1','2024-01-02 03:04:05','2024-01-01 08:00:00'),"
     "(1,1,2,'张三','上海','13800000002','关机',null,'op1','2024-01-02 23:59:59','2024-01-01 08:00:00'),"
@@ -52,7 +53,8 @@ const char* const kRows[] = {
     "insert into q_ans(qid,dhhm,yhid,ans,slz,tottime,dt) values"
     "(1,'13800000001',1,'是','Op1',10,'2024-01-02 03:04:05'),(2,'13800000001',1,'好','Op1',25,'2024-01-02 03:04:30'),"
     "(1,'13800000001',1,'否','Op1',4,'2024-01-05 10:00:00'),(1,'13800000004',4,'是','op2',7,'2024-01-03 00:00:00')",
-    "insert into visitlog(ywbh,dhhm,slz,sljg,bz,vtime) values(1,'13800000001','Op1','已受理','b','2024-01-02 03:05:00')",
+    "insert into visitlog(ywbh,dhhm,slz,sljg,bz,vtime) values(1,'13800000001','Op1','已受理','b','2024-01-02 "
+    "03:05:00')",
     "insert into syslog(uname,truename,dt,logcon) values('Op1','话务员一','2024-01-02 03:00:00','登录系统')",
     "update [option] set jgts=3",
 };

@@ -58,6 +58,21 @@ void ensureTemplate(db::Connection& a)
 
 } // namespace
 
+void addRefusal(db::Connection& con, const QString& name, const QString& event, const QString& cond,
+                const QString& message)
+{
+    if (con.engine() == db::Engine::PostgreSQL) {
+        con.execute(QStringLiteral("create function %1() returns trigger language plpgsql as "
+                                   "$$ begin raise exception '%2'; end $$")
+                        .arg(name, message));
+        con.execute(
+            QStringLiteral("create trigger %1 %2 for each row when (%3) execute function %1()").arg(name, event, cond));
+    } else {
+        con.execute(QStringLiteral("create trigger %1 %2 when %3 begin select raise(abort, '%4'); end")
+                        .arg(name, event, cond, message));
+    }
+}
+
 bool onServer()
 {
     return qEnvironmentVariable("TV_TEST_ENGINE").compare(QLatin1String("postgresql"), Qt::CaseInsensitive) == 0;

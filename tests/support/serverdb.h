@@ -13,6 +13,11 @@ bool onServer();
 
 // A fresh server database for one test, copied from the template database (tv_template, laid
 // by the test command; laid here when it is missing) and dropped again at the end.
+// A trigger that makes the database refuse a row change, as a failing disk would: event as in
+// "before insert on yhda", cond on old./new. columns. Runs on either engine.
+void addRefusal(db::Connection& con, const QString& name, const QString& event, const QString& cond,
+                const QString& message);
+
 class ServerDb
 {
 public:

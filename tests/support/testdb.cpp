@@ -57,6 +57,14 @@ QString TestDb::folder() const
     return m_dir->path();
 }
 
+void TestDb::openSecond(db::Connection& other) const
+{
+    if (m_server)
+        other.openServer(m_server->params());
+    else
+        other.open(file());
+}
+
 QString TestDb::file() const
 {
     if (m_server)

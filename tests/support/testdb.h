@@ -8,6 +8,9 @@
 #include "support/serverdb.h"
 
 class TfrmDM;
+namespace db {
+class Connection;
+}
 
 namespace tst {
 
@@ -24,6 +27,9 @@ public:
     // The database file (empty on the server).
     QString file() const;
     bool onServer() const { return m_server != nullptr; }
+
+    // Opens another connection to the same database, as another seat would.
+    void openSecond(db::Connection& other) const;
 
     // Sets the login values as a login of this operator would (no dialog).
     void loginAs(const QString& uname, const QString& truename, const QString& tp, int jgts = 0);

@@ -738,7 +738,7 @@ void TestVisitDraw::twoConnectionsNeverHoldSameCustomer()
     const qint64 c2 = addCustomer(db, p, QStringLiteral("13800000002"));
     // Another program on the same file.
     db::Connection other(QStringLiteral("otherSeat"));
-    other.open(db.file());
+    db.openSecond(other);
 
     // The other seat takes the very customer this window is about to lock, between its look
     // and its lock.

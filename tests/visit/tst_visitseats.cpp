@@ -33,10 +33,11 @@ void TestVisitSeats::endingsWhileAnotherSeatWrites()
     const qint64 theirs = addCustomer(db, big, QStringLiteral("13900000000"));
     TDBGrid questions; // the long question list, open somewhere in the program
     questions.open(QStringLiteral("select * from q_table where ywbh=%1 order by qbh").arg(big));
-    QVERIFY(questions.queryModel()->canFetchMore());
+    // (the file keeps a read snapshot for a list read only partly; the server reads it whole)
+    QVERIFY(questions.queryModel()->canFetchMore() || db.onServer());
 
     db::Connection seat2(QStringLiteral("seat2"));
-    seat2.open(db.file());
+    db.openSecond(seat2);
     Win w;
     w->Button1->click();
     for (int i = 0; i < 4; ++i) {

@@ -22,10 +22,10 @@ QString logQuery(db::Connection& con, const LogFilter& f, int wideRange)
         const QString iso = QStringLiteral("yyyy-MM-dd");
         const QString from = db::quoted(f.from.toString(iso));
         const QString to = db::quoted(f.to.addDays(1).toString(iso));
-        const qint64 inRange =
-            con.scalar(QStringLiteral("select count(*) from (select 1 from syslog where dt>=") + from +
-                       QStringLiteral(" and dt<") + to + QStringLiteral(" limit ") + db::num(wideRange) + u')')
-                .toLongLong();
+        const qint64 inRange = con.scalar(QStringLiteral("select count(*) from (select 1 from syslog where dt>=") +
+                                          from + QStringLiteral(" and dt<") + to + QStringLiteral(" limit ") +
+                                          db::num(wideRange) + QStringLiteral(") r"))
+                                   .toLongLong();
         // "+dt" keeps the index out: the newest rows are read first and the reading stops at the cap.
         const QString dt = inRange >= wideRange ? QStringLiteral("+dt") : QStringLiteral("dt");
         where += QStringLiteral(" and ") + dt + QStringLiteral(">=") + from;

@@ -216,7 +216,7 @@ void TestAccounts::setting()
     writeJgts(db.con(), 1); // the same value again
     QCOMPARE(readJgts(db.con()), 1);
     db.con().setStatementHook([](const QString& sql) {
-        if (sql.contains(QLatin1String("[option]")))
+        if (sql.contains(QLatin1String("option")))
             throw db::Error(QStringLiteral("disk I/O error"), sql);
     });
     QVERIFY_THROWS_EXCEPTION(db::Error, writeJgts(db.con(), 0));

@@ -245,8 +245,8 @@ void TestCustomerList::bulkActionKeepsNothingWhenItFails()
                 throw db::Error(QStringLiteral("disk I/O error"), sql);
         });
     else // the third record of the list refuses the change, half-way through the one statement
-        db.exec(QStringLiteral("create temp trigger fail_mid before update on yhda when old.xh=3 "
-                               "begin select raise(abort,'disk I/O error'); end"));
+        tst::addRefusal(db.con(), QStringLiteral("fail_mid"), QStringLiteral("before update on yhda"),
+                        QStringLiteral("old.xh=3"), QStringLiteral("disk I/O error"));
     const CustomerList list = CustomerList::search(project1());
     try {
         if (action == 0)
