@@ -504,7 +504,7 @@ CREATE TABLE yhda_drawn (
 
 -- The unassigned group in the draw's order: "zdslz IS NULL" does not fix the column for an
 -- ordered index scan of yhda_draw, which would then sort the whole group for every draw.
-CREATE INDEX yhda_draw_free ON yhda(ywbh, sljg, del, drawkey) WHERE zdslz IS NULL;
+CREATE INDEX yhda_draw_free ON yhda(ywbh NULLS FIRST, sljg NULLS FIRST, del, drawkey NULLS FIRST) WHERE zdslz IS NULL;
 
 CREATE FUNCTION yhda_drawkey() RETURNS trigger LANGUAGE plpgsql AS $$
 DECLARE
