@@ -11,6 +11,7 @@ const std::vector<Bench>& registry()
         {"log", runLog},
         {"manage", runManage},
         {"reports", runReports},
+        {"seats", runSeats},
     };
     return all;
 }

@@ -19,5 +19,6 @@ int runExport(int argc, char** argv); // bench_xls.cpp
 int runLog(int argc, char** argv);    // bench_log.cpp
 int runManage(int argc, char** argv); // bench_manage.cpp
 int runReports(int argc, char** argv); // bench_reports.cpp
+int runSeats(int argc, char** argv);   // bench_seats.cpp
 
 } // namespace bench

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the benchmarks optimised (build-bench/) and runs one: draw, import, export, log, manage or reports.
+# Builds the benchmarks optimised (build-bench/) and runs one: draw, import, export, log, manage, reports or seats.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh build-bench Release >/dev/null

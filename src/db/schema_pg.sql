@@ -480,24 +480,49 @@ LEFT JOIN t_ywbh ON t_ywbh.ywbh = q_table.ywbh;
 -- project, or undeletion): the group's last drawn key plus an exponential gap -ln(U). A draw
 -- sets drawkey to null with the new state, which records the key it took as the group's last.
 -- Groups are keyed as in yhda_tally; lastkey only grows.
+--
+-- Many seats at once. A row that every seat's draw changes is locked by each draw until its
+-- transaction ends, so the seats would take turns on it. Here no row is shared by all seats:
+-- - yhda_drawn keeps the last drawn key per group and per share (part) of the sessions; a draw
+--   raises its own share's row, and the group's last drawn key is the largest of its shares.
+--   A draw another seat has not yet committed is not seen: the base of a new key may then lag
+--   behind by the few keys in flight, a small fraction of the gap a group of any size has
+--   between its smallest keys; the members stay alike.
+-- - yhda_tally keeps its counts per share as well (part), each share's count may go below
+--   zero; every reader sums n over the shares, so the sums are exact in every transaction.
+-- A session's share is its server process number modulo 64: two seats meet on one row only
+-- when they share it and draw from the same group at the same moment, and then only wait.
 -- ==========================================================================================
 CREATE TABLE yhda_drawn (
     ywbh    bigint NOT NULL,
     sljg    citext NOT NULL,
     zk      citext NOT NULL,
+    part    integer NOT NULL DEFAULT 0,
     lastkey double precision NOT NULL,
-    PRIMARY KEY (ywbh, sljg, zk)
+    PRIMARY KEY (ywbh, sljg, zk, part)
 );
 
+-- The unassigned group in the draw's order: "zdslz IS NULL" does not fix the column for an
+-- ordered index scan of yhda_draw, which would then sort the whole group for every draw.
+CREATE INDEX yhda_draw_free ON yhda(ywbh NULLS FIRST, sljg NULLS FIRST, del, drawkey NULLS FIRST) WHERE zdslz IS NULL;
+
 CREATE FUNCTION yhda_drawkey() RETURNS trigger LANGUAGE plpgsql AS $$
+DECLARE
+    last double precision;
 BEGIN
     IF TG_OP = 'UPDATE' AND new.drawkey IS NULL AND old.drawkey IS NOT NULL THEN
-        INSERT INTO yhda_drawn AS d (ywbh, sljg, zk, lastkey)
-        VALUES (coalesce(old.ywbh, 0), coalesce(old.sljg, ''), coalesce('=' || old.zdslz, ''), old.drawkey)
-        ON CONFLICT (ywbh, sljg, zk) DO UPDATE SET lastkey = greatest(d.lastkey, excluded.lastkey);
+        INSERT INTO yhda_drawn AS d (ywbh, sljg, zk, part, lastkey)
+        VALUES (coalesce(old.ywbh, 0), coalesce(old.sljg, ''), coalesce('=' || old.zdslz, ''),
+                pg_backend_pid() % 64, old.drawkey)
+        ON CONFLICT (ywbh, sljg, zk, part) DO UPDATE SET lastkey = greatest(d.lastkey, excluded.lastkey);
     END IF;
-    new.drawkey := -ln(1.0 - random()) + coalesce((SELECT d.lastkey FROM yhda_drawn d
-         WHERE d.ywbh = coalesce(new.ywbh, 0) AND d.sljg = coalesce(new.sljg, '') AND d.zk = coalesce('=' || new.zdslz, '')), 0);
+    SELECT max(d.lastkey) INTO last FROM yhda_drawn d
+     WHERE d.ywbh = coalesce(new.ywbh, 0) AND d.sljg = coalesce(new.sljg, '') AND d.zk = coalesce('=' || new.zdslz, '');
+    -- As on the file: a record written with a key into a group never drawn from keeps it.
+    IF TG_OP = 'INSERT' AND new.drawkey IS NOT NULL AND last IS NULL THEN
+        RETURN new;
+    END IF;
+    new.drawkey := -ln(1.0 - random()) + coalesce(last, 0);
     RETURN new;
 END
 $$;
@@ -507,3 +532,24 @@ CREATE TRIGGER yhda_key_update BEFORE UPDATE OF ywbh, sljg, zdslz, del, drawkey 
 WHEN (new.drawkey IS NULL OR old.ywbh IS DISTINCT FROM new.ywbh OR old.sljg IS DISTINCT FROM new.sljg
       OR old.zdslz IS DISTINCT FROM new.zdslz OR old.del IS DISTINCT FROM new.del)
 EXECUTE FUNCTION yhda_drawkey();
+
+-- The counts per share (see above).
+ALTER TABLE yhda_tally ADD COLUMN part integer NOT NULL DEFAULT 0;
+ALTER TABLE yhda_tally DROP CONSTRAINT yhda_tally_pkey;
+ALTER TABLE yhda_tally ADD PRIMARY KEY (ywbh, sljg, zk, part);
+
+CREATE OR REPLACE FUNCTION yhda_tally_change() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    IF TG_OP IN ('UPDATE', 'DELETE') AND old.del = 0 THEN
+        INSERT INTO yhda_tally AS t (ywbh, sljg, zk, part, n)
+        VALUES (coalesce(old.ywbh, 0), coalesce(old.sljg, ''), coalesce('=' || old.zdslz, ''), pg_backend_pid() % 64, -1)
+        ON CONFLICT (ywbh, sljg, zk, part) DO UPDATE SET n = t.n - 1;
+    END IF;
+    IF TG_OP IN ('UPDATE', 'INSERT') AND new.del = 0 THEN
+        INSERT INTO yhda_tally AS t (ywbh, sljg, zk, part, n)
+        VALUES (coalesce(new.ywbh, 0), coalesce(new.sljg, ''), coalesce('=' || new.zdslz, ''), pg_backend_pid() % 64, 1)
+        ON CONFLICT (ywbh, sljg, zk, part) DO UPDATE SET n = t.n + 1;
+    END IF;
+    RETURN NULL;
+END
+$$;

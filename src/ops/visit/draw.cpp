@@ -77,10 +77,34 @@ bool lock(db::Connection& con, const Seen& s, const QString& state)
                        {s.key}) == 1;
 }
 
+// On the server: the look and the lock are one statement. The row is locked as it is picked, and
+// rows another seat has locked are passed over instead of waited for, so seats drawing at the
+// same time each get a different customer at once. The group's order is the same as above.
+std::optional<Customer> claimOnServer(db::Connection& con, int ywbh, const QString& state, const QString& who)
+{
+    QSqlQuery q = look(con, QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kZzsl) +
+                                QStringLiteral(",drawkey=null where id=(select id from yhda where ywbh=") +
+                                db::num(ywbh) + QStringLiteral(" and sljg=") + db::quoted(state) + who +
+                                QStringLiteral(" and del=0 order by drawkey limit 1 for update skip locked) returning ") +
+                                kShown);
+    if (!q.next())
+        return std::nullopt;
+    Customer c = readCustomer(q);
+    // What it was before the lock: the state it was drawn in.
+    c.sljg = state;
+    return c;
+}
+
 } // namespace
 
 std::optional<Customer> claimByState(db::Connection& con, int ywbh, const QString& state, const QString& uname)
 {
+    if (con.engine() == db::Engine::PostgreSQL) {
+        // Assigned to uname first; when none is left (or free), the unassigned ones.
+        if (auto c = claimOnServer(con, ywbh, state, QStringLiteral(" and zdslz=") + db::quoted(uname)))
+            return c;
+        return claimOnServer(con, ywbh, state, QStringLiteral(" and zdslz is null"));
+    }
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
         const std::optional<Seen> s = smallest(con, ywbh, state, uname);
         if (!s)

@@ -30,7 +30,8 @@ struct Customer
 // as "正在受理". The lock is one conditional update, so when another window or another program
 // takes the same customer between the look and the lock, this draw sees no change and looks
 // again: two seats never hold the same customer (except when the state asked for is the lock
-// itself).
+// itself). On a server the look and the lock are one statement that passes over customers
+// other seats are locking at that moment instead of waiting for them.
 std::optional<Customer> claimByState(db::Connection& con, int ywbh, const QString& state, const QString& uname);
 
 // Draws the live customer of the project with this number in any of its four number

@@ -152,7 +152,7 @@ void TestDraw::keyRenewedOnEveryEntryIntoAGroup()
     const auto c = ops::visit::claimByState(db.con(), p, kWsl, QStringLiteral("op1"));
     QVERIFY(c);
     const qint64 left = c->id == a ? b : a;
-    const double last = db.scalar(QStringLiteral("select lastkey from yhda_drawn where ywbh=%1 and sljg='未受理' and "
+    const double last = db.scalar(QStringLiteral("select max(lastkey) from yhda_drawn where ywbh=%1 and sljg='未受理' and "
                                                  "zk=''")
                                       .arg(p))
                             .toDouble();

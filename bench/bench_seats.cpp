@@ -1,0 +1,482 @@
+// tellvane-bench seats --engine sqlite|postgresql --seats N|auto --seconds S [--rows R] [--think-ms T]:
+// N seats, each on its own connection in its own thread, run the visit window's loop on one
+// project of R customers (a million by default) for S seconds: an ending with the draw of the
+// next customer in one transaction, the two counters, and the reads the window makes for the
+// customer it shows. Prints the throughput, the cycle times, and what must never happen:
+// a customer held by two seats at once, an ending reported as done but missing afterwards,
+// busy/lock errors. "--seats auto" runs 1, 2, 4, ... seats on the same data and prints the
+// largest count that meets the goals.
+#include "bench/benches.h"
+#include "bench/measure.h"
+#include "bench/seats_place.h"
+#include "bench/session.h"
+
+#include "db/connection.h"
+#include "db/sqlvalue.h"
+#include "db/transaction.h"
+#include "db/vocab.h"
+#include "ops/visit/draw.h"
+
+#include <QElapsedTimer>
+#include <QSqlQuery>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+namespace bench {
+namespace {
+
+// The goals a seat count has to meet.
+constexpr double kGoalP95Ms = 50;
+
+struct Options
+{
+    QString engine = QStringLiteral("sqlite");
+    int seats = 1; // 0: sweep
+    double seconds = 10;
+    int rows = 1000000;
+    int thinkMs = 0;
+};
+
+bool parse(int argc, char** argv, Options* o)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QString a = QString::fromLocal8Bit(argv[i]);
+        const QString v = i + 1 < argc ? QString::fromLocal8Bit(argv[i + 1]) : QString();
+        bool ok = true;
+        if (a == QLatin1String("--engine"))
+            o->engine = v;
+        else if (a == QLatin1String("--seats"))
+            o->seats = v == QLatin1String("auto") ? 0 : v.toInt(&ok);
+        else if (a == QLatin1String("--seconds"))
+            o->seconds = v.toDouble(&ok);
+        else if (a == QLatin1String("--rows"))
+            o->rows = v.toInt(&ok);
+        else if (a == QLatin1String("--think-ms"))
+            o->thinkMs = v.toInt(&ok);
+        else
+            ok = false;
+        if (!ok || v.isEmpty()) {
+            std::fprintf(stderr, "usage: tellvane-bench seats --engine sqlite|postgresql --seats N|auto "
+                                 "--seconds S [--rows R] [--think-ms T]\n");
+            return false;
+        }
+        ++i;
+    }
+    return o->engine == QLatin1String("sqlite") || o->engine == QLatin1String("postgresql");
+}
+
+double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
+}
+
+// Errors that only mean "another seat is in the way": what a seat must never see.
+bool isBusy(const db::Error& e)
+{
+    const QString t = e.text().toLower();
+    return t.contains(QLatin1String("locked")) || t.contains(QLatin1String("busy")) ||
+           t.contains(QLatin1String("deadlock")) || t.contains(QLatin1String("could not serialize")) ||
+           t.contains(QLatin1String("lock timeout")) || t.contains(QLatin1String("could not obtain lock"));
+}
+
+QString seatUname(int seat)
+{
+    return QStringLiteral("seat%1").arg(seat);
+}
+
+// One project with three questions and `rows` customers, written by one statement: mostly not
+// yet handled, every 101st assigned to one of 64 seats, a few soft-deleted, some handled.
+int makeProject(db::Connection& con, int rows, bool server)
+{
+    con.execute(QStringLiteral("insert into t_ywbh(ywname,ywtips,zt) values('座席压测','您好，这里是回访中心',1)"));
+    const int p = con.scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
+    for (int qbh = 1; qbh <= 3; ++qbh) {
+        con.execute(QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(%1,%2,'问题%2')").arg(p).arg(qbh));
+        const qint64 qid = con.scalar(QStringLiteral("select max(qid) from q_table")).toLongLong();
+        con.execute(QStringLiteral("insert into q_sel(qid,sel,gotoq) values(%1,'是',%2)").arg(qid).arg(qbh + 1));
+        con.execute(QStringLiteral("insert into q_sel(qid,sel,gotoq) values(%1,'否',0)").arg(qid));
+    }
+    const QString series = server ? QStringLiteral(" from generate_series(1,%1) as s(i)").arg(rows)
+                                  : QStringLiteral(" from s");
+    const QString with = server ? QString()
+                                : QStringLiteral("with recursive s(i) as (select 1 union all select i+1 from s "
+                                                 "where i<%1) ")
+                                      .arg(rows);
+    // The state from a scramble of the number: 95% not handled, the rest over four endings.
+    const QString state = QStringLiteral("case when (i%1000*7919)%1000<950 then '未受理' when (i%1000*7919)%1000<965 then "
+                                         "'无应答' when (i%1000*7919)%1000<975 then '关机' when (i%1000*7919)%1000<985 then "
+                                         "'拒访' else '已受理' end");
+    db::Transaction t(con);
+    con.execute(QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dq,dz,dhhm1,xxzl,drz,sljg,slz,zdslz,zdslzxm,del) ") +
+                with + QStringLiteral("select ") + db::num(p) +
+                QStringLiteral(",1,i,'客户'||i,'区域'||(i%20),'某市某路'||(i%997)||'号',cast(13000000000+i as "
+                               "text),'套餐A'||(i%7),'导入员',") +
+                state +
+                QStringLiteral(",case when (i%1000*7919)%1000>=950 then '别的话务员' else '' end,"
+                               "case when i%101=0 then 'seat'||(i%64) end,"
+                               "case when i%101=0 then '座席'||(i%64) end,"
+                               "case when i%997=5 then 1 else 0 end") +
+                series);
+    t.commit();
+    // As the server's own autovacuum would soon: the planner needs the new rows' statistics.
+    if (server)
+        con.execute(QStringLiteral("analyze"));
+    return p;
+}
+
+// Which seat holds which customer, as the seats themselves report it.
+class Holds
+{
+public:
+    // Records that seat holds id; false when another seat holds it already.
+    bool take(qint64 id, int seat)
+    {
+        std::lock_guard<std::mutex> l(m_mutex);
+        return m_by.emplace(id, seat).second;
+    }
+    void release(qint64 id, int seat)
+    {
+        std::lock_guard<std::mutex> l(m_mutex);
+        const auto it = m_by.find(id);
+        if (it != m_by.end() && it->second == seat)
+            m_by.erase(it);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::unordered_map<qint64, int> m_by;
+};
+
+struct SeatResult
+{
+    std::vector<double> cycleMs;
+    qint64 endings = 0;
+    qint64 busy = 0;
+    qint64 errors = 0;
+    QString firstError;
+};
+
+struct Shared
+{
+    const Place* place;
+    int ywbh;
+    int round;
+    int thinkMs;
+    Holds holds;
+    std::atomic<qint64> doubleHolds{0};
+    std::atomic<int> ready{0};
+    std::atomic<bool> go{false};
+    std::atomic<bool> stop{false};
+};
+
+QString seatTruename(int seat, int round)
+{
+    return QStringLiteral("座席%1-%2").arg(seat).arg(round);
+}
+
+// One seat: the visit window's loop on a connection of its own.
+void runSeat(Shared& sh, int seat, SeatResult& r)
+{
+    auto fail = [&r](const db::Error& e) {
+        (isBusy(e) ? r.busy : r.errors)++;
+        if (r.firstError.isEmpty())
+            r.firstError = e.text();
+    };
+    db::Connection con(QStringLiteral("seat%1.%2").arg(seat).arg(sh.round));
+    try {
+        openPlace(con, *sh.place);
+    } catch (const db::Error& e) {
+        fail(e);
+        sh.ready++;
+        return;
+    }
+    const QString uname = seatUname(seat);
+    const QString truename = seatTruename(seat, sh.round);
+    const int p = sh.ywbh;
+    const qint64 qid =
+        con.scalar(QStringLiteral("select min(qid) from q_table where ywbh=") + db::num(p)).toLongLong();
+    std::optional<ops::visit::Customer> held;
+    auto hold = [&](const std::optional<ops::visit::Customer>& c) {
+        if (c && !sh.holds.take(c->id, seat))
+            sh.doubleHolds++;
+        held = c;
+    };
+    sh.ready++;
+    while (!sh.go)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    static const QString kWords[] = {vocab::kYsl, vocab::kWyd, vocab::kGj, vocab::kTj, vocab::kJf, vocab::kXclx};
+    qint64 k = seat;
+    QElapsedTimer t;
+    while (!sh.stop) {
+        t.start();
+        try {
+            if (!held) {
+                // "提取客户": the draw on its own.
+                hold(ops::visit::claimByState(con, p, vocab::kWsl, uname));
+                if (!held)
+                    break; // nobody left
+            } else {
+                // An ending as the window writes it, and the next customer in the same transaction.
+                const QString word = kWords[k++ % 6];
+                const bool complete = word == vocab::kYsl;
+                const qint64 id = held->id;
+                std::optional<ops::visit::Customer> next;
+                {
+                    db::Transaction ending(con);
+                    if (complete)
+                        con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kYsl) +
+                                    QStringLiteral(",jg='',bz='',slsj=now(),slz=") + db::quoted(truename) +
+                                    QStringLiteral(" where id=") + db::num(id));
+                    else
+                        con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(word) +
+                                    QStringLiteral(",jg=null,slsj=now(),bz='',slz=") + db::quoted(truename) +
+                                    QStringLiteral(" where id=") + db::num(id));
+                    if (complete)
+                        con.execute(QStringLiteral("delete from q_ans where qid=") + db::num(qid) +
+                                    QStringLiteral(" and yhid=") + db::num(id));
+                    con.execute(QStringLiteral("insert into q_ans(qid,dhhm,yhid,ans,slz,tottime) values(") +
+                                db::num(qid) + QStringLiteral(",") + db::quoted(held->dhhm1) + QStringLiteral(",") +
+                                db::num(id) + QStringLiteral(",") + db::quoted(word) + QStringLiteral(",") +
+                                db::quoted(truename) + QStringLiteral(",12)"));
+                    con.execute(QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(") + db::num(p) +
+                                QStringLiteral(",") + db::quoted(held->dhhm1) + QStringLiteral(",") +
+                                db::quoted(truename) + QStringLiteral(",") + db::quoted(word) + QStringLiteral(",'')"));
+                    try {
+                        db::Transaction draw(con);
+                        next = ops::visit::claimByState(con, p, vocab::kWsl, uname);
+                        draw.commit();
+                    } catch (const db::Error& e) {
+                        // As in the window: the ending stands, the seat draws on its own next time.
+                        fail(e);
+                        next.reset();
+                    }
+                    ending.commit();
+                }
+                ++r.endings;
+                sh.holds.release(id, seat);
+                held.reset();
+                hold(next);
+            }
+            // What the window reads after a draw: the counters, the customer's history, the
+            // project's tips and its first question.
+            ops::visit::pendingCount(con, p, uname);
+            ops::visit::todayCount(con, p, truename);
+            if (held) {
+                QSqlQuery h = con.select(QStringLiteral("select * from visitlogview where dhhm=") +
+                                             db::quoted(held->dhhm1) + QStringLiteral(" order by id desc"),
+                                         true);
+                while (h.next()) {
+                }
+            }
+            con.scalar(QStringLiteral("select ywtips from t_ywbh where ywbh=") + db::num(p));
+            QSqlQuery q = con.select(QStringLiteral("select * from q_table where ywbh=") + db::num(p) +
+                                         QStringLiteral(" order by qbh"),
+                                     true);
+            while (q.next()) {
+            }
+        } catch (const db::Error& e) {
+            fail(e);
+        }
+        r.cycleMs.push_back(double(t.nsecsElapsed()) / 1e6);
+        if (sh.thinkMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(sh.thinkMs));
+    }
+    // Gives the customer up again as "放弃受理" does, so that the next round starts clean.
+    if (held) {
+        try {
+            con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(held->sljg) +
+                        QStringLiteral(",bz='' where id=") + db::num(held->id));
+            sh.holds.release(held->id, seat);
+        } catch (const db::Error& e) {
+            fail(e);
+        }
+    }
+}
+
+struct Figures
+{
+    int seats = 0;
+    double endingsPerS = 0;
+    double p50 = 0;
+    double p95 = 0;
+    qint64 doubleHolds = 0;
+    qint64 lostEndings = 0;
+    qint64 unreported = 0;
+    qint64 busy = 0;
+    qint64 errors = 0;
+    QString firstError;
+    bool meets() const
+    {
+        return p95 <= kGoalP95Ms && doubleHolds == 0 && lostEndings == 0 && busy == 0 && errors == 0;
+    }
+};
+
+// Runs `seats` seats for `seconds` and checks in the database afterwards that every ending a
+// seat counted as done is there (the customer's record and its log row).
+Figures runRound(db::Connection& con, const Place& place, int ywbh, int seats, int round, const Options& o)
+{
+    Shared sh;
+    sh.place = &place;
+    sh.ywbh = ywbh;
+    sh.round = round;
+    sh.thinkMs = o.thinkMs;
+    std::vector<SeatResult> results(static_cast<size_t>(seats));
+    std::vector<std::thread> threads;
+    for (int s = 0; s < seats; ++s)
+        threads.emplace_back([&sh, s, &results] { runSeat(sh, s, results[size_t(s)]); });
+    while (sh.ready < seats)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    QElapsedTimer wall;
+    wall.start();
+    sh.go = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(qint64(o.seconds * 1000)));
+    sh.stop = true;
+    for (auto& th : threads)
+        th.join();
+    const double elapsed = double(wall.elapsed()) / 1000.0;
+
+    Figures f;
+    f.seats = seats;
+    f.doubleHolds = sh.doubleHolds;
+    std::vector<double> all;
+    qint64 endings = 0;
+    for (int s = 0; s < seats; ++s) {
+        const SeatResult& r = results[size_t(s)];
+        all.insert(all.end(), r.cycleMs.begin(), r.cycleMs.end());
+        endings += r.endings;
+        f.busy += r.busy;
+        f.errors += r.errors;
+        if (f.firstError.isEmpty())
+            f.firstError = r.firstError;
+        const QString who = db::quoted(seatTruename(s, round));
+        const qint64 records =
+            con.scalar(QStringLiteral("select count(*) from yhda where ywbh=") + db::num(ywbh) +
+                       QStringLiteral(" and slz=") + who + QStringLiteral(" and sljg<>") + db::quoted(vocab::kWsl) +
+                       QStringLiteral(" and sljg<>") + db::quoted(vocab::kZzsl))
+                .toLongLong();
+        const qint64 logged = con.scalar(QStringLiteral("select count(*) from visitlog where ywbh=") + db::num(ywbh) +
+                                         QStringLiteral(" and slz=") + who)
+                                  .toLongLong();
+        f.lostEndings += std::max<qint64>(0, r.endings - std::min(records, logged));
+        f.unreported += std::max<qint64>(0, std::max(records, logged) - r.endings);
+    }
+    f.endingsPerS = double(endings) / elapsed;
+    f.p50 = percentile(all, 0.5);
+    f.p95 = percentile(all, 0.95);
+    return f;
+}
+
+void printFigures(const Figures& f)
+{
+    print("seats", QString::number(f.seats));
+    print("endings_per_s", f.endingsPerS);
+    print("cycle_p50_ms", f.p50);
+    print("cycle_p95_ms", f.p95);
+    print("double_holds", QString::number(f.doubleHolds));
+    print("lost_endings", QString::number(f.lostEndings));
+    print("unreported_endings", QString::number(f.unreported));
+    print("busy_errors", QString::number(f.busy));
+    print("other_errors", QString::number(f.errors));
+    if (!f.firstError.isEmpty())
+        print("first_error", f.firstError);
+    print("meets_goals", f.meets() ? QStringLiteral("yes") : QStringLiteral("no"));
+}
+
+// The kept counts against counting the records: the same for every state and assignee.
+bool talliesExact(db::Connection& con, int ywbh)
+{
+    std::map<std::pair<QString, QString>, qint64> counted, kept;
+    {
+        QSqlQuery q = con.select(QStringLiteral("select sljg,coalesce('='||zdslz,''),count(*) from yhda where ywbh=") +
+                                     db::num(ywbh) + QStringLiteral(" and del=0 group by sljg,coalesce('='||zdslz,'')"),
+                                 true);
+        while (q.next())
+            counted[{q.value(0).toString(), q.value(1).toString()}] += q.value(2).toLongLong();
+    }
+    {
+        QSqlQuery q = con.select(QStringLiteral("select sljg,zk,sum(n) from yhda_tally where ywbh=") + db::num(ywbh) +
+                                     QStringLiteral(" group by sljg,zk"),
+                                 true);
+        while (q.next())
+            if (q.value(2).toLongLong() != 0)
+                kept[{q.value(0).toString(), q.value(1).toString()}] += q.value(2).toLongLong();
+    }
+    return counted == kept;
+}
+
+} // namespace
+
+int runSeats(int argc, char** argv)
+{
+    Options o;
+    if (!parse(argc, argv, &o))
+        return 2;
+    const bool server = o.engine == QLatin1String("postgresql");
+    // The project is written through the program's own connection, which also checks afterwards.
+    PlaceGuard place(server);
+    if (!place.ok())
+        return 1;
+    db::Connection& con = place.connection();
+    try {
+        QElapsedTimer load;
+        load.start();
+        const int p = makeProject(con, o.rows, server);
+        print("engine", o.engine);
+        print("server", place.serverInfo());
+        print("rows", QString::number(con.scalar(QStringLiteral("select count(*) from yhda where ywbh=") + db::num(p))
+                                          .toLongLong()));
+        print("load_s", double(load.elapsed()) / 1000.0);
+        print("seconds", o.seconds);
+        print("think_ms", QString::number(o.thinkMs));
+
+        if (o.seats > 0) {
+            printFigures(runRound(con, place.place(), p, o.seats, 1, o));
+        } else {
+            // 1, 2, 4, ... seats until a count misses the goals, then halving the step between the
+            // last count that met them and the first that did not.
+            std::optional<Figures> best;
+            int round = 0;
+            auto sweep = [&](int n) {
+                const Figures f = runRound(con, place.place(), p, n, ++round, o);
+                std::printf("sweep: seats=%d endings_per_s=%.1f cycle_p50_ms=%.3f cycle_p95_ms=%.3f double_holds=%lld "
+                            "lost_endings=%lld busy_errors=%lld other_errors=%lld meets_goals=%s\n",
+                            f.seats, f.endingsPerS, f.p50, f.p95, (long long)f.doubleHolds, (long long)f.lostEndings,
+                            (long long)f.busy, (long long)f.errors, f.meets() ? "yes" : "no");
+                std::fflush(stdout);
+                if (f.meets())
+                    best = f;
+                return f.meets();
+            };
+            int hi = 1;
+            while (hi <= 256 && sweep(hi))
+                hi *= 2;
+            int lo = hi / 2;
+            while (hi <= 256 && hi - lo > std::max(1, lo / 8)) {
+                const int mid = (lo + hi) / 2;
+                (sweep(mid) ? lo : hi) = mid;
+            }
+            print("max_seats_meeting_goals", QString::number(best ? best->seats : 0));
+            if (best)
+                printFigures(*best);
+        }
+        print("tallies_exact", talliesExact(con, p) ? QStringLiteral("yes") : QStringLiteral("no"));
+    } catch (const db::Error& e) {
+        std::fprintf(stderr, "database error: %s\n", qPrintable(e.text()));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace bench
