@@ -135,7 +135,8 @@ void TstEngines::sameResults_data()
     row("hwtjview2 talk time", "select * from hwtjview2 order by id");
     row("hwtjsumview", "select * from hwtjsumview order by ywbh, slz, slsj, sljg, jg");
     row("q_anssumview", "select * from q_anssumview order by qid, slz, ans, slsj");
-    row("yhda_tally", "select * from yhda_tally where n <> 0 order by ywbh, sljg, zk");
+    row("yhda_tally", "select ywbh, sljg, zk, sum(n) from yhda_tally group by ywbh, sljg, zk having sum(n) <> 0"
+                      " order by ywbh, sljg, zk");
     row("stats by operator",
         "SELECT ywname, ywbh, slz,count(*) as totnum, SUM(iif(sljg ='已受理' , 1 , 0 )) AS jtgs FROM hwtjview2 "
         "GROUP BY ywbh, ywname, slz order by ywbh, slz");

@@ -20,7 +20,8 @@ const char* const kRecounts[][2] = {
      "select count(*) from (select cast(coalesce(ywbh, 0) as bigint) as ywbh, cast(coalesce(sljg, '') as citext) as "
      "sljg,"
      " cast(coalesce('=' || zdslz, '') as citext) as zk, count(*) as n from yhda where del = 0 group by 1, 2, 3) r"
-     " full join (select * from yhda_tally where n <> 0) k on k.ywbh = r.ywbh and k.sljg = r.sljg and k.zk = r.zk"
+     " full join (select ywbh, sljg, zk, sum(n) as n from yhda_tally group by 1, 2, 3 having sum(n) <> 0) k"
+     " on k.ywbh = r.ywbh and k.sljg = r.sljg and k.zk = r.zk"
      " where r.n is distinct from k.n"},
     {"yhda_talk",
      "select count(*) from (select yhid, sum(tottime) as secs from (select yhid, tottime, lead(tottime) over"
