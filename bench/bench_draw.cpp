@@ -21,6 +21,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSqlError>
@@ -50,41 +51,14 @@ double percentile(std::vector<double> v, double p)
     return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
 }
 
-// Milliseconds of each of n runs of fn.
-std::vector<double> timeRuns(int n, const std::function<void()>& fn)
-{
-    std::vector<double> ms;
-    QElapsedTimer t;
-    for (int i = 0; i < n; ++i) {
-        t.start();
-        fn();
-        ms.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    return ms;
-}
-
 // The state of customer i: 90% not yet handled, the rest spread over the other states as a
 // project in progress has them.
 QString stateFor(quint32 r)
 {
-    const quint32 x = r % 1000;
-    if (x < 900)
-        return vocab::kWsl;
-    if (x < 905)
-        return vocab::kZzsl;
-    if (x < 925)
-        return vocab::kWyd;
-    if (x < 940)
-        return vocab::kGj;
-    if (x < 950)
-        return vocab::kTj;
-    if (x < 965)
-        return vocab::kJf;
-    if (x < 975)
-        return vocab::kXclx;
-    if (x < 995)
-        return vocab::kYsl;
-    return vocab::kWxsj;
+    static const std::vector<StateShare> shares{{900, vocab::kWsl}, {5, vocab::kZzsl}, {20, vocab::kWyd},
+                                                {15, vocab::kGj},   {10, vocab::kTj},  {15, vocab::kJf},
+                                                {10, vocab::kXclx}, {20, vocab::kYsl}, {5, vocab::kWxsj}};
+    return stateOf(r, shares);
 }
 
 // One project with a short questionnaire and `rows` customers in one transaction through one
@@ -92,7 +66,8 @@ QString stateFor(quint32 r)
 // soft-deleted; handled ones stamped over the last days, some today by the benchmark operator.
 int makeProject(int rows)
 {
-    ADOcon().execute(QStringLiteral("insert into t_ywbh(ywname,ywtips,zt) values('压测项目','您好，这里是回访中心',1)"));
+    ADOcon().execute(
+        QStringLiteral("insert into t_ywbh(ywname,ywtips,zt) values('压测项目','您好，这里是回访中心',1)"));
     const int p = ADOcon().scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
     for (int qbh = 1; qbh <= 3; ++qbh) {
         ADOcon().execute(QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(%1,%2,'问题%2')").arg(p).arg(qbh));
@@ -104,8 +79,9 @@ int makeProject(int rows)
     const QDateTime now = QDateTime::currentDateTime();
     db::Transaction t(ADOcon());
     QSqlQuery ins(ADOcon().database());
-    ins.prepare(QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dq,dz,dhhm1,xxzl,drz,sljg,jg,slsj,slz,zdslz,zdslzxm,del) "
-                               "values(?,1,?,?,?,?,?,?,'导入员',?,?,?,?,?,?,?)"));
+    ins.prepare(
+        QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dq,dz,dhhm1,xxzl,drz,sljg,jg,slsj,slz,zdslz,zdslzxm,del) "
+                       "values(?,1,?,?,?,?,?,?,'导入员',?,?,?,?,?,?,?)"));
     const QVariant null;
     for (int i = 0; i < rows; ++i) {
         const QString state = stateFor(rng.generate());
@@ -123,8 +99,9 @@ int makeProject(int rows)
         if (handled) {
             // An operator ends a few hundred calls a day.
             const bool mineToday = rng.bounded(1000u) < 3;
-            ins.bindValue(9, now.addSecs(mineToday ? -qint64(rng.bounded(3600u)) : -86400 * qint64(1 + rng.bounded(30u)))
-                                 .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            ins.bindValue(9,
+                          now.addSecs(mineToday ? -qint64(rng.bounded(3600u)) : -86400 * qint64(1 + rng.bounded(30u)))
+                              .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
             ins.bindValue(10, mineToday ? kOperatorName : QStringLiteral("别的话务员"));
         } else {
             ins.bindValue(9, null);
@@ -204,17 +181,13 @@ int makeGappedProject(int customers, std::vector<qint64>* ids)
 
 int runDraw(int argc, char** argv)
 {
-    const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000000;
+    const int rows = argument(argc, argv, 1, 1000000);
     Session session;
     if (!session.ok())
         return 1;
     const QString file = session.file();
     int boxes = 0;
-    msg::setHandler([&boxes](const msg::Box& b) {
-        ++boxes;
-        std::fprintf(stderr, "box: %s\n", qPrintable(b.text));
-        return msg::Answer::Ok;
-    });
+    session.printBoxes(&boxes);
     try {
         session.login(kOperator, kOperatorName, vocab::kOperator);
         gJgts = 0;
@@ -225,8 +198,9 @@ int runDraw(int argc, char** argv)
         if (p < 0)
             return 1;
         print("rows", QString::number(ADOcon().scalar(QStringLiteral("select count(*) from yhda")).toLongLong()));
-        print("rows_not_handled", QString::number(ADOcon().scalar(QStringLiteral("select count(*) from yhda where "
-                                                                                  "sljg='未受理'"))
+        print("rows_not_handled", QString::number(ADOcon()
+                                                      .scalar(QStringLiteral("select count(*) from yhda where "
+                                                                             "sljg='未受理'"))
                                                       .toLongLong()));
         print("load_s", double(load.elapsed()) / 1000.0);
 
@@ -284,15 +258,19 @@ int runDraw(int argc, char** argv)
         });
 
         // One outcome ending as the window runs it: the writes, the next draw, both counters.
+        // Driven as a user would: by the controls' names; a held customer shows its number.
         auto* w = new Tfrmuserhf;
         w->show();
-        w->Button1->click();
-        if (!w->customerHeld()) {
+        auto* draw1 = w->findChild<QPushButton*>(QStringLiteral("Button1"));
+        auto* noAnswer = w->findChild<QPushButton*>(QStringLiteral("Button5"));
+        auto* number = w->findChild<QLineEdit*>(QStringLiteral("Edit2"));
+        draw1->click();
+        if (number->text().isEmpty()) {
             std::fprintf(stderr, "the window drew nobody\n");
             return 1;
         }
-        const std::vector<double> cycle = timeRuns(201, [&] { w->Button5->click(); });
-        const bool stillHolding = w->customerHeld();
+        const std::vector<double> cycle = timeRuns(201, [&] { noAnswer->click(); });
+        const bool stillHolding = !number->text().isEmpty();
         w->approveClose();
         delete w;
 

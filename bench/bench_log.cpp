@@ -143,15 +143,12 @@ struct Search
 
 int runLog(int argc, char** argv)
 {
-    const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000000;
+    const int rows = argument(argc, argv, 1, 1000000);
     Session session;
     if (!session.ok())
         return 1;
     const QString file = session.file();
-    msg::setHandler([](const msg::Box& b) {
-        std::fprintf(stderr, "box: %s\n", qPrintable(b.text));
-        return msg::Answer::Ok;
-    });
+    session.printBoxes();
     try {
         session.login(QStringLiteral("admin"), QStringLiteral("系统管理员"), QStringLiteral("管理员"));
 

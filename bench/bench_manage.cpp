@@ -39,7 +39,6 @@
 #include <cstdio>
 #include <ctime>
 #include <functional>
-#include <malloc.h>
 #include <vector>
 
 namespace bench {
@@ -59,42 +58,12 @@ double medianMs(int runs, const std::function<void(int)>& fn)
     return median(ms);
 }
 
-// Peak resident memory of the process in MB since the last reset.
-double peakMb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return -1;
-}
-
-void resetPeak()
-{
-    malloc_trim(0);
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
-
 QString stateFor(quint32 r)
 {
-    const quint32 x = r % 1000;
-    if (x < 900)
-        return vocab::kWsl;
-    if (x < 920)
-        return vocab::kWyd;
-    if (x < 940)
-        return vocab::kGj;
-    if (x < 950)
-        return vocab::kJf;
-    if (x < 960)
-        return vocab::kXclx;
-    if (x < 995)
-        return vocab::kYsl;
-    return vocab::kWxsj;
+    static const std::vector<StateShare> shares{{900, vocab::kWsl}, {20, vocab::kWyd},  {20, vocab::kGj},
+                                                {10, vocab::kJf},   {10, vocab::kXclx}, {35, vocab::kYsl},
+                                                {5, vocab::kWxsj}};
+    return stateOf(r, shares);
 }
 
 QString stamp(const QDateTime& t)
@@ -196,15 +165,6 @@ bool makeData(int rows, Data* d)
     return true;
 }
 
-// Shows a window as the menu does and lets it open (its first rows read).
-template <class W> W* openWindow()
-{
-    auto* w = new W;
-    w->show();
-    QApplication::processEvents();
-    return w;
-}
-
 // The query button, then the grid's first rows, as a person sees them.
 double queryMs(QWidget* w, const char* button = "Button1")
 {
@@ -225,7 +185,7 @@ int gridRows(QWidget* w)
 
 int runManage(int argc, char** argv)
 {
-    const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000000;
+    const int rows = argument(argc, argv, 1, 1000000);
     Session session;
     if (!session.ok())
         return 1;

@@ -21,8 +21,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QCoreApplication>
+#include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -55,10 +55,10 @@ class Bulk
 public:
     Bulk()
     {
-        QSqlQuery q = ADOcon().select(QStringLiteral(
-            "select type, name, sql from sqlite_master where sql is not null and ("
-            " (type='index' and tbl_name in ('yhda','q_ans')) or"
-            " (type='trigger' and (tbl_name in ('q_ans','yhda_talk') or name like 'yhda_hwtj_%')))"));
+        QSqlQuery q = ADOcon().select(
+            QStringLiteral("select type, name, sql from sqlite_master where sql is not null and ("
+                           " (type='index' and tbl_name in ('yhda','q_ans')) or"
+                           " (type='trigger' and (tbl_name in ('q_ans','yhda_talk') or name like 'yhda_hwtj_%')))"));
         while (q.next())
             m_saved.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toString()});
         q.finish();
@@ -89,22 +89,21 @@ qint64 makeProject(const QString& name, int customers, int questions, int perCus
         ADOcon().execute(QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(?,?,?)"),
                          {p, q, QStringLiteral("第%1题：您对我们的服务是否满意？").arg(q)});
     ADOcon().execute(
-        QStringLiteral(
-            "with recursive c(i) as (select 0 union all select i+1 from c where i<?-1) "
-            "insert into yhda(ywbh,pc,xh,yhxm,dq,dhhm1,drz,sljg,jg,slsj,slz) "
-            "select ?,1,i+1,'客户'||i,'区域'||(i%20),'13'||printf('%09d',i),'导入员', "
-            " case when abs(random())%100 >= ? then '未受理' else "
-            "  case abs(random())%20 when 0 then '关机' when 1 then '停机' when 2 then '无应答' "
-            "  when 3 then '拒访' when 4 then '下次联系' when 5 then '无效数据' else '已受理' end end, "
-            " null, null, '' from c"),
+        QStringLiteral("with recursive c(i) as (select 0 union all select i+1 from c where i<?-1) "
+                       "insert into yhda(ywbh,pc,xh,yhxm,dq,dhhm1,drz,sljg,jg,slsj,slz) "
+                       "select ?,1,i+1,'客户'||i,'区域'||(i%20),'13'||printf('%09d',i),'导入员', "
+                       " case when abs(random())%100 >= ? then '未受理' else "
+                       "  case abs(random())%20 when 0 then '关机' when 1 then '停机' when 2 then '无应答' "
+                       "  when 3 then '拒访' when 4 then '下次联系' when 5 then '无效数据' else '已受理' end end, "
+                       " null, null, '' from c"),
         {customers, p, handledPercent});
     // Handled ones: a time over 90 days, an operator, a result for completed ones.
-    ADOcon().execute(QStringLiteral(
-                         "update yhda set slsj=datetime('2026-01-01','+'||(abs(random())%7776000)||' seconds'), "
-                         "slz='话务员'||printf('%02d',abs(random())%20), "
-                         "jg=case when sljg='已受理' then (case abs(random())%3 when 0 then '成功' when 1 then '不成功' "
-                         "else '' end) else null end where ywbh=? and sljg<>'未受理'"),
-                     {p});
+    ADOcon().execute(
+        QStringLiteral("update yhda set slsj=datetime('2026-01-01','+'||(abs(random())%7776000)||' seconds'), "
+                       "slz='话务员'||printf('%02d',abs(random())%20), "
+                       "jg=case when sljg='已受理' then (case abs(random())%3 when 0 then '成功' when 1 then '不成功' "
+                       "else '' end) else null end where ywbh=? and sljg<>'未受理'"),
+        {p});
     ADOcon().execute(
         QStringLiteral(
             "with recursive k(n) as (select 0 union all select n+1 from k where n<?-1) "
@@ -122,15 +121,6 @@ qint64 makeProject(const QString& name, int customers, int questions, int perCus
                      {firstQid, questions, p});
     t.commit();
     return p;
-}
-
-template <class W> W* openWindow()
-{
-    auto* w = new W;
-    w->resize(1200, 800);
-    w->show();
-    QCoreApplication::processEvents();
-    return w;
 }
 
 void chooseProject(TReportBand& band, const QString& name)
@@ -187,18 +177,14 @@ double literalFill(qint64 ywbh, int limit, int* customers, int* done, double* se
 
 int runReports(int argc, char** argv)
 {
-    const int statCustomers = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000000;
-    const int reportCustomers = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 100000;
+    const int statCustomers = argument(argc, argv, 1, 1000000);
+    const int reportCustomers = argument(argc, argv, 2, 100000);
     Session session;
     if (!session.ok())
         return 1;
     const QString file = session.file();
     int boxes = 0;
-    msg::setHandler([&boxes](const msg::Box& b) {
-        ++boxes;
-        std::fprintf(stderr, "box: %s\n", qPrintable(b.text));
-        return msg::Answer::Ok;
-    });
+    session.printBoxes(&boxes);
     try {
         session.login(QStringLiteral("admin"), QStringLiteral("系统管理员"), QStringLiteral("管理员"));
 
@@ -213,16 +199,20 @@ int runReports(int argc, char** argv)
         print("load_s", double(load.elapsed()) / 1000.0);
         print("stat_customers_handled",
               ADOcon().scalar(QStringLiteral("select sum(n) from hwtjsumview where ywname='统计压测'")).toString());
-        print("stat_answers", ADOcon().scalar(QStringLiteral("select sum(n) from q_anssumview where ywname='统计压测'"))
-                                  .toString());
+        print("stat_answers",
+              ADOcon().scalar(QStringLiteral("select sum(n) from q_anssumview where ywname='统计压测'")).toString());
         print("report_customers",
-              ADOcon().scalar(QStringLiteral("select count(*) from yhda y join t_ywbh p on p.ywbh=y.ywbh "
-                                             "where p.ywname='报表压测'")).toString());
-        print("report_answers", ADOcon().scalar(QStringLiteral("select sum(n) from q_anssumview where "
-                                                               "ywname='报表压测'")).toString());
+              ADOcon()
+                  .scalar(QStringLiteral("select count(*) from yhda y join t_ywbh p on p.ywbh=y.ywbh "
+                                         "where p.ywname='报表压测'"))
+                  .toString());
+        print("report_answers", ADOcon()
+                                    .scalar(QStringLiteral("select sum(n) from q_anssumview where "
+                                                           "ywname='报表压测'"))
+                                    .toString());
 
         // Statistics through the windows: "统计" with the chart.
-        auto* hw = openWindow<Tfrmhwtj2>();
+        auto* hw = openWindow<Tfrmhwtj2>(QSize(1200, 800));
         chooseProject(hw->band, QStringLiteral("统计压测"));
         double cpu = cpuSeconds();
         print("result_stats_ms", bestMs(3, [&] { hw->band.Button1->click(); }));
@@ -239,7 +229,7 @@ int runReports(int argc, char** argv)
                   while (q.next()) {
                   }
               }));
-        auto* xm = openWindow<Tfrmxmtj>();
+        auto* xm = openWindow<Tfrmxmtj>(QSize(1200, 800));
         chooseProject(xm->band, QStringLiteral("统计压测"));
         cpu = cpuSeconds();
         print("answer_stats_ms", bestMs(3, [&] { xm->band.Button1->click(); }));
@@ -274,7 +264,7 @@ int runReports(int argc, char** argv)
         }
 
         // The detail report: "查  询" up to the grid's first screen.
-        auto* bb = openWindow<Tfrmqansbb>();
+        auto* bb = openWindow<Tfrmqansbb>(QSize(1200, 800));
         chooseProject(bb->band, QStringLiteral("报表压测"));
         const double cpu0 = cpuSeconds();
         const double reportMs = msOf([&] {
@@ -286,7 +276,8 @@ int runReports(int argc, char** argv)
         print("report_grid_rows_loaded", QString::number(bb->DBGrid1->rowCount()));
         print("report_tmp_rows", ADOcon().scalar(QStringLiteral("select count(*) from tmp")).toString());
         print("report_tmp_rows_answered",
-              ADOcon().scalar(QStringLiteral("select count(*) from tmp where q1 is not null or q20 is not null"))
+              ADOcon()
+                  .scalar(QStringLiteral("select count(*) from tmp where q1 is not null or q20 is not null"))
                   .toString());
         bb->DBGrid1->close();
         delete bb;
@@ -297,7 +288,8 @@ int runReports(int argc, char** argv)
         rf.ywbh = ADOcon().scalar(QStringLiteral("select ywbh from t_ywbh where ywname='报表压测'")).toLongLong();
         print("report_build_s", msOf([&] { ops::reports::buildDetailReport(ADOcon(), rf); }) / 1000.0);
 
-        const qint64 rp = ADOcon().scalar(QStringLiteral("select ywbh from t_ywbh where ywname='报表压测'")).toLongLong();
+        const qint64 rp =
+            ADOcon().scalar(QStringLiteral("select ywbh from t_ywbh where ywname='报表压测'")).toLongLong();
         int total = 0;
         int sample = 0;
         double setup = 0;

@@ -1,8 +1,10 @@
 #include "bench/measure.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <algorithm>
 #include <cstdio>
+#include <malloc.h>
 #include <sys/resource.h>
 
 namespace bench {
@@ -33,6 +35,33 @@ double msOf(const std::function<void()>& fn)
     t.start();
     fn();
     return double(t.nsecsElapsed()) / 1e6;
+}
+
+std::vector<double> timeRuns(int n, const std::function<void()>& fn)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < n; ++i)
+        ms.push_back(msOf(fn));
+    return ms;
+}
+
+double peakMb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return -1;
+}
+
+void resetPeak()
+{
+    malloc_trim(0);
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
 }
 
 double cpuSeconds()

@@ -43,6 +43,32 @@ QString Session::file() const
     return QDir(m_dir.path()).filePath(QStringLiteral("dhyx.dat"));
 }
 
+void Session::printBoxes(int* count)
+{
+    msg::setHandler([count](const msg::Box& b) {
+        if (count)
+            ++*count;
+        std::fprintf(stderr, "box: %s\n", qPrintable(b.text));
+        return msg::Answer::Ok;
+    });
+}
+
+int argument(int argc, char** argv, int i, int fallback)
+{
+    return argc > i ? QString::fromLocal8Bit(argv[i]).toInt() : fallback;
+}
+
+QString stateOf(quint32 r, const std::vector<StateShare>& shares)
+{
+    quint32 x = r % 1000;
+    for (const StateShare& s : shares) {
+        if (x < s.perMille)
+            return s.state;
+        x -= s.perMille;
+    }
+    return shares.empty() ? QString() : shares.back().state;
+}
+
 void Session::login(const QString& uname, const QString& truename, const QString& tp)
 {
     gLoginOk = true;

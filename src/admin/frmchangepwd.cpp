@@ -1,6 +1,7 @@
 #include "admin/frmchangepwd.h"
 
 #include "admin/adminkit.h"
+#include "core/entrydialog.h"
 #include "core/msg.h"
 #include "core/pub.h"
 #include "core/text.h"
@@ -8,7 +9,6 @@
 #include "ops/admin/password.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,16 +38,11 @@ Tfrmchangepwd::Tfrmchangepwd(QWidget* parent) : QWidget(parent, Qt::Tool)
         fields->addWidget(admin::label(this, labels[i]), i, 0, Qt::AlignRight);
         fields->addWidget(boxes[i], i, 1);
     }
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    buttons->addStretch();
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(24, 18, 24, 14);
     lay->addLayout(fields);
     lay->addSpacing(8);
-    lay->addLayout(buttons);
+    lay->addLayout(buttonBar({Button1, Button2}, true));
     setFixedSize(293, 186);
 
     connect(Button1, &QPushButton::clicked, this, &Tfrmchangepwd::Button1Click);

@@ -2,8 +2,8 @@
 
 #include "admin/adminkit.h"
 #include "core/choices.h"
-#include "core/dbgrid.h"
 #include "core/export.h"
+#include "core/listform.h"
 #include "core/msg.h"
 #include "core/scaling.h"
 #include "core/text.h"
@@ -61,12 +61,10 @@ Tfrmsyslog::Tfrmsyslog(QWidget* parent) : TChildForm(parent)
     second->addWidget(Button2);
     second->addStretch();
 
-    DBGrid1 = new TDBGrid(this);
-    DBGrid1->setColumns({{QStringLiteral("dt"), QStringLiteral("操作时间"), 107},
-                         {QStringLiteral("truename"), QStringLiteral("操作人"), 67},
-                         {QStringLiteral("logcon"), QStringLiteral("操作内容"), 323},
-                         {QStringLiteral("ipaddr"), QStringLiteral("IP地址"), 87}});
-    grid::installWheelRule(DBGrid1);
+    DBGrid1 = lists::grid(this, {{QStringLiteral("dt"), QStringLiteral("操作时间"), 107},
+                                 {QStringLiteral("truename"), QStringLiteral("操作人"), 67},
+                                 {QStringLiteral("logcon"), QStringLiteral("操作内容"), 323},
+                                 {QStringLiteral("ipaddr"), QStringLiteral("IP地址"), 87}});
 
     auto* lay = new QVBoxLayout(this);
     lay->addLayout(first);
@@ -79,16 +77,7 @@ Tfrmsyslog::Tfrmsyslog(QWidget* parent) : TChildForm(parent)
     connect(CheckBox1, &QCheckBox::toggled, this, &Tfrmsyslog::CheckBox1Click);
 
     scaling::applyScreenScaling(this);
-    m_designSize = size();
-}
-
-void Tfrmsyslog::showEvent(QShowEvent* e)
-{
-    TChildForm::showEvent(e);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
+    keepDesignSize();
 }
 
 void Tfrmsyslog::FormShow()

@@ -3,7 +3,6 @@
 #include "core/windows.h"
 
 #include <QPointer>
-#include <QSize>
 
 class QCheckBox;
 class QDateEdit;
@@ -30,8 +29,6 @@ public:
     QPushButton* Button2; // 导出到EXCEL
     TDBGrid* DBGrid1;
 
-    QSize sizeHint() const override { return m_designSize; }
-
 public slots:
     void FormShow();
     void Button1Click();
@@ -39,12 +36,10 @@ public slots:
     void CheckBox1Click();
 
 protected:
-    void showEvent(QShowEvent* e) override;
+    void firstShow() override { FormShow(); }
 
 private:
     void openList(const QString& sql);
-    QSize m_designSize;
-    bool m_shown = false;
 };
 
 extern QPointer<Tfrmsyslog> frmsyslog;

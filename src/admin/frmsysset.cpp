@@ -1,13 +1,13 @@
 #include "admin/frmsysset.h"
 
 #include "admin/adminkit.h"
+#include "core/entrydialog.h"
 #include "core/pub.h"
 #include "db/dm.h"
 #include "ops/admin/settings.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -28,13 +28,9 @@ Tfrmsysset::Tfrmsysset(QWidget* parent)
     inner->setContentsMargins(20, 18, 20, 18);
     inner->addWidget(CheckBox1);
     Button1 = admin::button(this, "Button1", QStringLiteral("确     定"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addStretch();
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(GroupBox1);
-    lay->addLayout(buttons);
+    lay->addLayout(buttonBar({Button1}, true));
     setFixedSize(426, 157);
 
     connect(Button1, &QPushButton::clicked, this, &Tfrmsysset::Button1Click);

@@ -3,6 +3,7 @@
 #include "admin/adminkit.h"
 #include "admin/frmadduser.h"
 #include "admin/frmedituser.h"
+#include "core/listform.h"
 #include "core/msg.h"
 #include "core/pub.h"
 #include "core/scaling.h"
@@ -16,7 +17,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlRecord>
-#include <QVBoxLayout>
 
 QPointer<Tfrmuser> frmuser;
 
@@ -54,14 +54,12 @@ Tfrmuser::Tfrmuser(QWidget* parent) : TChildForm(parent)
     top->addWidget(BitBtn1);
     top->addStretch();
 
-    DBGrid1 = new TDBGrid(this);
     m_columns = {{QStringLiteral("uname"), QStringLiteral("登录名"), 105},
                  {QStringLiteral("truename"), QStringLiteral("真实姓名"), 117},
                  {QStringLiteral("flagname"), QStringLiteral("状态"), 75},
                  {QStringLiteral("tp"), QStringLiteral("类型"), 120}};
-    DBGrid1->setColumns(m_columns);
+    DBGrid1 = lists::grid(this, m_columns);
     DBGrid1->horizontalHeader()->setSectionsClickable(true);
-    grid::installWheelRule(DBGrid1);
 
     Button1 = admin::button(this, "Button1", QStringLiteral("新  增"));
     Button5 = admin::button(this, "Button5", QStringLiteral("启用"));
@@ -69,16 +67,7 @@ Tfrmuser::Tfrmuser(QWidget* parent) : TChildForm(parent)
     Button2 = admin::button(this, "Button2", QStringLiteral("修 改"));
     Button3 = admin::button(this, "Button3", QStringLiteral("删  除"));
     Button4 = admin::button(this, "Button4", QStringLiteral("关  闭"));
-    auto* bottom = new QHBoxLayout;
-    bottom->addStretch();
-    for (QPushButton* b : {Button1, Button5, Button6, Button2, Button3, Button4})
-        bottom->addWidget(b);
-    bottom->addStretch();
-
-    auto* lay = new QVBoxLayout(this);
-    lay->addLayout(top);
-    lay->addWidget(DBGrid1, 1);
-    lay->addLayout(bottom);
+    lists::layOut(this, top, DBGrid1, {Button1, Button5, Button6, Button2, Button3, Button4});
     resize(643, 459);
 
     connect(BitBtn1, &QPushButton::clicked, this, &Tfrmuser::BitBtn1Click);
@@ -92,16 +81,7 @@ Tfrmuser::Tfrmuser(QWidget* parent) : TChildForm(parent)
     connect(DBGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this, &Tfrmuser::DBGrid1TitleClick);
 
     scaling::applyScreenScaling(this);
-    m_designSize = size();
-}
-
-void Tfrmuser::showEvent(QShowEvent* e)
-{
-    TChildForm::showEvent(e);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
+    keepDesignSize();
 }
 
 void Tfrmuser::FormShow()
@@ -119,26 +99,17 @@ void Tfrmuser::openList(const QString& sql)
     m_listSql = sql;
     admin::WaitCursor wait;
     try {
-        DBGrid1->open(sortedSql());
-        DBGrid1->setCurrentRowIndex(0);
+        lists::openAtFirst(DBGrid1, sortedSql());
     } catch (const db::Error&) {
         wait.restore();
         msg::ShowMessage(admin::kListError);
     }
 }
 
-void Tfrmuser::reread(int row)
-{
-    DBGrid1->reopen();
-    DBGrid1->setCurrentRowIndex(row < 0 ? 0 : row);
-    if (DBGrid1->currentRowIndex() < 0 && DBGrid1->rowCount() > 0)
-        DBGrid1->setCurrentRowIndex(DBGrid1->rowCount() - 1);
-}
-
 void Tfrmuser::rereadOrSay(int row)
 {
     try {
-        reread(row);
+        lists::reopenAt(DBGrid1, row);
     } catch (const db::Error&) {
         msg::ShowMessage(admin::kListError);
     }
@@ -282,7 +253,7 @@ void Tfrmuser::changeState(int zt)
             msg::ShowMessage(refused);
             return;
         }
-        reread(row);
+        lists::reopenAt(DBGrid1, row);
     } catch (const db::Error&) {
         wait.restore();
         msg::ShowMessage(admin::kListError);

@@ -4,7 +4,6 @@
 #include "core/windows.h"
 
 #include <QPointer>
-#include <QSize>
 
 class QLineEdit;
 class QPushButton;
@@ -30,8 +29,6 @@ public:
     // The list's current sort: empty, a field name, or a field name followed by " DESC".
     QString sortText() const { return m_sort; }
 
-    QSize sizeHint() const override { return m_designSize; }
-
 public slots:
     void FormShow();
     void BitBtn1Click();
@@ -45,12 +42,10 @@ public slots:
     void DBGrid1TitleClick(int logicalColumn);
 
 protected:
-    void showEvent(QShowEvent* e) override;
+    void firstShow() override { FormShow(); }
 
 private:
     void openList(const QString& sql);
-    // Re-runs the list's statement and goes back to the row (or the last one left).
-    void reread(int row);
     void rereadOrSay(int row);
     void changeState(int zt);
     QString sortedSql() const;
@@ -58,8 +53,6 @@ private:
     QList<GridColumn> m_columns;
     QString m_listSql;
     QString m_sort;
-    QSize m_designSize;
-    bool m_shown = false;
 };
 
 extern QPointer<Tfrmuser> frmuser;

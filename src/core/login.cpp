@@ -1,5 +1,6 @@
 #include "core/login.h"
 
+#include "core/entrydialog.h"
 #include "core/msg.h"
 #include "core/pub.h"
 #include "core/text.h"
@@ -11,7 +12,6 @@
 
 #include <QGridLayout>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -38,29 +38,21 @@ Tfrmlogin::Tfrmlogin(QWidget* parent)
     Edit2 = new QLineEdit(this);
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setEchoMode(QLineEdit::Password);
-    BitBtn1 = new QPushButton(QStringLiteral("确  定"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1 = plainButton(this, QStringLiteral("BitBtn1"), QStringLiteral("确  定"));
     BitBtn1->setDefault(true);
     BitBtn1->setAutoDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("取   消"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setAutoDefault(false);
+    BitBtn2 = plainButton(this, QStringLiteral("BitBtn2"), QStringLiteral("取   消"));
 
     auto* grid = new QGridLayout;
     grid->addWidget(red(QStringLiteral("用户名：")), 0, 0, Qt::AlignRight);
     grid->addWidget(Edit1, 0, 1);
     grid->addWidget(red(QStringLiteral("登录密码：")), 1, 0, Qt::AlignRight);
     grid->addWidget(Edit2, 1, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
-    buttons->addStretch();
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(24, 20, 24, 16);
     outer->setSpacing(14);
     outer->addLayout(grid);
-    outer->addLayout(buttons);
+    outer->addLayout(buttonBar({BitBtn1, BitBtn2}, true));
     setFixedSize(320, 150);
 
     connect(BitBtn1, &QPushButton::clicked, this, &Tfrmlogin::BitBtn1Click);

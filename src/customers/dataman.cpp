@@ -1,8 +1,8 @@
 #include "customers/dataman.h"
 
 #include "core/choices.h"
-#include "core/dbgrid.h"
 #include "core/export.h"
+#include "core/listform.h"
 #include "core/msg.h"
 #include "core/pub.h"
 #include "core/scaling.h"
@@ -10,6 +10,7 @@
 #include "customers/selhwy.h"
 #include "db/dm.h"
 #include "ops/customers/customeractions.h"
+#include "ops/design/projects.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -57,7 +58,7 @@ Tfrmdataman::Tfrmdataman(QWidget* parent) : TChildForm(parent)
     buildControls();
     resize(920, 560);
     scaling::applyScreenScaling(this);
-    m_designSize = size();
+    keepDesignSize();
 }
 
 void Tfrmdataman::buildControls()
@@ -89,21 +90,19 @@ void Tfrmdataman::buildControls()
     Button1 = button(this, "Button1", QStringLiteral("查  询"));
     Button2 = button(this, "Button2", QStringLiteral("导出到EXCEL"));
 
-    DBGrid1 = new TDBGrid(this);
-    DBGrid1->setColumns({{QStringLiteral("xh"), QStringLiteral("序号"), 25},
-                         {QStringLiteral("ywname"), QStringLiteral("项目名称"), 87},
-                         {QStringLiteral("yhxm"), QStringLiteral("客户姓名"), 53},
-                         {QStringLiteral("dq"), QStringLiteral("区域"), 37},
-                         {QStringLiteral("dz"), QStringLiteral("地址"), 101},
-                         {QStringLiteral("dhhm1"), QStringLiteral("电话号码"), 57},
-                         {QStringLiteral("zdslzxm"), QStringLiteral("指定受理人"), 63},
-                         {QStringLiteral("slz"), QStringLiteral("受理者"), 43},
-                         {QStringLiteral("slsj"), QStringLiteral("受理时间"), 58},
-                         {QStringLiteral("sljg"), QStringLiteral("受理结果"), 51},
-                         {QStringLiteral("bz"), QStringLiteral("备注"), 87},
-                         {QStringLiteral("drsj"), QStringLiteral("导入时间"), 97},
-                         {QStringLiteral("drz"), QStringLiteral("导入人"), 106}});
-    grid::installWheelRule(DBGrid1);
+    DBGrid1 = lists::grid(this, {{QStringLiteral("xh"), QStringLiteral("序号"), 25},
+                                 {QStringLiteral("ywname"), QStringLiteral("项目名称"), 87},
+                                 {QStringLiteral("yhxm"), QStringLiteral("客户姓名"), 53},
+                                 {QStringLiteral("dq"), QStringLiteral("区域"), 37},
+                                 {QStringLiteral("dz"), QStringLiteral("地址"), 101},
+                                 {QStringLiteral("dhhm1"), QStringLiteral("电话号码"), 57},
+                                 {QStringLiteral("zdslzxm"), QStringLiteral("指定受理人"), 63},
+                                 {QStringLiteral("slz"), QStringLiteral("受理者"), 43},
+                                 {QStringLiteral("slsj"), QStringLiteral("受理时间"), 58},
+                                 {QStringLiteral("sljg"), QStringLiteral("受理结果"), 51},
+                                 {QStringLiteral("bz"), QStringLiteral("备注"), 87},
+                                 {QStringLiteral("drsj"), QStringLiteral("导入时间"), 97},
+                                 {QStringLiteral("drz"), QStringLiteral("导入人"), 106}});
 
     Label1 = named(new QLabel(QStringLiteral("记录数：0/0"), this), "Label1");
     Label1->setStyleSheet(QStringLiteral("color: red;"));
@@ -149,15 +148,6 @@ void Tfrmdataman::buildControls()
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &Tfrmdataman::showCounter);
 }
 
-void Tfrmdataman::showEvent(QShowEvent* e)
-{
-    TChildForm::showEvent(e);
-    if (m_shown)
-        return;
-    m_shown = true;
-    FormShow();
-}
-
 bool Tfrmdataman::eventFilter(QObject* watched, QEvent* event)
 {
     // The sequence boxes take digits and backspace; any other character is refused with a beep.
@@ -178,7 +168,7 @@ void Tfrmdataman::FormShow()
     Edit3->clear();
     Edit4->clear();
     try {
-        choices::loadProjects(ComboBox1, ComboBox2, QStringLiteral("select * from t_ywbh  order by ywbh desc"));
+        choices::loadProjects(ComboBox1, ComboBox2, ops::design::projectChoicesQuery());
         ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
         ComboBox3->clear();
         ComboBox3->addItem(ops::customers::kAllStates);

@@ -4,7 +4,6 @@
 #include "ops/customers/customerlist.h"
 
 #include <QPointer>
-#include <QSize>
 
 class QCheckBox;
 class QComboBox;
@@ -46,8 +45,6 @@ public:
     // Number of records in the list (0 while it is closed).
     qint64 listCount() const { return m_total; }
 
-    QSize sizeHint() const override { return m_designSize; }
-
 public slots:
     void FormShow();
     void Button1Click();
@@ -60,7 +57,7 @@ public slots:
     void CheckBox1Click();
 
 protected:
-    void showEvent(QShowEvent* e) override;
+    void firstShow() override { FormShow(); }
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -76,8 +73,6 @@ private:
     ops::customers::CustomerList m_list = ops::customers::CustomerList::everyRecord();
     bool m_listOpen = false;
     qint64 m_total = 0;
-    bool m_shown = false;
-    QSize m_designSize;
 };
 
 extern QPointer<Tfrmdataman> frmdataman;

@@ -23,6 +23,19 @@ public:
     explicit Tfrmadddata(QWidget* parent = nullptr);
     ~Tfrmadddata() override;
 
+    bool FormCloseQuery() override;
+
+    // How often the import lets input in: after `rows` rows, or when `ms` milliseconds have
+    // passed since the last time (0 = no such limit). Input, the progress and the commit of
+    // the rows so far all happen at these pauses.
+    void setPauseEvery(int rows, int ms);
+    // Called after each commit with the number of rows committed so far (the kill test).
+    void setCommitObserver(std::function<void(int)> observer) { m_onCommit = std::move(observer); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
     QLabel* Label1;
     QLabel* Label2;
     QLineEdit* Edit1;     // data source file
@@ -41,28 +54,13 @@ public:
     void Button2Click();
     void Button3Click();
     void Edit1Exit();
-    bool FormCloseQuery() override;
 
-    // The batch number of this opening of the window.
-    qint64 batchNumber() const { return m_pc; }
-    bool importing() const { return m_importing; }
-    // How often the import lets input in: after `rows` rows, or when `ms` milliseconds have
-    // passed since the last time (0 = no such limit). Input, the progress and the commit of
-    // the rows so far all happen at these pauses.
-    void setPauseEvery(int rows, int ms);
-    // Called after each commit with the number of rows committed so far (the kill test).
-    void setCommitObserver(std::function<void(int)> observer) { m_onCommit = std::move(observer); }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void listSheets(const QString& path);
     void runImport();
     void setImporting(bool on);
     void askStop();
     void closeWindow();
-    XlsReader m_book; // the workbook connection
+    XlsReader m_book;                                         // the workbook connection
     std::unique_ptr<ops::customers::CustomerImport> m_import; // while an import runs
     qint64 m_pc = 1;
     bool m_importing = false;

@@ -1,12 +1,12 @@
 #include "customers/selhwy.h"
 
+#include "core/entrydialog.h"
 #include "core/msg.h"
 #include "db/dm.h"
 
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -37,20 +37,11 @@ Tfrmselhwy::Tfrmselhwy(QWidget* opener, Assign assign) : QDialog(opener), m_assi
     auto* inBox = new QVBoxLayout(GroupBox1);
     inBox->addWidget(ComboBox1);
 
-    Button1 = new QPushButton(QStringLiteral("确     定"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button2 = new QPushButton(QStringLiteral("取    消"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    for (QPushButton* b : {Button1, Button2})
-        b->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    buttons->addStretch();
+    Button1 = plainButton(this, QStringLiteral("Button1"), QStringLiteral("确     定"));
+    Button2 = plainButton(this, QStringLiteral("Button2"), QStringLiteral("取    消"));
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(GroupBox1);
-    lay->addLayout(buttons);
+    lay->addLayout(buttonBar({Button1, Button2}, true));
     setFixedSize(sizeHint().expandedTo(QSize(300, 140)));
 
     connect(Button1, &QPushButton::clicked, this, &Tfrmselhwy::Button1Click);

@@ -17,10 +17,8 @@ Tfrmaddsel::Tfrmaddsel(qint64 qid, QWidget* parent)
 
 void Tfrmaddsel::FormShow()
 {
-    if (m_qid < 0) {
-        closeSoon();
+    if (closeWithout(m_qid))
         return;
-    }
     Edit1->clear();
     try {
         Edit2->setText(QString::number(ops::design::proposedJump(ADOcon(), m_qid)));
@@ -40,12 +38,8 @@ void Tfrmaddsel::Button1Click()
         return;
     // The row and its showing in the list go together: a save reported as failed has written
     // nothing, so saving again does not leave the option twice.
-    if (!save([&] {
-            ops::design::addOption(ADOcon(), m_qid, sel, gotoq);
-            return true;
-        }))
+    if (!saveAndSay([&] { ops::design::addOption(ADOcon(), m_qid, sel, gotoq); }))
         return;
-    msg::ShowMessage(design::kSaved);
     if (stayForNext()) {
         Edit1->clear();
         Edit1->setFocus();

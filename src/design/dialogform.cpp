@@ -28,6 +28,31 @@ bool TDesignDialog::save(const std::function<bool()>& write)
     });
 }
 
+bool TDesignDialog::saveAndSay(const std::function<void()>& write)
+{
+    if (!save([&] {
+            write();
+            return true;
+        }))
+        return false;
+    msg::ShowMessage(design::kSaved);
+    return true;
+}
+
+void TDesignDialog::saveAndClose(const std::function<void()>& write)
+{
+    if (saveAndSay(write))
+        close();
+}
+
+bool TDesignDialog::closeWithout(qint64 key)
+{
+    if (key >= 0)
+        return false;
+    closeSoon();
+    return true;
+}
+
 TOptionDialog::TOptionDialog(const QString& objectName, const QString& caption, bool keepEntering, QWidget* parent,
                              Qt::WindowFlags flags)
     : TDesignDialog(objectName, caption, parent, flags)

@@ -26,6 +26,12 @@ protected:
     // in the same transaction: an opener that cannot re-read undoes the write. A database failure
     // shows the action message and keeps nothing; false then.
     bool save(const std::function<bool()>& write);
+    // save() of a write that never refuses, then "保存成功!": true when it was saved.
+    bool saveAndSay(const std::function<void()>& write);
+    // The edit dialogs: saveAndSay(), then the dialog closes.
+    void saveAndClose(const std::function<void()>& write);
+    // Opened on no row (a negative key): nothing to work on, the dialog closes; true then.
+    bool closeWithout(qint64 key);
 };
 
 // The add and edit dialogs of an option: its text (Edit1) and jump number (Edit2) over the red

@@ -23,10 +23,8 @@ Tfrmeditoptsel::Tfrmeditoptsel(const design::QuestionRow& question, QWidget* par
 
 void Tfrmeditoptsel::FormShow()
 {
-    if (m_question.qid < 0) {
-        closeSoon();
+    if (closeWithout(m_question.qid))
         return;
-    }
     Edit1->setText(m_question.project);
     Memo1->setPlainText(m_question.text);
     Edit2->setText(m_question.number);
@@ -34,17 +32,8 @@ void Tfrmeditoptsel::FormShow()
 
 void Tfrmeditoptsel::Button1Click()
 {
-    if (m_question.qid < 0)
-        return;
     QString qnr;
     int qbh = 0;
-    if (!design::checkQuestionInput(Memo1, Edit2, &qnr, &qbh))
-        return;
-    if (!save([&] {
-            ops::design::changeQuestion(ADOcon(), m_question.qid, qnr, qbh);
-            return true;
-        }))
-        return;
-    msg::ShowMessage(design::kSaved);
-    close();
+    if (m_question.qid >= 0 && design::checkQuestionInput(Memo1, Edit2, &qnr, &qbh))
+        saveAndClose([&] { ops::design::changeQuestion(ADOcon(), m_question.qid, qnr, qbh); });
 }

@@ -16,27 +16,16 @@ Tfrmeditsel::Tfrmeditsel(const design::OptionRow& option, QWidget* parent)
 
 void Tfrmeditsel::FormShow()
 {
-    if (m_option.aid < 0) {
-        closeSoon();
+    if (closeWithout(m_option.aid))
         return;
-    }
     Edit1->setText(m_option.text);
     Edit2->setText(m_option.jump);
 }
 
 void Tfrmeditsel::Button1Click()
 {
-    if (m_option.aid < 0)
-        return;
     QString sel;
     int gotoq = 0;
-    if (!readInput(&sel, &gotoq))
-        return;
-    if (!save([&] {
-            ops::design::changeOption(ADOcon(), m_option.aid, sel, gotoq);
-            return true;
-        }))
-        return;
-    msg::ShowMessage(design::kSaved);
-    close();
+    if (m_option.aid >= 0 && readInput(&sel, &gotoq))
+        saveAndClose([&] { ops::design::changeOption(ADOcon(), m_option.aid, sel, gotoq); });
 }

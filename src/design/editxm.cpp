@@ -22,10 +22,8 @@ Tfrmeditxm::Tfrmeditxm(const design::ProjectRow& project, QWidget* parent)
 
 void Tfrmeditxm::FormShow()
 {
-    if (m_project.ywbh < 0) {
-        closeSoon();
+    if (closeWithout(m_project.ywbh))
         return;
-    }
     Edit1->setText(m_project.name);
     Memo1->setPlainText(m_project.tips);
 }

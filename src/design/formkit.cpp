@@ -1,6 +1,5 @@
 #include "design/formkit.h"
 
-#include "core/dbgrid.h"
 #include "core/msg.h"
 #include "core/text.h"
 #include "db/dm.h"
@@ -60,22 +59,6 @@ bool tryWrite(const std::function<void()>& action)
         action();
         t.commit();
     });
-}
-
-void openAtFirst(TDBGrid* grid, const QString& sql)
-{
-    grid->open(sql);
-    grid->setCurrentRowIndex(0);
-}
-
-void reopenAt(TDBGrid* grid, int row)
-{
-    grid->reopen();
-    if (row < 0)
-        row = 0;
-    grid->setCurrentRowIndex(row);
-    if (grid->currentRowIndex() < 0 && grid->rowCount() > 0)
-        grid->setCurrentRowIndex(grid->rowCount() - 1);
 }
 
 QLabel* redLabel(const QString& text, QWidget* parent)

@@ -13,7 +13,6 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QWidget;
-class TDBGrid;
 
 namespace db {
 class Error;
@@ -63,11 +62,6 @@ bool tryWrite(const std::function<void()>& action);
 
 // The application's general error report, for the places that have no message of their own.
 using msg::reportError;
-
-// Opens the grid on its statement with the first row current, as a freshly opened list shows it.
-void openAtFirst(TDBGrid* grid, const QString& sql);
-// Re-reads the grid's last statement and moves back to the given row (or the last one left).
-void reopenAt(TDBGrid* grid, int row);
 
 QLabel* redLabel(const QString& text, QWidget* parent);
 // The read-only fields of the dialogs: red text on a grey ground.

@@ -1,7 +1,7 @@
 #include "design/mansel.h"
 
-#include "core/dbgrid.h"
 #include "core/entrydialog.h"
+#include "core/listform.h"
 #include "core/msg.h"
 #include "core/pub.h"
 #include "core/scaling.h"
@@ -34,10 +34,8 @@ TfrmMansel::TfrmMansel(const design::QuestionRow& question, QWidget* parent)
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setMaximumHeight(70);
     design::showAsReadOnly(Memo1);
-    DBGrid1 = new TDBGrid(this);
-    DBGrid1->setColumns({{QStringLiteral("sel"), QStringLiteral("选项内容"), 202},
-                         {QStringLiteral("gotoq"), QStringLiteral("跳转到问题编号"), 99}});
-    grid::installWheelRule(DBGrid1);
+    DBGrid1 = lists::grid(this, {{QStringLiteral("sel"), QStringLiteral("选项内容"), 202},
+                                 {QStringLiteral("gotoq"), QStringLiteral("跳转到问题编号"), 99}});
     Button1 = plainButton(this, QStringLiteral("Button1"), QStringLiteral("增   加"));
     Button2 = plainButton(this, QStringLiteral("Button2"), QStringLiteral("修   改"));
     Button3 = plainButton(this, QStringLiteral("Button3"), QStringLiteral("删   除"));
@@ -48,10 +46,7 @@ TfrmMansel::TfrmMansel(const design::QuestionRow& question, QWidget* parent)
     fields->addWidget(Edit1, 0, 1);
     fields->addWidget(new QLabel(QStringLiteral("问题内容："), this), 1, 0, Qt::AlignRight | Qt::AlignTop);
     fields->addWidget(Memo1, 1, 1);
-    auto* lay = new QVBoxLayout(this);
-    lay->addLayout(fields);
-    lay->addWidget(DBGrid1, 1);
-    lay->addLayout(buttonBar({Button1, Button2, Button3, Button4}, false));
+    lists::layOut(this, fields, DBGrid1, {Button1, Button2, Button3, Button4}, false);
     resize(380, 400);
 
     connect(Button1, &QPushButton::clicked, this, &TfrmMansel::Button1Click);
@@ -74,7 +69,7 @@ void TfrmMansel::FormShow()
     Edit1->setText(m_question.project);
     Memo1->setPlainText(m_question.text);
     try {
-        design::openAtFirst(DBGrid1, ops::design::optionListQuery(m_question.qid));
+        lists::openAtFirst(DBGrid1, ops::design::optionListQuery(m_question.qid));
     } catch (const db::Error&) {
         msg::ShowMessage(design::kOpenError);
         closeSoon();
@@ -83,7 +78,7 @@ void TfrmMansel::FormShow()
 
 void TfrmMansel::rereadAt(int row)
 {
-    design::reopenAt(DBGrid1, row);
+    lists::reopenAt(DBGrid1, row);
 }
 
 void TfrmMansel::Button1Click()

@@ -1,7 +1,7 @@
 #include "design/opt.h"
 
-#include "core/dbgrid.h"
 #include "core/entrydialog.h"
+#include "core/listform.h"
 #include "core/msg.h"
 #include "core/pub.h"
 #include "core/scaling.h"
@@ -11,9 +11,7 @@
 #include "design/formkit.h"
 #include "ops/design/projects.h"
 
-#include <QHBoxLayout>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 QPointer<Tfrmopt> frmopt;
 
@@ -23,11 +21,9 @@ Tfrmopt::Tfrmopt(QWidget* parent) : TChildForm(parent)
     setObjectName(QStringLiteral("Tfrmopt"));
     setWindowTitle(QStringLiteral("项目管理"));
 
-    DBGrid1 = new TDBGrid(this);
-    DBGrid1->setColumns({{QStringLiteral("ywname"), QStringLiteral("项目名"), 131},
-                         {QStringLiteral("vlname"), QStringLiteral("当前状态"), 74},
-                         {QStringLiteral("ywtips"), QStringLiteral("提示语"), 393}});
-    grid::installWheelRule(DBGrid1);
+    DBGrid1 = lists::grid(this, {{QStringLiteral("ywname"), QStringLiteral("项目名"), 131},
+                                 {QStringLiteral("vlname"), QStringLiteral("当前状态"), 74},
+                                 {QStringLiteral("ywtips"), QStringLiteral("提示语"), 393}});
 
     Button1 = plainButton(this, QStringLiteral("Button1"), QStringLiteral("新 增"));
     Button2 = plainButton(this, QStringLiteral("Button2"), QStringLiteral("修 改"));
@@ -36,9 +32,7 @@ Tfrmopt::Tfrmopt(QWidget* parent) : TChildForm(parent)
     Button5 = plainButton(this, QStringLiteral("Button5"), QStringLiteral("删除"));
     Button6 = plainButton(this, QStringLiteral("Button6"), QStringLiteral("关  闭"));
 
-    auto* lay = new QVBoxLayout(this);
-    lay->addWidget(DBGrid1, 1);
-    lay->addLayout(buttonBar({Button1, Button2, Button3, Button4, Button5, Button6}, true));
+    lists::layOut(this, nullptr, DBGrid1, {Button1, Button2, Button3, Button4, Button5, Button6});
     resize(640, 420);
 
     connect(Button1, &QPushButton::clicked, this, &Tfrmopt::Button1Click);
@@ -56,7 +50,7 @@ Tfrmopt::Tfrmopt(QWidget* parent) : TChildForm(parent)
 void Tfrmopt::FormShow()
 {
     try {
-        design::openAtFirst(DBGrid1, ops::design::projectListQuery());
+        lists::openAtFirst(DBGrid1, ops::design::projectListQuery());
     } catch (const db::Error& e) {
         design::reportError(e);
     }
@@ -64,12 +58,12 @@ void Tfrmopt::FormShow()
 
 void Tfrmopt::rereadFromTop()
 {
-    design::reopenAt(DBGrid1, 0);
+    lists::reopenAt(DBGrid1, 0);
 }
 
 void Tfrmopt::rereadKeepingRow()
 {
-    design::reopenAt(DBGrid1, DBGrid1->currentRowIndex());
+    lists::reopenAt(DBGrid1, DBGrid1->currentRowIndex());
 }
 
 void Tfrmopt::Button1Click()
@@ -129,7 +123,7 @@ void Tfrmopt::changeState(int zt)
     design::WaitCursor wait;
     try {
         ops::design::setProjectState(ADOcon(), pub::currentOperator(), ywbh, name, zt);
-        design::reopenAt(DBGrid1, row);
+        lists::reopenAt(DBGrid1, row);
     } catch (const db::Error&) {
         wait.restore();
         msg::ShowMessage(QStringLiteral("连接数据库出错"));

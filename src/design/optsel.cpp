@@ -1,7 +1,7 @@
 #include "design/optsel.h"
 
-#include "core/dbgrid.h"
 #include "core/entrydialog.h"
+#include "core/listform.h"
 #include "core/msg.h"
 #include "core/pub.h"
 #include "core/scaling.h"
@@ -38,11 +38,9 @@ Tfrmoptsel::Tfrmoptsel(QWidget* parent) : TChildForm(parent)
     ComboBox1 = new QComboBox(this);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setMinimumWidth(220);
-    DBGrid1 = new TDBGrid(this);
-    DBGrid1->setColumns({{QStringLiteral("ywname"), QStringLiteral("项目名称"), 113},
-                         {QStringLiteral("qbh"), QStringLiteral("问题编号"), 57},
-                         {QStringLiteral("qnr"), QStringLiteral("问题内容"), 517}});
-    grid::installWheelRule(DBGrid1);
+    DBGrid1 = lists::grid(this, {{QStringLiteral("ywname"), QStringLiteral("项目名称"), 113},
+                                 {QStringLiteral("qbh"), QStringLiteral("问题编号"), 57},
+                                 {QStringLiteral("qnr"), QStringLiteral("问题内容"), 517}});
 
     Button1 = plainButton(this, QStringLiteral("Button1"), QStringLiteral("添加问题"));
     Button2 = plainButton(this, QStringLiteral("Button2"), QStringLiteral("修改问题"));
@@ -54,10 +52,7 @@ Tfrmoptsel::Tfrmoptsel(QWidget* parent) : TChildForm(parent)
     top->addWidget(Label1);
     top->addWidget(ComboBox1);
     top->addStretch();
-    auto* lay = new QVBoxLayout(this);
-    lay->addLayout(top);
-    lay->addWidget(DBGrid1, 1);
-    lay->addLayout(buttonBar({Button1, Button2, Button3, Button4, Button5}, true));
+    lists::layOut(this, top, DBGrid1, {Button1, Button2, Button3, Button4, Button5});
     resize(730, 460);
 
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, &Tfrmoptsel::ComboBox1Change);
@@ -83,7 +78,7 @@ void Tfrmoptsel::FormShow()
         while (q.next())
             ComboBox1->addItem(q.value(QStringLiteral("ywname")).toString());
         ComboBox1->setCurrentIndex(0);
-        design::openAtFirst(DBGrid1, ops::design::questionListQuery());
+        lists::openAtFirst(DBGrid1, ops::design::questionListQuery());
     } catch (const db::Error&) {
         msg::ShowMessage(design::kOpenError);
         QTimer::singleShot(0, this, &QWidget::close);
@@ -94,7 +89,7 @@ void Tfrmoptsel::ComboBox1Change()
 {
     const QString sql =
         ops::design::questionListQuery(ComboBox1->currentIndex() <= 0 ? QString() : ComboBox1->currentText());
-    if (design::tryAction([&] { design::openAtFirst(DBGrid1, sql); })) {
+    if (design::tryAction([&] { lists::openAtFirst(DBGrid1, sql); })) {
         m_filterIndex = ComboBox1->currentIndex();
         return;
     }
@@ -105,7 +100,7 @@ void Tfrmoptsel::ComboBox1Change()
 
 void Tfrmoptsel::reread()
 {
-    design::reopenAt(DBGrid1, 0);
+    lists::reopenAt(DBGrid1, 0);
 }
 
 void Tfrmoptsel::Button1Click()

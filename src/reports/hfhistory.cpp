@@ -1,5 +1,6 @@
 #include "reports/hfhistory.h"
 
+#include "core/listform.h"
 #include "core/msg.h"
 
 #include <QComboBox>
@@ -59,8 +60,7 @@ void Tfrmhfhistory::BitBtn1Click()
         return;
     try {
         // A query that fails keeps the rows shown before.
-        DBGrid1->open(ops::reports::historyQuery(f));
-        DBGrid1->setCurrentRowIndex(0);
+        lists::openAtFirst(DBGrid1, ops::reports::historyQuery(f));
     } catch (const db::Error&) {
         msg::ShowMessage(kActionError);
     }

@@ -1,29 +1,23 @@
 #include "reports/hwtj2.h"
 
 #include "core/dbgrid.h"
-#include "core/export.h"
 #include "core/msg.h"
 #include "core/scaling.h"
 #include "db/error.h"
 #include "ops/reports/stats.h"
 #include "reports/charts.h"
 
-#include <QComboBox>
-#include <QPushButton>
 #include <QSplitter>
 #include <QTimer>
-#include <QVBoxLayout>
 
 QPointer<Tfrmhwtj2> frmhwtj2;
 
-Tfrmhwtj2::Tfrmhwtj2(QWidget* parent) : TChildForm(parent)
+Tfrmhwtj2::Tfrmhwtj2(QWidget* parent)
+    : TReportForm({"Tfrmhwtj2", QStringLiteral("电访结果统计"), QStringLiteral("话务员："), QStringLiteral("-------"),
+                   QStringLiteral("统计")},
+                  parent)
 {
     frmhwtj2 = this;
-    setObjectName(QStringLiteral("Tfrmhwtj2"));
-    setWindowTitle(QStringLiteral("电访结果统计"));
-
-    band.build(this, QStringLiteral("话务员："), QStringLiteral("-------"), QStringLiteral("统计"));
-    DBGrid1 = new TDBGrid(this);
     DBGrid1->setColumns({{QStringLiteral("ywname"), QStringLiteral("项目名称"), 142},
                          {QStringLiteral("slz"), QStringLiteral("话务员"), 65},
                          {QStringLiteral("totnum"), QStringLiteral("接触个数"), 53},
@@ -42,25 +36,14 @@ Tfrmhwtj2::Tfrmhwtj2(QWidget* parent) : TChildForm(parent)
 
     Splitter1 = band.layOutOver(this, DBGrid1, Chart1);
 
-    connect(band.Button1, &QPushButton::clicked, this, &Tfrmhwtj2::Button1Click);
-    connect(band.Button2, &QPushButton::clicked, this, &Tfrmhwtj2::Button2Click);
     scaling::applyScreenScaling(this);
-    m_designSize = size();
-}
-
-void Tfrmhwtj2::showEvent(QShowEvent* e)
-{
-    TChildForm::showEvent(e);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
+    keepDesignSize();
 }
 
 void Tfrmhwtj2::FormShow()
 {
     try {
-        band.loadProjects(QStringLiteral("select * from t_ywbh   order by ywbh desc"));
+        loadProjects();
         DBGrid1->open(ops::reports::resultStatsEmptySql());
     } catch (const db::Error&) {
         msg::ShowMessage(QStringLiteral("连接数据库时出错，请检查网络连接!"));
@@ -71,14 +54,12 @@ void Tfrmhwtj2::FormShow()
 
 void Tfrmhwtj2::Button1Click()
 {
-    const ops::reports::Filter f = band.read();
-    if (!f.hasProject()) {
-        msg::ShowMessage(reportband::kNoProject);
+    const auto f = chosenProject();
+    if (!f)
         return;
-    }
     DBGrid1->close();
     try {
-        DBGrid1->open(ops::reports::resultStatsSql(f));
+        DBGrid1->open(ops::reports::resultStatsSql(*f));
         DBGrid1->fetchAll(); // one row per operator: the chart needs them all
     } catch (const db::Error&) {
         DBGrid1->close();
@@ -101,9 +82,4 @@ void Tfrmhwtj2::showChart()
         rows << x;
     }
     Chart1->setFigures(rows);
-}
-
-void Tfrmhwtj2::Button2Click()
-{
-    ExportToExcel({DBGrid1});
 }

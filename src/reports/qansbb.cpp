@@ -1,7 +1,6 @@
 #include "reports/qansbb.h"
 
 #include "core/dbgrid.h"
-#include "core/export.h"
 #include "core/msg.h"
 #include "core/waitmsg.h"
 #include "db/dm.h"
@@ -11,7 +10,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -40,14 +38,12 @@ public:
 
 } // namespace
 
-Tfrmqansbb::Tfrmqansbb(QWidget* parent) : TChildForm(parent)
+Tfrmqansbb::Tfrmqansbb(QWidget* parent)
+    : TReportForm({"Tfrmqansbb", QStringLiteral("项目问答明细报表"), QStringLiteral("话务员名："),
+                   QStringLiteral("--------------"), QStringLiteral("查  询")},
+                  parent)
 {
     frmqansbb = this;
-    setObjectName(QStringLiteral("Tfrmqansbb"));
-    setWindowTitle(QStringLiteral("项目问答明细报表"));
-
-    band.build(this, QStringLiteral("话务员名："), QStringLiteral("--------------"), QStringLiteral("查  询"));
-    DBGrid1 = new TDBGrid(this);
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
 
@@ -58,19 +54,8 @@ Tfrmqansbb::Tfrmqansbb(QWidget* parent) : TChildForm(parent)
     resize(1000, 600);
 
     DBGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
-    connect(band.Button1, &QPushButton::clicked, this, &Tfrmqansbb::Button1Click);
-    connect(band.Button2, &QPushButton::clicked, this, &Tfrmqansbb::Button2Click);
     showInitialColumns();
-    m_designSize = size();
-}
-
-void Tfrmqansbb::showEvent(QShowEvent* e)
-{
-    TChildForm::showEvent(e);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
+    keepDesignSize();
 }
 
 // Before the first run: nine titled columns bound to no field.
@@ -91,7 +76,7 @@ void Tfrmqansbb::FormShow()
 {
     band.Edit1->clear();
     try {
-        band.loadProjects(QStringLiteral("select * from t_ywbh  order by ywbh desc"));
+        loadProjects();
     } catch (const db::Error&) {
         msg::ShowMessage(QStringLiteral("连接数据库出错，请检查网络和服务器!"));
         QTimer::singleShot(0, this, [this] { close(); });
@@ -100,18 +85,16 @@ void Tfrmqansbb::FormShow()
 
 void Tfrmqansbb::Button1Click()
 {
-    const ops::reports::Filter f = band.read();
-    if (!f.hasProject()) {
-        msg::ShowMessage(reportband::kNoProject);
+    const auto f = chosenProject();
+    if (!f)
         return;
-    }
     // The grid lets go of tmp before tmp is rebuilt.
     DBGrid1->close();
     Label1->setText(QStringLiteral("正在生成报表..."));
     ops::reports::DetailReport r;
     try {
         Busy busy;
-        r = ops::reports::buildDetailReport(ADOcon(), f, [](int done, int total) {
+        r = ops::reports::buildDetailReport(ADOcon(), *f, [](int done, int total) {
             SetWaitMsgText(QStringLiteral("正在生成报表：%1 / %2 个客户").arg(done).arg(total));
             SetWaitMsgProgress(total, done);
         });
@@ -128,9 +111,4 @@ void Tfrmqansbb::Button1Click()
         return;
     }
     Label1->setText(QStringLiteral("共 %1 个客户，%2 个问题。").arg(r.customers).arg(r.questions));
-}
-
-void Tfrmqansbb::Button2Click()
-{
-    ExportToExcel({DBGrid1});
 }

@@ -2,11 +2,14 @@
 
 #include "core/choices.h"
 #include "core/export.h"
+#include "core/listform.h"
 #include "core/msg.h"
 #include "core/pub.h"
 #include "core/scaling.h"
 #include "core/text.h"
+#include "db/error.h"
 #include "db/vocab.h"
+#include "ops/design/projects.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -47,9 +50,7 @@ VisitQueryForm::VisitQueryForm(const Design& d, QWidget* parent) : TChildForm(pa
     DateTimePicker2->setEnabled(false);
     BitBtn1 = named(new QPushButton(QStringLiteral("查  询"), this), "BitBtn1");
     Button1 = named(new QPushButton(QStringLiteral("导出到EXCEL"), this), "Button1");
-    DBGrid1 = new TDBGrid(this);
-    DBGrid1->setColumns(d.columns);
-    grid::installWheelRule(DBGrid1);
+    DBGrid1 = lists::grid(this, d.columns);
 
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -91,16 +92,7 @@ VisitQueryForm::VisitQueryForm(const Design& d, QWidget* parent) : TChildForm(pa
 void VisitQueryForm::finishDesign()
 {
     scaling::applyScreenScaling(this);
-    m_designSize = size();
-}
-
-void VisitQueryForm::showEvent(QShowEvent* e)
-{
-    TChildForm::showEvent(e);
-    if (m_shown)
-        return;
-    m_shown = true;
-    FormShow();
+    keepDesignSize();
 }
 
 bool VisitQueryForm::isOperator() const
@@ -114,9 +106,38 @@ void VisitQueryForm::openFilters(const QString& emptySql)
     Edit1->clear();
     Edit2->clear();
     Edit3->clear();
-    choices::loadProjects(ComboBox1, ComboBox2, QStringLiteral("select * from t_ywbh   order by ywbh desc"));
+    choices::loadProjects(ComboBox1, ComboBox2, ops::design::projectChoicesQuery());
     ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
     DBGrid1->open(emptySql);
+}
+
+void VisitQueryForm::openForProject(const QString& emptySql)
+{
+    if (isOperator())
+        Button1->setEnabled(false);
+    try {
+        openFilters(emptySql);
+    } catch (const db::Error& e) {
+        reports::reportError(e);
+    }
+}
+
+std::optional<ops::reports::QueryFilter> VisitQueryForm::projectFilter() const
+{
+    ops::reports::QueryFilter f = readFilter();
+    if (ComboBox1->currentText().isEmpty() || !f.ywbh)
+        return std::nullopt;
+    return f;
+}
+
+void VisitQueryForm::showRows(const QString& sql)
+{
+    try {
+        DBGrid1->close();
+        lists::openAtFirst(DBGrid1, sql);
+    } catch (const db::Error& e) {
+        reports::reportError(e);
+    }
 }
 
 ops::reports::QueryFilter VisitQueryForm::readFilter() const
@@ -142,4 +163,3 @@ void VisitQueryForm::Button1Click()
 {
     ExportToExcel({DBGrid1});
 }
-

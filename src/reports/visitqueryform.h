@@ -1,11 +1,13 @@
 #pragma once
 
-#include "core/msg.h"
 #include "core/dbgrid.h"
+#include "core/msg.h"
 #include "core/windows.h"
 #include "ops/reports/visitqueries.h"
 
 #include <QSize>
+
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -32,8 +34,6 @@ public:
     QPushButton* BitBtn1; // 查  询
     QPushButton* Button1; // 导出到EXCEL
     TDBGrid* DBGrid1;
-
-    QSize sizeHint() const override { return m_designSize; }
 
 public slots:
     virtual void FormShow() = 0;
@@ -65,17 +65,23 @@ protected:
     // The opening steps every query window has: pickers at now, boxes emptied, the project list
     // (every project, highest number first), the grid empty with its columns. Throws db::Error.
     void openFilters(const QString& emptySql);
+    // The opening of the result and answer queries: an operator cannot export; then the filters
+    // as openFilters opens them, a failure shown by the general error report.
+    void openForProject(const QString& emptySql);
     // The filters as typed, boxes trimmed first. ywbh is the chosen project's number (or none).
     ops::reports::QueryFilter readFilter() const;
+    // The filters when a project is chosen, else nothing (the query does not run).
+    std::optional<ops::reports::QueryFilter> projectFilter() const;
+    // The grid lets go of what it showed and shows sql's rows from the first; a failure is shown
+    // by the general error report.
+    void showRows(const QString& sql);
     bool isOperator() const;
 
-    void showEvent(QShowEvent* e) override;
+    void firstShow() override { FormShow(); }
 
 private:
     QHBoxLayout* m_row2;
     QVBoxLayout* m_body;
-    QSize m_designSize;
-    bool m_shown = false;
 };
 
 namespace reports {

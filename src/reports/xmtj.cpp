@@ -1,7 +1,6 @@
 #include "reports/xmtj.h"
 
 #include "core/dbgrid.h"
-#include "core/export.h"
 #include "core/msg.h"
 #include "core/scaling.h"
 #include "db/error.h"
@@ -9,20 +8,16 @@
 #include "reports/charts.h"
 
 #include <QItemSelectionModel>
-#include <QPushButton>
 #include <QSplitter>
-#include <QVBoxLayout>
 
 QPointer<Tfrmxmtj> frmxmtj;
 
-Tfrmxmtj::Tfrmxmtj(QWidget* parent) : TChildForm(parent)
+Tfrmxmtj::Tfrmxmtj(QWidget* parent)
+    : TReportForm({"Tfrmxmtj", QStringLiteral("项目问答统计"), QStringLiteral("话务员："), QStringLiteral("-------"),
+                   QStringLiteral("统计")},
+                  parent)
 {
     frmxmtj = this;
-    setObjectName(QStringLiteral("Tfrmxmtj"));
-    setWindowTitle(QStringLiteral("项目问答统计"));
-
-    band.build(this, QStringLiteral("话务员："), QStringLiteral("-------"), QStringLiteral("统计"));
-    DBGrid1 = new TDBGrid(this);
     DBGrid1->setColumns({{QStringLiteral("ywname"), QStringLiteral("项目名称"), 142},
                          {QStringLiteral("slz"), QStringLiteral("话务员"), 57},
                          {QStringLiteral("qnr"), QStringLiteral("问题内容"), 241},
@@ -33,26 +28,15 @@ Tfrmxmtj::Tfrmxmtj(QWidget* parent) : TChildForm(parent)
 
     Splitter1 = band.layOutOver(this, DBGrid1, Chart1);
 
-    connect(band.Button1, &QPushButton::clicked, this, &Tfrmxmtj::Button1Click);
-    connect(band.Button2, &QPushButton::clicked, this, &Tfrmxmtj::Button2Click);
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &Tfrmxmtj::DBGrid1RowChange);
     scaling::applyScreenScaling(this);
-    m_designSize = size();
-}
-
-void Tfrmxmtj::showEvent(QShowEvent* e)
-{
-    TChildForm::showEvent(e);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
+    keepDesignSize();
 }
 
 void Tfrmxmtj::FormShow()
 {
     try {
-        band.loadProjects(QStringLiteral("select * from t_ywbh   order by ywbh desc"));
+        loadProjects();
         DBGrid1->open(ops::reports::answerStatsEmptySql());
     } catch (const db::Error& e) {
         reportband::reportError(e);
@@ -61,15 +45,13 @@ void Tfrmxmtj::FormShow()
 
 void Tfrmxmtj::Button1Click()
 {
-    const ops::reports::Filter f = band.read();
-    if (!f.hasProject()) {
-        msg::ShowMessage(reportband::kNoProject);
+    const auto f = chosenProject();
+    if (!f)
         return;
-    }
     DBGrid1->close();
     m_chartQuestion = QStringLiteral("\x01"); // redraw for whatever row comes first
     try {
-        DBGrid1->open(ops::reports::answerStatsSql(f));
+        DBGrid1->open(ops::reports::answerStatsSql(*f));
         DBGrid1->fetchAll();
         DBGrid1->setCurrentRowIndex(0);
     } catch (const db::Error& e) {
@@ -104,9 +86,4 @@ void Tfrmxmtj::DBGrid1RowChange()
         }
     }
     Chart1->setAnswers(question, answers, counts);
-}
-
-void Tfrmxmtj::Button2Click()
-{
-    ExportToExcel({DBGrid1});
 }

@@ -1,8 +1,5 @@
 #include "reports/ydcx.h"
 
-#include <QComboBox>
-#include <QPushButton>
-
 QPointer<Tfrmydcx> frmydcx;
 
 namespace {
@@ -37,25 +34,11 @@ Tfrmydcx::Tfrmydcx(QWidget* parent) : VisitQueryForm(design(), parent)
 
 void Tfrmydcx::FormShow()
 {
-    if (isOperator())
-        Button1->setEnabled(false);
-    try {
-        openFilters(ops::reports::kAnswerQueryEmpty);
-    } catch (const db::Error& e) {
-        reports::reportError(e);
-    }
+    openForProject(ops::reports::kAnswerQueryEmpty);
 }
 
 void Tfrmydcx::BitBtn1Click()
 {
-    const ops::reports::QueryFilter f = readFilter();
-    if (ComboBox1->currentText().isEmpty() || !f.ywbh)
-        return;
-    try {
-        DBGrid1->close();
-        DBGrid1->open(ops::reports::answerQuery(f));
-        DBGrid1->setCurrentRowIndex(0);
-    } catch (const db::Error& e) {
-        reports::reportError(e);
-    }
+    if (const auto f = projectFilter())
+        showRows(ops::reports::answerQuery(*f));
 }

@@ -1,12 +1,12 @@
 #include "reports/ywcx.h"
 
+#include "core/entrydialog.h"
 #include "core/msg.h"
 #include "core/pub.h"
 #include "db/dm.h"
 #include "db/vocab.h"
 
 #include <QComboBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -53,11 +53,7 @@ Tfrmywcx::Tfrmywcx(QWidget* parent) : VisitQueryForm(design(), parent)
     auto* bottom = new QWidget(this);
     bottom->setObjectName(QStringLiteral("Panel2"));
     bottom->setFixedHeight(49);
-    auto* buttons = new QHBoxLayout(bottom);
-    buttons->addStretch();
-    buttons->addWidget(Button2);
-    buttons->addWidget(Button3);
-    buttons->addStretch();
+    bottom->setLayout(buttonBar({Button2, Button3}, true));
     body()->addWidget(bottom);
     connect(Button2, &QPushButton::clicked, this, &Tfrmywcx::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &Tfrmywcx::Button3Click);
@@ -67,30 +63,17 @@ Tfrmywcx::Tfrmywcx(QWidget* parent) : VisitQueryForm(design(), parent)
 void Tfrmywcx::FormShow()
 {
     if (isOperator()) {
-        Button1->setEnabled(false);
         Button2->setEnabled(false);
         Button3->setEnabled(false);
     }
     ComboBox3->setCurrentIndex(0);
-    try {
-        openFilters(ops::reports::kResultQueryEmpty);
-    } catch (const db::Error& e) {
-        reports::reportError(e);
-    }
+    openForProject(ops::reports::kResultQueryEmpty);
 }
 
 void Tfrmywcx::BitBtn1Click()
 {
-    const ops::reports::QueryFilter f = readFilter();
-    if (ComboBox1->currentText().isEmpty() || !f.ywbh)
-        return;
-    try {
-        DBGrid1->close();
-        DBGrid1->open(ops::reports::resultQuery(f, ComboBox3->currentText()));
-        DBGrid1->setCurrentRowIndex(0);
-    } catch (const db::Error& e) {
-        reports::reportError(e);
-    }
+    if (const auto f = projectFilter())
+        showRows(ops::reports::resultQuery(*f, ComboBox3->currentText()));
 }
 
 void Tfrmywcx::Button2Click()

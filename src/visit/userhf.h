@@ -27,19 +27,14 @@ public:
     explicit Tfrmuserhf(QWidget* parent = nullptr);
 
     bool FormCloseQuery() override;
-    bool customerHeld() const { return m_call.held(); }
-
-    // The benchmark of the draw drives the window through these two; everything else finds
-    // the controls by their names.
-    QPushButton* Button1; // draw a customer
-    QPushButton* Button5; // no answer
 
 protected:
-    void showEvent(QShowEvent* e) override;
+    void firstShow() override { FormShow(); }
 
 private:
     enum class DrawBy { State, Number };
 
+    bool customerHeld() const { return m_call.held(); }
     void buildLayout();
     QWidget* buildConditions();
     QWidget* buildCustomer();
@@ -104,9 +99,11 @@ private:
     QGroupBox* GroupBox5;
     TDBGrid* DBGrid1;
     // Buttons and counters
+    QPushButton* Button1; // draw a customer
     QPushButton* Button2;
     QPushButton* Button3;
     QPushButton* Button4;
+    QPushButton* Button5; // no answer
     QPushButton* Button6;
     QPushButton* Button7;
     QPushButton* Button8;
@@ -118,7 +115,6 @@ private:
     ops::visit::Call m_call;
     int m_projectIndex = -1;
     bool m_loadingProjects = false;
-    bool m_shown = false;
 };
 
 extern QPointer<Tfrmuserhf> frmuserhf;

@@ -10,6 +10,7 @@
 #include "core/text.h"
 #include "db/dm.h"
 #include "db/vocab.h"
+#include "ops/design/projects.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -24,15 +25,6 @@ namespace {
 constexpr int kNumberMinBytes = 5;
 } // namespace
 
-void Tfrmuserhf::showEvent(QShowEvent* e)
-{
-    TChildForm::showEvent(e);
-    if (m_shown)
-        return;
-    m_shown = true;
-    FormShow();
-}
-
 void Tfrmuserhf::FormShow()
 {
     if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
@@ -44,8 +36,7 @@ void Tfrmuserhf::FormShow()
     Memo1->clear();
     m_loadingProjects = true;
     try {
-        choices::loadProjects(ComboBox1, ComboBox2,
-                              QStringLiteral("select * from t_ywbh where zt=1 order by ywbh desc"));
+        choices::loadProjects(ComboBox1, ComboBox2, ops::design::activeProjectChoicesQuery());
     } catch (const db::Error&) {
         m_loadingProjects = false;
         msg::ShowMessage(kOpenFailed);

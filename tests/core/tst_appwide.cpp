@@ -87,8 +87,8 @@ void TstAppWide::dropDownsFitTheirEntries()
     Tfrmadddata import;
     import.show();
     QTest::qWait(100);
-    QCOMPARE(import.ComboBox2->geometry(), QRect(108, 108, 308, 22));
-    QCOMPARE(import.ComboBox1->geometry(), QRect(108, 76, 308, 22));
+    QCOMPARE(import.findChild<QComboBox*>("ComboBox2")->geometry(), QRect(108, 108, 308, 22));
+    QCOMPARE(import.findChild<QComboBox*>("ComboBox1")->geometry(), QRect(108, 76, 308, 22));
 }
 
 void TstAppWide::fileDialogFolder()

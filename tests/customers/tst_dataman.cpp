@@ -173,14 +173,16 @@ void TestDataman::operatorDialog()
     ctl<QPushButton>(w.get(), "Button3")->click();
     QPointer<Tfrmselhwy> d = frmselhwy;
     QVERIFY(d && d->isVisible() && !d->isModal());
+    auto* names = ctl<QComboBox>(d.data(), "ComboBox1");
+    auto* logins = ctl<QComboBox>(d.data(), "ComboBox2");
     QStringList offered; // prompt first; no built-in, no disabled operator
-    for (int i = 0; i < d->ComboBox1->count(); ++i)
-        offered << d->ComboBox1->itemText(i) + u'=' + d->ComboBox2->itemText(i);
+    for (int i = 0; i < names->count(); ++i)
+        offered << names->itemText(i) + u'=' + logins->itemText(i);
     QCOMPARE(offered, (QStringList{"请从列表中选取....=0", "话务员一=op1", "管理员二=adm2"}));
-    d->Button1->click();
+    ctl<QPushButton>(d.data(), "Button1")->click();
     QVERIFY(d->isVisible());
-    d->ComboBox1->setCurrentIndex(1);
-    d->Button1->click(); // assigning the empty list still says it did, and logs 0 records
+    names->setCurrentIndex(1);
+    ctl<QPushButton>(d.data(), "Button1")->click(); // assigning the empty list still says it did, and logs 0 records
     QCOMPARE(boxes.texts(), (QStringList{"请选取指定受理的话务员!", "指定话务员成功!"}));
     QCOMPARE(dt::logTexts(db), QStringList{"为0条用户数据指定受理人话务员一"});
     dt::flushDeletes();
@@ -196,7 +198,7 @@ void TestDataman::dialogGoesWithItsWindow()
     auto* first = new Tfrmdataman;
     first->show();
     dt::Shown<Tfrmdataman> second;
-    first->Button3Click();
+    ctl<QPushButton>(first, "Button3")->click();
     QPointer<Tfrmselhwy> d = frmselhwy;
     first->close();
     dt::flushDeletes();

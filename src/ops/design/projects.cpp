@@ -37,6 +37,12 @@ const QString& projectChoicesQuery()
     return sql;
 }
 
+const QString& activeProjectChoicesQuery()
+{
+    static const QString sql = QStringLiteral("select * from t_ywbh where zt=1 order by ywbh desc");
+    return sql;
+}
+
 const QString& projectNamesQuery()
 {
     static const QString sql = QStringLiteral("select * from t_ywbh order  by ywbh");

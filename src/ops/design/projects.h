@@ -19,8 +19,11 @@ enum class Outcome {
 
 // The project list with its state word vlname ("停用" for zt=0, else "启用"), in stored order.
 const QString& projectListQuery();
-// Every project, stopped ones included, newest first (the project choice list of the dialogs).
+// Every project, stopped ones included, newest first (the project choice list of the dialogs,
+// the lists and the reports).
 const QString& projectChoicesQuery();
+// The started projects, newest first (the choice list of the visit and the import).
+const QString& activeProjectChoicesQuery();
 // Every project, oldest first (the question list's filter).
 const QString& projectNamesQuery();
 
