@@ -34,17 +34,28 @@ QMdiSubWindow* frameOf(QWidget* content)
     return qobject_cast<QMdiSubWindow*>(content->parentWidget());
 }
 
-// An administrator logged in, one active project with a question, the main window shown.
+// An administrator logged in, one active project with a question. Every test shares it: what
+// is checked is how windows go, which nothing stored changes.
+tst::TestDb* sharedDb()
+{
+    static tst::TestDb* db = [] {
+        auto* d = new tst::TestDb;
+        d->exec("insert into t_ywbh(ywname,zt) values('项目',1)");
+        d->exec("insert into q_table(ywbh,qbh,qnr) select max(ywbh),1,'问题一' from t_ywbh");
+        return d;
+    }();
+    return db;
+}
+
+// The main window shown over the shared database.
 struct Scene
 {
-    tst::TestDb db;
+    tst::TestDb& db = *sharedDb();
     tst::MsgScript boxes;
     TfrmMain w;
     Scene()
     {
         db.loginAdmin();
-        db.exec("insert into t_ywbh(ywname,zt) values('项目',1)");
-        db.exec("insert into q_table(ywbh,qbh,qnr) select max(ywbh),1,'问题一' from t_ywbh");
         w.applyGating();
         w.resize(1100, 760);
         w.show();
@@ -63,6 +74,7 @@ private slots:
         TfrmMain w; // registers the About window
     }
     void init() { TfrmMain::setAutoLogin(false); }
+    void cleanupTestCase() { delete sharedDb(); }
     void closingLeavesNothing_data();
     void closingLeavesNothing();
     void fixedWindowOverMaximised();
