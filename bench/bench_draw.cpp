@@ -66,8 +66,7 @@ QString stateFor(quint32 r)
 // soft-deleted; handled ones stamped over the last days, some today by the benchmark operator.
 int makeProject(int rows)
 {
-    ADOcon().execute(
-        QStringLiteral("insert into t_ywbh(ywname,ywtips,zt) values('压测项目','您好，这里是回访中心',1)"));
+    ADOcon().execute(QStringLiteral("insert into t_ywbh(ywname,ywtips,zt) values('压测项目','您好，这里是回访中心',1)"));
     const int p = ADOcon().scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
     for (int qbh = 1; qbh <= 3; ++qbh) {
         ADOcon().execute(QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(%1,%2,'问题%2')").arg(p).arg(qbh));
@@ -79,9 +78,8 @@ int makeProject(int rows)
     const QDateTime now = QDateTime::currentDateTime();
     db::Transaction t(ADOcon());
     QSqlQuery ins(ADOcon().database());
-    ins.prepare(
-        QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dq,dz,dhhm1,xxzl,drz,sljg,jg,slsj,slz,zdslz,zdslzxm,del) "
-                       "values(?,1,?,?,?,?,?,?,'导入员',?,?,?,?,?,?,?)"));
+    ins.prepare(QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dq,dz,dhhm1,xxzl,drz,sljg,jg,slsj,slz,zdslz,zdslzxm,del) "
+                               "values(?,1,?,?,?,?,?,?,'导入员',?,?,?,?,?,?,?)"));
     const QVariant null;
     for (int i = 0; i < rows; ++i) {
         const QString state = stateFor(rng.generate());
@@ -99,9 +97,8 @@ int makeProject(int rows)
         if (handled) {
             // An operator ends a few hundred calls a day.
             const bool mineToday = rng.bounded(1000u) < 3;
-            ins.bindValue(9,
-                          now.addSecs(mineToday ? -qint64(rng.bounded(3600u)) : -86400 * qint64(1 + rng.bounded(30u)))
-                              .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            ins.bindValue(9, now.addSecs(mineToday ? -qint64(rng.bounded(3600u)) : -86400 * qint64(1 + rng.bounded(30u)))
+                                 .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
             ins.bindValue(10, mineToday ? kOperatorName : QStringLiteral("别的话务员"));
         } else {
             ins.bindValue(9, null);
@@ -198,9 +195,8 @@ int runDraw(int argc, char** argv)
         if (p < 0)
             return 1;
         print("rows", QString::number(ADOcon().scalar(QStringLiteral("select count(*) from yhda")).toLongLong()));
-        print("rows_not_handled", QString::number(ADOcon()
-                                                      .scalar(QStringLiteral("select count(*) from yhda where "
-                                                                             "sljg='未受理'"))
+        print("rows_not_handled", QString::number(ADOcon().scalar(QStringLiteral("select count(*) from yhda where "
+                                                                                  "sljg='未受理'"))
                                                       .toLongLong()));
         print("load_s", double(load.elapsed()) / 1000.0);
 

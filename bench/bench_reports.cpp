@@ -21,8 +21,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDateEdit>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -55,10 +55,10 @@ class Bulk
 public:
     Bulk()
     {
-        QSqlQuery q = ADOcon().select(
-            QStringLiteral("select type, name, sql from sqlite_master where sql is not null and ("
-                           " (type='index' and tbl_name in ('yhda','q_ans')) or"
-                           " (type='trigger' and (tbl_name in ('q_ans','yhda_talk') or name like 'yhda_hwtj_%')))"));
+        QSqlQuery q = ADOcon().select(QStringLiteral(
+            "select type, name, sql from sqlite_master where sql is not null and ("
+            " (type='index' and tbl_name in ('yhda','q_ans')) or"
+            " (type='trigger' and (tbl_name in ('q_ans','yhda_talk') or name like 'yhda_hwtj_%')))"));
         while (q.next())
             m_saved.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toString()});
         q.finish();
@@ -89,21 +89,22 @@ qint64 makeProject(const QString& name, int customers, int questions, int perCus
         ADOcon().execute(QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(?,?,?)"),
                          {p, q, QStringLiteral("第%1题：您对我们的服务是否满意？").arg(q)});
     ADOcon().execute(
-        QStringLiteral("with recursive c(i) as (select 0 union all select i+1 from c where i<?-1) "
-                       "insert into yhda(ywbh,pc,xh,yhxm,dq,dhhm1,drz,sljg,jg,slsj,slz) "
-                       "select ?,1,i+1,'客户'||i,'区域'||(i%20),'13'||printf('%09d',i),'导入员', "
-                       " case when abs(random())%100 >= ? then '未受理' else "
-                       "  case abs(random())%20 when 0 then '关机' when 1 then '停机' when 2 then '无应答' "
-                       "  when 3 then '拒访' when 4 then '下次联系' when 5 then '无效数据' else '已受理' end end, "
-                       " null, null, '' from c"),
+        QStringLiteral(
+            "with recursive c(i) as (select 0 union all select i+1 from c where i<?-1) "
+            "insert into yhda(ywbh,pc,xh,yhxm,dq,dhhm1,drz,sljg,jg,slsj,slz) "
+            "select ?,1,i+1,'客户'||i,'区域'||(i%20),'13'||printf('%09d',i),'导入员', "
+            " case when abs(random())%100 >= ? then '未受理' else "
+            "  case abs(random())%20 when 0 then '关机' when 1 then '停机' when 2 then '无应答' "
+            "  when 3 then '拒访' when 4 then '下次联系' when 5 then '无效数据' else '已受理' end end, "
+            " null, null, '' from c"),
         {customers, p, handledPercent});
     // Handled ones: a time over 90 days, an operator, a result for completed ones.
-    ADOcon().execute(
-        QStringLiteral("update yhda set slsj=datetime('2026-01-01','+'||(abs(random())%7776000)||' seconds'), "
-                       "slz='话务员'||printf('%02d',abs(random())%20), "
-                       "jg=case when sljg='已受理' then (case abs(random())%3 when 0 then '成功' when 1 then '不成功' "
-                       "else '' end) else null end where ywbh=? and sljg<>'未受理'"),
-        {p});
+    ADOcon().execute(QStringLiteral(
+                         "update yhda set slsj=datetime('2026-01-01','+'||(abs(random())%7776000)||' seconds'), "
+                         "slz='话务员'||printf('%02d',abs(random())%20), "
+                         "jg=case when sljg='已受理' then (case abs(random())%3 when 0 then '成功' when 1 then '不成功' "
+                         "else '' end) else null end where ywbh=? and sljg<>'未受理'"),
+                     {p});
     ADOcon().execute(
         QStringLiteral(
             "with recursive k(n) as (select 0 union all select n+1 from k where n<?-1) "
@@ -199,17 +200,13 @@ int runReports(int argc, char** argv)
         print("load_s", double(load.elapsed()) / 1000.0);
         print("stat_customers_handled",
               ADOcon().scalar(QStringLiteral("select sum(n) from hwtjsumview where ywname='统计压测'")).toString());
-        print("stat_answers",
-              ADOcon().scalar(QStringLiteral("select sum(n) from q_anssumview where ywname='统计压测'")).toString());
+        print("stat_answers", ADOcon().scalar(QStringLiteral("select sum(n) from q_anssumview where ywname='统计压测'"))
+                                  .toString());
         print("report_customers",
-              ADOcon()
-                  .scalar(QStringLiteral("select count(*) from yhda y join t_ywbh p on p.ywbh=y.ywbh "
-                                         "where p.ywname='报表压测'"))
-                  .toString());
-        print("report_answers", ADOcon()
-                                    .scalar(QStringLiteral("select sum(n) from q_anssumview where "
-                                                           "ywname='报表压测'"))
-                                    .toString());
+              ADOcon().scalar(QStringLiteral("select count(*) from yhda y join t_ywbh p on p.ywbh=y.ywbh "
+                                             "where p.ywname='报表压测'")).toString());
+        print("report_answers", ADOcon().scalar(QStringLiteral("select sum(n) from q_anssumview where "
+                                                               "ywname='报表压测'")).toString());
 
         // Statistics through the windows: "统计" with the chart.
         auto* hw = openWindow<Tfrmhwtj2>(QSize(1200, 800));
@@ -276,8 +273,7 @@ int runReports(int argc, char** argv)
         print("report_grid_rows_loaded", QString::number(bb->DBGrid1->rowCount()));
         print("report_tmp_rows", ADOcon().scalar(QStringLiteral("select count(*) from tmp")).toString());
         print("report_tmp_rows_answered",
-              ADOcon()
-                  .scalar(QStringLiteral("select count(*) from tmp where q1 is not null or q20 is not null"))
+              ADOcon().scalar(QStringLiteral("select count(*) from tmp where q1 is not null or q20 is not null"))
                   .toString());
         bb->DBGrid1->close();
         delete bb;
@@ -288,8 +284,7 @@ int runReports(int argc, char** argv)
         rf.ywbh = ADOcon().scalar(QStringLiteral("select ywbh from t_ywbh where ywname='报表压测'")).toLongLong();
         print("report_build_s", msOf([&] { ops::reports::buildDetailReport(ADOcon(), rf); }) / 1000.0);
 
-        const qint64 rp =
-            ADOcon().scalar(QStringLiteral("select ywbh from t_ywbh where ywname='报表压测'")).toLongLong();
+        const qint64 rp = ADOcon().scalar(QStringLiteral("select ywbh from t_ywbh where ywname='报表压测'")).toLongLong();
         int total = 0;
         int sample = 0;
         double setup = 0;

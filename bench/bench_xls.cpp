@@ -27,8 +27,8 @@
 #include <freexl.h>
 
 #include <cmath>
-#include <cstdio>
 #include <ctime>
+#include <cstdio>
 
 namespace bench {
 namespace {
@@ -36,9 +36,8 @@ namespace {
 QString fixtureScript()
 {
     // bench/bench_xls.cpp -> tests/customers/fixtures/make_fixtures.py
-    return QFileInfo(QStringLiteral(__FILE__))
-        .dir()
-        .filePath(QStringLiteral("../tests/customers/fixtures/make_fixtures.py"));
+    return QFileInfo(QStringLiteral(__FILE__)).dir().filePath(
+        QStringLiteral("../tests/customers/fixtures/make_fixtures.py"));
 }
 
 bool openFreshDb(TfrmDM& dm, const QString& file)
@@ -81,8 +80,7 @@ int baselineImport(const QString& book)
     unsigned int sheets = 0;
     freexl_get_info(h, FREEXL_BIFF_SHEET_COUNT, &sheets);
     QSqlQuery ins(ADOcon().database());
-    ins.prepare(
-        QStringLiteral("insert into yhda(ywbh,yhxm,pc,xh,drz,dq,dhhm1,dz,sljg,xxzl) values(?,?,?,?,?,?,?,?,?,?)"));
+    ins.prepare(QStringLiteral("insert into yhda(ywbh,yhxm,pc,xh,drz,dq,dhhm1,dz,sljg,xxzl) values(?,?,?,?,?,?,?,?,?,?)"));
     int n = 0;
     ADOcon().begin();
     for (unsigned short s = 0; s < sheets; ++s) {
@@ -124,8 +122,7 @@ int runImport(int argc, char** argv)
     QTemporaryDir tmp;
     const QString book = tmp.filePath(QStringLiteral("customers.xls"));
     QProcess gen;
-    gen.start(QStringLiteral("/usr/bin/python3"),
-              {fixtureScript(), QStringLiteral("--big"), QString::number(rows), book});
+    gen.start(QStringLiteral("/usr/bin/python3"), {fixtureScript(), QStringLiteral("--big"), QString::number(rows), book});
     if (!gen.waitForFinished(300000) || gen.exitCode() != 0) {
         std::fprintf(stderr, "cannot generate the workbook: %s\n", gen.readAllStandardError().constData());
         return 1;
@@ -218,14 +215,12 @@ double exportGrid(const QString& out, const QString& sql, const QList<GridColumn
 double exportRows(const QTemporaryDir& tmp, int rows, double* peak)
 {
     ADOcon().execute(QStringLiteral("drop table if exists e"));
-    ADOcon().execute(
-        QStringLiteral("create table e (id integer primary key, yhxm text, dhhm1 text, xh integer, f real)"));
+    ADOcon().execute(QStringLiteral("create table e (id integer primary key, yhxm text, dhhm1 text, xh integer, f real)"));
     ADOcon().execute(QStringLiteral("with recursive c(i) as (select 1 union all select i+1 from c where i<%1) "
                                     "insert into e(yhxm,dhhm1,xh,f) select '客户'||i, '0'||(13800000000+i), i, i/7.0 "
                                     "from c")
                          .arg(rows));
-    return exportGrid(tmp.filePath(QStringLiteral("export%1.xlsx").arg(rows)),
-                      QStringLiteral("select * from e order by id"),
+    return exportGrid(tmp.filePath(QStringLiteral("export%1.xlsx").arg(rows)), QStringLiteral("select * from e order by id"),
                       {{QStringLiteral("yhxm"), QStringLiteral("姓名"), 80},
                        {QStringLiteral("dhhm1"), QStringLiteral("电话号码"), 100},
                        {QStringLiteral("xh"), QStringLiteral("序号"), 60},
@@ -238,13 +233,14 @@ void fillCustomers(int rows)
 {
     ADOcon().execute(QStringLiteral("insert into t_ywbh(ywname,zt) values('导出项目',1)"));
     ADOcon().execute(
-        QStringLiteral("with recursive c(i) as (select 1 union all select i+1 from c where i<%1) "
-                       "insert into yhda(ywbh,pc,xh,yhxm,dq,dz,dhhm1,dhhm2,xxzl,drz,sljg,jg,bz,slsj,slz,zdslz,zdslzxm) "
-                       "select 1, i/5000+1, i%5000+1, '客户'||((i*7919)%1000003), '区域'||(i%50), "
-                       "'某市某区某路'||(i%997)||'号', '0'||(13800000000+i), '', '年龄:  '||(i%80)||char(13,10), "
-                       "'系统管理员', iif(i%3=0,'已受理','未受理'), iif(i%6=0,'成功',null), iif(i%3=0,'愿意参加',''), "
-                       "iif(i%3=0,'2024-01-02 03:04:05',null), iif(i%3=0,'话务员一',''), iif(i%4=0,'op1',null), "
-                       "iif(i%4=0,'话务员一',null) from c")
+        QStringLiteral(
+            "with recursive c(i) as (select 1 union all select i+1 from c where i<%1) "
+            "insert into yhda(ywbh,pc,xh,yhxm,dq,dz,dhhm1,dhhm2,xxzl,drz,sljg,jg,bz,slsj,slz,zdslz,zdslzxm) "
+            "select 1, i/5000+1, i%5000+1, '客户'||((i*7919)%1000003), '区域'||(i%50), "
+            "'某市某区某路'||(i%997)||'号', '0'||(13800000000+i), '', '年龄:  '||(i%80)||char(13,10), "
+            "'系统管理员', iif(i%3=0,'已受理','未受理'), iif(i%6=0,'成功',null), iif(i%3=0,'愿意参加',''), "
+            "iif(i%3=0,'2024-01-02 03:04:05',null), iif(i%3=0,'话务员一',''), iif(i%4=0,'op1',null), "
+            "iif(i%4=0,'话务员一',null) from c")
             .arg(rows));
 }
 
@@ -254,9 +250,9 @@ const QString kCustomerSql = QStringLiteral("select * from yhdaview order by yhx
 QList<GridColumn> customerColumns()
 {
     QList<GridColumn> cols;
-    for (const char* f : {"xh",    "ywname", "yhxm", "dq",    "dz",  "dhhm1",   "zdslzxm", "slz",   "slsj",
-                          "sljg",  "bz",     "drsj", "drz",   "id",  "ywbh",    "pc",      "dhhm2", "dhhm3",
-                          "dhhm4", "xxzl",   "jg",   "zdslz", "del", "deltime", "deler"})
+    for (const char* f : {"xh", "ywname", "yhxm", "dq", "dz", "dhhm1", "zdslzxm", "slz", "slsj", "sljg", "bz", "drsj",
+                          "drz", "id", "ywbh", "pc", "dhhm2", "dhhm3", "dhhm4", "xxzl", "jg", "zdslz", "del", "deltime",
+                          "deler"})
         cols << GridColumn{QString::fromLatin1(f), QString::fromLatin1(f), 60};
     return cols;
 }

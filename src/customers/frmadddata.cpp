@@ -73,11 +73,10 @@ Tfrmadddata::Tfrmadddata(QWidget* parent) : TChildForm(parent)
     ComboBox3->setObjectName(QStringLiteral("ComboBox3"));
     ComboBox3->setVisible(false);
 
-    Label5 = label(
-        "Label5",
-        QStringLiteral("注意：Excel文件格式应严格按照标准文件格式.前五列必须为：序号、姓名、区域、地址、电话号码，"
-                       "且序号和电话号码不能为空，其他列可以为空，顺序可变。"),
-        24, 140, 392, 54);
+    Label5 = label("Label5",
+                   QStringLiteral("注意：Excel文件格式应严格按照标准文件格式.前五列必须为：序号、姓名、区域、地址、电话号码，"
+                                  "且序号和电话号码不能为空，其他列可以为空，顺序可变。"),
+                   24, 140, 392, 54);
     Label5->setWordWrap(true);
     Label5->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QPalette red = Label5->palette();
@@ -218,8 +217,8 @@ void Tfrmadddata::setImporting(bool on)
     Button2->setText(on ? kStop : kCancel);
     Button1->setEnabled(!on);
     // The workbook is in use: nothing may switch it under the running import.
-    for (QWidget* w : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Button3), static_cast<QWidget*>(ComboBox1),
-                       static_cast<QWidget*>(ComboBox2)})
+    for (QWidget* w : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Button3),
+                       static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(ComboBox2)})
         w->setEnabled(!on);
 }
 
@@ -249,8 +248,8 @@ void Tfrmadddata::runImport()
         n = m_book.rowCount();
         SetWaitMsgProgress(n + 20, 20);
         SetWaitMsgText(QStringLiteral("正在处理") + sheet + QStringLiteral("表...."));
-        m_import =
-            std::make_unique<CustomerImport>(ADOcon(), m_book, ops::customers::ImportTarget{ywbh, m_pc, gTruename});
+        m_import = std::make_unique<CustomerImport>(ADOcon(), m_book,
+                                                    ops::customers::ImportTarget{ywbh, m_pc, gTruename});
     } catch (const std::exception&) {
         // Not reached by the format check: report it instead of leaving the window stuck.
         CloseWaitMsg();

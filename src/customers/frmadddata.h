@@ -60,7 +60,7 @@ private:
     void setImporting(bool on);
     void askStop();
     void closeWindow();
-    XlsReader m_book;                                         // the workbook connection
+    XlsReader m_book; // the workbook connection
     std::unique_ptr<ops::customers::CustomerImport> m_import; // while an import runs
     qint64 m_pc = 1;
     bool m_importing = false;

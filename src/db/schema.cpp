@@ -42,12 +42,11 @@ void createServerSchema(Connection& con)
     const QString sql = serverSchemaSql();
     if (sql.isEmpty())
         throw Error(QStringLiteral("schema resource missing"));
-    const qint64 tables =
-        con.scalar(QStringLiteral("select count(*) from pg_catalog.pg_class c join pg_catalog.pg_namespace n"
-                                  " on n.oid = c.relnamespace where c.relkind in ('r','v','p','m','f')"
-                                  " and n.nspname not in ('pg_catalog','information_schema')"
-                                  " and n.nspname not like 'pg\\_%'"))
-            .toLongLong();
+    const qint64 tables = con.scalar(QStringLiteral("select count(*) from pg_catalog.pg_class c join pg_catalog.pg_namespace n"
+                                                    " on n.oid = c.relnamespace where c.relkind in ('r','v','p','m','f')"
+                                                    " and n.nspname not in ('pg_catalog','information_schema')"
+                                                    " and n.nspname not like 'pg\\_%'"))
+                              .toLongLong();
     if (tables > 0)
         throw Error(QStringLiteral("the database already has %1 tables or views; the schema is laid only into an "
                                    "empty database")
@@ -90,8 +89,8 @@ bool createDatabase(const QString& path, QString* error)
     QFile::remove(tmp + QStringLiteral("-wal"));
     QFile::remove(tmp + QStringLiteral("-shm"));
     sqlite3* h = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(tmp).constData(), &h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
+    if (sqlite3_open_v2(QFile::encodeName(tmp).constData(), &h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK) {
         const QString why = QString::fromUtf8(sqlite3_errmsg(h));
         sqlite3_close(h);
         return fail(why);

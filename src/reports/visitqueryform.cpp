@@ -163,3 +163,4 @@ void VisitQueryForm::Button1Click()
 {
     ExportToExcel({DBGrid1});
 }
+

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/dbgrid.h"
 #include "core/msg.h"
+#include "core/dbgrid.h"
 #include "core/windows.h"
 #include "ops/reports/visitqueries.h"
 

@@ -4,21 +4,21 @@
 #include "core/mainwindow.h"
 #include "core/waitmsg.h"
 #include "customers/frmadddata.h"
+#include "ops/customers/xls/xlsreader.h"
 #include "db/dm.h"
 #include "importtest.h"
-#include "ops/customers/xls/xlsreader.h"
 #include "support/msgscript.h"
 #include "support/testdb.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QFocusEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -143,8 +143,7 @@ private slots:
         f.close();
         QVERIFY(!pick(w, text));
         ctl<QPushButton>(w, "Button1")->click();
-        QCOMPARE(boxes.lastText(),
-                 QStringLiteral("数据表名不存在，请检查您输入的数据源文件是否是一个有效的Excel文档!"));
+        QCOMPARE(boxes.lastText(), QStringLiteral("数据表名不存在，请检查您输入的数据源文件是否是一个有效的Excel文档!"));
         QCOMPARE(db.count(QStringLiteral("yhda")), 0);
         QCOMPARE(db.count(QStringLiteral("syslog")), 0);
         QVERIFY(!waitMsgWindow());
@@ -165,8 +164,7 @@ private slots:
         QCOMPARE(ctl<QComboBox>(w, "ComboBox1")->currentIndex(), 0);
 
         // Leaving the field with another existing workbook lists that one's sheets.
-        ctl<QLineEdit>(w, "Edit1")
-            ->setText(QStringLiteral("  ") + fixture(QStringLiteral("five.xls")) + QStringLiteral(" "));
+        ctl<QLineEdit>(w, "Edit1")->setText(QStringLiteral("  ") + fixture(QStringLiteral("five.xls")) + QStringLiteral(" "));
         QFocusEvent out(QEvent::FocusOut);
         QApplication::sendEvent(ctl<QLineEdit>(w, "Edit1"), &out);
         QCOMPARE(ctl<QComboBox>(w, "ComboBox1")->count(), 1);
@@ -197,7 +195,7 @@ private slots:
         QVERIFY(!waitMsgWindow());
         QCOMPARE(db.count(QStringLiteral("yhda")), 3);
         QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("xxzl='' and sljg='未受理' and del=0 and jg is null "
-                                                                 "and zdslz is null and drsj is not null")),
+                                                                   "and zdslz is null and drsj is not null")),
                  3);
         QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("ywbh=%1 and pc=1 and drz='导入员''甲'").arg(p)), 3);
         // A phone stored as a number comes out as its digits; text phones keep their zeros.
@@ -266,7 +264,7 @@ private slots:
         QCOMPARE(boxes.texts(), QStringList{kDone.arg(3)});
         // The empty cells are empty text, never null; everything else as written.
         QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("yhxm is null or dq is null or dz is null or "
-                                                                 "dhhm1 is null")),
+                                                                   "dhhm1 is null")),
                  0);
         QCOMPARE(rowText(db, "yhxm||'|'||dq||'|'||dz||'|'||dhhm1", "xh=1"),
                  QStringLiteral("张三||人民路1号|13800138000"));
@@ -316,8 +314,8 @@ private slots:
         QPointer<Tfrmadddata> w = session.window();
         QVERIFY(pick(w, fixture(QStringLiteral("noheader.xls"))));
         ctl<QPushButton>(w, "Button1")->click();
-        QCOMPARE(boxes.lastText(),
-                 QStringLiteral("文件") + fixture(QStringLiteral("noheader.xls")) + QStringLiteral("格式无效!"));
+        QCOMPARE(boxes.lastText(), QStringLiteral("文件") + fixture(QStringLiteral("noheader.xls")) +
+                                       QStringLiteral("格式无效!"));
 
         // The file was a workbook when its sheets were listed, and is damaged by the start.
         QTemporaryDir tmp;
@@ -535,9 +533,9 @@ private slots:
         bool closedAgain = true;
         boxes.answer(msg::Answer::Yes);
         AtPause pause(2, [&] {
-            closedDuringImport = w->close();         // the close box: asks to stop, stays open
-            closedAgain = w->close();                // stop confirmed but not yet noticed
-            ctl<QPushButton>(w, "Button2")->click(); // reads 取消 now: still waits for the import
+            closedDuringImport = w->close(); // the close box: asks to stop, stays open
+            closedAgain = w->close();        // stop confirmed but not yet noticed
+            ctl<QPushButton>(w, "Button2")->click();             // reads 取消 now: still waits for the import
         });
         ctl<QPushButton>(w, "Button1")->click();
         QVERIFY(pause.fired());
