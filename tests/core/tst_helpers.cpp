@@ -5,6 +5,7 @@
 
 #include "core/choices.h"
 #include "core/dbgrid.h"
+#include "core/listform.h"
 #include "core/scaling.h"
 #include "core/text.h"
 #include "core/waitmsg.h"
@@ -17,7 +18,10 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QHBoxLayout>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 
 class TstHelpers : public QObject
@@ -35,6 +39,7 @@ private slots:
     void displayText();
     void gridColumnsAndValues();
     void wheelMovesOneRow();
+    void listKeepsItsPlace();
     void projectList();
     void dayFilter();
     void waitWindow();
@@ -200,6 +205,38 @@ void TstHelpers::wheelMovesOneRow()
     for (int i = 0; i < 10; ++i)
         wheel(-120);
     QCOMPARE(g.currentRowIndex(), 4);
+}
+
+// The list windows' grid: columns and the wheel rule given, the buttons under it, a re-read that
+// goes back to the row it was on, or to the last one when fewer rows are left.
+void TstHelpers::listKeepsItsPlace()
+{
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    for (int i = 0; i < 5; ++i)
+        db.exec(QString("insert into t_ywbh(ywname) values('p%1')").arg(i));
+    QWidget owner;
+    TDBGrid* g = lists::grid(&owner, {{"ywname", "项目名称", 120}});
+    QCOMPARE(g->objectName(), QString("DBGrid1"));
+    QCOMPARE(g->columns().size(), 1);
+    auto* b = new QPushButton("关闭", &owner);
+    QVBoxLayout* lay = lists::layOut(&owner, new QHBoxLayout, g, {b});
+    QCOMPARE(lay->count(), 3); // above, the grid, the buttons
+    QCOMPARE(lay->itemAt(1)->widget(), g);
+    QCOMPARE(lay->itemAt(2)->layout()->indexOf(b), 1); // centred between two stretches
+
+    lists::openAtFirst(g, "select * from t_ywbh order by ywbh");
+    QCOMPARE(g->currentRowIndex(), 0);
+    lists::reopenAt(g, 3);
+    QCOMPARE(g->text(g->currentRowIndex(), "ywname"), QString("p3"));
+    db.exec("delete from t_ywbh where ywname in ('p3','p4')");
+    lists::reopenAt(g, 3);
+    QCOMPARE(g->currentRowIndex(), 2); // the last one left
+    lists::reopenAt(g, -1);
+    QCOMPARE(g->currentRowIndex(), 0);
+    db.exec("delete from t_ywbh");
+    lists::reopenAt(g, 1);
+    QCOMPARE(g->currentRowIndex(), -1);
 }
 
 void TstHelpers::projectList()

@@ -129,6 +129,7 @@ private slots:
     void drawAndFiguresWork();
     void currentDatabaseIsLeftAlone();
     void failureLeavesFileAsItWas();
+    void freshFileIsWhole();
 };
 
 void TstUpgrade::keepsRowsAndMatchesFreshSchema()
@@ -247,6 +248,27 @@ void TstUpgrade::failureLeavesFileAsItWas()
     const QString missing = old.dir.filePath(QStringLiteral("none.dat"));
     QVERIFY(!db::upgradeDatabase(missing, &err));
     QVERIFY(!QFile::exists(missing));
+}
+
+// A new file is complete under its own name: nothing beside it still to be written in, and a
+// second attempt on the same name refuses instead of building over it.
+void TstUpgrade::freshFileIsWhole()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("dhyx.dat"));
+    QVERIFY(db::createDatabase(path));
+    for (const char* left : {"-wal", "-shm", ".new", ".new-wal"})
+        QVERIFY2(!QFile::exists(path + QLatin1String(left)), left);
+    const QMap<QString, QString> made = objects(path);
+    QVERIFY(made.contains(QStringLiteral("yhda")) && made.contains(QStringLiteral("syslogin")));
+    db::Connection con(QStringLiteral("fresh"));
+    con.open(path);
+    QCOMPARE(con.scalar(QStringLiteral("select uname from syslogin")).toString(), QStringLiteral("admin"));
+    QCOMPARE(con.scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+    con.close();
+    QString err;
+    QVERIFY(!db::createDatabase(path, &err));
+    QVERIFY(err.contains(QStringLiteral("already exists")));
 }
 
 QTEST_GUILESS_MAIN(TstUpgrade)
