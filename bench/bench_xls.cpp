@@ -145,6 +145,7 @@ int runImport(int argc, char** argv)
         auto* w = new Tfrmadddata;
         filedlg::queueAnswers({book});
         w->findChild<QPushButton*>(QStringLiteral("Button3"))->click();
+        filedlg::clearAnswers();
         // An .xls sheet holds at most 65,536 rows: the workbook has several, imported in turn
         // from one opening of the window, as a user would.
         auto* sheets = w->findChild<QComboBox*>(QStringLiteral("ComboBox1"));

@@ -44,6 +44,7 @@ int main(int argc, char** argv)
     // Driven by the controls' names, the workbook chosen through the file dialog.
     filedlg::queueAnswers({QString::fromLocal8Bit(argv[2])});
     w->findChild<QPushButton*>(QStringLiteral("Button3"))->click();
+    filedlg::clearAnswers();
     if (w->findChild<QComboBox*>(QStringLiteral("ComboBox1"))->count() == 0)
         return 1;
     w->findChild<QPushButton*>(QStringLiteral("Button1"))->click();
