@@ -163,6 +163,7 @@ std::unique_ptr<Connection> Connection::openReader() const
     auto reader = std::make_unique<Connection>(QStringLiteral("%1.read%2").arg(m_name).arg(++serial));
     reader->m_hook = m_hook;
     reader->m_busyMs = m_busyMs;
+    reader->m_reader = true;
     if (m_engine == Engine::PostgreSQL) {
         // Its own session; every transaction it starts only reads.
         reader->openServer(m_server);
@@ -188,6 +189,7 @@ void Connection::close()
     }
     m_depth = 0;
     m_lost = false;
+    ++m_txSerial;
     m_path.clear();
     m_afterTransaction.clear();
 }
@@ -467,6 +469,7 @@ void Connection::afterTransaction(std::function<void()> f)
 
 void Connection::transactionEnded()
 {
+    ++m_txSerial;
     const auto pending = std::exchange(m_afterTransaction, {});
     for (const auto& f : pending)
         f();
