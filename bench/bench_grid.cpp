@@ -134,9 +134,10 @@ void measure(const char* engine, bool server, int rows, const db::ServerParams& 
     double plainMs = 0;
     double plainPeak = 0;
     {
-        const std::unique_ptr<db::Connection> reader = con.openReader();
+        std::unique_ptr<db::Connection> reader;
         QSqlQueryModel m;
         plainMs = msOf([&] {
+            reader = con.openReader();
             m.setQuery(reader->select(sql));
             m.data(m.index(0, 0));
         });

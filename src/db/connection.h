@@ -160,6 +160,7 @@ private:
     void runRaw(const QString& sql);
     Error failure(const QSqlError& e, const QString& sql);
     void revive();
+    void readerSession();
     QSqlDatabase driverDatabase(const char* driver);
     void setLockTimeout();
     QSqlQuery run(const QString& jet, bool forwardOnly, const QVariantList* values = nullptr);

@@ -187,6 +187,10 @@ private slots:
         QTRY_COMPARE(script.count(), 1);
         QCOMPARE(script.boxes().first().icon, msg::Icon::Error);
         QVERIFY(!script.lastText().isEmpty());
+        // The grid's connection opens a new session for its next statement, which only reads
+        // as the first did.
+        QVERIFY_THROWS_EXCEPTION(db::Error, grid.source()->execute(QStringLiteral("delete from syslog")));
+        QCOMPARE(m_db->count(QStringLiteral("syslog")), kMany);
         grid.reopen();
         grid.fetchAll();
         QCOMPARE(grid.rowCount(), kMany);
