@@ -56,8 +56,8 @@ void load(db::Connection& con, int rows, bool server)
 {
     con.execute(QStringLiteral("insert into t_ywbh(ywname) values('大项目')"));
     const int p = con.scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
-    const QString series = server ? QStringLiteral(" from generate_series(1,%1) as s(i)").arg(rows)
-                                  : QStringLiteral(" from s");
+    const QString series =
+        server ? QStringLiteral(" from generate_series(1,%1) as s(i)").arg(rows) : QStringLiteral(" from s");
     const QString with = server ? QString()
                                 : QStringLiteral("with recursive s(i) as (select 1 union all select i+1 from s "
                                                  "where i<%1) ")
@@ -67,11 +67,12 @@ void load(db::Connection& con, int rows, bool server)
     db::Transaction t(con);
     if (server)
         con.execute(QStringLiteral("alter table yhda disable trigger user"));
-    con.execute(QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dq,dz,dhhm1,xxzl,drz,drsj,sljg) ") + with +
-                QStringLiteral("select %1,(i-1)/50000+1,(i-1)%50000+1,'客户'||i,'区域'||(i%20),'某市某路'||(i%997)||'号',"
-                               "cast(13000000000+i as text),'套餐A'||(i%7),'导入员','2026-12-01 09:00:00',")
-                        .arg(p) +
-                state + series);
+    con.execute(
+        QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dq,dz,dhhm1,xxzl,drz,drsj,sljg) ") + with +
+        QStringLiteral("select %1,(i-1)/50000+1,(i-1)%50000+1,'客户'||i,'区域'||(i%20),'某市某路'||(i%997)||'号',"
+                       "cast(13000000000+i as text),'套餐A'||(i%7),'导入员','2026-12-01 09:00:00',")
+            .arg(p) +
+        state + series);
     if (server) {
         con.execute(QStringLiteral("insert into yhda_tally(ywbh,sljg,zk,n) select coalesce(ywbh,0),"
                                    "coalesce(sljg,''),coalesce('='||zdslz,''),count(*) from yhda where del=0 "

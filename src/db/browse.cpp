@@ -117,10 +117,10 @@ private:
     int m_next = kFirstWindow;
     QSqlRecord m_record;
     int m_columns = 0;
-    int m_count = 0;                            // rows read
+    int m_count = 0;                              // rows read
     std::vector<std::vector<QVariant>> m_windows; // the rows read, a window each, row after row
-    std::vector<int> m_starts;                  // the first row of each window
-    size_t m_current = 0;                       // the window last looked into
+    std::vector<int> m_starts;                    // the first row of each window
+    size_t m_current = 0;                         // the window last looked into
     int m_start = 0;
     int m_rowsIn = 0;
 };

@@ -15,7 +15,7 @@ namespace {
 
 constexpr int kRows = 300; // more than one batch of a grid
 
-constexpr int kMany = 3000;  // several windows of rows
+constexpr int kMany = 3000; // several windows of rows
 
 bool partlyRead(const TDBGrid& g)
 {
@@ -132,7 +132,8 @@ private slots:
         const bool up = order.isEmpty();
         for (int r = 0; r < kMany; ++r)
             QCOMPARE(grid.value(r, QStringLiteral("id")).toInt(), up ? r + 1 : kMany - r);
-        QCOMPARE(grid.text(kMany - 1, QStringLiteral("logcon")), up ? QStringLiteral("row %1").arg(kMany) : QStringLiteral("row 1"));
+        QCOMPARE(grid.text(kMany - 1, QStringLiteral("logcon")),
+                 up ? QStringLiteral("row %1").arg(kMany) : QStringLiteral("row 1"));
         QVERIFY(!grid.value(kMany, QStringLiteral("id")).isValid());
     }
 
