@@ -12,6 +12,7 @@ const std::vector<Bench>& registry()
         {"manage", runManage},
         {"reports", runReports},
         {"seats", runSeats},
+        {"grid", runGrid},
     };
     return all;
 }

@@ -20,5 +20,6 @@ int runLog(int argc, char** argv);    // bench_log.cpp
 int runManage(int argc, char** argv); // bench_manage.cpp
 int runReports(int argc, char** argv); // bench_reports.cpp
 int runSeats(int argc, char** argv);   // bench_seats.cpp
+int runGrid(int argc, char** argv);    // bench_grid.cpp
 
 } // namespace bench

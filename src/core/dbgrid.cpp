@@ -1,5 +1,6 @@
 #include "core/dbgrid.h"
 
+#include "core/msg.h"
 #include "db/dm.h"
 #include "db/sqlvalue.h"
 
@@ -7,8 +8,12 @@
 #include <QHeaderView>
 #include <QPointer>
 #include <QScrollBar>
+#include <QSqlError>
 #include <QSqlRecord>
+#include <QTimer>
 #include <QWheelEvent>
+
+#include <functional>
 
 namespace {
 
@@ -23,6 +28,25 @@ public:
             return db::displayText(v);
         return v;
     }
+    // More rows are read while the user scrolls, from inside the view's own handling: a read
+    // that fails there ends the rows shown (the model cannot say why), so it is told here.
+    void fetchMore(const QModelIndex& parent = QModelIndex()) override
+    {
+        QSqlQueryModel::fetchMore(parent);
+        if (m_failed)
+            return;
+        const QSqlError e = query().lastError();
+        if (!e.isValid())
+            return;
+        m_failed = true;
+        if (onReadError)
+            onReadError(e.databaseText().isEmpty() ? e.text() : e.databaseText());
+    }
+    void queryChange() override { m_failed = false; }
+    std::function<void(const QString&)> onReadError;
+
+private:
+    bool m_failed = false;
 };
 
 } // namespace
@@ -42,6 +66,11 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), m_model(new DisplayModel
         if (logical != m_lastColumn)
             fitLastColumn();
     });
+    // Told once the action or the scroll that read is over: a box in the middle of the view's
+    // own handling would run a second event loop inside it.
+    static_cast<DisplayModel*>(m_model)->onReadError = [this](const QString& text) {
+        QTimer::singleShot(0, this, [text] { msg::reportError(db::Error(text)); });
+    };
 }
 
 bool TDBGrid::viewportEvent(QEvent* e)
@@ -104,7 +133,7 @@ void TDBGrid::open(const QString& jetSql)
         source = fresh ? fresh.get() : m_reader.get();
     }
     // A failing statement leaves the grid as it was.
-    m_model->setQuery(source->select(jetSql));
+    m_model->setQuery(source->browse(jetSql));
     if (fresh)
         m_reader = std::move(fresh); // the old reader's statement has just been let go
     m_source = source;

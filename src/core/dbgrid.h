@@ -19,8 +19,10 @@ struct GridColumn
     int width = 100;
 };
 
-// A read-only grid over a result on ADOcon's file: columns come from a (field, title, width)
-// table, rows are fetched lazily, the whole row is selected. open() throws db::Error.
+// A read-only grid over a result of ADOcon's database: columns come from a (field, title, width)
+// table, rows are read a window at a time as the user scrolls (db::Connection::browse), the
+// whole row is selected. open() throws db::Error; a later window that cannot be read ends the
+// rows shown and is reported with the program's error box.
 // The grid reads through a connection of its own: while it has shown only part of its rows it
 // keeps the snapshot it was opened on, and holds back no writer, in this program or another.
 // Each open()/reopen() starts from what is committed at that moment. Opened inside a

@@ -163,10 +163,10 @@ std::unique_ptr<Connection> Connection::openReader() const
     auto reader = std::make_unique<Connection>(QStringLiteral("%1.read%2").arg(m_name).arg(++serial));
     reader->m_hook = m_hook;
     reader->m_busyMs = m_busyMs;
+    reader->m_reader = true;
     if (m_engine == Engine::PostgreSQL) {
-        // Its own session; every transaction it starts only reads.
         reader->openServer(m_server);
-        reader->runRaw(QStringLiteral("set default_transaction_read_only = on"));
+        reader->readerSession();
         return reader;
     }
     reader->open(m_path);
@@ -174,6 +174,13 @@ std::unique_ptr<Connection> Connection::openReader() const
     reader->runRaw(QStringLiteral("PRAGMA query_only=ON"));
     reader->runRaw(QStringLiteral("PRAGMA temp_store=FILE"));
     return reader;
+}
+
+void Connection::readerSession()
+{
+    // Its own session; every transaction it starts only reads. A list shows its first rows long
+    // before compiling its plan to machine code would pay off.
+    runRaw(QStringLiteral("set default_transaction_read_only = on; set jit = off"));
 }
 
 void Connection::close()
@@ -188,6 +195,7 @@ void Connection::close()
     }
     m_depth = 0;
     m_lost = false;
+    ++m_txSerial;
     m_path.clear();
     m_afterTransaction.clear();
 }
@@ -258,6 +266,8 @@ void Connection::revive()
     const ServerParams p = m_server;
     m_lost = false;
     openServer(p);
+    if (m_reader)
+        readerSession(); // a new session starts with the server's defaults
 }
 
 QSqlQuery Connection::run(const QString& jet, bool forwardOnly, const QVariantList* values)
@@ -467,6 +477,7 @@ void Connection::afterTransaction(std::function<void()> f)
 
 void Connection::transactionEnded()
 {
+    ++m_txSerial;
     const auto pending = std::exchange(m_afterTransaction, {});
     for (const auto& f : pending)
         f();

@@ -107,6 +107,14 @@ public:
     int execute(const QString& jet);
     // A select, positioned before its first row. forwardOnly: read once, front to back (cheaper).
     QSqlQuery select(const QString& jet, bool forwardOnly = false);
+    // A select for a list the user scrolls through (a grid's model): rows are read as they are
+    // asked for, a window at a time, and kept once read. On the file that is how a select reads;
+    // on the server a plain select brings the whole result over at once, so the rows come
+    // through a cursor instead: outside a transaction in a read-only transaction of its own that
+    // stands on one snapshot until the last row is read or the result is let go (statements run
+    // here meanwhile see that snapshot); inside one, in that transaction, until it ends.
+    // A window that cannot be read leaves the rows read so far and sets the query's lastError().
+    QSqlQuery browse(const QString& jet);
     // First column of the first row, or a null QVariant when there is no row.
     QVariant scalar(const QString& jet);
 
@@ -148,9 +156,11 @@ public:
 
 private:
     friend class Prepared;
+    friend class WindowedResult;
     void runRaw(const QString& sql);
     Error failure(const QSqlError& e, const QString& sql);
     void revive();
+    void readerSession();
     QSqlDatabase driverDatabase(const char* driver);
     void setLockTimeout();
     QSqlQuery run(const QString& jet, bool forwardOnly, const QVariantList* values = nullptr);
@@ -163,6 +173,12 @@ private:
     int m_busyMs = kDefaultBusyTimeoutMs;
     Engine m_engine = Engine::SQLite;
     bool m_lost = false; // the server session ended; opened again before the next statement
+    // Counts ended outermost transactions and closes: a cursor knows by it whether it still exists.
+    quint64 m_txSerial = 0;
+    int m_cursors = 0;     // names the cursors of browse()
+    bool m_reader = false; // opened by openReader(): only grids read through it
+    // Expires with this object: a result read through it outlives neither.
+    std::shared_ptr<char> m_alive = std::make_shared<char>();
     ServerParams m_server;
 };
 
