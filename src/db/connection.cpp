@@ -413,13 +413,14 @@ int Prepared::run(const QVariantList& values)
     return m_query.numRowsAffected();
 }
 
-void Connection::begin()
+void Connection::begin(Writes writes)
 {
     revive();
     if (!isOpen())
         throw Error(QStringLiteral("database is not open"));
     if (m_depth == 0)
-        runRaw(m_engine == Engine::PostgreSQL ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
+        runRaw(m_engine == Engine::PostgreSQL || writes == Writes::OwnTablesOnly ? QStringLiteral("BEGIN")
+                                                                                 : QStringLiteral("BEGIN IMMEDIATE"));
     else
         runRaw(QStringLiteral("SAVEPOINT tv%1").arg(m_depth));
     ++m_depth;

@@ -122,7 +122,11 @@ public:
     void scan(const QString& jet, const std::function<void(const RowView&)>& row);
 
     // Transactions nest: the outermost is a real transaction, inner ones are savepoints.
-    void begin();
+    // Writes::OwnTablesOnly: the work writes nothing but this connection's temporary tables, so
+    // on the file the transaction does not claim the database for writing and other programs
+    // write on meanwhile.
+    enum class Writes { Database, OwnTablesOnly };
+    void begin(Writes writes = Writes::Database);
     void commit();
     void rollback();
     int transactionDepth() const { return m_depth; }

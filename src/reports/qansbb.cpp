@@ -48,6 +48,7 @@ Tfrmqansbb::Tfrmqansbb(QWidget* parent) : TChildForm(parent)
 
     band.build(this, QStringLiteral("话务员名："), QStringLiteral("--------------"), QStringLiteral("查  询"));
     DBGrid1 = new TDBGrid(this);
+    DBGrid1->setReadsOwnTables(true); // the report's work table is the connection's own
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
 

@@ -164,10 +164,12 @@ DetailReport buildDetailReport(db::Connection& con, const Filter& f, const Progr
 {
     const QList<Question> qs = readQuestions(con, f.ywbh);
 
-    db::Transaction t(con);
+    // The work table is the connection's own (temporary): seats sharing one database, or two
+    // programs on one file, each build theirs at the same time without touching another's.
+    db::Transaction t(con, db::Connection::Writes::OwnTablesOnly);
     // "if exists": a failed statement would end the whole transaction on the server.
-    con.execute(QStringLiteral("drop table if exists tmp"));
-    con.execute(QStringLiteral("select  ywname,yhxm,dhhm1,dq,id,slz,sljg,jg,slsj,bz into tmp from yhdaview ") +
+    con.execute(QStringLiteral("drop table if exists temp.tmp"));
+    con.execute(QStringLiteral("select  ywname,yhxm,dhhm1,dq,id,slz,sljg,jg,slsj,bz into temp.tmp from yhdaview ") +
                 condition(f));
     // The server's tables have no rowid; there the rows are found by their record key.
     if (con.engine() == db::Engine::PostgreSQL)
