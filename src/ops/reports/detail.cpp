@@ -177,8 +177,10 @@ DetailReport buildDetailReport(db::Connection& con, const Filter& f, const Progr
     for (const Question& x : qs)
         con.execute(QStringLiteral("alter table tmp add column ") + x.field + QStringLiteral(" text(255)"));
     fill(con, qs, progress);
-    // The grid shows the newest handling first; the index lets it show its first rows at once.
-    con.execute(QStringLiteral("create index tmp_slsj on tmp(slsj)"));
+    // The grid shows the newest handling first, the newest record first among equal times (on
+    // either engine: the order of ties is otherwise each engine's own); the index lets it show
+    // its first rows at once.
+    con.execute(QStringLiteral("create index tmp_slsj on tmp(slsj, id)"));
     t.commit();
 
     DetailReport r;
@@ -193,7 +195,7 @@ DetailReport buildDetailReport(db::Connection& con, const Filter& f, const Progr
                  {QStringLiteral("bz"), QStringLiteral("备注"), 80}};
     for (const Question& x : qs)
         r.columns.append({x.field, x.title, 80});
-    r.displaySql = QStringLiteral("select * from tmp order by slsj desc");
+    r.displaySql = QStringLiteral("select * from tmp order by slsj desc, id desc");
     r.customers = int(con.scalar(QStringLiteral("select count(*) from tmp")).toLongLong());
     r.questions = int(qs.size());
     return r;
