@@ -10,6 +10,8 @@
 #include "core/filedlg.h"
 #include "core/windows.h"
 #include "db/dm.h"
+#include "db/transaction.h"
+#include "ops/reports/detail.h"
 #include "reports/charts.h"
 #include "reports/hwtj2.h"
 #include "reports/qansbb.h"
@@ -102,6 +104,7 @@ private slots:
     void resultStatistics();
     void answerStatistics();
     void detailReport();
+    void detailGridReadsOnAfterOtherWork();
     void nothingRunsWithoutAProject();
 };
 
@@ -250,6 +253,40 @@ void TstReportWindows::detailReport()
     QCOMPARE(w.Label1->text(), QStringLiteral("报表没有生成完成。"));
     QCOMPARE(db.count("tmp"), 4);
     QCOMPARE(ADOcon().transactionDepth(), 0);
+}
+
+void TstReportWindows::detailGridReadsOnAfterOtherWork()
+{
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    db.loginAdmin();
+    const qint64 p = addProject(ADOcon(), QStringLiteral("回访"));
+    db.exec(QStringLiteral("with recursive c(i) as (select 1 union all select i+1 from c where i<300) "
+                           "insert into yhda(ywbh,yhxm,dhhm1,sljg) select %1, 'x', '139', '关机' from c")
+                .arg(p));
+    tst::MsgScript boxes;
+    Tfrmqansbb w;
+    w.show();
+    click(&w, "Button1");
+    auto* grid = ctl<TDBGrid>(&w, "DBGrid1");
+    QCOMPARE(grid->queryModel()->canFetchMore(), !db.onServer()); // the server hands over all at once
+    // Other windows write (and fail to write) on the same connection while the grid has read only
+    // part of its rows; another seat builds its own report.
+    db.exec(QStringLiteral("insert into syslog(logcon) values('x')"));
+    QVERIFY_THROWS_EXCEPTION(db::Error, db.exec(QStringLiteral("insert into nowhere values(1)")));
+    {
+        db::Transaction t(ADOcon());
+        db.exec(QStringLiteral("update yhda set bz='y'"));
+    }
+    db::Connection other(QStringLiteral("other seat"));
+    db.openSecond(other);
+    ops::reports::Filter f;
+    f.ywbh = p;
+    f.slz = QStringLiteral("nobody");
+    QCOMPARE(ops::reports::buildDetailReport(other, f).customers, 0);
+    grid->fetchAll();
+    QCOMPARE(grid->rowCount(), 300);
+    QCOMPARE(boxes.count(), 0);
 }
 
 void TstReportWindows::nothingRunsWithoutAProject()
