@@ -176,6 +176,23 @@ std::unique_ptr<Connection> Connection::openReader() const
     return reader;
 }
 
+void Connection::openScratch()
+{
+    if (m_engine != Engine::SQLite || m_scratch)
+        return;
+    auto file = std::make_unique<QTemporaryFile>(
+        QDir(QDir::tempPath()).filePath(QStringLiteral("tellvane-XXXXXX.scratch")));
+    if (!file->open())
+        throw Error(QStringLiteral("cannot make a scratch file: ") + file->errorString());
+    file->close(); // an empty file: SQLite lays a database into it
+    execute(QStringLiteral("attach database ? as scratch"), {file->fileName()});
+    m_scratch = std::move(file);
+    // Nothing in it outlives the connection: no need to wait for the disk; pages held in memory
+    // as for the file itself.
+    runRaw(QStringLiteral("PRAGMA scratch.synchronous=OFF"));
+    runRaw(QStringLiteral("PRAGMA scratch.cache_size=-65536"));
+}
+
 void Connection::close()
 {
     if (!QSqlDatabase::contains(m_name))
@@ -186,6 +203,7 @@ void Connection::close()
             db.rollback();
         db.close();
     }
+    m_scratch.reset(); // after the handle that had it attached
     m_depth = 0;
     m_lost = false;
     m_path.clear();

@@ -407,9 +407,14 @@ void serverForms(QList<Token>& t)
                 for (int j = i + 1; j < nx; ++j)
                     t[j].text = (t[j].kind == Tok::Space) ? t[j].text : QString();
             }
-        } else if (isWord(k, "temp") && i + 1 < t.size() && t[i + 1].text == u".") {
-            // the connection's own tables: SQLite's "temp" schema is the server's "pg_temp"
-            k.text = QStringLiteral("pg_temp");
+        } else if (isWord(k, "scratch") && i + 1 < t.size() && t[i + 1].text == u".") {
+            // the connection's own work tables are the session's temporary ones; an index is
+            // named without its schema there (it goes with its table)
+            const int before = prevSolid(t, i - 1);
+            if (before >= 0 && isWord(t[before], "index"))
+                k.text.clear(), t[i + 1].text.clear();
+            else
+                k.text = QStringLiteral("pg_temp");
         } else if (isWord(k, "rowid")) {
             // no rowid on the server: every table read by rowid has its record key in id
             k.text = QStringLiteral("id");
