@@ -161,7 +161,7 @@ void TstDetailReport::failedRunKeepsThePreviousReport()
     addQuestion(con, p, 2, QStringLiteral("二"));
     addCustomer(con, p, QStringLiteral("乙"), QStringLiteral("关机"), {}, "2024-03-05 11:00:00");
     for (const char* step :
-         {"add column q2", "select yhid, qid, id, ans", "update scratch.tmp set", "tmp_slsj on"}) {
+         {"add column q2", "select yhid, qid, id, ans", "tmp set", "tmp_slsj on"}) {
         con.setStatementHook([step](const QString& sql) {
             if (sql.contains(QLatin1String(step)))
                 throw db::Error(QStringLiteral("disk I/O error"), sql);
