@@ -124,7 +124,7 @@ void TDBGrid::open(const QString& jetSql)
     db::Connection& main = ADOcon();
     db::Connection* source = &main;
     std::unique_ptr<db::Connection> fresh;
-    if (main.transactionDepth() == 0) {
+    if (main.transactionDepth() == 0 && !m_ownTables) {
         // A reader still in the middle of the rows shown so far stands on their snapshot: the
         // new rows come from a fresh one, so that they show everything committed by now.
         const bool midway = m_source && m_source == m_reader.get() && m_model->canFetchMore();
@@ -139,7 +139,7 @@ void TDBGrid::open(const QString& jetSql)
     m_source = source;
     m_open = true;
     const int serial = ++m_serial;
-    if (source == &main) {
+    if (source == &main && !m_ownTables) {
         const QPointer<TDBGrid> self(this);
         main.afterTransaction([self, serial] {
             if (self && self->m_serial == serial)

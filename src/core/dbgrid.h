@@ -40,6 +40,9 @@ public:
     QList<GridColumn> columns() const { return m_columns; }
 
     void open(const QString& jetSql);
+    // The rows come from ADOcon's own temporary tables, which no other connection sees: the
+    // grid reads them on ADOcon itself, and stays there.
+    void setReadsOwnTables(bool on) { m_ownTables = on; }
     void reopen();
     void close();
     bool isOpen() const { return m_open; }
@@ -81,6 +84,7 @@ private:
     QList<GridColumn> m_columns;
     QString m_sql;
     bool m_open = false;
+    bool m_ownTables = false;
     int m_scaleNum = 1;
     int m_scaleDen = 1;
 };

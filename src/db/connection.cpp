@@ -183,6 +183,23 @@ void Connection::readerSession()
     runRaw(QStringLiteral("set default_transaction_read_only = on; set jit = off"));
 }
 
+void Connection::openScratch()
+{
+    if (m_engine != Engine::SQLite || m_scratch)
+        return;
+    auto file = std::make_unique<QTemporaryFile>(
+        QDir(QDir::tempPath()).filePath(QStringLiteral("tellvane-XXXXXX.scratch")));
+    if (!file->open())
+        throw Error(QStringLiteral("cannot make a scratch file: ") + file->errorString());
+    file->close(); // an empty file: SQLite lays a database into it
+    execute(QStringLiteral("attach database ? as scratch"), {file->fileName()});
+    m_scratch = std::move(file);
+    // Nothing in it outlives the connection: no need to wait for the disk; pages held in memory
+    // as for the file itself.
+    runRaw(QStringLiteral("PRAGMA scratch.synchronous=OFF"));
+    runRaw(QStringLiteral("PRAGMA scratch.cache_size=-65536"));
+}
+
 void Connection::close()
 {
     if (!QSqlDatabase::contains(m_name))
@@ -193,6 +210,7 @@ void Connection::close()
             db.rollback();
         db.close();
     }
+    m_scratch.reset(); // after the handle that had it attached
     m_depth = 0;
     m_lost = false;
     ++m_txSerial;
@@ -423,13 +441,14 @@ int Prepared::run(const QVariantList& values)
     return m_query.numRowsAffected();
 }
 
-void Connection::begin()
+void Connection::begin(Writes writes)
 {
     revive();
     if (!isOpen())
         throw Error(QStringLiteral("database is not open"));
     if (m_depth == 0)
-        runRaw(m_engine == Engine::PostgreSQL ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
+        runRaw(m_engine == Engine::PostgreSQL || writes == Writes::OwnTablesOnly ? QStringLiteral("BEGIN")
+                                                                                 : QStringLiteral("BEGIN IMMEDIATE"));
     else
         runRaw(QStringLiteral("SAVEPOINT tv%1").arg(m_depth));
     ++m_depth;

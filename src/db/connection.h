@@ -4,6 +4,7 @@
 #include "db/error.h"
 
 #include <QSqlDatabase>
+#include <QTemporaryFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
@@ -129,8 +130,18 @@ public:
     // object of every field (a million rows in a fraction of the time select() takes).
     void scan(const QString& jet, const std::function<void(const RowView&)>& row);
 
+    // Makes the schema "scratch" ready: the connection's own work tables, which no other
+    // connection sees and which go when it closes. On the server it is the session's temporary
+    // schema; on the file a scratch file of this connection's own is attached (the file's
+    // temporary tables would be held in memory whole). Not inside a transaction.
+    void openScratch();
+
     // Transactions nest: the outermost is a real transaction, inner ones are savepoints.
-    void begin();
+    // Writes::OwnTablesOnly: the work writes nothing but this connection's temporary tables, so
+    // on the file the transaction does not claim the database for writing and other programs
+    // write on meanwhile.
+    enum class Writes { Database, OwnTablesOnly };
+    void begin(Writes writes = Writes::Database);
     void commit();
     void rollback();
     int transactionDepth() const { return m_depth; }
@@ -180,6 +191,7 @@ private:
     // Expires with this object: a result read through it outlives neither.
     std::shared_ptr<char> m_alive = std::make_shared<char>();
     ServerParams m_server;
+    std::unique_ptr<QTemporaryFile> m_scratch;
 };
 
 } // namespace db

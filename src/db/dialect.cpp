@@ -407,6 +407,14 @@ void serverForms(QList<Token>& t)
                 for (int j = i + 1; j < nx; ++j)
                     t[j].text = (t[j].kind == Tok::Space) ? t[j].text : QString();
             }
+        } else if (isWord(k, "scratch") && i + 1 < t.size() && t[i + 1].text == u".") {
+            // the connection's own work tables are the session's temporary ones; an index is
+            // named without its schema there (it goes with its table)
+            const int before = prevSolid(t, i - 1);
+            if (before >= 0 && isWord(t[before], "index"))
+                k.text.clear(), t[i + 1].text.clear();
+            else
+                k.text = QStringLiteral("pg_temp");
         } else if (isWord(k, "rowid")) {
             // no rowid on the server: every table read by rowid has its record key in id
             k.text = QStringLiteral("id");
@@ -521,8 +529,12 @@ QString translate(const QString& jet, Engine engine)
             const int name = nextSolid(t, i + 1);
             if (name < 0)
                 break;
-            const QString table = t[name].text;
-            for (int k = i; k <= name; ++k)
+            // a qualified name (temp.tmp) is taken whole
+            int last = name;
+            if (last + 2 < t.size() && t[last + 1].text == u"." && t[last + 2].kind == Tok::Word)
+                last += 2;
+            const QString table = join(t, name, last + 1);
+            for (int k = i; k <= last; ++k)
                 t[k].text.clear();
             QString head = join(t, 0, first);
             QString rest = join(t, first);

@@ -4,9 +4,9 @@
 
 namespace db {
 
-Transaction::Transaction(Connection& con) : m_con(con)
+Transaction::Transaction(Connection& con, Connection::Writes writes) : m_con(con)
 {
-    m_con.begin();
+    m_con.begin(writes);
     m_active = true;
 }
 

@@ -10,7 +10,7 @@ namespace db {
 class Transaction
 {
 public:
-    explicit Transaction(Connection& con);
+    explicit Transaction(Connection& con, Connection::Writes writes = Connection::Writes::Database);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;

@@ -44,6 +44,7 @@ Tfrmqansbb::Tfrmqansbb(QWidget* parent)
                   parent)
 {
     frmqansbb = this;
+    DBGrid1->setReadsOwnTables(true); // the report's work table is the connection's own
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
 

@@ -378,7 +378,7 @@ void TestAdmin::settingFailureKeepsTheProgramAndDatabaseAgreed()
     QVERIFY(d.CheckBox1->isChecked());
     d.CheckBox1->setChecked(false);
     {
-        dt::FailWhere fail(QStringLiteral("update [option]"));
+        dt::FailWhere fail(QStringLiteral("set jgts=")); // the settings row cannot be written
         d.Button1->click();
     }
     QCOMPARE(boxes.count(), 1);

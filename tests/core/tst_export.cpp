@@ -117,8 +117,11 @@ const QString kText = QStringLiteral("@");
 // A table of every kind of column the lists show.
 void fillCustomers(tst::TestDb& db)
 {
-    db.exec(QStringLiteral("create table t (id integer primary key autoincrement, n integer, big integer, "
-                           "f real, s text, d text)"));
+    // the column types each engine gives the program's own tables
+    db.exec(db.onServer() ? QStringLiteral("create table t (id serial primary key, n integer, big bigint, "
+                                           "f double precision, s text, d text)")
+                          : QStringLiteral("create table t (id integer primary key autoincrement, n integer, big integer, "
+                                           "f real, s text, d text)"));
     db.exec(QStringLiteral("insert into t(n,big,f,s,d) values(42, 13800138000, 2.5, '0755123', "
                            "'2024-01-02 03:04:05')"));
     db.exec(QStringLiteral("insert into t(n,big,f,s,d) values(-7, 5, 1.0/3, 'O''Brien <&> \"x\"\n第二行', null)"));
@@ -286,6 +289,8 @@ private slots:
         QVERIFY(m_opened.isEmpty());
         QVERIFY(!QApplication::overrideCursor());
 
+        if (db.onServer())
+            return; // a grid on the server has all its rows at once: the export reads nothing more
         // Rows that cannot be read now reach the caller; the old file stays as it was.
         const QString old = m_tmp.filePath(QStringLiteral("old.xlsx"));
         QFile f(old);
@@ -340,7 +345,8 @@ private slots:
         TDBGrid grid;
         grid.setColumns({{QStringLiteral("logcon"), QStringLiteral("内容"), 80}});
         grid.open(QStringLiteral("select * from syslog order by logcon desc"));
-        QCOMPARE(grid.queryModel()->canFetchMore(), rows > 3);
+        // (the server hands over a whole result at once)
+        QCOMPARE(grid.queryModel()->canFetchMore(), rows > 3 && !db.onServer());
         // Changed and added after the grid was read: the user has not seen these.
         db.exec(QStringLiteral("update syslog set logcon='changed' where id in (1, %1)").arg(rows));
         db.exec(QStringLiteral("insert into syslog(uname,logcon) values('u','zz added')"));

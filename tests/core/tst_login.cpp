@@ -71,6 +71,8 @@ void TstLogin::adminLogsInAndLeavesTraces()
     QCOMPARE(db.scalar("select ipaddr from syslog").toString(), QString(""));
     QVERIFY(!db.scalar("select ipaddr from syslog").isNull());
     QVERIFY(!db.scalar("select dt from syslog").toString().isEmpty());
+    if (db.onServer())
+        return; // a server is backed up with its own tools, not by the login
     // the safety copy holds what the database held at that moment, and is replaced by the next login
     const QString bak = QDir(db.folder()).filePath("dhyx.bak");
     QVERIFY(db::waitForBackup());
@@ -266,6 +268,8 @@ void TstLogin::databaseCannotBeWritten()
     QFETCH(QString, message);
     tst::TestDb db;
     QVERIFY(db.ok());
+    if (db.onServer())
+        QSKIP("file locks and file permissions: the file's");
     ADOcon().close();
     db::Connection other("other"); // another program in the middle of a write
     if (locked) {

@@ -44,6 +44,8 @@ void TstDialect::translate_data()
     QTest::newRow("TOP upper") << "SELECT TOP 5 id FROM yhda" << "SELECT id FROM yhda limit 5";
     QTest::newRow("into") << "select  ywname,yhxm,dhhm1 into tmp from yhdaview  where  ywbh=1"
                           << "create table tmp as select  ywname,yhxm,dhhm1  from yhdaview  where  ywbh=1";
+    QTest::newRow("into scratch") << "select id into scratch.tmp from yhdaview"
+                                  << "create table scratch.tmp as select id  from yhdaview";
     QTest::newRow("insert into untouched") << "insert into q_ans(qid) values(1)" << "insert into q_ans(qid) values(1)";
     QTest::newRow("plus text") << "select str(12) + '%' as x" << "select str(12) || '%' as x";
     QTest::newRow("plus numbers") << "select 1 + 2" << "select 1 + 2";
@@ -117,6 +119,10 @@ void TstDialect::translateServer_data()
     QTest::newRow("nul in text") << "select ('a'||char(0)||'b')" << "select ('a'||''||'b')";
     QTest::newRow("top into plus") << "select top 2 id into tmp from yhda where dq='x' + 'y' order by pc"
                                    << "create table tmp as select id  from yhda where dq='x' || 'y' order by pc nulls first limit 2";
+    QTest::newRow("own tables") << "select id into scratch.tmp from yhdaview where scratch=1"
+                                << "create table pg_temp.tmp as select id  from yhdaview where scratch=1";
+    QTest::newRow("own index") << "create index scratch.tmp_slsj on tmp(slsj, id)"
+                               << "create index tmp_slsj on tmp(slsj nulls first, id)";
     QTest::newRow("names and literals untouched") << "select 'like [x] now() text(255)' as t, nowish, formats from x"
                                                   << "select 'like [x] now() text(255)' as t, nowish, formats from x";
 }

@@ -50,6 +50,14 @@ QString OpsDb::file() const
     return QDir(m_dir->path()).filePath(QStringLiteral("dhyx.dat"));
 }
 
+void OpsDb::openSecond(db::Connection& other) const
+{
+    if (m_server)
+        other.openServer(m_server->params());
+    else
+        other.open(file());
+}
+
 void OpsDb::exec(const QString& sql)
 {
     m_con->execute(sql);

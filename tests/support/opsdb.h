@@ -24,6 +24,8 @@ public:
     QString file() const;
     db::Connection& con() { return *m_con; }
     bool onServer() const { return m_server != nullptr; }
+    // Opens another connection to the same database, as another seat would.
+    void openSecond(db::Connection& other) const;
 
     // The operator an operation is done as (the built-in administrator unless changed).
     ops::Who who{QStringLiteral("admin"), QStringLiteral("系统管理员"), QString()};

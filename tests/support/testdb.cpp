@@ -5,8 +5,10 @@
 #include "db/dm.h"
 #include "db/schema.h"
 #include "db/sqlvalue.h"
+#include "ops/common/location.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace tst {
 
@@ -17,6 +19,11 @@ TestDb::TestDb() : m_dir(std::make_unique<QTemporaryDir>())
     if (tst::onServer()) {
         m_server = std::make_unique<ServerDb>();
         if (!m_server->ok())
+            return;
+        // A login in this folder goes to the same server database, as a seat's settings say.
+        QFile ini(QDir(folder()).filePath(QString::fromLatin1(ops::kSettingsFileName)));
+        if (!ini.open(QIODevice::WriteOnly) ||
+            ini.write("[database]\nengine=postgresql\ndatabase=" + m_server->params().database.toUtf8() + '\n') < 0)
             return;
     } else {
         QString err;

@@ -100,7 +100,7 @@ void fill(db::Connection& con, const QList<Question>& qs, const Progress& progre
     std::vector<qint64> rowids;
     QHash<qint64, int> rowOf;
     {
-        QSqlQuery q = con.select(QStringLiteral("select rowid, id from tmp"), true);
+        QSqlQuery q = con.select(QStringLiteral("select rowid, id from scratch.tmp"), true);
         while (q.next()) {
             rowOf.insert(q.value(1).toLongLong(), int(rowids.size()));
             rowids.push_back(q.value(0).toLongLong());
@@ -119,7 +119,7 @@ void fill(db::Connection& con, const QList<Question>& qs, const Progress& progre
     {
         // The customers in key order: their answers come from the index in the order it keeps
         // them, straight from the engine (a million and a half rows).
-        con.scan(QStringLiteral("select yhid, qid, id, ans from qansbbview where yhid in (select id from tmp)"),
+        con.scan(QStringLiteral("select yhid, qid, id, ans from qansbbview where yhid in (select id from scratch.tmp)"),
                  [&](const db::RowView& v) {
                      const auto row = rowOf.constFind(v.integer(0));
                      const auto col = colOf.constFind(v.integer(1));
@@ -130,7 +130,7 @@ void fill(db::Connection& con, const QList<Question>& qs, const Progress& progre
     QString set;
     for (const Question& x : qs)
         set += (set.isEmpty() ? QString() : QStringLiteral(",")) + x.field + QStringLiteral("=?");
-    db::Prepared update = con.prepare(QStringLiteral("update tmp set ") + set + QStringLiteral(" where rowid=?"));
+    db::Prepared update = con.prepare(QStringLiteral("update scratch.tmp set ") + set + QStringLiteral(" where rowid=?"));
     QVariantList values;
     values.reserve(qs.size() + 1);
     const int step = std::max(1, total / 100);
@@ -164,19 +164,25 @@ DetailReport buildDetailReport(db::Connection& con, const Filter& f, const Progr
 {
     const QList<Question> qs = readQuestions(con, f.ywbh);
 
-    db::Transaction t(con);
+    // The work table is the connection's own: seats sharing one database, or two programs on one
+    // file, each build theirs at the same time without touching another's. It is named with its
+    // schema throughout: a table tmp left in the database by earlier releases is not it.
+    con.openScratch();
+    db::Transaction t(con, db::Connection::Writes::OwnTablesOnly);
     // "if exists": a failed statement would end the whole transaction on the server.
-    con.execute(QStringLiteral("drop table if exists tmp"));
-    con.execute(QStringLiteral("select  ywname,yhxm,dhhm1,dq,id,slz,sljg,jg,slsj,bz into tmp from yhdaview ") +
+    con.execute(QStringLiteral("drop table if exists scratch.tmp"));
+    con.execute(QStringLiteral("select  ywname,yhxm,dhhm1,dq,id,slz,sljg,jg,slsj,bz into scratch.tmp from yhdaview ") +
                 condition(f));
     // The server's tables have no rowid; there the rows are found by their record key.
     if (con.engine() == db::Engine::PostgreSQL)
-        con.execute(QStringLiteral("create index tmp_id on tmp(id)"));
+        con.execute(QStringLiteral("create index scratch.tmp_id on tmp(id)"));
     for (const Question& x : qs)
-        con.execute(QStringLiteral("alter table tmp add column ") + x.field + QStringLiteral(" text(255)"));
+        con.execute(QStringLiteral("alter table scratch.tmp add column ") + x.field + QStringLiteral(" text(255)"));
     fill(con, qs, progress);
-    // The grid shows the newest handling first; the index lets it show its first rows at once.
-    con.execute(QStringLiteral("create index tmp_slsj on tmp(slsj)"));
+    // The grid shows the newest handling first, the newest record first among equal times (on
+    // either engine: the order of ties is otherwise each engine's own); the index lets it show
+    // its first rows at once.
+    con.execute(QStringLiteral("create index scratch.tmp_slsj on tmp(slsj, id)"));
     t.commit();
 
     DetailReport r;
@@ -191,8 +197,8 @@ DetailReport buildDetailReport(db::Connection& con, const Filter& f, const Progr
                  {QStringLiteral("bz"), QStringLiteral("备注"), 80}};
     for (const Question& x : qs)
         r.columns.append({x.field, x.title, 80});
-    r.displaySql = QStringLiteral("select * from tmp order by slsj desc");
-    r.customers = int(con.scalar(QStringLiteral("select count(*) from tmp")).toLongLong());
+    r.displaySql = QStringLiteral("select * from scratch.tmp order by slsj desc, id desc");
+    r.customers = int(con.scalar(QStringLiteral("select count(*) from scratch.tmp")).toLongLong());
     r.questions = int(qs.size());
     return r;
 }

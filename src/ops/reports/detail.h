@@ -19,7 +19,7 @@ struct ReportColumn
 struct DetailReport
 {
     QList<ReportColumn> columns; // the nine fixed columns, then one per question
-    QString displaySql;          // what the grid shows: the finished tmp
+    QString displaySql;          // what the grid shows: the finished tmp, read through the same connection
     int customers = 0;
     int questions = 0;
 };
@@ -35,8 +35,9 @@ using Progress = std::function<void(int done, int total)>;
 // question with the same number gets "q<number>_2"), each cell the customer's answer to that
 // question. When a customer has several answers to one question the earliest recorded one
 // (smallest answer id) is shown. An answer is kept whole, however long.
-// tmp stays a real table of the database; it is rebuilt in one transaction, so a run that
-// fails leaves the previous report as it was. Throws db::Error.
+// The table is scratch.tmp, con's own (Connection::openScratch): only con sees it (a grid shows
+// it through con), and it goes when con closes. It is rebuilt in one transaction, so a run that fails leaves the
+// previous report as it was. Throws db::Error.
 DetailReport buildDetailReport(db::Connection& con, const Filter& f, const Progress& progress = {});
 
 } // namespace ops::reports

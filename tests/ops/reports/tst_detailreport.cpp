@@ -63,6 +63,7 @@ private slots:
     void cells();
     void filters();
     void failedRunKeepsThePreviousReport();
+    void eachConnectionBuildsItsOwn();
     void scanReadsRowsAsStored();
 };
 
@@ -160,7 +161,7 @@ void TstDetailReport::failedRunKeepsThePreviousReport()
     addQuestion(con, p, 2, QStringLiteral("二"));
     addCustomer(con, p, QStringLiteral("乙"), QStringLiteral("关机"), {}, "2024-03-05 11:00:00");
     for (const char* step :
-         {"alter table tmp add column q2", "select yhid, qid, id, ans", "update tmp set", "create index tmp_slsj"}) {
+         {"add column q2", "select yhid, qid, id, ans", "tmp set", "tmp_slsj on"}) {
         con.setStatementHook([step](const QString& sql) {
             if (sql.contains(QLatin1String(step)))
                 throw db::Error(QStringLiteral("disk I/O error"), sql);
@@ -171,6 +172,46 @@ void TstDetailReport::failedRunKeepsThePreviousReport()
         QCOMPARE(tmpColumns(con).size(), 11);
         QCOMPARE(shown(con, first), before);
     }
+}
+
+void TstDetailReport::eachConnectionBuildsItsOwn()
+{
+    tst::OpsDb db;
+    QVERIFY(db.ok());
+    auto& con = db.con();
+    const qint64 p = addProject(con, QStringLiteral("回访"));
+    const qint64 c = addCustomer(con, p, QStringLiteral("甲"), QStringLiteral("关机"), {}, "2024-03-05 10:00:00");
+    addAnswer(con, addQuestion(con, p, 1, QStringLiteral("一")), c, QStringLiteral("是"), QStringLiteral("甲"));
+    const qint64 p2 = addProject(con, QStringLiteral("营销"));
+    addQuestion(con, p2, 1, QStringLiteral("一"));
+    const qint64 d = addCustomer(con, p2, QStringLiteral("乙"), QStringLiteral("成功"), {}, "2024-03-06 10:00:00");
+    addAnswer(con, addQuestion(con, p2, 2, QStringLiteral("二")), d, QStringLiteral("否"), QStringLiteral("乙"));
+    addCustomer(con, p2, QStringLiteral("乙"), QStringLiteral("关机"), {}, "2024-03-07 10:00:00");
+
+    // A second seat builds its report while the first is half-way through its own.
+    db::Connection other(QStringLiteral("detail.other"));
+    db.openSecond(other);
+    rp::DetailReport theirs;
+    QStringList theirRows;
+    const rp::DetailReport mine = rp::buildDetailReport(con, projectFilter(p), [&](int done, int) {
+        if (done == 0 && theirRows.isEmpty()) {
+            theirs = rp::buildDetailReport(other, projectFilter(p2));
+            theirRows = shown(other, theirs);
+        }
+    });
+    QCOMPARE(shown(con, mine), QStringList{QStringLiteral("回访|客户|13900000000||2024-03-05 10:00:00|关机||甲||是")});
+    QCOMPARE(theirRows, QStringList({QStringLiteral("营销|客户|13900000000||2024-03-07 10:00:00|关机||乙|||"),
+                                     QStringLiteral("营销|客户|13900000000||2024-03-06 10:00:00|成功||乙|||否")}));
+    QCOMPARE(shown(other, theirs), theirRows);
+    QCOMPARE(tmpColumns(con).size(), 11);
+
+    // Nobody else sees either work table, and it goes with its connection.
+    db::Connection third(QStringLiteral("detail.third"));
+    db.openSecond(third);
+    QVERIFY_THROWS_EXCEPTION(db::Error, third.scalar(QStringLiteral("select count(*) from tmp")));
+    other.close();
+    db.openSecond(other);
+    QVERIFY_THROWS_EXCEPTION(db::Error, other.scalar(QStringLiteral("select count(*) from tmp")));
 }
 
 void TstDetailReport::scanReadsRowsAsStored()

@@ -1,7 +1,15 @@
 // Migrating a database file into an empty server database, on the throwaway server the test
 // command starts (skipped without one).
 #include "db/schema.h"
+#include "db/sqlvalue.h"
+#include "ops/admin/accounts.h"
+#include "ops/admin/oplogquery.h"
+#include "ops/customers/customerlist.h"
+#include "ops/reports/detail.h"
+#include "ops/reports/stats.h"
+#include "ops/reports/visitqueries.h"
 #include "ops/server/migrate.h"
+#include "ops/visit/call.h"
 #include "ops/visit/draw.h"
 #include "support/serverdb.h"
 
@@ -136,6 +144,23 @@ QStringList rows(db::Connection& con, const QString& table, const QStringList& c
     return out;
 }
 
+// A list as a window's grid shows it: its columns, then its rows in their order.
+QStringList shown(db::Connection& con, const QString& jet)
+{
+    QSqlQuery q = con.select(jet, true);
+    QStringList names;
+    for (int i = 0; i < q.record().count(); ++i)
+        names << q.record().fieldName(i).toLower();
+    QStringList out{names.join(u',')};
+    while (q.next()) {
+        QStringList r;
+        for (int i = 0; i < names.size(); ++i)
+            r << db::displayText(q.value(i));
+        out << r.join(QStringLiteral(" | "));
+    }
+    return out;
+}
+
 QStringList columnsOf(db::Connection& con, const QString& table)
 {
     QStringList out;
@@ -156,6 +181,7 @@ private slots:
     void nonEmptyDatabaseRefused();
     void failureLeavesTheDatabaseEmpty();
     void figuresThatDisagreeAreRefused();
+    void windowsShowTheSameData();
 };
 
 void TstMigrate::init()
@@ -264,6 +290,65 @@ void TstMigrate::figuresThatDisagreeAreRefused()
         QVERIFY2(e.text().contains(QLatin1String("hwtj_tally")), qPrintable(e.text()));
     }
     QCOMPARE(server.tables(), 0);
+}
+
+void TstMigrate::windowsShowTheSameData()
+{
+    SourceFile src;
+    QVERIFY(src.ok);
+    src.fill(40);
+    const qint64 p = src.con.scalar(QStringLiteral("select min(ywbh) from t_ywbh")).toLongLong();
+    for (int i = 0; i < 6; ++i)
+        src.con.execute(QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz,vtime) values(?,?,?,?,?,?)"),
+                        {p, QString::number(13800000000LL + i % 3), i % 2 ? QStringLiteral("op1") : QString(),
+                         i % 2 ? QStringLiteral("已受理") : QStringLiteral("关机"), QStringLiteral("说'明"),
+                         QStringLiteral("2024-03-0%1 1%2:00:00").arg(1 + i % 3).arg(i)});
+    EmptyServerDb server;
+    ops::server::migrateToServer(src.file(), server.con);
+
+    namespace rp = ops::reports;
+    rp::Filter f;
+    f.ywbh = p;
+    rp::QueryFilter q;
+    q.ywbh = p;
+    rp::QueryFilter everyProject;
+    everyProject.days = {true, QDate(2024, 3, 1), QDate(2024, 3, 2)};
+    ops::customers::Filter c;
+    c.ywbh = p;
+    c.state = QStringLiteral("已受理");
+    struct List
+    {
+        const char* what;
+        QString sql;
+        bool sorted = true; // false: the rows come in whatever order the engine's search gives them
+    };
+    const QList<List> lists = {
+        {"result statistics", rp::resultStatsSql(f)},
+        {"result statistics counted", rp::resultStatsSql(f, rp::Source::Rows)},
+        {"answer statistics", rp::answerStatsSql(f)},
+        {"result query", rp::resultQuery(q, rp::kAllResults)},
+        {"answer query", rp::answerQuery(q)},
+        {"history query", rp::historyQuery(everyProject)},
+        {"customer records", ops::customers::CustomerList::everyRecord().statement()},
+        {"customer search", ops::customers::CustomerList::search(c).statement(), false},
+        {"accounts", ops::admin::accountListQuery()},
+        {"log", ops::admin::newestLogQuery()},
+        {"call history", ops::visit::historyOf(QStringLiteral("13800000001"))},
+    };
+    for (const List& l : lists) {
+        QStringList before = shown(src.con, l.sql);
+        QStringList after = shown(server.con, l.sql);
+        QVERIFY2(before.size() > 1, l.what);
+        if (!l.sorted) {
+            std::sort(before.begin() + 1, before.end());
+            std::sort(after.begin() + 1, after.end());
+        }
+        if (after != before)
+            qWarning("%s differs", l.what);
+        QCOMPARE(after, before);
+    }
+    const QString detail = rp::buildDetailReport(src.con, f).displaySql;
+    QCOMPARE(shown(server.con, rp::buildDetailReport(server.con, f).displaySql), shown(src.con, detail));
 }
 
 QTEST_GUILESS_MAIN(TstMigrate)
