@@ -53,6 +53,12 @@ void XlsReader::open(const QString& path)
 {
     close();
     checkFault("open");
+    {
+        // FreeXL reads some damaged workbooks past its buffers: such a file is refused first.
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly) && !xlsrepair::consistent(f.readAll()))
+            throw XlsError(codeText(FREEXL_CRAFTED_FILE), FREEXL_CRAFTED_FILE);
+    }
     const void* h = nullptr;
     int rc = freexl_open(QFile::encodeName(path).constData(), &h);
     // FreeXL reports success with no handle when a text cell holds an empty string: read a copy

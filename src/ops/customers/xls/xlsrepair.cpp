@@ -280,7 +280,78 @@ std::optional<QByteArray> rewriteStream(const QByteArray& stream, QString* mark)
     return out;
 }
 
+// A text of `count` characters whose flags byte is at `flags` fits in the record.
+bool textFits(const QByteArray& rec, qsizetype flags, int count)
+{
+    return flags < rec.size() && flags + 1 + qsizetype(count) * ((rec[flags] & 1) ? 2 : 1) <= rec.size();
+}
+
+bool recordConsistent(quint16 type, const QByteArray& rec)
+{
+    switch (type) {
+    case kBoundSheet: // position, state, kind, name
+        return rec.size() >= 8 && textFits(rec, 7, quint8(rec[6]));
+    case 0x0031: // FONT: its name
+        return rec.size() >= 16 && textFits(rec, 15, quint8(rec[14]));
+    case 0x041E: // FORMAT
+        return rec.size() >= 5 && textFits(rec, 4, u16(rec, 2));
+    case 0x0204: // LABEL
+        return rec.size() >= 9 && textFits(rec, 8, u16(rec, 6));
+    default:
+        return true;
+    }
+}
+
 } // namespace
+
+bool consistent(const QByteArray& file)
+{
+    QString name;
+    std::optional<QByteArray> stream = cfb::readStream(file, QStringLiteral("Workbook"), &name);
+    if (!stream)
+        stream = cfb::readStream(file, QStringLiteral("Book"), &name);
+    if (!stream) // a compound file we cannot follow is damaged; anything else FreeXL refuses itself
+        return !file.startsWith(QByteArray::fromHex("D0CF11E0A1B11AE1"));
+    const QByteArray& s = *stream;
+    const bool biff8 = s.size() >= 8 && u16(s, 0) == kBof && u16(s, 4) == 0x0600;
+    quint32 strings = 0;
+    for (qsizetype at = 0; at + 4 <= s.size();) {
+        const quint16 type = u16(s, at);
+        const qsizetype end = at + 4 + u16(s, at + 2);
+        if (end > s.size())
+            return false;
+        const QByteArray rec = s.mid(at + 4, end - at - 4);
+        if (biff8 && !recordConsistent(type, rec))
+            return false;
+        if (biff8 && type == kSst) {
+            QList<QByteArray> parts{rec};
+            qsizetype next = end;
+            while (next + 4 <= s.size() && u16(s, next) == kContinue) {
+                const qsizetype e = next + 4 + u16(s, next + 2);
+                if (e > s.size())
+                    return false;
+                parts << s.mid(next + 4, e - next - 4);
+                next = e;
+            }
+            if (rec.size() < 8)
+                return false;
+            strings = u32(rec, 4);
+            parts[0] = rec.mid(8);
+            StrReader r(parts);
+            for (quint32 i = 0; i < strings; ++i) {
+                Str str;
+                if (!readString(r, &str))
+                    return false;
+            }
+            at = next;
+            continue;
+        }
+        if (biff8 && type == 0x00FD && (rec.size() < 10 || u32(rec, 6) >= strings)) // LABELSST
+            return false;
+        at = end;
+    }
+    return true;
+}
 
 std::optional<Copy> withoutEmptyStrings(const QByteArray& file)
 {

@@ -20,4 +20,10 @@ struct Copy
 // string, or is not an unencrypted Excel 97 workbook that this can rewrite.
 std::optional<Copy> withoutEmptyStrings(const QByteArray& file);
 
+// False when the workbook's records contradict themselves (a record running past its stream, a
+// text longer than the record that holds it, a shared string table shorter than it says): FreeXL
+// reads such files past its buffers instead of refusing them. True for anything else, including
+// files that are no compound file at all, which FreeXL refuses on its own.
+bool consistent(const QByteArray& file);
+
 } // namespace xlsrepair
