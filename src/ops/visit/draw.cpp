@@ -79,14 +79,19 @@ bool lock(db::Connection& con, const Seen& s, const QString& state)
 
 // On the server: the look and the lock are one statement. The row is locked as it is picked, and
 // rows another seat has locked are passed over instead of waited for, so seats drawing at the
-// same time each get a different customer at once. The group's order is the same as above.
-std::optional<Customer> claimOnServer(db::Connection& con, int ywbh, const QString& state, const QString& who)
+// same time each get a different customer at once. The group's order is the same as above: the
+// customers assigned to uname first, and only when none of them is left (or free) the
+// unassigned ones (the second pick runs only when the first finds nobody). The lock is the one
+// the update takes anyway: a stronger one would make the server record two lockers of the row.
+std::optional<Customer> claimOnServer(db::Connection& con, int ywbh, const QString& state, const QString& uname)
 {
+    const QString group = QStringLiteral("(select id from yhda where ywbh=") + db::num(ywbh) +
+                          QStringLiteral(" and sljg=") + db::quoted(state) + QStringLiteral(" and zdslz ");
+    const QString pick = QStringLiteral(" and del=0 order by drawkey limit 1 for no key update skip locked)");
     QSqlQuery q = look(con, QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kZzsl) +
-                                QStringLiteral(",drawkey=null where id=(select id from yhda where ywbh=") +
-                                db::num(ywbh) + QStringLiteral(" and sljg=") + db::quoted(state) + who +
-                                QStringLiteral(" and del=0 order by drawkey limit 1 for update skip locked) returning ") +
-                                kShown);
+                                QStringLiteral(",drawkey=null where id=coalesce(") + group + QStringLiteral("=") +
+                                db::quoted(uname) + pick + QStringLiteral(",") + group + QStringLiteral("is null") +
+                                pick + QStringLiteral(") returning ") + kShown);
     if (!q.next())
         return std::nullopt;
     Customer c = readCustomer(q);
@@ -99,12 +104,8 @@ std::optional<Customer> claimOnServer(db::Connection& con, int ywbh, const QStri
 
 std::optional<Customer> claimByState(db::Connection& con, int ywbh, const QString& state, const QString& uname)
 {
-    if (con.engine() == db::Engine::PostgreSQL) {
-        // Assigned to uname first; when none is left (or free), the unassigned ones.
-        if (auto c = claimOnServer(con, ywbh, state, QStringLiteral(" and zdslz=") + db::quoted(uname)))
-            return c;
-        return claimOnServer(con, ywbh, state, QStringLiteral(" and zdslz is null"));
-    }
+    if (con.engine() == db::Engine::PostgreSQL)
+        return claimOnServer(con, ywbh, state, uname);
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
         const std::optional<Seen> s = smallest(con, ywbh, state, uname);
         if (!s)
@@ -149,16 +150,14 @@ qint64 pendingCount(db::Connection& con, int ywbh, const QString& uname)
 
 qint64 todayCount(db::Connection& con, int ywbh, const QString& truename)
 {
-    // Today's stamps begin with today's date: a range on the stored text finds them through
-    // the index instead of formatting every stamp of the project.
-    const QDate today = QDate::currentDate();
-    const QString from = today.toString(QStringLiteral("yyyy-MM-dd"));
-    const QString to = today.addDays(1).toString(QStringLiteral("yyyy-MM-dd"));
+    // Same customers as counting yhdaview for this operator, a handling stamp of today and a
+    // state other than the two undone ones, but from the handled records' counts by operator
+    // and day that the triggers of yhda keep (see schema.sql): a few rows, however many calls
+    // the operator has ended today.
     return con
-        .scalar(QStringLiteral("select count(*) as totnum from  yhdaview where ywbh=") + db::num(ywbh) +
-                QStringLiteral(" and slz=") + db::quoted(truename) + QStringLiteral(" and slsj>=") +
-                db::quoted(from) + QStringLiteral(" and slsj<") + db::quoted(to) + QStringLiteral(" and sljg<>") +
-                db::quoted(vocab::kWsl) + QStringLiteral(" and  sljg<>") + db::quoted(vocab::kZzsl))
+        .scalar(QStringLiteral("select coalesce(sum(n),0) as totnum from hwtj_tally where ywbh=") + db::num(ywbh) +
+                QStringLiteral(" and slz=") + db::quoted(truename) + QStringLiteral(" and slsj=") +
+                db::quoted(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))))
         .toLongLong();
 }
 
