@@ -29,6 +29,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -243,6 +244,14 @@ void runSeat(Shared& sh, int seat, SeatResult& r)
     while (!sh.go)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const double serverStart = processSeconds(serverPid);
+    // Operators do not all end their first call at the same moment: with a pause, each seat
+    // starts at a moment of its own within the first pause, instead of all seats together in
+    // waves that would queue behind each other at every round.
+    if (sh.thinkMs > 0) {
+        std::mt19937 random(static_cast<unsigned>(seat) * 7919u + 17u);
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::uniform_int_distribution<int>(0, sh.thinkMs - 1)(random)));
+    }
     static const QString kWords[] = {vocab::kYsl, vocab::kWyd, vocab::kGj, vocab::kTj, vocab::kJf, vocab::kXclx};
     qint64 k = seat;
     QElapsedTimer t;
