@@ -89,10 +89,11 @@ std::optional<Customer> claimOnServer(db::Connection& con, int ywbh, const QStri
     // One text for every draw of the session, the values bound: the server plans it once.
     static const QString group = QStringLiteral("(select id from yhda where ywbh=? and sljg=? and zdslz ");
     static const QString pick = QStringLiteral(" and del=0 order by drawkey limit 1 for no key update skip locked)");
-    static const QString claim = QStringLiteral("update yhda set sljg=? ,drawkey=null where id=coalesce(") + group +
+    static const QString claim = QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kZzsl) +
+                                 QStringLiteral(",drawkey=null where id=coalesce(") + group +
                                  QStringLiteral("=?") + pick + QStringLiteral(",") + group + QStringLiteral("is null") +
                                  pick + QStringLiteral(") returning ") + kShown;
-    const QSqlRecord row = con.firstRowKept(claim, {vocab::kZzsl, ywbh, state, uname, ywbh, state});
+    const QSqlRecord row = con.firstRowKept(claim, {ywbh, state, uname, ywbh, state});
     if (row.isEmpty())
         return std::nullopt;
     Customer c = readCustomer(row);
