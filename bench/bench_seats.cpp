@@ -18,7 +18,9 @@
 #include "ops/visit/draw.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSqlQuery>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -27,6 +29,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -118,21 +121,27 @@ int makeProject(db::Connection& con, int rows, bool server)
     const QString state = QStringLiteral("case when (i%1000*7919)%1000<950 then '未受理' when (i%1000*7919)%1000<965 then "
                                          "'无应答' when (i%1000*7919)%1000<975 then '关机' when (i%1000*7919)%1000<985 then "
                                          "'拒访' else '已受理' end");
-    db::Transaction t(con);
-    con.execute(QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dq,dz,dhhm1,xxzl,drz,sljg,slz,zdslz,zdslzxm,del) ") +
-                with + QStringLiteral("select ") + db::num(p) +
-                QStringLiteral(",1,i,'客户'||i,'区域'||(i%20),'某市某路'||(i%997)||'号',cast(13000000000+i as "
-                               "text),'套餐A'||(i%7),'导入员',") +
-                state +
-                QStringLiteral(",case when (i%1000*7919)%1000>=950 then '别的话务员' else '' end,"
-                               "case when i%101=0 then 'seat'||(i%64) end,"
-                               "case when i%101=0 then '座席'||(i%64) end,"
-                               "case when i%997=5 then 1 else 0 end") +
-                series);
-    t.commit();
-    // As the server's own autovacuum would soon: the planner needs the new rows' statistics.
-    if (server)
-        con.execute(QStringLiteral("analyze"));
+    // On the server the draw key comes with the row (see loadWithoutTriggers); on the file the
+    // column's default gives it.
+    const QString insert =
+        QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dq,dz,dhhm1,xxzl,drz,sljg,slz,zdslz,zdslzxm,del") +
+        (server ? QStringLiteral(",drawkey) ") : QStringLiteral(") ")) + with + QStringLiteral("select ") +
+        db::num(p) +
+        QStringLiteral(",1,i,'客户'||i,'区域'||(i%20),'某市某路'||(i%997)||'号',cast(13000000000+i as "
+                       "text),'套餐A'||(i%7),'导入员',") +
+        state +
+        QStringLiteral(",case when (i%1000*7919)%1000>=950 then '别的话务员' else '' end,"
+                       "case when i%101=0 then 'seat'||(i%64) end,"
+                       "case when i%101=0 then '座席'||(i%64) end,"
+                       "case when i%997=5 then 1 else 0 end") +
+        (server ? QStringLiteral(",-ln(1.0-random())") : QString()) + series;
+    if (server) {
+        loadWithoutTriggers(con, p, insert);
+    } else {
+        db::Transaction t(con);
+        con.execute(insert);
+        t.commit();
+    }
     return p;
 }
 
@@ -159,9 +168,25 @@ private:
     std::unordered_map<qint64, int> m_by;
 };
 
+// Processor seconds a server process on this machine has used so far; -1 when it is not
+// readable here (a server elsewhere).
+double processSeconds(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !f.open(QIODevice::ReadOnly))
+        return -1;
+    // After the name in parentheses: state is field 3, utime and stime fields 14 and 15.
+    const QByteArray line = f.readAll();
+    const QList<QByteArray> f2 = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (f2.size() < 13)
+        return -1;
+    return double(f2[11].toLongLong() + f2[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
 struct SeatResult
 {
     std::vector<double> cycleMs;
+    double serverSeconds = -1; // processor time of the seat's server process during the run
     qint64 endings = 0;
     qint64 busy = 0;
     qint64 errors = 0;
@@ -213,9 +238,20 @@ void runSeat(Shared& sh, int seat, SeatResult& r)
             sh.doubleHolds++;
         held = c;
     };
+    const qint64 serverPid =
+        sh.place->server ? con.scalar(QStringLiteral("select pg_backend_pid()")).toLongLong() : 0;
     sh.ready++;
     while (!sh.go)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const double serverStart = processSeconds(serverPid);
+    // Operators do not all end their first call at the same moment: with a pause, each seat
+    // starts at a moment of its own within the first pause, instead of all seats together in
+    // waves that would queue behind each other at every round.
+    if (sh.thinkMs > 0) {
+        std::mt19937 random(static_cast<unsigned>(seat) * 7919u + 17u);
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::uniform_int_distribution<int>(0, sh.thinkMs - 1)(random)));
+    }
     static const QString kWords[] = {vocab::kYsl, vocab::kWyd, vocab::kGj, vocab::kTj, vocab::kJf, vocab::kXclx};
     qint64 k = seat;
     QElapsedTimer t;
@@ -293,6 +329,8 @@ void runSeat(Shared& sh, int seat, SeatResult& r)
         if (sh.thinkMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(sh.thinkMs));
     }
+    if (serverStart >= 0)
+        r.serverSeconds = processSeconds(serverPid) - serverStart;
     // Gives the customer up again as "放弃受理" does, so that the next round starts clean.
     if (held) {
         try {
@@ -317,6 +355,12 @@ struct Figures
     qint64 busy = 0;
     qint64 errors = 0;
     QString firstError;
+    // Processor time per cycle, of the seats' threads here and of their server processes (-1:
+    // not known), and the machine's load average at the end: on a shared machine the wall-clock
+    // figures depend on what else runs, these much less.
+    double clientCpuMs = 0;
+    double serverCpuMs = -1;
+    QString load;
     bool meets() const
     {
         return p95 <= kGoalP95Ms && doubleHolds == 0 && lostEndings == 0 && busy == 0 && errors == 0;
@@ -340,14 +384,22 @@ Figures runRound(db::Connection& con, const Place& place, int ywbh, int seats, i
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     QElapsedTimer wall;
     wall.start();
+    const double cpuStart = cpuSeconds();
     sh.go = true;
     std::this_thread::sleep_for(std::chrono::milliseconds(qint64(o.seconds * 1000)));
     sh.stop = true;
     for (auto& th : threads)
         th.join();
     const double elapsed = double(wall.elapsed()) / 1000.0;
+    const double clientCpu = cpuSeconds() - cpuStart;
 
     Figures f;
+    {
+        QFile loadavg(QStringLiteral("/proc/loadavg"));
+        if (loadavg.open(QIODevice::ReadOnly))
+            f.load = QString::fromLatin1(loadavg.readAll()).section(QLatin1Char(' '), 0, 2);
+    }
+    double serverCpu = 0;
     f.seats = seats;
     f.doubleHolds = sh.doubleHolds;
     std::vector<double> all;
@@ -358,6 +410,7 @@ Figures runRound(db::Connection& con, const Place& place, int ywbh, int seats, i
         endings += r.endings;
         f.busy += r.busy;
         f.errors += r.errors;
+        serverCpu = r.serverSeconds < 0 || serverCpu < 0 ? -1 : serverCpu + r.serverSeconds;
         if (f.firstError.isEmpty())
             f.firstError = r.firstError;
         const QString who = db::quoted(seatTruename(s, round));
@@ -375,6 +428,10 @@ Figures runRound(db::Connection& con, const Place& place, int ywbh, int seats, i
     f.endingsPerS = double(endings) / elapsed;
     f.p50 = percentile(all, 0.5);
     f.p95 = percentile(all, 0.95);
+    const double cycles = std::max<double>(1, double(all.size()));
+    f.clientCpuMs = clientCpu * 1000 / cycles;
+    if (place.server && serverCpu >= 0)
+        f.serverCpuMs = serverCpu * 1000 / cycles;
     return f;
 }
 
@@ -389,6 +446,10 @@ void printFigures(const Figures& f)
     print("unreported_endings", QString::number(f.unreported));
     print("busy_errors", QString::number(f.busy));
     print("other_errors", QString::number(f.errors));
+    print("client_cpu_ms_per_cycle", f.clientCpuMs);
+    if (f.serverCpuMs >= 0)
+        print("server_cpu_ms_per_cycle", f.serverCpuMs);
+    print("load_average", f.load);
     if (!f.firstError.isEmpty())
         print("first_error", f.firstError);
     print("meets_goals", f.meets() ? QStringLiteral("yes") : QStringLiteral("no"));

@@ -21,6 +21,15 @@ struct Place
 // Opens one more connection to the place, as another seat's program would.
 void openPlace(db::Connection& con, const Place& place);
 
+// Runs insert - one statement writing a fresh project's customers into yhda - on the server with
+// the table's own triggers off, then fills what those triggers keep (the counts by state and
+// assignee, the handled figures) with one grouped statement each, in the same transaction, and
+// refreshes the planner's statistics. Row by row through the triggers a million customers take
+// longer than a quarter of an hour: each one raises the same few count rows again. The insert
+// must give every row its draw key itself, as the key trigger gives one in a group never drawn
+// from: -ln(U), U uniform in (0,1].
+void loadWithoutTriggers(db::Connection& con, int ywbh, const QString& insert);
+
 // A fresh database for the seats benchmark with one connection open on it. On the server: the
 // server named by the libpq environment (PGHOST, PGSERVICE), or else a throwaway cluster started
 // the way the tests start one and stopped at the end; a database of its own on it, dropped at

@@ -202,6 +202,8 @@ void Connection::openScratch()
 
 void Connection::close()
 {
+    // They belong to the session, and must go before it does.
+    m_kept.clear();
     if (!QSqlDatabase::contains(m_name))
         return;
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
@@ -359,6 +361,36 @@ Prepared Connection::prepare(const QString& jet)
     if (!q.prepare(sql))
         throw failure(q.lastError(), sql);
     return Prepared(this, std::move(q), sql);
+}
+
+QSqlRecord Connection::firstRowKept(const QString& jet, const QVariantList& values)
+{
+    revive();
+    if (m_engine != Engine::PostgreSQL) {
+        QSqlQuery q = select(jet, values, true);
+        return q.next() ? q.record() : QSqlRecord();
+    }
+    if (!isOpen())
+        throw Error(QStringLiteral("database is not open"), jet);
+    auto it = m_kept.find(jet);
+    if (it == m_kept.end()) {
+        auto kept = std::make_unique<Kept>(Kept{QSqlQuery(database()), translate(jet, engine())});
+        kept->query.setForwardOnly(true);
+        if (!kept->query.prepare(kept->sql))
+            throw failure(kept->query.lastError(), kept->sql);
+        it = m_kept.emplace(jet, std::move(kept)).first;
+    }
+    QSqlQuery& q = it->second->query;
+    const QString& sql = it->second->sql;
+    if (*m_hook)
+        (*m_hook)(sql);
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values[i]);
+    if (!q.exec())
+        throw failure(q.lastError(), sql);
+    QSqlRecord row = q.next() ? q.record() : QSqlRecord();
+    q.finish();
+    return row;
 }
 
 void Connection::scan(const QString& jet, const std::function<void(const RowView&)>& row)

@@ -24,6 +24,7 @@ private slots:
     void sameBoundResults_data();
     void sameBoundResults();
     void lastInsertedKey();
+    void keptStatementsAcrossSessions();
 
 private:
     QTemporaryDir m_dir;
@@ -169,6 +170,14 @@ void TstEngines::sameBoundResults()
     const QString onFile = rendered(m_file, jet, &values);
     QVERIFY2(!onFile.startsWith("error:"), qPrintable(onFile));
     QCOMPARE(rendered(m_server, jet, &values), onFile);
+    // Kept statements give the same first row, also when run again (prepared before on the server).
+    for (int run = 0; run < 2; ++run) {
+        const QSqlRecord file = m_file.firstRowKept(jet, values);
+        const QSqlRecord server = m_server.firstRowKept(jet, values);
+        QCOMPARE(server.isEmpty(), file.isEmpty());
+        if (!file.isEmpty())
+            QCOMPARE(db::displayText(server.value(0)), db::displayText(file.value(0)));
+    }
 }
 
 void TstEngines::lastInsertedKey()
@@ -179,6 +188,21 @@ void TstEngines::lastInsertedKey()
         QCOMPARE(con->scalar("select last_insert_rowid()").toLongLong(),
                  con->scalar("select max(id) from syslogin").toLongLong());
     }
+}
+
+void TstEngines::keptStatementsAcrossSessions()
+{
+    const QString count = "select count(*) from yhda where ywbh=?";
+    const qint64 n = m_server.firstRowKept(count, {1}).value(0).toLongLong();
+    QVERIFY(n > 0);
+    // A new session: what was prepared in the old one went with it, and is prepared again.
+    m_server.openServer(m_serverDb->params());
+    QCOMPARE(m_server.firstRowKept(count, {1}).value(0).toLongLong(), n);
+    // A run that fails says why and leaves the statement usable.
+    const QString divided = "select count(*) from yhda where ywbh=? and 1/?=1";
+    QVERIFY_THROWS_EXCEPTION(db::Error, m_server.firstRowKept(divided, {1, 0}));
+    QCOMPARE(m_server.firstRowKept(divided, {1, 1}).value(0).toLongLong(), n);
+    QVERIFY(m_server.firstRowKept("select id from yhda where id=?", {-1}).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TstEngines)

@@ -14,9 +14,9 @@ namespace {
 // Each failed lock means another seat took that customer; give up only if that keeps happening.
 constexpr int kMaxAttempts = 64;
 
-QString text(const QSqlQuery& q, const char* field)
+QString text(const QSqlRecord& row, const char* field)
 {
-    return db::displayText(q.value(q.record().indexOf(QLatin1String(field))));
+    return db::displayText(row.value(QLatin1String(field)));
 }
 
 // The draw's look-ups run after every call: read forward only.
@@ -28,16 +28,16 @@ QSqlQuery look(db::Connection& con, const QString& sql)
 // The columns the visit window shows.
 const QString kShown = QStringLiteral("id,dhhm1,yhxm,dz,dq,xxzl,sljg");
 
-Customer readCustomer(const QSqlQuery& q)
+Customer readCustomer(const QSqlRecord& row)
 {
     Customer c;
-    c.id = q.value(q.record().indexOf(QStringLiteral("id"))).toLongLong();
-    c.dhhm1 = text(q, "dhhm1");
-    c.yhxm = text(q, "yhxm");
-    c.dz = text(q, "dz");
-    c.dq = text(q, "dq");
-    c.xxzl = text(q, "xxzl");
-    c.sljg = text(q, "sljg");
+    c.id = row.value(QStringLiteral("id")).toLongLong();
+    c.dhhm1 = text(row, "dhhm1");
+    c.yhxm = text(row, "yhxm");
+    c.dz = text(row, "dz");
+    c.dq = text(row, "dq");
+    c.xxzl = text(row, "xxzl");
+    c.sljg = text(row, "sljg");
     return c;
 }
 
@@ -62,7 +62,8 @@ std::optional<Seen> smallest(db::Connection& con, int ywbh, const QString& state
                                 QStringLiteral(" and del=0 order by drawkey limit 1"));
     if (!q.next())
         return std::nullopt;
-    return Seen{readCustomer(q), q.value(q.record().indexOf(QStringLiteral("drawkey")))};
+    const QSqlRecord row = q.record();
+    return Seen{readCustomer(row), row.value(QStringLiteral("drawkey"))};
 }
 
 // Locks the customer if it still has the key it was seen with (so it is still in the same
@@ -79,32 +80,41 @@ bool lock(db::Connection& con, const Seen& s, const QString& state)
 
 // On the server: the look and the lock are one statement. The row is locked as it is picked, and
 // rows another seat has locked are passed over instead of waited for, so seats drawing at the
-// same time each get a different customer at once. The group's order is the same as above.
-std::optional<Customer> claimOnServer(db::Connection& con, int ywbh, const QString& state, const QString& who)
+// same time each get a different customer at once. The group's order is the same as above: the
+// customers assigned to uname first, and only when none of them is left (or free) the
+// unassigned ones (the second pick runs only when the first finds nobody). The lock is the one
+// the update takes anyway: a stronger one would make the server record two lockers of the row.
+std::optional<Customer> claimOnServer(db::Connection& con, int ywbh, const QString& state, const QString& uname)
 {
-    QSqlQuery q = look(con, QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kZzsl) +
-                                QStringLiteral(",drawkey=null where id=(select id from yhda where ywbh=") +
-                                db::num(ywbh) + QStringLiteral(" and sljg=") + db::quoted(state) + who +
-                                QStringLiteral(" and del=0 order by drawkey limit 1 for update skip locked) returning ") +
-                                kShown);
-    if (!q.next())
+    // One text for every draw of the session, the values bound: the server plans it once.
+    static const QString group = QStringLiteral("(select id from yhda where ywbh=? and sljg=? and zdslz ");
+    static const QString pick = QStringLiteral(" and del=0 order by drawkey limit 1 for no key update skip locked)");
+    static const QString claim = QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kZzsl) +
+                                 QStringLiteral(",drawkey=null where id=coalesce(") + group +
+                                 QStringLiteral("=?") + pick + QStringLiteral(",") + group + QStringLiteral("is null") +
+                                 pick + QStringLiteral(") returning ") + kShown;
+    const QSqlRecord row = con.firstRowKept(claim, {ywbh, state, uname, ywbh, state});
+    if (row.isEmpty())
         return std::nullopt;
-    Customer c = readCustomer(q);
+    Customer c = readCustomer(row);
     // What it was before the lock: the state it was drawn in.
     c.sljg = state;
     return c;
+}
+
+// The first column of a counter's one row.
+qint64 count(db::Connection& con, const QString& jet, const QVariantList& values)
+{
+    const QSqlRecord row = con.firstRowKept(jet, values);
+    return row.isEmpty() ? 0 : row.value(0).toLongLong();
 }
 
 } // namespace
 
 std::optional<Customer> claimByState(db::Connection& con, int ywbh, const QString& state, const QString& uname)
 {
-    if (con.engine() == db::Engine::PostgreSQL) {
-        // Assigned to uname first; when none is left (or free), the unassigned ones.
-        if (auto c = claimOnServer(con, ywbh, state, QStringLiteral(" and zdslz=") + db::quoted(uname)))
-            return c;
-        return claimOnServer(con, ywbh, state, QStringLiteral(" and zdslz is null"));
-    }
+    if (con.engine() == db::Engine::PostgreSQL)
+        return claimOnServer(con, ywbh, state, uname);
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
         const std::optional<Seen> s = smallest(con, ywbh, state, uname);
         if (!s)
@@ -128,7 +138,7 @@ std::optional<Customer> claimByNumber(db::Connection& con, int ywbh, const QStri
                                  QStringLiteral(") and del=0 order by id"));
         if (!q.next())
             return std::nullopt;
-        c = readCustomer(q);
+        c = readCustomer(q.record());
     }
     con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kZzsl) + QStringLiteral(" where id=") +
                 db::num(c->id));
@@ -139,27 +149,22 @@ qint64 pendingCount(db::Connection& con, int ywbh, const QString& uname)
 {
     // Same customers as counting yhdaview for (zdslz=uname or null) and the two states, but
     // from the per-state counts that the triggers of yhda keep in the same transaction.
-    return con
-        .scalar(QStringLiteral("select coalesce(sum(n),0) as totnum from yhda_tally where ywbh=") + db::num(ywbh) +
-                QStringLiteral(" and (sljg=") + db::quoted(vocab::kWsl) + QStringLiteral(" or sljg=") +
-                db::quoted(vocab::kZzsl) + QStringLiteral(") and (zk=") + db::quoted(QStringLiteral("=") + uname) +
-                QStringLiteral(" or zk='')"))
-        .toLongLong();
+    return count(con,
+                 QStringLiteral("select coalesce(sum(n),0) as totnum from yhda_tally where ywbh=? and (sljg=? or "
+                                "sljg=?) and (zk=? or zk='')"),
+                 {ywbh, vocab::kWsl, vocab::kZzsl, QStringLiteral("=") + uname});
 }
 
 qint64 todayCount(db::Connection& con, int ywbh, const QString& truename)
 {
-    // Today's stamps begin with today's date: a range on the stored text finds them through
-    // the index instead of formatting every stamp of the project.
-    const QDate today = QDate::currentDate();
-    const QString from = today.toString(QStringLiteral("yyyy-MM-dd"));
-    const QString to = today.addDays(1).toString(QStringLiteral("yyyy-MM-dd"));
-    return con
-        .scalar(QStringLiteral("select count(*) as totnum from  yhdaview where ywbh=") + db::num(ywbh) +
-                QStringLiteral(" and slz=") + db::quoted(truename) + QStringLiteral(" and slsj>=") +
-                db::quoted(from) + QStringLiteral(" and slsj<") + db::quoted(to) + QStringLiteral(" and sljg<>") +
-                db::quoted(vocab::kWsl) + QStringLiteral(" and  sljg<>") + db::quoted(vocab::kZzsl))
-        .toLongLong();
+    // Same customers as counting yhdaview for this operator, a handling stamp of today and a
+    // state other than the two undone ones, but from the handled records' counts by operator
+    // and day that the triggers of yhda keep (see schema.sql): a few rows, however many calls
+    // the operator has ended today.
+    return count(con,
+                 QStringLiteral("select coalesce(sum(n),0) as totnum from hwtj_tally where ywbh=? and slz=? and "
+                                "slsj=?"),
+                 {ywbh, truename, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))});
 }
 
 } // namespace ops::visit

@@ -183,8 +183,8 @@ void TestDrawSeats::countsExactAfterConcurrentEndings()
             if (!c)
                 break;
             db::Transaction t(con);
-            con.execute(QStringLiteral("update yhda set sljg=? where id=?"),
-                        {s == 2 && i % 3 == 0 ? kWsl : QStringLiteral("拒访"), c->id});
+            con.execute(QStringLiteral("update yhda set sljg=?,slz=?,slsj=now() where id=?"),
+                        {s == 2 && i % 3 == 0 ? kWsl : QStringLiteral("拒访"), QStringLiteral("话务员%1").arg(s), c->id});
             t.commit();
         }
     });
@@ -198,6 +198,15 @@ void TestDrawSeats::countsExactAfterConcurrentEndings()
                                                                  "and (sljg='未受理' or sljg='正在受理')")
                                                       .arg(p)
                                                       .arg(db::quoted(uname))));
+    // "您的今日回访量" of each seat's operator, against counting the records.
+    for (const QString& truename : {QStringLiteral("话务员0"), QStringLiteral("话务员2"), QStringLiteral("话务员9")})
+        QCOMPARE(ops::visit::todayCount(db.con(), p, truename),
+                 db.count(QStringLiteral("yhdaview"),
+                          QStringLiteral("ywbh=%1 and slz=%2 and format(slsj,'yyyymmdd')=format(now(),'yyyymmdd') "
+                                         "and sljg<>'未受理' and sljg<>'正在受理'")
+                              .arg(p)
+                              .arg(db::quoted(truename))));
+    QCOMPARE(ops::visit::todayCount(db.con(), p, QStringLiteral("话务员2")), qint64(40));
 }
 
 QTEST_GUILESS_MAIN(TestDrawSeats)
