@@ -70,7 +70,8 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments().mid(1);
     if (!args.isEmpty() && args.first() == u"--server")
         return initServer(args.mid(1));
-    if (argc != 2) {
+    // An option it does not know (--help, a mistyped --server) is no file name.
+    if (argc != 2 || args.first().startsWith(u'-')) {
         std::fputs(kUsage, stderr);
         return 2;
     }
