@@ -17,35 +17,18 @@
 #include "db/vocab.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QLabel>
 #include <QSqlQueryModel>
 
 #include <cstdio>
-#include <malloc.h>
 
 namespace bench {
 namespace {
 
-// Peak resident memory of the process in MB since the last resetPeak().
-double peakMb()
+// Starts the peak afresh and says where it stands.
+double peakFromHere()
 {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return -1;
-}
-
-double resetPeak()
-{
-    malloc_trim(0);
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-    f.close();
+    resetPeak();
     return peakMb();
 }
 
@@ -99,7 +82,7 @@ void measure(const char* engine, bool server, int rows, const db::ServerParams& 
         con.open(file);
 
     // The window as the menu opens it, until its first screen shows.
-    double base = resetPeak();
+    double base = peakFromHere();
     Tfrmdataman* w = nullptr;
     const double openMs = msOf([&] {
         w = new Tfrmdataman;
@@ -116,7 +99,7 @@ void measure(const char* engine, bool server, int rows, const db::ServerParams& 
 
     // The list's grid alone, then the same statement as a plain select into the same kind of
     // model, each on a reader of its own as the grid reads.
-    base = resetPeak();
+    base = peakFromHere();
     double gridMs = 0;
     double gridPeak = 0;
     {
@@ -131,7 +114,7 @@ void measure(const char* engine, bool server, int rows, const db::ServerParams& 
         print(key("grid_to_row_10000_ms").constData(), msOf([&] { g.setCurrentRowIndex(9999); }));
         print(key("grid_rows_read_to_row_10000").constData(), QString::number(g.rowCount()));
     }
-    base = resetPeak();
+    base = peakFromHere();
     double plainMs = 0;
     double plainPeak = 0;
     {
