@@ -1,9 +1,11 @@
 // The import's row writer and the .xls reader, on a database without any window.
 #include "ops/customers/customerimport.h"
+#include "ops/customers/xls/compoundfile.h"
 #include "ops/customers/xls/xlsreader.h"
 #include "support/builders.h"
 #include "support/opsdb.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 using ops::customers::CustomerImport;
@@ -23,12 +25,64 @@ bool openSheet(XlsReader& book, const char* file, const QString& sheet)
     return book.rowCount() > 0;
 }
 
+// The workbook with `bytes` written into the body of its first record of this type, at `at`.
+QByteArray patched(const char* file, quint16 type, int at, const QByteArray& bytes)
+{
+    QFile f(fixture(file));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QString name;
+    QByteArray stream = cfb::readStream(f.readAll(), QStringLiteral("Workbook"), &name).value_or(QByteArray());
+    for (qsizetype r = 0; r + 4 <= stream.size(); r += 4 + cfb::u16(stream, r + 2))
+        if (cfb::u16(stream, r) == type) {
+            stream.replace(r + 4 + at, bytes.size(), bytes);
+            return cfb::writeStream(name, stream);
+        }
+    return {};
+}
+
 } // namespace
 
 class TestImport : public QObject
 {
     Q_OBJECT
 private slots:
+    // A workbook whose records contradict themselves is refused with a message before FreeXL
+    // reads past its buffers; the unchanged workbook still opens.
+    void contradictoryWorkbookRefused_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("unchanged") << 0x0085 << 6 << QByteArray() << true;
+        QTest::newRow("sheet name past its record") << 0x0085 << 6 << QByteArray("\xFF") << false;
+        QTest::newRow("more shared strings than stored") << 0x00FC << 4 << QByteArray("\xFF\xFF\x00\x00") << false;
+        QTest::newRow("cell names a string past the table") << 0x00FD << 6 << QByteArray("\xFF\xFF\xFF\x00") << false;
+    }
+    void contradictoryWorkbookRefused()
+    {
+        QFETCH(int, type);
+        QFETCH(int, at);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, opens);
+        const QByteArray file = patched("extra.xls", quint16(type), at, bytes);
+        QVERIFY(!file.isEmpty());
+        QTemporaryDir dir;
+        QFile out(dir.filePath(QStringLiteral("book.xls")));
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+        out.close();
+        XlsReader book;
+        try {
+            book.open(out.fileName());
+            QVERIFY(opens);
+            QVERIFY(!book.tableNames().isEmpty());
+        } catch (const XlsError& e) {
+            QVERIFY2(!opens, qPrintable(e.text()));
+            QCOMPARE(e.code(), -26); // FreeXL's code for a crafted file
+        }
+    }
+
     void batchNumber()
     {
         tst::OpsDb db;
