@@ -181,12 +181,7 @@ QSqlQuery Connection::browse(const QString& jet)
     const bool own = m_reader && m_depth == 0;
     if (m_engine != Engine::PostgreSQL || !(own || m_depth == 1))
         return run(jet, false);
-    revive();
-    if (!isOpen())
-        throw Error(QStringLiteral("database is not open"), jet);
-    const QString sql = translate(jet, engine());
-    if (*m_hook)
-        (*m_hook)(sql);
+    const QString sql = statementFor(jet);
     const QString cursor = QStringLiteral("tv_rows%1").arg(++m_cursors);
     if (own) {
         // One snapshot for the cursor and for statements run here meanwhile.

@@ -290,14 +290,20 @@ void Connection::revive()
         readerSession(); // a new session starts with the server's defaults
 }
 
-QSqlQuery Connection::run(const QString& jet, bool forwardOnly, const QVariantList* values)
+QString Connection::statementFor(const QString& jet, bool announce)
 {
     revive();
     if (!isOpen())
         throw Error(QStringLiteral("database is not open"), jet);
     const QString sql = translate(jet, engine());
-    if (*m_hook)
+    if (announce && *m_hook)
         (*m_hook)(sql);
+    return sql;
+}
+
+QSqlQuery Connection::run(const QString& jet, bool forwardOnly, const QVariantList* values)
+{
+    const QString sql = statementFor(jet);
     QSqlQuery q(database());
     q.setForwardOnly(forwardOnly);
     if (values) {
@@ -352,10 +358,7 @@ QVariant Connection::scalar(const QString& jet)
 
 Prepared Connection::prepare(const QString& jet)
 {
-    revive();
-    if (!isOpen())
-        throw Error(QStringLiteral("database is not open"), jet);
-    const QString sql = translate(jet, engine());
+    const QString sql = statementFor(jet, false); // the hook sees each run, not the preparing
     QSqlQuery q(database());
     q.setForwardOnly(true);
     if (!q.prepare(sql))
@@ -395,12 +398,7 @@ QSqlRecord Connection::firstRowKept(const QString& jet, const QVariantList& valu
 
 void Connection::scan(const QString& jet, const std::function<void(const RowView&)>& row)
 {
-    revive();
-    if (!isOpen())
-        throw Error(QStringLiteral("database is not open"), jet);
-    const QString sql = translate(jet, engine());
-    if (*m_hook)
-        (*m_hook)(sql);
+    const QString sql = statementFor(jet);
     if (m_engine == Engine::PostgreSQL) {
         QSqlQuery q(database());
         q.setForwardOnly(true);

@@ -178,6 +178,8 @@ private:
     void runRaw(const QString& sql);
     Error failure(const QSqlError& e, const QString& sql);
     void revive();
+    // The statement as this engine runs it, on a live session; announced to the statement hook.
+    QString statementFor(const QString& jet, bool announce = true);
     void readerSession();
     QSqlDatabase driverDatabase(const char* driver);
     void setLockTimeout();
