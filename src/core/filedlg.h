@@ -3,11 +3,21 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QFileDialog;
 class QWidget;
 
 // The one file-dialog seam. Tests queue the names the "user" picks; an empty name means the
 // dialog was cancelled.
 namespace filedlg {
+
+// The program's file dialog: Qt's own (never the desktop's), listing only what the filter takes,
+// with icons and types from names alone, so that it never opens a file it lists. The database
+// file is never handed back: choosing it says so and counts as a cancel.
+enum class Purpose { Open, Save };
+std::unique_ptr<QFileDialog> makeDialog(QWidget* parent, const QString& caption, const QString& folder,
+                                        const QString& filter, Purpose purpose);
 
 QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
 QString saveFileName(QWidget* parent, const QString& caption, const QString& suggested, const QString& filter);

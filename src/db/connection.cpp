@@ -1,6 +1,7 @@
 #include "db/connection.h"
 
 #include "db/functions.h"
+#include "db/walguard.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -148,11 +149,13 @@ void Connection::open(const QString& filePath)
         // 64 MB of pages in memory (2 MB by default): reports that read a million answer rows
         // through an index otherwise go back to the file for most of them.
         runRaw(QStringLiteral("PRAGMA cache_size=-65536"));
+        guardWal(h, abs);
     } catch (...) {
         db.close();
         m_path.clear();
         throw;
     }
+    noteOpenFile(m_path);
 }
 
 std::unique_ptr<Connection> Connection::openReader() const
@@ -210,6 +213,10 @@ void Connection::close()
     if (db.isOpen()) {
         if (m_depth > 0)
             db.rollback();
+        if (m_engine == Engine::SQLite && !m_path.isEmpty()) {
+            unguardWal(handle());
+            forgetOpenFile(m_path);
+        }
         db.close();
     }
     m_scratch.reset(); // after the handle that had it attached
@@ -266,6 +273,8 @@ void Connection::runRaw(const QString& sql)
 
 Error Connection::failure(const QSqlError& e, const QString& sql)
 {
+    if (m_engine == Engine::SQLite && walMoved(handle()))
+        return Error(walLostText(), sql);
     Error error(errorText(e), sql);
     if (m_engine == Engine::PostgreSQL && !m_lost) {
         // Is the session still there? (Inside a failed transaction it only refuses statements.)

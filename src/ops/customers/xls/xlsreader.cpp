@@ -1,5 +1,6 @@
 #include "ops/customers/xls/xlsreader.h"
 
+#include "db/walguard.h"
 #include "ops/customers/xls/xlsrepair.h"
 
 #include <QDir>
@@ -53,6 +54,9 @@ void XlsReader::open(const QString& path)
 {
     close();
     checkFault("open");
+    // Reading the database would drop this program's locks on it (db/walguard.h).
+    if (db::isOpenDatabaseFile(path))
+        throw XlsError(QStringLiteral("the file is the database in use"));
     {
         // FreeXL reads some damaged workbooks past its buffers: such a file is refused first.
         QFile f(path);
