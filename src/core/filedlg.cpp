@@ -47,10 +47,7 @@ class NameOnlyIcons : public QFileIconProvider
 {
 public:
     QIcon icon(IconType type) const override { return QFileIconProvider::icon(type); }
-    QIcon icon(const QFileInfo& info) const override
-    {
-        return QFileIconProvider::icon(info.isDir() ? Folder : File);
-    }
+    QIcon icon(const QFileInfo& info) const override { return QFileIconProvider::icon(info.isDir() ? Folder : File); }
     QString type(const QFileInfo& info) const override
     {
         if (info.isDir())

@@ -57,7 +57,9 @@ bool isOpenDatabaseFile(const QString& path)
     const QFileInfo fi(path);
     const QString abs = fi.absoluteFilePath();
     const QString canonical = fi.canonicalFilePath();
-    struct stat chosen{};
+    struct stat chosen
+    {
+    };
     const bool exists = statOf(abs, &chosen);
     static const char* const kSuffixes[] = {"", "-wal", "-shm", "-journal"};
     QMutexLocker lock(&mutex());
@@ -66,7 +68,9 @@ bool isOpenDatabaseFile(const QString& path)
             const QString name = it.key() + QLatin1String(suffix);
             if (abs == name || (!canonical.isEmpty() && canonical == QFileInfo(name).canonicalFilePath()))
                 return true;
-            struct stat st{};
+            struct stat st
+            {
+            };
             if (exists && statOf(name, &st) && st.st_dev == chosen.st_dev && st.st_ino == chosen.st_ino)
                 return true;
         }
@@ -92,7 +96,9 @@ void guardWal(sqlite3* h, const QString& databasePath)
 {
     Log log;
     log.path = QFile::encodeName(databasePath + QStringLiteral("-wal"));
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(log.path.constData(), &st) != 0)
         return; // not in WAL mode: nothing to watch
     log.dev = st.st_dev;
@@ -120,7 +126,9 @@ bool walMoved(sqlite3* h)
             return false;
         log = *it;
     }
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(log.path.constData(), &st) != 0 || st.st_dev != log.dev || st.st_ino != log.ino;
 }
 

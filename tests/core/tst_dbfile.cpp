@@ -90,7 +90,8 @@ void TstDbFile::databaseIsNeverChosen()
     QFETCH(QString, name);
     QFETCH(bool, save);
     QDir(m_dir->path()).mkpath("sub");
-    QVERIFY(::link(QFile::encodeName(m_file).constData(), QFile::encodeName(m_dir->filePath("link.xls")).constData()) == 0);
+    QVERIFY(::link(QFile::encodeName(m_file).constData(), QFile::encodeName(m_dir->filePath("link.xls")).constData()) ==
+            0);
     db::Connection con;
     con.open(m_file);
     const QString chosen = m_dir->path() + '/' + name;
