@@ -191,9 +191,10 @@ void Tfrmadddata::Button1Click()
     } catch (const db::Error& e) {
         CloseWaitMsg();
         reportError(e.text());
-    } catch (const XlsError& e) {
+    } catch (const XlsError&) {
+        // The reader's own text is for developers; the user gets the window's message.
         CloseWaitMsg();
-        reportError(e.text());
+        msg::ShowMessage(QStringLiteral("文件") + text::trimmed(Edit1->text()) + QStringLiteral("格式无效!"));
     }
     // The parsed workbook can be large; the next start reads the file afresh anyway.
     m_book.close();

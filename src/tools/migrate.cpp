@@ -57,7 +57,7 @@ int main(int argc, char** argv)
         });
         const double secs = clock.elapsed() / 1000.0;
         for (const QString& t : m.skipped)
-            std::printf("not copied: %s (a scratch table the program makes afresh)\n", qPrintable(t));
+            std::printf("not copied: %s (a table the program does not use)\n", qPrintable(t));
         std::printf("copied %lld rows in %d tables to %s in %.1f s (%.0f rows/s); row counts and kept figures "
                     "verified\n",
                     static_cast<long long>(m.rows), int(m.tables.size()), qPrintable(params.describe()), secs,

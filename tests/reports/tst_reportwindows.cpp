@@ -243,7 +243,7 @@ void TstReportWindows::detailReport()
 
     // A run that fails shows no report as finished, and the last finished one stays in tmp.
     {
-        tst::FailWhere fail(QStringLiteral("tmp_slsj on"));
+        tst::FailWhere fail(QStringLiteral("detail_slsj on"));
         ctl<QCheckBox>(&w, "CheckBox1")->setChecked(true);
         click(&w, "Button1");
     }

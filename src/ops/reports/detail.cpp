@@ -15,6 +15,9 @@
 namespace ops::reports {
 namespace {
 
+// Serialises replacing tmp among the server's sessions (a lock of its own, held until commit).
+constexpr qint64 kPublishLock = 0x74766d70; // "tvmp"
+
 struct Question
 {
     qint64 qbh;
@@ -96,11 +99,11 @@ private:
 
 void fill(db::Connection& con, const QList<Question>& qs, const Progress& progress)
 {
-    // Customers of tmp by record key.
+    // Customers of the work table by record key.
     std::vector<qint64> rowids;
     QHash<qint64, int> rowOf;
     {
-        QSqlQuery q = con.select(QStringLiteral("select rowid, id from scratch.tmp"), true);
+        QSqlQuery q = con.select(QStringLiteral("select rowid, id from scratch.detail"), true);
         while (q.next()) {
             rowOf.insert(q.value(1).toLongLong(), int(rowids.size()));
             rowids.push_back(q.value(0).toLongLong());
@@ -119,7 +122,7 @@ void fill(db::Connection& con, const QList<Question>& qs, const Progress& progre
     {
         // The customers in key order: their answers come from the index in the order it keeps
         // them, straight from the engine (a million and a half rows).
-        con.scan(QStringLiteral("select yhid, qid, id, ans from qansbbview where yhid in (select id from scratch.tmp)"),
+        con.scan(QStringLiteral("select yhid,qid,id,ans from qansbbview where yhid in (select id from scratch.detail)"),
                  [&](const db::RowView& v) {
                      const auto row = rowOf.constFind(v.integer(0));
                      const auto col = colOf.constFind(v.integer(1));
@@ -130,7 +133,8 @@ void fill(db::Connection& con, const QList<Question>& qs, const Progress& progre
     QString set;
     for (const Question& x : qs)
         set += (set.isEmpty() ? QString() : QStringLiteral(",")) + x.field + QStringLiteral("=?");
-    db::Prepared update = con.prepare(QStringLiteral("update scratch.tmp set ") + set + QStringLiteral(" where rowid=?"));
+    db::Prepared update =
+        con.prepare(QStringLiteral("update scratch.detail set ") + set + QStringLiteral(" where rowid=?"));
     QVariantList values;
     values.reserve(qs.size() + 1);
     const int step = std::max(1, total / 100);
@@ -149,6 +153,21 @@ void fill(db::Connection& con, const QList<Question>& qs, const Progress& progre
         progress(total, total);
 }
 
+// The database's tmp becomes a copy of the finished work table, whole: whoever reads tmp (the
+// next session, other tools) sees the previous report or this one, never a part. Seats that
+// finish at the same moment take turns; the last one's report stays.
+void publish(db::Connection& con)
+{
+    db::Transaction t(con);
+    if (con.engine() == db::Engine::PostgreSQL)
+        con.scalar(QStringLiteral("select pg_advisory_xact_lock(%1)").arg(kPublishLock));
+    // Named without a schema, tmp is the database's own on either engine: the work table has
+    // another name, so neither the session's temporary tables nor the scratch file hide it.
+    con.execute(QStringLiteral("drop table if exists tmp"));
+    con.execute(QStringLiteral("select * into tmp from scratch.detail"));
+    t.commit();
+}
+
 } // namespace
 
 QList<ReportColumn> detailInitialColumns()
@@ -164,26 +183,28 @@ DetailReport buildDetailReport(db::Connection& con, const Filter& f, const Progr
 {
     const QList<Question> qs = readQuestions(con, f.ywbh);
 
-    // The work table is the connection's own: seats sharing one database, or two programs on one
-    // file, each build theirs at the same time without touching another's. It is named with its
-    // schema throughout: a table tmp left in the database by earlier releases is not it.
+    // The report is built in a work table of the connection's own: seats sharing one database, or
+    // two programs on one file, each build theirs at the same time without touching another's,
+    // and the database's tmp is only replaced once the report is complete.
     con.openScratch();
     db::Transaction t(con, db::Connection::Writes::OwnTablesOnly);
     // "if exists": a failed statement would end the whole transaction on the server.
-    con.execute(QStringLiteral("drop table if exists scratch.tmp"));
-    con.execute(QStringLiteral("select  ywname,yhxm,dhhm1,dq,id,slz,sljg,jg,slsj,bz into scratch.tmp from yhdaview ") +
-                condition(f));
+    con.execute(QStringLiteral("drop table if exists scratch.detail"));
+    con.execute(
+        QStringLiteral("select  ywname,yhxm,dhhm1,dq,id,slz,sljg,jg,slsj,bz into scratch.detail from yhdaview ") +
+        condition(f));
     // The server's tables have no rowid; there the rows are found by their record key.
     if (con.engine() == db::Engine::PostgreSQL)
-        con.execute(QStringLiteral("create index scratch.tmp_id on tmp(id)"));
+        con.execute(QStringLiteral("create index scratch.detail_id on detail(id)"));
     for (const Question& x : qs)
-        con.execute(QStringLiteral("alter table scratch.tmp add column ") + x.field + QStringLiteral(" text(255)"));
+        con.execute(QStringLiteral("alter table scratch.detail add column ") + x.field + QStringLiteral(" text(255)"));
     fill(con, qs, progress);
     // The grid shows the newest handling first, the newest record first among equal times (on
     // either engine: the order of ties is otherwise each engine's own); the index lets it show
     // its first rows at once.
-    con.execute(QStringLiteral("create index scratch.tmp_slsj on tmp(slsj, id)"));
+    con.execute(QStringLiteral("create index scratch.detail_slsj on detail(slsj, id)"));
     t.commit();
+    publish(con);
 
     DetailReport r;
     r.columns = {{QStringLiteral("ywname"), QStringLiteral("项目名称"), 60},
@@ -197,8 +218,8 @@ DetailReport buildDetailReport(db::Connection& con, const Filter& f, const Progr
                  {QStringLiteral("bz"), QStringLiteral("备注"), 80}};
     for (const Question& x : qs)
         r.columns.append({x.field, x.title, 80});
-    r.displaySql = QStringLiteral("select * from scratch.tmp order by slsj desc, id desc");
-    r.customers = int(con.scalar(QStringLiteral("select count(*) from scratch.tmp")).toLongLong());
+    r.displaySql = QStringLiteral("select * from scratch.detail order by slsj desc, id desc");
+    r.customers = int(con.scalar(QStringLiteral("select count(*) from scratch.detail")).toLongLong());
     r.questions = int(qs.size());
     return r;
 }

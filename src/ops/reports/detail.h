@@ -19,7 +19,7 @@ struct ReportColumn
 struct DetailReport
 {
     QList<ReportColumn> columns; // the nine fixed columns, then one per question
-    QString displaySql;          // what the grid shows: the finished tmp, read through the same connection
+    QString displaySql;          // what the grid shows: this run's report, read through the same connection
     int customers = 0;
     int questions = 0;
 };
@@ -35,9 +35,11 @@ using Progress = std::function<void(int done, int total)>;
 // question with the same number gets "q<number>_2"), each cell the customer's answer to that
 // question. When a customer has several answers to one question the earliest recorded one
 // (smallest answer id) is shown. An answer is kept whole, however long.
-// The table is scratch.tmp, con's own (Connection::openScratch): only con sees it (a grid shows
-// it through con), and it goes when con closes. It is rebuilt in one transaction, so a run that fails leaves the
-// previous report as it was. Throws db::Error.
+// The report is built in scratch.detail, con's own work table (Connection::openScratch), which
+// the grid shows through con; once complete it replaces the database's table tmp in one short
+// transaction, so that tmp holds the last finished report between runs and after the window
+// closes, for every seat and other tools. A run that fails leaves both the previous report and
+// tmp as they were. Throws db::Error.
 DetailReport buildDetailReport(db::Connection& con, const Filter& f, const Progress& progress = {});
 
 } // namespace ops::reports

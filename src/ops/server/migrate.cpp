@@ -73,6 +73,24 @@ QStringList fileColumns(db::Connection& src, const QString& table)
     return out;
 }
 
+// The detail report's table tmp as the file has it (the report makes it; the schema does not lay
+// it): the same columns, with the server's types for the file's.
+QString reportTableDefinition(db::Connection& src)
+{
+    QStringList cols;
+    QSqlQuery q =
+        src.select(QStringLiteral("select name, upper(type) from pragma_table_info('tmp') order by cid"), true);
+    while (q.next()) {
+        const QString type = q.value(1).toString();
+        cols << q.value(0).toString() + u' ' +
+                    (type.contains(QLatin1String("INT"))    ? QStringLiteral("bigint")
+                     : type.contains(QLatin1String("REAL")) ? QStringLiteral("double precision")
+                     : type.contains(QLatin1String("NUM"))  ? QStringLiteral("numeric")
+                                                            : QStringLiteral("text"));
+    }
+    return QStringLiteral("create table tmp (") + cols.join(QStringLiteral(", ")) + u')';
+}
+
 QStringList serverTables(db::Connection& dst)
 {
     QStringList out;
@@ -172,8 +190,13 @@ Migration migrateToServer(const QString& source, db::Connection& target, const P
     db::createServerSchema(target);
 
     const QStringList onServer = serverTables(target);
-    const QSet<QString> serverSet(onServer.begin(), onServer.end());
+    QSet<QString> serverSet(onServer.begin(), onServer.end());
     const QStringList inFile = fileTables(src);
+    // The last detail report comes along: it is kept between runs, and other tools may read it.
+    if (inFile.contains(QStringLiteral("tmp")) && !serverSet.contains(QStringLiteral("tmp"))) {
+        target.execute(reportTableDefinition(src));
+        serverSet.insert(QStringLiteral("tmp"));
+    }
     for (const QString& table : onServer)
         if (!inFile.contains(table))
             throw db::Error(QStringLiteral("%1 has no table %2: bring it to the current release with "
@@ -184,7 +207,7 @@ Migration migrateToServer(const QString& source, db::Connection& target, const P
     QHash<QString, QList<Column>> columns;
     for (const QString& table : inFile) {
         if (!serverSet.contains(table)) {
-            out.skipped << table; // the detail report's scratch table: made afresh each time
+            out.skipped << table; // a table the program does not know
             continue;
         }
         const QHash<QString, QString> types = serverColumnTypes(target, table);

@@ -20,7 +20,7 @@ struct Migration
 {
     QList<CopiedTable> tables; // in the order copied
     qint64 rows = 0;           // all tables together
-    QStringList skipped;       // tables of the file the schema does not have (the report's scratch table)
+    QStringList skipped;       // tables of the file that neither the schema nor the program makes
 };
 
 // One line of progress for whoever watches a long copy.

@@ -1,4 +1,4 @@
-// The pivoted detail report built into tmp.
+// The pivoted detail report, built in a work table of the session's own and kept in tmp.
 #include "ops/reports/detail.h"
 #include "reportdata.h"
 #include "support/opsdb.h"
@@ -27,6 +27,20 @@ QStringList tmpColumns(db::Connection& con)
     for (int i = 0; i < q.record().count(); ++i)
         cols << q.record().fieldName(i);
     return cols;
+}
+
+// Every row of the database's tmp, by record key.
+QStringList tmpRows(db::Connection& con)
+{
+    QStringList out;
+    QSqlQuery q = con.select(QStringLiteral("select * from tmp order by id"));
+    while (q.next()) {
+        QStringList cells;
+        for (int i = 0; i < q.record().count(); ++i)
+            cells << db::displayText(q.value(i));
+        out << cells.join(u'|');
+    }
+    return out;
 }
 
 // Every row of the shown report, in its order.
@@ -158,10 +172,15 @@ void TstDetailReport::failedRunKeepsThePreviousReport()
     addAnswer(con, q1, c, QStringLiteral("是"), QStringLiteral("甲"));
     const rp::DetailReport first = rp::buildDetailReport(con, projectFilter(p));
     const QStringList before = shown(con, first);
+    const QStringList kept = tmpRows(con);
+    QCOMPARE(kept.size(), 1);
     addQuestion(con, p, 2, QStringLiteral("二"));
     addCustomer(con, p, QStringLiteral("乙"), QStringLiteral("关机"), {}, "2024-03-05 11:00:00");
-    for (const char* step :
-         {"add column q2", "select yhid, qid, id, ans", "tmp set", "tmp_slsj on"}) {
+    // A failure while building leaves the previous report (the work table) and tmp; one while
+    // replacing tmp leaves tmp.
+    for (const char* step : {"add column q2", "select yhid,qid,id,ans", "detail set", "detail_slsj on",
+                             "drop table if exists tmp", "create table tmp"}) {
+        const bool building = !QByteArray(step).contains("tmp");
         con.setStatementHook([step](const QString& sql) {
             if (sql.contains(QLatin1String(step)))
                 throw db::Error(QStringLiteral("disk I/O error"), sql);
@@ -170,8 +189,14 @@ void TstDetailReport::failedRunKeepsThePreviousReport()
         con.setStatementHook({});
         QCOMPARE(con.transactionDepth(), 0);
         QCOMPARE(tmpColumns(con).size(), 11);
-        QCOMPARE(shown(con, first), before);
+        QCOMPARE(tmpRows(con), kept);
+        if (building)
+            QCOMPARE(shown(con, first), before);
     }
+    // The next run that succeeds replaces it.
+    rp::buildDetailReport(con, projectFilter(p));
+    QCOMPARE(tmpColumns(con).size(), 12);
+    QCOMPARE(tmpRows(con).size(), 2);
 }
 
 void TstDetailReport::eachConnectionBuildsItsOwn()
@@ -203,15 +228,21 @@ void TstDetailReport::eachConnectionBuildsItsOwn()
     QCOMPARE(theirRows, QStringList({QStringLiteral("营销|客户|13900000000||2024-03-07 10:00:00|关机||乙|||"),
                                      QStringLiteral("营销|客户|13900000000||2024-03-06 10:00:00|成功||乙|||否")}));
     QCOMPARE(shown(other, theirs), theirRows);
-    QCOMPARE(tmpColumns(con).size(), 11);
 
-    // Nobody else sees either work table, and it goes with its connection.
+    // tmp holds the report that finished last, whole, for everyone, and stays when its builder
+    // has gone.
+    const QStringList last = {QStringLiteral("回访|客户|13900000000||%1|甲|关机||2024-03-05 10:00:00||是").arg(c)};
+    QCOMPARE(tmpRows(other), last);
+    QCOMPARE(tmpColumns(other).size(), 11);
     db::Connection third(QStringLiteral("detail.third"));
     db.openSecond(third);
-    QVERIFY_THROWS_EXCEPTION(db::Error, third.scalar(QStringLiteral("select count(*) from tmp")));
+    QCOMPARE(tmpRows(third), last);
+    // Nobody else sees a work table, and it goes with its connection.
+    QVERIFY_THROWS_EXCEPTION(db::Error, third.scalar(QStringLiteral("select count(*) from scratch.detail")));
     other.close();
     db.openSecond(other);
-    QVERIFY_THROWS_EXCEPTION(db::Error, other.scalar(QStringLiteral("select count(*) from tmp")));
+    QVERIFY_THROWS_EXCEPTION(db::Error, other.scalar(QStringLiteral("select count(*) from scratch.detail")));
+    QCOMPARE(tmpRows(other), last);
 }
 
 void TstDetailReport::scanReadsRowsAsStored()

@@ -198,16 +198,19 @@ void TstMigrate::everyRowArrivesAndSequencesMovePast()
     SourceFile src;
     QVERIFY(src.ok);
     src.fill(300);
-    src.con.execute(QStringLiteral("select  ywname,yhxm into tmp from yhdaview")); // the report's scratch table
+    // the detail report's last result, which the schema does not lay
+    src.con.execute(QStringLiteral("select  ywname,yhxm,id,slsj into tmp from yhdaview"));
+    src.con.execute(QStringLiteral("alter table tmp add column q1 text(255)"));
+    src.con.execute(QStringLiteral("update tmp set q1='答''案' where id % 3 = 0"));
     EmptyServerDb server;
     QStringList lines;
     const auto m = ops::server::migrateToServer(src.file(), server.con, [&](const QString& l) { lines << l; });
-    QCOMPARE(m.skipped, QStringList{"tmp"});
+    QVERIFY(m.skipped.isEmpty());
     QVERIFY(lines.size() >= m.tables.size());
 
     // every table of the file, row for row and value for value
     QSqlQuery t = src.con.select(QStringLiteral("select name from sqlite_master where type='table' and name not like "
-                                                "'sqlite%' and name <> 'tmp'"),
+                                                "'sqlite%'"),
                                  true);
     int tables = 0;
     while (t.next()) {
