@@ -8,9 +8,9 @@
 #include <QHeaderView>
 #include <QPointer>
 #include <QScrollBar>
-#include <QStyleOptionViewItem>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QStyleOptionViewItem>
 #include <QTimer>
 #include <QWheelEvent>
 

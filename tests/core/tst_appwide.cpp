@@ -125,7 +125,17 @@ void TstAppWide::dropDownsFitTheirEntries()
     tst::MsgScript boxes;
     Tfrmuserhf visit;
     visit.show();
+    QCOMPARE(boxes.count(), 0); // the history grid shows its titles over no rows, silently
+    auto* history = visit.findChild<TDBGrid*>(QStringLiteral("DBGrid1"));
+    QCOMPARE(history->model()->headerData(history->fieldIndex("slsj"), Qt::Horizontal).toString(),
+             QStringLiteral("受理时间"));
     visit.showNormal();
+    visit.resize(982, 651); // its normal size: the red note stays whole, on two lines if need be
+    auto* note = visit.findChild<QLabel*>(QStringLiteral("LabelNote"));
+    QTRY_VERIFY(note->isVisible());
+    for (const QString& line : note->text().split('\n'))
+        QVERIFY2(note->fontMetrics().horizontalAdvance(line) <= note->contentsRect().width(), qPrintable(line));
+    QCOMPARE(note->text().remove('\n'), QStringLiteral("(注：需要提取指定号码的客户时，请填写此处）"));
     visit.resize(1200, 700);
     auto* projects = visit.findChild<QComboBox*>(QStringLiteral("ComboBox1"));
     const int textWidth = projects->fontMetrics().horizontalAdvance(name);
