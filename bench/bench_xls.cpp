@@ -284,7 +284,7 @@ int runExport(int argc, char** argv)
     TfrmDM dm;
     if (!openFreshDb(dm, tmp.filePath(QStringLiteral("export.dat"))))
         return 1;
-    xlsexport::setOpener([](const QString&) {});
+    xlsexport::setOpener([](const QString&) { return true; });
     const double small = exportRows(tmp, 10000, nullptr);
     double peak = 0;
     resetPeak();

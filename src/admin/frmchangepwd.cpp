@@ -57,6 +57,10 @@ void Tfrmchangepwd::showEvent(QShowEvent* e)
     if (!m_shown) {
         m_shown = true;
         admin::centreOnScreen(this);
+        // A tool window is not made active by every window manager: ask for it, and for the
+        // first box, so that the user can type at once.
+        activateWindow();
+        Edit1->setFocus(Qt::ActiveWindowFocusReason);
     }
 }
 

@@ -28,8 +28,8 @@ public:
 
 TvApplication::TvApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
+    // No display name: the X11 platform would append it to every window title and box caption.
     setApplicationName(msg::appTitle());
-    setApplicationDisplayName(msg::appTitle());
     setQuitOnLastWindowClosed(false);
 
     const QLocale chinese(QLocale::Chinese, QLocale::China);

@@ -80,7 +80,11 @@ void TChildFrame::showEvent(QShowEvent* event)
             if (!area.isEmpty())
                 move(area.center() - rect().center());
         } else if (m_givenSize.isValid()) {
-            resize(m_givenSize + (size() - m_content->size()));
+            // Never taller or wider than the work area: what is at the bottom would be out of reach.
+            QSize want = m_givenSize + (size() - m_content->size());
+            if (!area.isEmpty())
+                want = want.boundedTo(area.size()).expandedTo(minimumSizeHint());
+            resize(want);
             if (!area.isEmpty())
                 move(qMax(0, qMin(x(), area.width() - width())), qMax(0, qMin(y(), area.height() - height())));
         }

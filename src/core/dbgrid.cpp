@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QStyleOptionViewItem>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -195,8 +196,10 @@ void TDBGrid::applyColumns()
         return;
     m_holdFit = true;
     if (m_columns.isEmpty()) {
-        for (int i = 0; i < rec.count(); ++i)
+        for (int i = 0; i < rec.count(); ++i) {
             setColumnHidden(i, false);
+            setColumnWidth(i, readableWidth(i, h->defaultSectionSize()));
+        }
         refitFromGivenWidths();
         return;
     }
@@ -209,10 +212,28 @@ void TDBGrid::applyColumns()
             continue;
         m_model->setHeaderData(logical, Qt::Horizontal, c.title);
         setColumnHidden(logical, false);
-        setColumnWidth(logical, c.width * m_scaleNum / m_scaleDen);
+        setColumnWidth(logical, readableWidth(logical, c.width * m_scaleNum / m_scaleDen));
         h->moveSection(h->visualIndex(logical), visual++);
     }
     refitFromGivenWidths();
+}
+
+int TDBGrid::readableWidth(int logical, int least)
+{
+    // A phone number, a time or a name cut off is worse than a wider grid: the column grows to its
+    // title and to what the rows read first hold. One long remark must not push the others out of
+    // view, though.
+    constexpr int kRowsMeasured = 100;
+    constexpr int kMostGrown = 320;
+    int want = horizontalHeader()->sectionSizeHint(logical);
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const int rows = qMin(m_model->rowCount(), kRowsMeasured);
+    for (int r = 0; r < rows; ++r) {
+        const QModelIndex i = m_model->index(r, logical);
+        want = qMax(want, itemDelegateForIndex(i)->sizeHint(option, i).width() + (showGrid() ? 1 : 0));
+    }
+    return qMax(least, qMin(want, kMostGrown * m_scaleNum / m_scaleDen));
 }
 
 void TDBGrid::refitFromGivenWidths()

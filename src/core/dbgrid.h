@@ -20,7 +20,8 @@ struct GridColumn
 };
 
 // A read-only grid over a result of ADOcon's database: columns come from a (field, title, width)
-// table, rows are read a window at a time as the user scrolls (db::Connection::browse), the
+// table (a column's width is its least: it grows to its title and to its first rows, within a
+// limit), rows are read a window at a time as the user scrolls (db::Connection::browse), the
 // whole row is selected. open() throws db::Error; a later window that cannot be read ends the
 // rows shown and is reported with the program's error box.
 // The grid reads through a connection of its own: while it has shown only part of its rows it
@@ -71,6 +72,7 @@ protected:
 
 private:
     void applyColumns();
+    int readableWidth(int logical, int least);
     void leaveWriter();
     void fitLastColumn();
     void refitFromGivenWidths();

@@ -43,13 +43,13 @@ Opener& opener()
     return o;
 }
 
-void openOnDesktop(const QString& path)
+bool openOnDesktop(const QString& path)
 {
-    // Nobody could look at it on a headless screen; a missing viewer is no error either.
+    // Nobody could look at it on a headless screen: nothing to tell there.
     const QString platform = QGuiApplication::platformName();
     if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
-        return;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        return true;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 enum class Kind { Integer, Float, Text };
@@ -346,8 +346,9 @@ void ExportToExcel(const QList<TDBGrid*>& grids)
         msg::ShowMessage(QStringLiteral("无法写入文件") + path + QStringLiteral("，导出未完成!"));
         return;
     }
-    if (xlsexport::opener())
-        xlsexport::opener()(path);
-    else
-        xlsexport::openOnDesktop(path);
+    const bool opened = xlsexport::opener() ? xlsexport::opener()(path) : xlsexport::openOnDesktop(path);
+    // Without a program for workbooks the user would not know where the file went.
+    if (!opened)
+        msg::ShowMessage(QStringLiteral("数据已导出到文件") + QDir::toNativeSeparators(path) +
+                         QStringLiteral("，没有找到可以打开它的程序!"));
 }

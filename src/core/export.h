@@ -27,8 +27,8 @@ QString suggestedFileName();
 
 // What happens to a written workbook. By default it is handed to the desktop (nothing happens
 // on a headless screen); tests install their own so that nothing is launched. An empty
-// function restores the default.
-using Opener = std::function<void(const QString& path)>;
+// function restores the default. false = no program opened it: the user is told where it is.
+using Opener = std::function<bool(const QString& path)>;
 void setOpener(Opener opener);
 
 // Rows per sheet: a grid with more records goes on in further sheets with the title row

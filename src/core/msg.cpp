@@ -1,5 +1,6 @@
 #include "core/msg.h"
 
+#include "core/waitmsg.h"
 #include "db/error.h"
 
 #include <QApplication>
@@ -28,6 +29,7 @@ void setHandler(Handler h)
 Answer box(const QString& text, const QString& caption, Buttons buttons, Icon icon)
 {
     const Box b{caption, text, buttons, icon};
+    const WaitMsgAside aside;
     if (handler())
         return handler()(b);
 

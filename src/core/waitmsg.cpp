@@ -144,3 +144,18 @@ TMsgFrm* waitMsgWindow()
 {
     return current();
 }
+
+WaitMsgAside::WaitMsgAside()
+{
+    TMsgFrm* w = current();
+    if (w && w->isVisible()) {
+        m_hidden = w;
+        w->hide();
+    }
+}
+
+WaitMsgAside::~WaitMsgAside()
+{
+    if (m_hidden && m_hidden == current())
+        m_hidden->show();
+}

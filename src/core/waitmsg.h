@@ -26,3 +26,18 @@ void SetWaitMsgProgress(int maximum, int position);
 void CloseWaitMsg();
 // The shown wait window, or null.
 TMsgFrm* waitMsgWindow();
+
+// Keeps the wait window out of the way while it lives: a message box would otherwise open under
+// it (it stays on top of everything) with its buttons hidden. It comes back afterwards if the job
+// has not closed it meanwhile.
+class WaitMsgAside
+{
+public:
+    WaitMsgAside();
+    ~WaitMsgAside();
+    WaitMsgAside(const WaitMsgAside&) = delete;
+    WaitMsgAside& operator=(const WaitMsgAside&) = delete;
+
+private:
+    QPointer<TMsgFrm> m_hidden;
+};

@@ -73,9 +73,11 @@ Tfrmadddata::Tfrmadddata(QWidget* parent) : TChildForm(parent)
     ComboBox3->setObjectName(QStringLiteral("ComboBox3"));
     ComboBox3->setVisible(false);
 
+    // Broken after its punctuation: left to itself the line would break inside a word ("姓|名").
     Label5 = label("Label5",
-                   QStringLiteral("注意：Excel文件格式应严格按照标准文件格式.前五列必须为：序号、姓名、区域、地址、电话号码，"
-                                  "且序号和电话号码不能为空，其他列可以为空，顺序可变。"),
+                   QStringLiteral("注意：Excel文件格式应严格按照标准文件格式.前五列必须为：\n"
+                                  "序号、姓名、区域、地址、电话号码，且序号和电话号码不能为空，\n"
+                                  "其他列可以为空，顺序可变。"),
                    24, 140, 392, 54);
     Label5->setWordWrap(true);
     Label5->setAlignment(Qt::AlignLeft | Qt::AlignTop);

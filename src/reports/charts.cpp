@@ -128,7 +128,8 @@ void TChartPanel::fitTo(int count, int perBar, bool sideBySide)
     m_sideBySide = sideBySide;
     // The chart fills the visible area and grows past it when the bars need more room.
     const QSize room = m_scroll->viewport()->size();
-    const int needed = 160 + count * perBar;
+    // Room for the axes and margins besides the bars: the value axis under flat bars takes less.
+    const int needed = (sideBySide ? 160 : 70) + count * perBar;
     m_scroll->setHorizontalScrollBarPolicy(sideBySide ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     m_scroll->setVerticalScrollBarPolicy(sideBySide ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
     if (sideBySide)
@@ -224,13 +225,18 @@ void TResultChart::setFigures(const QList<ResultFigures>& rows)
     rate->attachAxis(x);
     auto* counts = new QValueAxis;
     counts->setTitleText(QStringLiteral("个数"));
+    // The charts measure a title's room by its first font: a title in Chinese alone is cut to "⋮".
+    counts->setTitleFont(QFont(QStringLiteral("WenQuanYi Zen Hei"), counts->titleFont().pointSize(), QFont::Bold));
     counts->setLabelFormat(QStringLiteral("%d"));
     c->addAxis(counts, Qt::AlignLeft);
     bars->attachAxis(counts);
     setCountRange(counts, tallest);
+    // Its ticks stand on the count axis' grid lines (the same six), which are the only ones drawn.
     auto* percent = new QValueAxis;
     percent->setTitleText(QStringLiteral("成功率(%)"));
-    percent->setRange(0, std::ceil(top * 1.1 / 10) * 10);
+    percent->setRange(0, std::ceil(top / 50) * 50);
+    percent->setTickCount(6);
+    percent->setGridLineVisible(false);
     percent->setLabelFormat(QStringLiteral("%.0f"));
     c->addAxis(percent, Qt::AlignRight);
     rate->attachAxis(percent);
@@ -306,5 +312,5 @@ void TAnswerChart::setAnswers(const QString& question, const QStringList& answer
         }
         QToolTip::showText(QCursor::pos(), whole[k] + u'：' + QString::number(set->at(i)));
     });
-    fitTo(int(answers.size()), 30, false);
+    fitTo(int(answers.size()), 20, false);
 }

@@ -60,6 +60,37 @@ QPlainTextEdit* memo(const char* name, bool readOnly, QWidget* parent)
     return m;
 }
 
+// A note that keeps its phrases whole: on one line where there is room, else one phrase a line
+// (a Chinese line is otherwise broken between any two characters).
+class PhraseLabel : public QLabel
+{
+public:
+    PhraseLabel(const QStringList& phrases, QWidget* parent)
+        : QLabel(phrases.join(QString()), parent), m_phrases(phrases)
+    {
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    }
+    QSize minimumSizeHint() const override
+    {
+        int widest = 0;
+        for (const QString& p : m_phrases)
+            widest = qMax(widest, fontMetrics().horizontalAdvance(p));
+        const int m = 2 * margin() + contentsMargins().left() + contentsMargins().right();
+        return {widest + m, fontMetrics().lineSpacing() * int(m_phrases.size())};
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* e) override
+    {
+        QLabel::resizeEvent(e);
+        const QString one = m_phrases.join(QString());
+        setText(fontMetrics().horizontalAdvance(one) <= contentsRect().width() ? one : m_phrases.join(u'\n'));
+    }
+
+private:
+    QStringList m_phrases;
+};
+
 QPushButton* button(const char* name, const QString& caption, QWidget* parent)
 {
     auto* b = named(new QPushButton(caption, parent), name);
@@ -126,11 +157,10 @@ QWidget* Tfrmuserhf::buildConditions()
     ComboBox3->setCurrentIndex(0);
     Edit1 = named(new QLineEdit(GroupBox1), "Edit1");
     Edit1->setFixedWidth(130);
-    auto* note = new QLabel(QStringLiteral("(注：需要提取指定号码的客户时，请填写此处）"), GroupBox1);
+    auto* note =
+        new PhraseLabel({QStringLiteral("(注：需要提取指定号码的客户时，"), QStringLiteral("请填写此处）")}, GroupBox1);
+    note->setObjectName(QStringLiteral("LabelNote"));
     setTextColour(note, kRed);
-    // On a narrow screen the note gives way to the controls.
-    note->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    note->setMinimumWidth(0);
 
     auto* row = new QHBoxLayout(GroupBox1);
     row->addWidget(new QLabel(QStringLiteral("项目名称："), GroupBox1));

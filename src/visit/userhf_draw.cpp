@@ -34,6 +34,8 @@ void Tfrmuserhf::FormShow()
     clearCustomerFields();
     Memo3->clear();
     Memo1->clear();
+    // The history's titles from the start, over no rows.
+    showEmptyHistory();
     m_loadingProjects = true;
     try {
         choices::loadProjects(ComboBox1, ComboBox2, ops::design::activeProjectChoicesQuery());

@@ -162,6 +162,7 @@ void TestAdmin::operatorFromAddToDisable()
         QPointer<Tfrmchangepwd> pw = frmchangepwd;
         QVERIFY(pw && pw->isVisible());
         QVERIFY(!pw->isModal());
+        QTRY_COMPARE(QApplication::focusWidget(), pw->Edit1); // typed into at once
         pw->Edit1->setText(pwd);
         pw->Edit2->setText(QStringLiteral("new pw"));
         pw->Edit3->setText(QStringLiteral(" new pw "));

@@ -10,6 +10,8 @@
 #include "core/filedlg.h"
 #include "core/login.h"
 #include "core/mainwindow.h"
+#include "core/msg.h"
+#include "core/waitmsg.h"
 #include "core/windows.h"
 #include "customers/frmadddata.h"
 #include "visit/userhf.h"
@@ -18,6 +20,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,7 +30,10 @@ class TstAppWide : public QObject
     Q_OBJECT
 private slots:
     void chineseTextsAndStars();
+    void captionsReadAsDesigned();
+    void boxesOpenAboveTheWaitWindow();
     void lastGridColumnTakesTheRoom();
+    void columnsShowWhatTheyHold();
     void dropDownsFitTheirEntries();
     void fileDialogFolder();
     void aboutNamesWhatIsThere();
@@ -44,6 +50,33 @@ void TstAppWide::chineseTextsAndStars()
     QCOMPARE(dlg.Edit2->displayText(), QString("****"));
     dlg.Edit2->setStyleSheet("color: red;"); // a box's own style keeps the character
     QCOMPARE(dlg.Edit2->displayText(), QString("****"));
+}
+
+void TstAppWide::captionsReadAsDesigned()
+{
+    // No display name of its own (X11 would append it to every title and caption): it follows
+    // the application name.
+    const QString name = QApplication::applicationName();
+    QCOMPARE(name, msg::appTitle());
+    QApplication::setApplicationName(QStringLiteral("probe"));
+    const QString shown = QApplication::applicationDisplayName();
+    QApplication::setApplicationName(name);
+    QCOMPARE(shown, QStringLiteral("probe"));
+}
+
+void TstAppWide::boxesOpenAboveTheWaitWindow()
+{
+    ShowWaitMsg();
+    bool waitShown = true;
+    msg::setHandler([&](const msg::Box&) {
+        waitShown = waitMsgWindow()->isVisible();
+        return msg::Answer::Ok;
+    });
+    msg::ShowMessage(QStringLiteral("完成用户数据导入,共计处理1条记录"));
+    tst::installFailingMsgHandler();
+    QVERIFY(!waitShown);
+    QVERIFY(waitMsgWindow()->isVisible()); // the job goes on under it
+    CloseWaitMsg();
 }
 
 void TstAppWide::lastGridColumnTakesTheRoom()
@@ -64,6 +97,24 @@ void TstAppWide::lastGridColumnTakesTheRoom()
     QTRY_VERIFY(fills());
 }
 
+void TstAppWide::columnsShowWhatTheyHold()
+{
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    db.exec("insert into t_ywbh(ywname,ywtips) values('13800138000 2024-05-06 12:34:56','" + QString(300, u'长') +
+            "')");
+    TDBGrid g;
+    g.resize(1000, 300);
+    g.setColumns({{"ywbh", "项目编号", 10}, {"ywtips", "提示语", 60}, {"zt", "状态", 150}, {"ywname", "名", 40}});
+    g.open("select * from t_ywbh");
+    const QFontMetrics fm = g.fontMetrics();
+    auto width = [&](const char* field) { return g.columnWidth(g.fieldIndex(field)); };
+    QVERIFY(width("ywbh") >= g.horizontalHeader()->fontMetrics().horizontalAdvance("项目编号")); // the title
+    QVERIFY(width("ywname") > fm.horizontalAdvance("13800138000 2024-05-06 12:34:56"));          // the value
+    QVERIFY(width("ywtips") > 150 && width("ywtips") < 1000 / 2); // grown, but not over the others
+    QCOMPARE(width("zt"), 150);                                   // the designed width stays the least
+}
+
 void TstAppWide::dropDownsFitTheirEntries()
 {
     tst::TestDb db;
@@ -74,7 +125,17 @@ void TstAppWide::dropDownsFitTheirEntries()
     tst::MsgScript boxes;
     Tfrmuserhf visit;
     visit.show();
+    QCOMPARE(boxes.count(), 0); // the history grid shows its titles over no rows, silently
+    auto* history = visit.findChild<TDBGrid*>(QStringLiteral("DBGrid1"));
+    QCOMPARE(history->model()->headerData(history->fieldIndex("slsj"), Qt::Horizontal).toString(),
+             QStringLiteral("受理时间"));
     visit.showNormal();
+    visit.resize(982, 651); // its normal size: the red note stays whole, on two lines if need be
+    auto* note = visit.findChild<QLabel*>(QStringLiteral("LabelNote"));
+    QTRY_VERIFY(note->isVisible());
+    for (const QString& line : note->text().split('\n'))
+        QVERIFY2(note->fontMetrics().horizontalAdvance(line) <= note->contentsRect().width(), qPrintable(line));
+    QCOMPARE(note->text().remove('\n'), QStringLiteral("(注：需要提取指定号码的客户时，请填写此处）"));
     visit.resize(1200, 700);
     auto* projects = visit.findChild<QComboBox*>(QStringLiteral("ComboBox1"));
     const int textWidth = projects->fontMetrics().horizontalAdvance(name);

@@ -137,6 +137,7 @@ class TestExport : public QObject
 private:
     QTemporaryDir m_tmp;
     QStringList m_opened;
+    bool m_openable = true; // a program takes the workbook
 
     QString exportTo(TDBGrid& grid, const QString& name)
     {
@@ -152,7 +153,11 @@ private slots:
     void init()
     {
         m_opened.clear();
-        xlsexport::setOpener([this](const QString& p) { m_opened << p; });
+        m_openable = true;
+        xlsexport::setOpener([this](const QString& p) {
+            m_opened << p;
+            return m_openable;
+        });
     }
     void cleanup()
     {
@@ -326,6 +331,20 @@ private slots:
         QCOMPARE(m_opened, QStringList{path});
         QCOMPARE(Book(path).sheets(), (QStringList{QStringLiteral("DBGrid1"), QStringLiteral("DBGrid1 (2)"),
                                                    QStringLiteral("a_very_long_name_with_bad_chars")}));
+    }
+
+    void noProgramForWorkbooksSaysWhereItIs()
+    {
+        tst::TestDb db;
+        QVERIFY(db.ok());
+        tst::MsgScript boxes;
+        TDBGrid grid;
+        grid.open(QStringLiteral("select uname from syslogin"));
+        m_openable = false;
+        const QString path = exportTo(grid, QStringLiteral("无人打开 'x'.xlsx"));
+        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("数据已导出到文件") + QDir::toNativeSeparators(path) +
+                                            QStringLiteral("，没有找到可以打开它的程序!")});
+        QVERIFY(QFile::exists(path));
     }
 
     void exportsWhatTheGridShows_data()

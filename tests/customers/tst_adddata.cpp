@@ -4,21 +4,21 @@
 #include "core/mainwindow.h"
 #include "core/waitmsg.h"
 #include "customers/frmadddata.h"
-#include "ops/customers/xls/xlsreader.h"
 #include "db/dm.h"
 #include "importtest.h"
+#include "ops/customers/xls/xlsreader.h"
 #include "support/msgscript.h"
 #include "support/testdb.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QFocusEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QLabel>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -100,6 +100,14 @@ private slots:
             QCOMPARE(ctl<QPushButton>(w, "Button1")->text(), QStringLiteral("确    定"));
             QCOMPARE(ctl<QPushButton>(w, "Button2")->text(), QStringLiteral("取   消"));
             QCOMPARE(frmadddata.data(), w.w.data());
+            // The red note breaks only where it is told to, never inside a word.
+            const auto* note = ctl<QLabel>(w, "Label5");
+            QCOMPARE(note->text().split('\n').join(QString()),
+                     QStringLiteral(
+                         "注意：Excel文件格式应严格按照标准文件格式.前五列必须为：序号、姓名、区域、地址、电话号码，"
+                         "且序号和电话号码不能为空，其他列可以为空，顺序可变。"));
+            for (const QString& line : note->text().split('\n'))
+                QVERIFY2(note->fontMetrics().horizontalAdvance(line) <= note->contentsRect().width(), qPrintable(line));
         }
         // Which batch number an opening takes is the operation's (tests/ops/customers).
     }

@@ -233,7 +233,7 @@ void TstReportWindows::detailReport()
     // The exported workbook carries the question columns.
     QTemporaryDir dir;
     const QString book = dir.filePath(QStringLiteral("明细.xlsx"));
-    xlsexport::setOpener([](const QString&) {});
+    xlsexport::setOpener([](const QString&) { return true; });
     filedlg::queueAnswers({book});
     click(&w, "Button2");
     xlsexport::setOpener({});
