@@ -1,6 +1,7 @@
 #include "ops/customers/xls/xlsreader.h"
 
 #include "db/walguard.h"
+#include "ops/customers/xls/biffbook.h"
 #include "ops/customers/xls/xlsrepair.h"
 
 #include <QDir>
@@ -30,14 +31,6 @@ QString codeText(int code)
     return QStringLiteral("FreeXL error %1").arg(code);
 }
 
-// Whole doubles as their digits: a phone number stored as a number is 13800138000, not 1.38e+10.
-QString numberText(double d)
-{
-    if (std::isfinite(d) && std::floor(d) == d && std::fabs(d) < 9.0e18)
-        return QString::number(static_cast<qint64>(d));
-    return QString::number(d, 'g', 15);
-}
-
 } // namespace
 
 XlsReader::~XlsReader()
@@ -57,18 +50,32 @@ void XlsReader::open(const QString& path)
     // Reading the database would drop this program's locks on it (db/walguard.h).
     if (db::isOpenDatabaseFile(path))
         throw XlsError(QStringLiteral("the file is the database in use"));
+    QByteArray bytes;
     {
         // FreeXL reads some damaged workbooks past its buffers: such a file is refused first.
         QFile f(path);
-        if (f.open(QIODevice::ReadOnly) && !xlsrepair::consistent(f.readAll()))
+        if (f.open(QIODevice::ReadOnly))
+            bytes = f.readAll();
+        if (!bytes.isEmpty() && !xlsrepair::consistent(bytes))
             throw XlsError(codeText(FREEXL_CRAFTED_FILE), FREEXL_CRAFTED_FILE);
     }
     const void* h = nullptr;
-    int rc = freexl_open(QFile::encodeName(path).constData(), &h);
-    // FreeXL reports success with no handle when a text cell holds an empty string: read a copy
-    // without those instead. Anything else that does so is unreadable.
+    int rc = freexlOpen(path, &h);
+    // FreeXL reports success with no handle when any record fails it, most often a text cell
+    // holding an empty string: a copy without those is the first way out, our own reading of
+    // the workbook the second.
     if (rc == FREEXL_OK && !h)
-        rc = openWithoutEmptyStrings(path, &h);
+        rc = openWithoutEmptyStrings(bytes, &h);
+    if (rc == FREEXL_OK && !h) {
+        auto own = std::make_unique<biff::Book>(bytes);
+        const QStringList names = own->sheetNames();
+        if (names.isEmpty())
+            throw XlsError(QStringLiteral("workbook has no sheets"));
+        m_own = std::move(own);
+        m_path = path;
+        m_sheets = names;
+        return;
+    }
     if (rc != FREEXL_OK || !h) {
         if (h)
             freexl_close(h);
@@ -94,18 +101,29 @@ void XlsReader::open(const QString& path)
     m_sheets = names;
 }
 
-int XlsReader::openWithoutEmptyStrings(const QString& path, const void** handle)
+int XlsReader::freexlOpen(const QString& path, const void** handle)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return FREEXL_OK;
-    const std::optional<xlsrepair::Copy> copy = xlsrepair::withoutEmptyStrings(f.readAll());
+    const int rc = freexl_open(QFile::encodeName(path).constData(), handle);
+    if (rc == FREEXL_OK && *handle) {
+        try {
+            checkFault("freexl");
+        } catch (const XlsError&) {
+            freexl_close(*handle);
+            *handle = nullptr;
+        }
+    }
+    return rc;
+}
+
+int XlsReader::openWithoutEmptyStrings(const QByteArray& file, const void** handle)
+{
+    const std::optional<xlsrepair::Copy> copy = xlsrepair::withoutEmptyStrings(file);
     if (!copy)
         return FREEXL_OK;
     auto tmp = std::make_unique<QTemporaryFile>(QDir(QDir::tempPath()).filePath(QStringLiteral("tellvane-XXXXXX.xls")));
     if (!tmp->open() || tmp->write(copy->file) != copy->file.size() || !tmp->flush())
         return FREEXL_OK;
-    const int rc = freexl_open(QFile::encodeName(tmp->fileName()).constData(), handle);
+    const int rc = freexlOpen(tmp->fileName(), handle);
     if (rc == FREEXL_OK && *handle) {
         m_copy = std::move(tmp);
         m_emptyMark = copy->mark;
@@ -118,6 +136,8 @@ void XlsReader::close()
     if (m_handle)
         freexl_close(m_handle);
     m_handle = nullptr;
+    m_own.reset();
+    m_ownSheet.reset();
     m_copy.reset();
     m_emptyMark.clear();
     m_path.clear();
@@ -137,7 +157,7 @@ QStringList XlsReader::tableNames() const
 
 void XlsReader::selectSheet(const QString& sheet)
 {
-    if (!m_handle)
+    if (!isOpen())
         throw XlsError(QStringLiteral("workbook is not open"));
     checkFault("sheet");
     m_headers.clear();
@@ -147,13 +167,21 @@ void XlsReader::selectSheet(const QString& sheet)
     const qsizetype index = m_sheets.indexOf(sheet);
     if (index < 0)
         throw XlsError(QStringLiteral("no sheet named %1").arg(sheet));
-    int rc = freexl_select_active_worksheet(m_handle, static_cast<unsigned short>(index));
     unsigned int rows = 0;
     unsigned short columns = 0;
-    if (rc == FREEXL_OK)
-        rc = freexl_worksheet_dimensions(m_handle, &rows, &columns); // counts, not last indexes
-    if (rc != FREEXL_OK)
-        throw XlsError(codeText(rc), rc);
+    if (m_own) {
+        m_ownSheet.reset();
+        auto sheet = std::make_unique<biff::Sheet>(m_own->sheet(int(index)));
+        rows = unsigned(sheet->rows);
+        columns = static_cast<unsigned short>(sheet->columns); // at most 256
+        m_ownSheet = std::move(sheet);
+    } else {
+        int rc = freexl_select_active_worksheet(m_handle, static_cast<unsigned short>(index));
+        if (rc == FREEXL_OK)
+            rc = freexl_worksheet_dimensions(m_handle, &rows, &columns); // counts, not last indexes
+        if (rc != FREEXL_OK)
+            throw XlsError(codeText(rc), rc);
+    }
     QStringList headers;
     for (unsigned short c = 0; c < columns && rows > 0; ++c) {
         QString h = cellText(0, c);
@@ -186,6 +214,11 @@ int XlsReader::requireColumn(const QString& header) const
 QString XlsReader::cellText(unsigned row, unsigned short column) const
 {
     checkFault("cell");
+    if (m_own) {
+        if (!m_ownSheet)
+            throw XlsError(QStringLiteral("no sheet selected"));
+        return m_ownSheet->text(int(row), column);
+    }
     FreeXL_CellValue v;
     const int rc = freexl_get_cell_value(m_handle, row, column, &v);
     if (rc != FREEXL_OK)
@@ -194,7 +227,7 @@ QString XlsReader::cellText(unsigned row, unsigned short column) const
     case FREEXL_CELL_INT:
         return QString::number(v.value.int_value);
     case FREEXL_CELL_DOUBLE:
-        return numberText(v.value.double_value);
+        return biff::numberText(v.value.double_value);
     case FREEXL_CELL_SST_TEXT:
         if (!m_emptyMark.isEmpty() && v.value.text_value && QString::fromUtf8(v.value.text_value) == m_emptyMark)
             return QStringLiteral("");
@@ -211,7 +244,7 @@ QString XlsReader::cellText(unsigned row, unsigned short column) const
 
 QString XlsReader::text(int row, int column) const
 {
-    if (!m_handle || row < 0 || row >= m_rows || column < 0 || column >= columnCount())
+    if (!isOpen() || row < 0 || row >= m_rows || column < 0 || column >= columnCount())
         throw XlsError(QStringLiteral("no cell at row %1, column %2").arg(row).arg(column));
     return cellText(unsigned(row + 1), static_cast<unsigned short>(column));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ops/customers/xls/biffbook.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -25,7 +27,9 @@ private:
 // Reads an Excel 97 (.xls) workbook the way the import needs it: the list of its sheets, and
 // one sheet at a time as a table whose first row holds the column headers. Cells come as text
 // (whole numbers as their digits, dates as text) or as an integer. Every failure throws
-// XlsError; a damaged file never gets further than that.
+// XlsError; a damaged file never gets further than that. FreeXL reads the workbook; one that it
+// gives up on (it then answers success without a handle) is read by our own reader (biffbook.h),
+// which gives the same sheets and cells.
 class XlsReader
 {
 public:
@@ -36,7 +40,7 @@ public:
 
     void open(const QString& path);
     void close();
-    bool isOpen() const { return m_handle != nullptr; }
+    bool isOpen() const { return m_handle != nullptr || m_own != nullptr; }
 
     // The workbook's tables as Excel lists them: every worksheet as its name followed by "$".
     QStringList tableNames() const;
@@ -63,15 +67,20 @@ public:
     static int toInteger(const QString& cellText);
 
     // Tests: called before each read ("open", "sheet", "cell"); throwing XlsError from it
-    // makes that read fail as a damaged file would.
+    // makes that read fail as a damaged file would. Called with "freexl" after FreeXL opened a
+    // workbook: throwing then makes FreeXL's answer the one it gives to files it gives up on.
     using FaultHook = std::function<void(const char* operation)>;
     static void setFaultHook(FaultHook hook);
 
 private:
     int requireColumn(const QString& header) const;
     QString cellText(unsigned row, unsigned short column) const;
-    int openWithoutEmptyStrings(const QString& path, const void** handle);
+    int openWithoutEmptyStrings(const QByteArray& file, const void** handle);
+    int freexlOpen(const QString& path, const void** handle);
     const void* m_handle = nullptr;
+    // Set when our own reader reads the workbook, and the sheet it has selected.
+    std::unique_ptr<biff::Book> m_own;
+    std::unique_ptr<biff::Sheet> m_ownSheet;
     // Set when the workbook is read from a rewritten copy: the copy, and the text that stands
     // for an empty string in it.
     std::unique_ptr<QTemporaryFile> m_copy;

@@ -353,6 +353,23 @@ bool consistent(const QByteArray& file)
     return true;
 }
 
+std::optional<QStringList> sharedStrings(QList<QByteArray> parts)
+{
+    if (parts.isEmpty() || parts[0].size() < 8)
+        return std::nullopt;
+    const quint32 unique = u32(parts[0], 4);
+    parts[0].remove(0, 8);
+    StrReader r(parts);
+    QStringList texts;
+    for (quint32 i = 0; i < unique; ++i) {
+        Str s;
+        if (!readString(r, &s))
+            return std::nullopt;
+        texts << QString::fromUtf16(s.chars.constData(), s.chars.size());
+    }
+    return texts;
+}
+
 std::optional<Copy> withoutEmptyStrings(const QByteArray& file)
 {
     QString name;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // Workbooks that FreeXL refuses although Excel reads them. Some tools write an empty cell as a
@@ -25,5 +27,9 @@ std::optional<Copy> withoutEmptyStrings(const QByteArray& file);
 // reads such files past its buffers instead of refusing them. True for anything else, including
 // files that are no compound file at all, which FreeXL refuses on its own.
 bool consistent(const QByteArray& file);
+
+// The texts of a shared string table, from the bodies of its SST record and of the CONTINUE
+// records after it. No value when the table is shorter than it says.
+std::optional<QStringList> sharedStrings(QList<QByteArray> parts);
 
 } // namespace xlsrepair
