@@ -8,6 +8,7 @@
 #include "db/backup.h"
 #include "db/dm.h"
 #include "db/sqlvalue.h"
+#include "db/password.h"
 #include "db/transaction.h"
 
 #include <QGridLayout>
@@ -133,9 +134,11 @@ void Tfrmlogin::BitBtn1Click()
         // The boxes keep what was typed; only the values used are trimmed.
         const QString name = text::trimmed(Edit1->text());
         const QString pwd = text::trimmed(Edit2->text());
-        QSqlQuery q = con.select(QStringLiteral("select  *  from syslogin where zt=0 and  uname=") + db::quoted(name) +
-                                 QStringLiteral(" and pwd=") + db::quoted(pwd));
-        if (!q.next()) {
+        QSqlQuery q = con.select(QStringLiteral("select  *  from syslogin where zt=0 and  uname=?"), {name});
+        bool found = false;
+        while (!found && q.next())
+            found = db::passwordMatches(q.value(QStringLiteral("pwd")).toString(), pwd);
+        if (!found) {
             wait.restore();
             msg::box(QStringLiteral("用户名或登录密码不正确!"), QStringLiteral("提示"), msg::Buttons::Ok);
             return;

@@ -1,5 +1,7 @@
 #include "db/schema.h"
 
+#include "db/password.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
@@ -55,6 +57,9 @@ void createServerSchema(Connection& con)
     QSqlQuery q(con.database());
     if (!q.exec(sql))
         throw Error(q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText());
+    q.finish();
+    // The built-in operator's password is delivered as its hash.
+    hashStoredPasswords(con);
 }
 
 bool createServerDatabase(const ServerParams& server, QString* error)
@@ -103,6 +108,16 @@ bool createDatabase(const QString& path, QString* error)
     int rc = sqlite3_exec(h, "PRAGMA synchronous=OFF", nullptr, nullptr, &err);
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(h, utf8.constData(), nullptr, nullptr, &err);
+    // The built-in operator's password is delivered as its hash.
+    if (rc == SQLITE_OK) {
+        try {
+            hashStoredPasswords(h);
+        } catch (const Error& e) {
+            sqlite3_close(h);
+            QFile::remove(tmp);
+            return fail(e.text());
+        }
+    }
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(h, "PRAGMA synchronous=FULL", nullptr, nullptr, &err);
     if (rc == SQLITE_OK)

@@ -1,6 +1,7 @@
 #include "db/upgrade.h"
 
 #include "db/backup.h"
+#include "db/password.h"
 #include "db/schema.h"
 
 #include <QDir>
@@ -231,7 +232,11 @@ bool upgradeDatabase(const QString& path, QString* error, bool* changed, QString
                             .arg(present ? QStringLiteral("re-created") : QStringLiteral("created"), o.type, o.name);
             }
         }
-        if (done.isEmpty()) {
+        // Passwords kept as text become their hashes; hashes are never turned back.
+        bool plainPasswords = false;
+        for (const QStringList& r : rows(file.h, QStringLiteral("select pwd from syslogin")))
+            plainPasswords = plainPasswords || !isPasswordHash(r.value(0));
+        if (done.isEmpty() && !plainPasswords) {
             exec(file.h, QStringLiteral("rollback"));
             return true;
         }
@@ -260,6 +265,12 @@ bool upgradeDatabase(const QString& path, QString* error, bool* changed, QString
                 exec(file.h, st);
             ran << s.name;
             done << QStringLiteral("filled %1").arg(s.name);
+        }
+        try {
+            if (const int n = hashStoredPasswords(file.h))
+                done << QStringLiteral("stored %1 passwords as hashes").arg(n);
+        } catch (const Error& e) {
+            throw Failure(e.text().toStdString());
         }
         exec(file.h, QStringLiteral("commit"));
         inTransaction = false;

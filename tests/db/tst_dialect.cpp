@@ -260,7 +260,7 @@ void TstDialect::textEqualityIgnoresCase()
 {
     tst::TestDb db;
     QVERIFY(db.ok());
-    QCOMPARE(db.count("syslogin", "uname='ADMIN' and pwd='Admin'"), 1);
+    QCOMPARE(db.count("syslogin", "uname='ADMIN' and truename='系统管理员'"), 1);
     QCOMPARE(db.count("syslogin", "uname like '%dmi%'"), 1);
 }
 

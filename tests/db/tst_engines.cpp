@@ -119,7 +119,7 @@ void TstEngines::sameResults_data()
     row("day equal", "select id from yhda where format(slsj,'yyyymmdd')='20240103' order by id");
     row("day strict", "select id from q_ans where format(dt,'yyyymmdd')>'20240102' order by id");
     row("option", "select jgts from [option]");
-    row("login any case", "select  uname  from syslogin where zt=0 and  uname='ADMIN' and pwd='ADMIN'");
+    row("login any case", "select  uname  from syslogin where zt=0 and  uname='OP1'");
     row("equality any case", "select id from yhda where slz='OP1' order by id");
     row("like any case", "select id from yhda where yhxm like '%ab%' order by id");
     row("like wildcards", "select id from yhda where dhhm1 like '1380000000_' and yhxm not like '%李%' order by id");

@@ -1,5 +1,7 @@
 #include "support/opsdb.h"
 
+#include "db/password.h"
+
 #include "db/schema.h"
 
 #include <QDir>
@@ -8,6 +10,8 @@ namespace tst {
 
 OpsDb::OpsDb() : m_dir(std::make_unique<QTemporaryDir>())
 {
+    // Test databases hash passwords at the least cost: a login there need not take a quarter second.
+    db::setPasswordHashCost(db::HashCost::Least);
     static int serial = 0;
     m_con = std::make_unique<db::Connection>(QStringLiteral("opsdb%1").arg(++serial));
     if (tst::onServer()) {

@@ -1,5 +1,7 @@
 #include "support/testdb.h"
 
+#include "db/password.h"
+
 #include "core/pub.h"
 #include "db/backup.h"
 #include "db/dm.h"
@@ -14,6 +16,7 @@ namespace tst {
 
 TestDb::TestDb() : m_dir(std::make_unique<QTemporaryDir>())
 {
+    db::setPasswordHashCost(db::HashCost::Least);
     pub::resetLoginValues();
     pub::setProgramFolder(m_dir->path());
     if (tst::onServer()) {
@@ -103,11 +106,10 @@ void TestDb::loginOperator(const QString& uname, const QString& truename)
     loginAs(uname, truename, QStringLiteral("话务员"));
 }
 
-qint64 TestDb::addOperator(const QString& uname, const QString& truename, const QString& pwd, const QString& tp,
-                           int zt)
+qint64 TestDb::addOperator(const QString& uname, const QString& truename, const QString& pwd, const QString& tp, int zt)
 {
     exec(QStringLiteral("insert into syslogin(uname,truename,pwd,tp,zt) values(%1,%2,%3,%4,%5)")
-             .arg(db::quoted(uname), db::quoted(truename), db::quoted(pwd), db::quoted(tp))
+             .arg(db::quoted(uname), db::quoted(truename), db::quoted(db::passwordHash(pwd)), db::quoted(tp))
              .arg(zt));
     return scalar(QStringLiteral("select max(id) from syslogin")).toLongLong();
 }

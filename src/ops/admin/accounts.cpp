@@ -1,5 +1,7 @@
 #include "ops/admin/accounts.h"
 
+#include "db/password.h"
+
 #include "db/sqlvalue.h"
 #include "db/transaction.h"
 
@@ -85,7 +87,7 @@ Outcome addAccount(db::Connection& con, const Who& who, const Account& a, qint64
         return Outcome::DuplicateName;
     const QString tp = storedType(a.tp);
     con.execute(QStringLiteral("insert into syslogin(tp,uname,truename,pwd,zt) values(?,?,?,?,0)"),
-                {tp, text(a.uname), text(a.truename), text(a.pwd)});
+                {tp, text(a.uname), text(a.truename), db::passwordHash(a.pwd)});
     const qint64 id = con.scalar(QStringLiteral("select last_insert_rowid()")).toLongLong();
     writeLog(con, who, QStringLiteral("添加操作人员:") + nameForLog(a.uname, a.truename));
     t.commit();
@@ -110,7 +112,7 @@ Outcome changeAccount(db::Connection& con, const Who& who, qint64 id, const Acco
                     {tp, text(a.uname), text(a.truename), id});
     else
         con.execute(QStringLiteral("update syslogin set pwd=?,tp=?,uname=?,truename=? where id=?"),
-                    {text(a.pwd), tp, text(a.uname), text(a.truename), id});
+                    {db::passwordHash(a.pwd), tp, text(a.uname), text(a.truename), id});
     writeLog(con, who, QStringLiteral("修改操作人员:") + nameForLog(a.uname, a.truename));
     t.commit();
     return Outcome::Done;
@@ -159,7 +161,9 @@ QString accountListQuery(const QString& uname, const QString& truename)
         filter += QStringLiteral(" and uname=") + db::quoted(uname);
     if (!truename.isEmpty())
         filter += QStringLiteral(" and truename=") + db::quoted(truename);
-    return QStringLiteral("select syslogin.*,iif(zt=0, '启用' , '停用' ) as flagname from  syslogin ") + filter + u' ';
+    // Every column but the password's hash, which no window reads.
+    return QStringLiteral("select id,uname,truename,tp,zt,sysadmin,iif(zt=0, '启用' , '停用' ) as flagname from  syslogin ") +
+           filter + u' ';
 }
 
 } // namespace ops::admin

@@ -1,5 +1,6 @@
 #include "ops/admin/password.h"
 
+#include "db/password.h"
 #include "db/transaction.h"
 
 #include <QSqlQuery>
@@ -13,11 +14,11 @@ PasswordChange changeOwnPassword(db::Connection& con, const Who& who, const QStr
     if (!q.next())
         return PasswordChange::NoSuchUser;
     const qint64 id = q.value(0).toLongLong();
-    const bool matches = q.value(1).toString() == oldPwd;
+    const bool matches = db::passwordMatches(q.value(1).toString(), oldPwd);
     q.finish();
     if (!matches)
         return PasswordChange::WrongOldPassword;
-    con.execute(QStringLiteral("update syslogin set pwd=? where id=?"), {newPwd, id});
+    con.execute(QStringLiteral("update syslogin set pwd=? where id=?"), {db::passwordHash(newPwd), id});
     writeLog(con, who, QStringLiteral("修改个人登录密码!"));
     t.commit();
     return PasswordChange::Changed;

@@ -1,4 +1,5 @@
 // Operator accounts, the own password and the setting, on a database without windows.
+#include "db/password.h"
 #include "ops/admin/accounts.h"
 #include "ops/admin/password.h"
 #include "ops/admin/settings.h"
@@ -17,10 +18,18 @@ const qint64 kBuiltIn = 1;
 
 qint64 addRow(tst::OpsDb& db, const QString& uname, const QString& tp = vocab::kOperator, int zt = 0)
 {
-    db.exec(QStringLiteral("insert into syslogin(uname,truename,pwd,tp,zt) values(%1,%2,'pw',%3,%4)")
-                .arg(db::quoted(uname), db::quoted(uname + QStringLiteral("名")), db::quoted(tp))
+    db.exec(QStringLiteral("insert into syslogin(uname,truename,pwd,tp,zt) values(%1,%2,%3,%4,%5)")
+                .arg(db::quoted(uname), db::quoted(uname + QStringLiteral("名")), db::quoted(db::passwordHash("pw")),
+                     db::quoted(tp))
                 .arg(zt));
     return db.scalar(QStringLiteral("select max(id) from syslogin")).toLongLong();
+}
+
+// The stored password is a hash of the typed one, never the text itself.
+bool storedPasswordIs(tst::OpsDb& db, qint64 id, const QString& typed)
+{
+    const QString stored = db.scalar(QStringLiteral("select pwd from syslogin where id=%1").arg(id)).toString();
+    return db::isPasswordHash(stored) && !stored.contains(typed) && db::passwordMatches(stored, typed);
 }
 
 QString field(tst::OpsDb& db, qint64 id, const char* column)
@@ -73,8 +82,9 @@ void TestAccounts::addAndChange()
                           QStringLiteral("p'w\\%"), QStringLiteral("超级用户")};
     QCOMPARE(addAccount(db.con(), db.who, hostile, &id), Outcome::Done);
     // Stored as typed, enabled, not built in; a type that is neither word is the empty text.
-    QCOMPARE(rows(db, QStringLiteral("select uname,truename,pwd,tp,zt,sysadmin from syslogin where id=%1").arg(id)),
-             (QStringList{hostile.uname, hostile.truename, hostile.pwd, "", "0", "0"}));
+    QCOMPARE(rows(db, QStringLiteral("select uname,truename,tp,zt,sysadmin from syslogin where id=%1").arg(id)),
+             (QStringList{hostile.uname, hostile.truename, "", "0", "0"}));
+    QVERIFY(storedPasswordIs(db, id, hostile.pwd));
     QCOMPARE(logTexts(db), QStringList{QStringLiteral("添加操作人员:o'neil(奥'尼尔; drop table syslogin)")});
 
     // Login names compare as the database compares text; the own row does not count.
@@ -86,12 +96,13 @@ void TestAccounts::addAndChange()
                            {QStringLiteral("Zhang"), QStringLiteral("奥'尼尔; drop table syslogin"), kKeepPassword,
                             vocab::kAdmin}),
              Outcome::Done);
-    QCOMPARE(rows(db, QStringLiteral("select uname,pwd,tp from syslogin where id=%1").arg(zhang)),
-             (QStringList{"Zhang", "pw", vocab::kAdmin}));
+    QCOMPARE(rows(db, QStringLiteral("select uname,tp from syslogin where id=%1").arg(zhang)),
+             (QStringList{"Zhang", vocab::kAdmin}));
+    QVERIFY(storedPasswordIs(db, zhang, "pw"));
     QCOMPARE(changeAccount(db.con(), db.who, zhang,
                            account(QStringLiteral("Zhang"), vocab::kAdmin, QStringLiteral("*****"))),
              Outcome::Done);
-    QCOMPARE(field(db, zhang, "pwd"), QStringLiteral("*****"));
+    QVERIFY(storedPasswordIs(db, zhang, "*****"));
     QCOMPARE(changeAccount(db.con(), db.who, 999, account(QStringLiteral("x"))), Outcome::NotFound);
     QCOMPARE(logTexts(db).mid(1),
              (QStringList{"修改操作人员:Zhang(奥'尼尔; drop table syslogin)", "修改操作人员:Zhang(Zhang名)"}));
@@ -194,12 +205,12 @@ void TestAccounts::ownPassword()
     QVERIFY(db.ok());
     const qint64 id = addRow(db, QStringLiteral("sun"), vocab::kOperator, 1);
     const ops::Who sun{QStringLiteral("SUN"), QStringLiteral("孙"), QString()};
-    // Letter case counts here, although the login ignores it.
-    QCOMPARE(changeOwnPassword(db.con(), sun, QStringLiteral("PW"), QStringLiteral("x")),
+    QCOMPARE(changeOwnPassword(db.con(), sun, QStringLiteral("pv"), QStringLiteral("x")),
              PasswordChange::WrongOldPassword);
-    // A disabled operator still can; a quote is stored as typed.
-    QCOMPARE(changeOwnPassword(db.con(), sun, QStringLiteral("pw"), QStringLiteral("it's")), PasswordChange::Changed);
-    QCOMPARE(field(db, id, "pwd"), QStringLiteral("it's"));
+    // A disabled operator still can; the old password is compared as the login compares it.
+    QCOMPARE(changeOwnPassword(db.con(), sun, QStringLiteral(" PW "), QStringLiteral("it's 密码\\")),
+             PasswordChange::Changed);
+    QVERIFY(storedPasswordIs(db, id, QStringLiteral("IT'S 密码\\")));
     QCOMPARE(rows(db, QStringLiteral("select uname,truename,logcon from syslog")),
              (QStringList{"SUN", "孙", "修改个人登录密码!"}));
     // An operator deleted after logging in is not found.

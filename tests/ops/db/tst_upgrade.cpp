@@ -1,11 +1,13 @@
 // Bringing a database of the previous release to the current schema: every row kept, the draw
 // and the kept figures working on it, nothing done the second time, nothing done on failure.
 #include "db/connection.h"
+#include "db/password.h"
 #include "db/schema.h"
 #include "db/upgrade.h"
 #include "ops/visit/draw.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QSet>
 #include <QTemporaryDir>
@@ -69,7 +71,9 @@ QString dump(const QString& path)
          {QStringLiteral("syslogin"), QStringLiteral("syslog"), QStringLiteral("[option]"), QStringLiteral("t_ywbh"),
           QStringLiteral("q_table"), QStringLiteral("q_sel"), QStringLiteral("q_ans"), QStringLiteral("visitlog"),
           QStringLiteral("yhda_tally"), QStringLiteral("sqlite_sequence")})
-        read(QStringLiteral("select * from %1 order by 1, 2, 3").arg(t));
+        read(t == QLatin1String("syslogin") // the passwords become hashes: see passwordsBecomeHashes
+                 ? QStringLiteral("select id,uname,truename,tp,zt from syslogin order by 1")
+                 : QStringLiteral("select * from %1 order by 1, 2, 3").arg(t));
     read(QStringLiteral("select %1 from yhda order by id").arg(cols));
     sqlite3_close(h);
     return out;
@@ -130,6 +134,7 @@ private slots:
     void currentDatabaseIsLeftAlone();
     void failureLeavesFileAsItWas();
     void freshFileIsWhole();
+    void passwordsBecomeHashes();
 };
 
 void TstUpgrade::keepsRowsAndMatchesFreshSchema()
@@ -269,6 +274,52 @@ void TstUpgrade::freshFileIsWhole()
     QString err;
     QVERIFY(!db::createDatabase(path, &err));
     QVERIFY(err.contains(QStringLiteral("already exists")));
+}
+
+void TstUpgrade::passwordsBecomeHashes()
+{
+    db::setPasswordHashCost(db::HashCost::Least);
+    OldDb old; // the administrator's password is s'e"cret
+    {
+        db::Connection con(QStringLiteral("plain"));
+        con.open(old.path);
+        con.execute(QStringLiteral("insert into syslogin(uname,truename,pwd) values('op9','九',?)"),
+                    {QStringLiteral("反斜杠\\Pw")});
+    }
+    QString err;
+    QStringList steps;
+    QVERIFY2(db::upgradeDatabase(old.path, &err, nullptr, &steps), qPrintable(err));
+    QVERIFY(steps.contains(QStringLiteral("stored 2 passwords as hashes")));
+
+    QMap<QString, QString> stored;
+    {
+        db::Connection con(QStringLiteral("hashed"));
+        con.open(old.path);
+        QSqlQuery q = con.select(QStringLiteral("select uname,pwd from syslogin"));
+        while (q.next())
+            stored.insert(q.value(0).toString(), q.value(1).toString());
+    }
+    QCOMPARE(stored.size(), 2);
+    // Every operator logs in with the same password, as blind to letter case and blanks as before.
+    QVERIFY(db::passwordMatches(stored.value("admin"), QStringLiteral(" S'E\"CRET")));
+    QVERIFY(!db::passwordMatches(stored.value("admin"), QStringLiteral("s'e\"cre")));
+    QVERIFY(db::passwordMatches(stored.value("op9"), QStringLiteral("反斜杠\\pw")));
+    // No plain password is left anywhere in the file; the copy taken first keeps the old file.
+    QFile f(old.path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    QVERIFY(!bytes.contains("s'e\"cret"));
+    QVERIFY(!bytes.contains(QStringLiteral("反斜杠").toUtf8()));
+    QVERIFY(!QFile::exists(old.path + "-wal") || QFileInfo(old.path + "-wal").size() == 0);
+
+    // Hashes are never hashed again.
+    bool changed = true;
+    QVERIFY(db::upgradeDatabase(old.path, &err, &changed));
+    QVERIFY(!changed);
+    db::Connection con(QStringLiteral("again"));
+    con.open(old.path);
+    QCOMPARE(con.scalar(QStringLiteral("select pwd from syslogin where uname='admin'")).toString(),
+             stored.value("admin"));
 }
 
 QTEST_GUILESS_MAIN(TstUpgrade)
