@@ -309,7 +309,10 @@ void runSeat(Shared& sh, int seat, SeatResult& r)
                 }
             }
         } catch (const db::Error& e) {
+            // Counted, and out of the cycle times; a person reads the message before trying again.
             fail(e);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            continue;
         }
         r.cycleMs.push_back(double(t.nsecsElapsed()) / 1e6);
         if (sh.thinkMs > 0)
