@@ -342,6 +342,10 @@ int runExport(int argc, char** argv)
     std::printf("export25_plain_read_s: %.3f\n", plain);
     std::printf("export25_plain_read_peak_mb: %.1f\n", plainPeak);
     std::printf("export25_peak_vs_plain: %.2f\n", plainPeak > 0 ? peak25 / plainPeak : 0.0);
+    // The same over the memory both start from (the customers just written stay in the writing
+    // connection's cache).
+    std::printf("export25_over_base_vs_plain: %.3f\n",
+                plainPeak > base25 ? (peak25 - base25) / (plainPeak - base25) : 0.0);
     ADOcon().close();
     frmDM = nullptr;
     return small > 0 && large > 0 && wide > 0 && plain > 0 ? 0 : 1;
