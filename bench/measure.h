@@ -20,5 +20,7 @@ void resetPeak();
 // Processor seconds of this process (user + system): on a machine shared with other work the
 // wall-clock figures include time spent waiting for a processor.
 double cpuSeconds();
+// The machine's load averages over 1, 5 and 15 minutes, as /proc/loadavg gives them.
+QString loadAverage();
 
 } // namespace bench

@@ -173,9 +173,12 @@ std::unique_ptr<Connection> Connection::openReader() const
         return reader;
     }
     reader->open(m_path);
-    // Any write through it fails; sorts spill to files instead of growing in memory.
+    // Any write through it fails; sorts spill to files instead of growing in memory. It reads
+    // lists front to back once, so a large page cache buys nothing; and the cache's size is also
+    // how much of a sort SQLite holds in memory before spilling (64 MB chunks, several at once).
     reader->runRaw(QStringLiteral("PRAGMA query_only=ON"));
     reader->runRaw(QStringLiteral("PRAGMA temp_store=FILE"));
+    reader->runRaw(QStringLiteral("PRAGMA cache_size=-2000"));
     return reader;
 }
 

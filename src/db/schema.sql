@@ -234,7 +234,8 @@ END;
 -- base instead would make a new member wait behind all the old ones.
 -- A draw claims a customer by setting its drawkey to null (with its new state) in the same
 -- statement: that records the key as the group's last drawn one and gives the customer its key
--- in the group it is in now. No other writer sets drawkey.
+-- in the group it is in now. A writer that gives keys itself gives them as above (see the
+-- insert trigger).
 -- Groups are keyed as in yhda_tally; lastkey only grows.
 -- ==========================================================================================
 CREATE TABLE yhda_drawn (
@@ -245,10 +246,13 @@ CREATE TABLE yhda_drawn (
     PRIMARY KEY (ywbh, sljg, zk)
 );
 
--- A new record's default key is right for a group that has never been drawn from (last key 0):
--- most imports go to such groups and need no second write per record.
+-- A new record keeps a key it comes with that lies above its group's last drawn key: the
+-- import gives its records their keys (last key plus gap) itself. So does the column's default
+-- (a gap above 0) for a group never drawn from, and, by the same lack of memory, for any group
+-- when it happens to lie above the last key: such a key, seen to lie above it, is the last key
+-- plus a gap of the same law. Only the others are written a second time.
 CREATE TRIGGER yhda_key_insert AFTER INSERT ON yhda
-WHEN new.drawkey IS NULL OR EXISTS (SELECT 1 FROM yhda_drawn
+WHEN new.drawkey IS NULL OR new.drawkey <= (SELECT lastkey FROM yhda_drawn
          WHERE ywbh = ifnull(new.ywbh, 0) AND sljg = ifnull(new.sljg, '') AND zk = ifnull('=' || new.zdslz, ''))
 BEGIN
     UPDATE yhda SET drawkey = -ln((abs(random() % 9007199254740992) + 0.5) / 9007199254740992.0)

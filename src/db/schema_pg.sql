@@ -518,8 +518,8 @@ BEGIN
     END IF;
     SELECT max(d.lastkey) INTO last FROM yhda_drawn d
      WHERE d.ywbh = coalesce(new.ywbh, 0) AND d.sljg = coalesce(new.sljg, '') AND d.zk = coalesce('=' || new.zdslz, '');
-    -- As on the file: a record written with a key into a group never drawn from keeps it.
-    IF TG_OP = 'INSERT' AND new.drawkey IS NOT NULL AND last IS NULL THEN
+    -- As on the file: a record written with a key above its group's last drawn key keeps it.
+    IF TG_OP = 'INSERT' AND new.drawkey IS NOT NULL AND (last IS NULL OR new.drawkey > last) THEN
         RETURN new;
     END IF;
     new.drawkey := -ln(1.0 - random()) + coalesce(last, 0);

@@ -50,9 +50,10 @@ CustomerImport::CustomerImport(db::Connection& con, const XlsReader& sheet, cons
         if (c < 0)
             throw XlsError(QStringLiteral("the sheet lacks a named column"));
     // Appended like a row of "select * from yhda where 1=2": only these columns are given, the
-    // rest (id, drsj, del, ...) take their defaults.
-    m_insert.emplace(con.prepare(QStringLiteral("insert into yhda(ywbh,yhxm,pc,xh,drz,dq,dhhm1,dz,sljg,xxzl) "
-                                                "values(?,?,?,?,?,?,?,?,?,?)")));
+    // rest (id, drsj, del, ...) take their defaults; the draw key comes with the row, so that
+    // the database need not write it a second time to give it one.
+    m_insert.emplace(con.prepare(QStringLiteral("insert into yhda(ywbh,yhxm,pc,xh,drz,dq,dhhm1,dz,sljg,xxzl,drawkey) "
+                                                "values(?,?,?,?,?,?,?,?,?,?,?)")));
 }
 
 CustomerImport::~CustomerImport()
@@ -85,7 +86,15 @@ bool CustomerImport::importRow(int row)
     if (!m_inBatch) {
         m_con.begin();
         m_inBatch = true;
+        try {
+            m_keys.readBase(m_con, m_target.ywbh, vocab::kWsl);
+        } catch (const db::Error&) {
+            m_inBatch = false;
+            m_con.rollback();
+            throw;
+        }
     }
+    values << m_keys.next();
     m_insert->run(values);
     ++m_posted;
     return true;

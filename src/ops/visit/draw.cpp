@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <cmath>
 
 namespace ops::visit {
 namespace {
@@ -165,6 +166,23 @@ qint64 todayCount(db::Connection& con, int ywbh, const QString& truename)
                  QStringLiteral("select coalesce(sum(n),0) as totnum from hwtj_tally where ywbh=? and slz=? and "
                                 "slsj=?"),
                  {ywbh, truename, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))});
+}
+
+EntryKeys::EntryKeys() : m_random(QRandomGenerator::system()->generate64()) {}
+
+void EntryKeys::readBase(db::Connection& con, qint64 ywbh, const QString& sljg)
+{
+    // The largest over the shares the server keeps it in; one row on the file; none: never drawn.
+    m_base = con.scalar(QStringLiteral("select max(lastkey) from yhda_drawn where ywbh=? and sljg=? and zk=''"),
+                        {ywbh, sljg})
+                 .toDouble();
+}
+
+double EntryKeys::next()
+{
+    // -ln U, U uniform in (0,1) from 53 random bits, as the database's own keys.
+    const double u = (double(m_random.generate64() >> 11) + 0.5) / 9007199254740992.0;
+    return m_base - std::log(u);
 }
 
 } // namespace ops::visit

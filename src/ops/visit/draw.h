@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRandomGenerator>
 #include <QString>
 #include <QtGlobal>
 #include <optional>
@@ -44,5 +45,24 @@ qint64 pendingCount(db::Connection& con, int ywbh, const QString& uname);
 
 // "您的今日回访量": customers of the project whose last handling was by this operator today.
 qint64 todayCount(db::Connection& con, int ywbh, const QString& truename);
+
+// Draw keys that a writer of many records gives them itself (the import), each the group's last
+// drawn key plus an exponential gap, as the database would give them (see schema.sql), so that
+// it does not write each record a second time. Read the base in each transaction before the
+// records: a key below the group's last drawn key (a draw committed since the base was read) is
+// given anew by the database, which costs that write but never the draw's fairness.
+class EntryKeys
+{
+public:
+    EntryKeys();
+    // The group: the project's customers in this state that are assigned to nobody. Throws
+    // db::Error.
+    void readBase(db::Connection& con, qint64 ywbh, const QString& sljg);
+    double next();
+
+private:
+    QRandomGenerator64 m_random;
+    double m_base = 0;
+};
 
 } // namespace ops::visit

@@ -26,6 +26,14 @@ qint64 addCustomer(tst::OpsDb& db, int ywbh, const QString& sljg = kWsl, const Q
     return db.scalar(QStringLiteral("select max(id) from yhda")).toLongLong();
 }
 
+// A customer written with the key a writer gives it (as the import does).
+qint64 addKeyed(tst::OpsDb& db, int ywbh, double drawkey)
+{
+    db.con().execute(QStringLiteral("insert into yhda(ywbh,dhhm1,sljg,drawkey) values(?,'1380000',?,?)"),
+                     {ywbh, kWsl, drawkey});
+    return db.scalar(QStringLiteral("select max(id) from yhda")).toLongLong();
+}
+
 // Draws as uname and puts the customer back in the state it came from, as giving up does.
 qint64 drawAndPutBack(tst::OpsDb& db, int ywbh, const QString& uname = QStringLiteral("op1"))
 {
@@ -48,6 +56,7 @@ class TestDraw : public QObject
     Q_OBJECT
 private slots:
     void uniformOverIdsWithGaps();
+    void lateEntrantsNeitherFavouredNorStarved_data();
     void lateEntrantsNeitherFavouredNorStarved();
     void lockStateDrawsGoRound();
     void keyRenewedOnEveryEntryIntoAGroup();
@@ -93,29 +102,63 @@ void TestDraw::uniformOverIdsWithGaps()
              db.count(QStringLiteral("yhda"), QStringLiteral("del=0")));
 }
 
+// How the newcomers get their keys: from the database, or from their writer (ops::visit::EntryKeys)
+// with the group's last drawn key read after the draws, or before them (then the database
+// renews the keys that lie below it).
+enum class Keys { Database, Writer, WriterEarly };
+
+void TestDraw::lateEntrantsNeitherFavouredNorStarved_data()
+{
+    QTest::addColumn<Keys>("keys");
+    QTest::newRow("database") << Keys::Database;
+    QTest::newRow("writer") << Keys::Writer;
+    QTest::newRow("writer, read before the draws") << Keys::WriterEarly;
+}
+
 void TestDraw::lateEntrantsNeitherFavouredNorStarved()
 {
+    QFETCH(Keys, keys);
     tst::OpsDb db;
     QVERIFY(db.ok());
     // Each trial: five customers drawn 20 times over, then five more join; the next draw takes
     // a newcomer half the time.
     const int trials = 200;
     int newcomerFirst = 0;
+    int keptAsGiven = 0;
     db::Transaction t(db.con());
     for (int trial = 0; trial < trials; ++trial) {
         const int p = addProject(db);
         for (int i = 0; i < 5; ++i)
             addCustomer(db, p);
+        ops::visit::EntryKeys given;
+        if (keys == Keys::WriterEarly)
+            given.readBase(db.con(), p, kWsl);
         for (int i = 0; i < 20; ++i)
             QVERIFY(drawAndPutBack(db, p) > 0);
-        const qint64 firstNew = addCustomer(db, p);
-        for (int i = 0; i < 4; ++i)
-            addCustomer(db, p);
+        if (keys == Keys::Writer)
+            given.readBase(db.con(), p, kWsl);
+        qint64 firstNew = -1;
+        for (int i = 0; i < 5; ++i) {
+            if (keys == Keys::Database) {
+                const qint64 id = addCustomer(db, p);
+                firstNew = firstNew < 0 ? id : firstNew;
+                continue;
+            }
+            const double k = given.next();
+            const qint64 id = addKeyed(db, p, k);
+            firstNew = firstNew < 0 ? id : firstNew;
+            keptAsGiven += key(db, id).toDouble() == k ? 1 : 0;
+        }
         newcomerFirst += drawAndPutBack(db, p) >= firstNew ? 1 : 0;
     }
     t.commit();
     // Binomial(200, 1/2): outside 57..143 less than once in 1e9 runs.
     QVERIFY2(newcomerFirst >= 57 && newcomerFirst <= 143, qPrintable(QString::number(newcomerFirst)));
+    // Keys given on the group's current base are kept: the database writes those records once.
+    if (keys == Keys::Writer)
+        QCOMPARE(keptAsGiven, 5 * trials);
+    else if (keys == Keys::WriterEarly)
+        QVERIFY2(keptAsGiven < 5 * trials, qPrintable(QString::number(keptAsGiven)));
 }
 
 void TestDraw::lockStateDrawsGoRound()
