@@ -150,9 +150,9 @@ void Tfrmuser::DBGrid1TitleClick(int logicalColumn)
 
 void Tfrmuser::Button1Click()
 {
-    auto* d = new Tfrmadduser(this);
-    connect(d, &Tfrmadduser::saved, this, [this] { rereadOrSay(0); });
-    d->exec();
+    Tfrmadduser d(this);
+    connect(&d, &Tfrmadduser::saved, this, [this] { rereadOrSay(0); });
+    d.execScoped();
 }
 
 void Tfrmuser::Button2Click()
@@ -165,9 +165,9 @@ void Tfrmuser::Button2Click()
     op.uname = DBGrid1->value(row, QStringLiteral("uname")).toString();
     op.truename = DBGrid1->value(row, QStringLiteral("truename")).toString();
     op.tp = DBGrid1->value(row, QStringLiteral("tp")).toString();
-    auto* d = new Tfrmedituser(op, this);
-    connect(d, &Tfrmedituser::saved, this, [this, row] { rereadOrSay(row); });
-    d->exec();
+    Tfrmedituser d(op, this);
+    connect(&d, &Tfrmedituser::saved, this, [this, row] { rereadOrSay(row); });
+    d.execScoped();
 }
 
 void Tfrmuser::DBGrid1DblClick()

@@ -33,6 +33,12 @@ TDialogForm::TDialogForm(const QString& objectName, const QString& caption, QWid
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
+int TDialogForm::execScoped()
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    return exec();
+}
+
 void TDialogForm::closeSoon()
 {
     QTimer::singleShot(0, this, &QDialog::reject);

@@ -18,6 +18,10 @@ QHBoxLayout* buttonBar(const QList<QPushButton*>& buttons, bool centred);
 class TDialogForm : public QDialog
 {
     Q_OBJECT
+public:
+    // For a dialog on the opener's stack: runs it modally and leaves freeing it to that scope.
+    int execScoped();
+
 public slots:
     virtual void FormShow() {}
 

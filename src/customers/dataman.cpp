@@ -7,6 +7,7 @@
 #include "core/pub.h"
 #include "core/scaling.h"
 #include "core/text.h"
+#include "core/widgets.h"
 #include "customers/selhwy.h"
 #include "db/dm.h"
 #include "ops/customers/customeractions.h"
@@ -20,7 +21,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
@@ -36,17 +36,12 @@ const QString kConfirm = QStringLiteral("操作确认");
 
 QPushButton* button(QWidget* parent, const char* name, const QString& caption)
 {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
+    auto* b = widgets::named(new QPushButton(caption, parent), name);
     b->setAutoDefault(false);
     return b;
 }
 
-template <class T> T* named(T* w, const char* name)
-{
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
+using widgets::named;
 
 } // namespace
 
@@ -320,9 +315,5 @@ void Tfrmdataman::Button6Click()
 
 void Tfrmdataman::Button7Click()
 {
-    // Inside the frame it is the frame that closes (the window goes with it).
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->close();
-    else
-        close();
+    widgets::closeWindow(this);
 }

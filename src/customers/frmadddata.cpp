@@ -5,6 +5,7 @@
 #include "core/msg.h"
 #include "core/pub.h"
 #include "core/text.h"
+#include "core/widgets.h"
 #include "core/waitmsg.h"
 #include "db/dm.h"
 #include "db/error.h"
@@ -18,7 +19,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPushButton>
 
 QPointer<Tfrmadddata> frmadddata;
@@ -45,8 +45,7 @@ Tfrmadddata::Tfrmadddata(QWidget* parent) : TChildForm(parent)
     setFixedSize(440, 250);
 
     auto label = [this](const char* name, const QString& text, int x, int y, int w, int h) {
-        auto* l = new QLabel(text, this);
-        l->setObjectName(QString::fromLatin1(name));
+        auto* l = widgets::named(new QLabel(text, this), name);
         l->setGeometry(x, y, w, h);
         return l;
     };
@@ -207,11 +206,7 @@ void Tfrmadddata::Button1Click()
 
 void Tfrmadddata::closeWindow()
 {
-    // Inside the main window the frame goes too, not only its content.
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->close();
-    else
-        close();
+    widgets::closeWindow(this);
 }
 
 void Tfrmadddata::setImporting(bool on)

@@ -73,10 +73,13 @@ private:
     mutable std::vector<QByteArray> m_texts;
 };
 
-// The one connection of the program. Three verbs, as the windows use the database:
-// execute a statement, open a result (select), and transactions (see Transaction).
-// Statements are given in the Jet dialect and translated here; every failure throws
-// db::Error carrying the engine's own text.
+// A connection to the database, a file or a server: the data module's ADOcon, which every
+// window writes through, and read-only ones of their own for grids (openReader). Statements are
+// given in the Jet dialect and translated here (dialect.h). They are run (execute), read (select,
+// scalar; scan for long reads, browse for grids, firstRowKept for one row of a kept statement),
+// prepared for bulk writes (prepare), and grouped in transactions (see Transaction; nested ones
+// become savepoints). Every failure throws db::Error carrying the engine's own text and the
+// statement that failed.
 class Connection
 {
 public:

@@ -420,6 +420,15 @@ void serverForms(QList<Token>& t)
             k.text = QStringLiteral("id");
         } else if (isWord(k, "like")) {
             k.text = QStringLiteral("ilike");
+            // The server's "like" takes a backslash as its escape character, Jet's has none: a
+            // typed backslash is text, as on the file.
+            const int pat = nextSolid(t, i + 1);
+            const int after = pat < 0 ? -1 : nextSolid(t, pat + 1);
+            const bool single = pat >= 0 && (t[pat].kind == Tok::String || t[pat].text == u"?") &&
+                                (after < 0 || (!isWord(t[after], "escape") && t[after].text != u"+" &&
+                                               !t[after].text.startsWith(u'|')));
+            if (single)
+                t[pat].text += QStringLiteral(" escape ''");
         } else if (isWord(k, "now") && callFollows(t, i)) {
             k.text = QStringLiteral("jetnow");
         } else if (isWord(k, "format") && callFollows(t, i)) {

@@ -47,7 +47,7 @@ void createServerSchema(Connection& con)
     const qint64 tables = con.scalar(QStringLiteral("select count(*) from pg_catalog.pg_class c join pg_catalog.pg_namespace n"
                                                     " on n.oid = c.relnamespace where c.relkind in ('r','v','p','m','f')"
                                                     " and n.nspname not in ('pg_catalog','information_schema')"
-                                                    " and n.nspname not like 'pg\\_%'"))
+                                                    " and n.nspname not like 'pg\\_%' escape '\\'"))
                               .toLongLong();
     if (tables > 0)
         throw Error(QStringLiteral("the database already has %1 tables or views; the schema is laid only into an "

@@ -11,7 +11,7 @@ namespace db {
 QString quoted(const QString& text);
 
 // A "like" pattern that matches the text anywhere: '%text%'. % and _ typed by the user stay
-// wildcards, as the filters intend.
+// wildcards, as the filters intend; a backslash is text on either engine.
 QString likeContains(const QString& text);
 
 // A whole number as statement text (ids, project numbers, counts).

@@ -2,6 +2,7 @@
 
 #include "core/msg.h"
 #include "core/text.h"
+#include "core/widgets.h"
 #include "db/dm.h"
 #include "db/error.h"
 #include "db/transaction.h"
@@ -87,12 +88,7 @@ void showAsReadOnly(QPlainTextEdit* edit)
 
 namespace {
 
-template <class W> W* named(QWidget* parent, const char* objectName)
-{
-    auto* w = new W(parent);
-    w->setObjectName(QString::fromLatin1(objectName));
-    return w;
-}
+using widgets::named;
 
 // The caption right-aligned in the first column, the field beside it over span columns.
 void addRow(QGridLayout* grid, int row, const QString& caption, QWidget* field, int span = 1,
@@ -120,8 +116,8 @@ int firstFailure(std::initializer_list<std::pair<bool, QString>> checks)
 
 QGridLayout* projectFields(QDialog* dialog, QLineEdit** name, QPlainTextEdit** tips)
 {
-    *name = named<QLineEdit>(dialog, "Edit1");
-    *tips = named<QPlainTextEdit>(dialog, "Memo1");
+    *name = named(new QLineEdit(dialog), "Edit1");
+    *tips = named(new QPlainTextEdit(dialog), "Memo1");
     auto* grid = new QGridLayout;
     addRow(grid, 0, QStringLiteral("项 目  名："), *name);
     addRow(grid, 1, QStringLiteral("提示语："), *tips, 1, Qt::AlignRight | Qt::AlignTop);
@@ -140,8 +136,8 @@ bool checkProjectInput(QLineEdit* nameEdit, QPlainTextEdit* tipsMemo, QString* n
 QGridLayout* questionFields(QDialog* dialog, QWidget* project, QPlainTextEdit** textMemo, QLineEdit** numberEdit,
                             const char* numberName)
 {
-    *textMemo = named<QPlainTextEdit>(dialog, "Memo1");
-    *numberEdit = named<QLineEdit>(dialog, numberName);
+    *textMemo = named(new QPlainTextEdit(dialog), "Memo1");
+    *numberEdit = named(new QLineEdit(dialog), numberName);
     auto* grid = new QGridLayout;
     addRow(grid, 0, QStringLiteral("项目名称："), project, 2);
     addRow(grid, 1, QStringLiteral("问题内容："), *textMemo, 2, Qt::AlignRight | Qt::AlignTop);
@@ -167,8 +163,8 @@ bool checkQuestionInput(QPlainTextEdit* textMemo, QLineEdit* numberEdit, QString
 
 QGridLayout* optionFields(QDialog* dialog, QLineEdit** textEdit, QLineEdit** jumpEdit)
 {
-    *textEdit = named<QLineEdit>(dialog, "Edit1");
-    *jumpEdit = named<QLineEdit>(dialog, "Edit2");
+    *textEdit = named(new QLineEdit(dialog), "Edit1");
+    *jumpEdit = named(new QLineEdit(dialog), "Edit2");
     auto* grid = new QGridLayout;
     addRow(grid, 0, QStringLiteral("选项内容："), *textEdit);
     addRow(grid, 1, QStringLiteral("跳转到问题编号："), *jumpEdit);

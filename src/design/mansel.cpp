@@ -83,10 +83,10 @@ void TfrmMansel::rereadAt(int row)
 
 void TfrmMansel::Button1Click()
 {
-    auto* d = new Tfrmaddsel(m_question.qid);
+    Tfrmaddsel d(m_question.qid);
     // The new option is the newest: it shows at the end of the list.
-    connect(d, &Tfrmaddsel::saved, this, [this] { rereadAt(INT_MAX); });
-    d->exec();
+    connect(&d, &Tfrmaddsel::saved, this, [this] { rereadAt(INT_MAX); });
+    d.execScoped();
 }
 
 void TfrmMansel::Button2Click()
@@ -94,12 +94,12 @@ void TfrmMansel::Button2Click()
     const int row = DBGrid1->currentRowIndex();
     if (row < 0)
         return;
-    auto* d = new Tfrmeditsel({DBGrid1->value(row, QStringLiteral("aid")).toLongLong(),
+    Tfrmeditsel d({DBGrid1->value(row, QStringLiteral("aid")).toLongLong(),
                                DBGrid1->value(row, QStringLiteral("sel")).toString(),
                                DBGrid1->text(row, QStringLiteral("gotoq"))});
     // The option keeps its place, and the list its position.
-    connect(d, &Tfrmeditsel::saved, this, [this, row] { rereadAt(row); });
-    d->exec();
+    connect(&d, &Tfrmeditsel::saved, this, [this, row] { rereadAt(row); });
+    d.execScoped();
 }
 
 void TfrmMansel::Button3Click()

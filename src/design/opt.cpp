@@ -68,10 +68,11 @@ void Tfrmopt::rereadKeepingRow()
 
 void Tfrmopt::Button1Click()
 {
-    // Owned by nobody, like every dialog: it outlives this window if that closes meanwhile.
-    auto* d = new Tfrmaddxm;
-    connect(d, &Tfrmaddxm::saved, this, &Tfrmopt::rereadFromTop);
-    d->exec();
+    // Owned by nobody, like every dialog: should this window close meanwhile, the dialog is not
+    // freed under its own loop.
+    Tfrmaddxm d;
+    connect(&d, &Tfrmaddxm::saved, this, &Tfrmopt::rereadFromTop);
+    d.execScoped();
 }
 
 void Tfrmopt::Button2Click()
@@ -79,12 +80,12 @@ void Tfrmopt::Button2Click()
     const int row = DBGrid1->currentRowIndex();
     if (row < 0)
         return;
-    auto* d = new Tfrmeditxm({DBGrid1->value(row, QStringLiteral("ywbh")).toLongLong(),
+    Tfrmeditxm d({DBGrid1->value(row, QStringLiteral("ywbh")).toLongLong(),
                               DBGrid1->value(row, QStringLiteral("ywname")).toString(),
                               DBGrid1->value(row, QStringLiteral("ywtips")).toString()});
     // The list shows the new values on the same row.
-    connect(d, &Tfrmeditxm::saved, this, &Tfrmopt::rereadKeepingRow);
-    d->exec();
+    connect(&d, &Tfrmeditxm::saved, this, &Tfrmopt::rereadKeepingRow);
+    d.execScoped();
 }
 
 void Tfrmopt::DBGrid1DblClick()

@@ -109,9 +109,9 @@ void Tfrmoptsel::Button1Click()
         msg::ShowMessage(QStringLiteral("请先建好项目再添加问题!"));
         return;
     }
-    auto* d = new Tfrmaddoptsel;
-    connect(d, &Tfrmaddoptsel::saved, this, &Tfrmoptsel::reread);
-    d->exec();
+    Tfrmaddoptsel d;
+    connect(&d, &Tfrmaddoptsel::saved, this, &Tfrmoptsel::reread);
+    d.execScoped();
 }
 
 design::QuestionRow Tfrmoptsel::selectedQuestion() const
@@ -128,9 +128,9 @@ void Tfrmoptsel::Button2Click()
 {
     if (DBGrid1->currentRowIndex() < 0)
         return;
-    auto* d = new Tfrmeditoptsel(selectedQuestion());
-    connect(d, &Tfrmeditoptsel::saved, this, &Tfrmoptsel::reread);
-    d->exec();
+    Tfrmeditoptsel d(selectedQuestion());
+    connect(&d, &Tfrmeditoptsel::saved, this, &Tfrmoptsel::reread);
+    d.execScoped();
 }
 
 void Tfrmoptsel::DBGrid1DblClick()
@@ -156,8 +156,8 @@ void Tfrmoptsel::Button4Click()
 {
     if (DBGrid1->currentRowIndex() < 0)
         return;
-    auto* d = new TfrmMansel(selectedQuestion());
-    d->exec();
+    TfrmMansel d(selectedQuestion());
+    d.execScoped();
 }
 
 void Tfrmoptsel::Button5Click()

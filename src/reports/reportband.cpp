@@ -3,6 +3,7 @@
 #include "core/choices.h"
 #include "core/msg.h"
 #include "core/text.h"
+#include "core/widgets.h"
 #include "db/error.h"
 
 #include <QCheckBox>
@@ -18,10 +19,7 @@
 void TReportBand::build(QWidget* owner, const QString& operatorLabel, const QString& separator,
                         const QString& runCaption)
 {
-    auto named = [](QWidget* w, const char* name) {
-        w->setObjectName(QLatin1String(name));
-        return w;
-    };
+    using widgets::named;
     ComboBox1 = new QComboBox(owner);
     named(ComboBox1, "ComboBox1");
     ComboBox1->setMinimumWidth(150);

@@ -7,6 +7,7 @@
 #include "core/pub.h"
 #include "core/scaling.h"
 #include "core/text.h"
+#include "core/widgets.h"
 #include "db/error.h"
 #include "db/vocab.h"
 #include "ops/design/projects.h"
@@ -21,11 +22,7 @@
 #include <QVBoxLayout>
 
 namespace {
-template <class T> T* named(T* w, const char* name)
-{
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
+using widgets::named;
 } // namespace
 
 VisitQueryForm::VisitQueryForm(const Design& d, QWidget* parent) : TChildForm(parent)

@@ -42,7 +42,7 @@ Tfrmywcx::Tfrmywcx(QWidget* parent) : VisitQueryForm(design(), parent)
     frmywcx = this;
     ComboBox3 = new QComboBox(this);
     ComboBox3->setObjectName(QStringLiteral("ComboBox3"));
-    ComboBox3->addItems({ops::reports::kAllResults, vocab::kCg, vocab::kBcg});
+    ComboBox3->addItems({ops::reports::kAllResults, vocab::kSuccess, vocab::kNoSuccess});
     secondRow()->insertWidget(2, new QLabel(QStringLiteral("营销结果："), this));
     secondRow()->insertWidget(3, ComboBox3);
 
@@ -78,19 +78,19 @@ void Tfrmywcx::BitBtn1Click()
 
 void Tfrmywcx::Button2Click()
 {
-    mark(vocab::kCg);
+    mark(vocab::kSuccess);
 }
 
 void Tfrmywcx::Button3Click()
 {
-    mark(vocab::kBcg);
+    mark(vocab::kNoSuccess);
 }
 
 void Tfrmywcx::mark(const QString& result)
 {
     // The record the operator sees now, by its key: a re-read or a scroll later changes nothing.
     const int row = DBGrid1->currentRowIndex();
-    if (row >= 0 && DBGrid1->value(row, QStringLiteral("sljg")).toString() == vocab::kWsl) {
+    if (row >= 0 && DBGrid1->value(row, QStringLiteral("sljg")).toString() == vocab::kNotHandled) {
         msg::ShowMessage(QStringLiteral("该用户尚未受理!"));
         return;
     }

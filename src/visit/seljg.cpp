@@ -63,6 +63,6 @@ QString Tfrmseljg::choose(QWidget* parent)
 
 void Tfrmseljg::Button1Click()
 {
-    m_jg = RadioButton1->isChecked() ? vocab::kCg : vocab::kBcg;
+    m_jg = RadioButton1->isChecked() ? vocab::kSuccess : vocab::kNoSuccess;
     accept();
 }

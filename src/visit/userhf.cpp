@@ -3,6 +3,7 @@
 
 #include "core/dbgrid.h"
 #include "core/pub.h"
+#include "core/widgets.h"
 #include "db/dm.h"
 #include "db/vocab.h"
 #include "visit/clicklabel.h"
@@ -27,11 +28,7 @@ const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 128, 0);
 const QColor kPurple(128, 0, 128);
 
-template <class T> T* named(T* w, const char* name)
-{
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
+using widgets::named;
 
 void setTextColour(QWidget* w, const QColor& c)
 {

@@ -118,30 +118,30 @@ bool Tfrmuserhf::showEnding(const std::function<ops::visit::Call::Next()>& end, 
 
 void Tfrmuserhf::Button3Click()
 {
-    outcome(vocab::kGj, kSwitchedOffFailed);
+    outcome(vocab::kSwitchedOff, kSwitchedOffFailed);
 }
 
 void Tfrmuserhf::Button4Click()
 {
-    outcome(vocab::kTj, kDbFailed);
+    outcome(vocab::kOutOfService, kDbFailed);
 }
 
 void Tfrmuserhf::Button5Click()
 {
-    outcome(vocab::kWyd, kDbFailed);
+    outcome(vocab::kNoAnswer, kDbFailed);
 }
 
 void Tfrmuserhf::Button6Click()
 {
-    outcome(vocab::kJf, kDbFailed);
+    outcome(vocab::kRefused, kDbFailed);
 }
 
 void Tfrmuserhf::Button8Click()
 {
-    outcome(vocab::kXclx, kDbFailed);
+    outcome(vocab::kCallBack, kDbFailed);
 }
 
 void Tfrmuserhf::Button9Click()
 {
-    outcome(vocab::kWxsj, kDbFailed);
+    outcome(vocab::kInvalidData, kDbFailed);
 }

@@ -8,6 +8,7 @@
 #include "core/msg.h"
 #include "core/pub.h"
 #include "core/text.h"
+#include "core/widgets.h"
 #include "db/dm.h"
 #include "db/vocab.h"
 #include "ops/design/projects.h"
@@ -45,12 +46,7 @@ void Tfrmuserhf::FormShow()
         // Closed once the opening has finished, from the frame when there is one.
         QMetaObject::invokeMethod(
             this,
-            [this] {
-                if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-                    sub->close();
-                else
-                    close();
-            },
+[this] { widgets::closeWindow(this); },
             Qt::QueuedConnection);
         return;
     }

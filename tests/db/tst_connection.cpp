@@ -27,6 +27,7 @@ private slots:
     void guardCommits();
     void nestedGuards();
     void failedCommitLeavesNoTransaction();
+    void refusedCommitLeavesNoTransaction();
     void secondConnectionWaitsForWriter();
     void backupIsConsistentDuringForeignWrite();
     void backupReplacesOlderCopy();
@@ -217,6 +218,44 @@ void TstConnection::failedCommitLeavesNoTransaction()
                  0);
     else
         QCOMPARE(sqlite3_get_autocommit(ADOcon().handle()), 1);
+}
+
+void TstConnection::refusedCommitLeavesNoTransaction()
+{
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    ADOcon().execute("insert into t_ywbh(ywname) values('before')");
+    {
+        // every statement succeeds; the COMMIT itself is refused
+        tst::CommitRefusal refusal(ADOcon(), "t_ywbh");
+        try {
+            db::Transaction t(ADOcon());
+            ADOcon().execute("insert into t_ywbh(ywname) values('kept?')");
+            ADOcon().execute("update t_ywbh set ywname='changed?' where ywname='before'");
+            t.commit();
+            QFAIL("the commit was not refused");
+        } catch (const db::Error& e) {
+            QVERIFY(!e.text().isEmpty());
+        }
+        QCOMPARE(ADOcon().transactionDepth(), 0);
+        if (db.onServer())
+            QCOMPARE(db.scalar("select count(*) from pg_stat_activity where pid = pg_backend_pid() and "
+                               "state = 'idle in transaction'")
+                         .toInt(),
+                     0);
+        else
+            QCOMPARE(sqlite3_get_autocommit(ADOcon().handle()), 1);
+    }
+    QCOMPARE(db.count("t_ywbh"), 1);
+    QCOMPARE(db.count("t_ywbh", "ywname='before'"), 1);
+    // the next action works and is kept
+    {
+        db::Transaction t(ADOcon());
+        ADOcon().execute("insert into t_ywbh(ywname) values('next')");
+        t.commit();
+    }
+    QCOMPARE(db.count("t_ywbh", "ywname='next'"), 1);
+    QCOMPARE(ADOcon().transactionDepth(), 0);
 }
 
 void TstConnection::secondConnectionWaitsForWriter()

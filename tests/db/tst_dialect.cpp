@@ -86,7 +86,9 @@ void TstDialect::translateServer_data()
     QTest::addColumn<QString>("sql");
     QTest::newRow("option") << "select jgts from [option]" << "select jgts from \"option\"";
     QTest::newRow("like") << "select 1 from syslogin where uname like '%a%' and pwd not LIKE 'b'"
-                          << "select 1 from syslogin where uname ilike '%a%' and pwd not ilike 'b' order by id";
+                          << "select 1 from syslogin where uname ilike '%a%' escape '' and pwd not ilike 'b' escape '' order by id";
+    QTest::newRow("like with its own escape") << "select 1 from x where a like 'a\\_%' escape '\\' or b like ?"
+                                              << "select 1 from x where a ilike 'a\\_%' escape '\\' or b ilike ? escape ''";
     QTest::newRow("now and format") << "select format(now(),'yyyy-mm-dd'), Now ( )"
                                     << "select jetformat(jetnow(),'yyyy-mm-dd'), jetnow ( )";
     QTest::newRow("day range as on the file") << "select 1 from syslog where format(dt,'yyyymmdd')>='20130605'"
@@ -297,10 +299,11 @@ void TstDialect::likeKeepsWildcards()
 {
     tst::TestDb db;
     QVERIFY(db.ok());
-    for (const char* t : {"abc", "a%c", "a_c", "xyz"})
+    for (const char* t : {"abc", "a%c", "a_c", "xyz", "a\\c"})
         db.exec(QString("insert into syslog(logcon) values(%1)").arg(db::quoted(QString::fromUtf8(t))));
-    QCOMPARE(db.count("syslog", "logcon like " + db::likeContains("a%c")), 3); // % is a wildcard
+    QCOMPARE(db.count("syslog", "logcon like " + db::likeContains("a%c")), 4); // % is a wildcard
     QCOMPARE(db.count("syslog", "logcon like " + db::likeContains("x_z")), 1); // _ too
+    QCOMPARE(db.count("syslog", "logcon like " + db::likeContains("a\\c")), 1); // a backslash is text
     QCOMPARE(db.count("syslog", "logcon like " + db::likeContains("'")), 0);
 }
 

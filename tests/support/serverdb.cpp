@@ -1,9 +1,11 @@
 #include "support/serverdb.h"
 
 #include "db/schema.h"
+#include "db/walguard.h"
 
 #include <QCoreApplication>
 #include <QThread>
+#include <sqlite3.h>
 #include <cstdio>
 #include <cstdlib>
 
@@ -70,6 +72,44 @@ void addRefusal(db::Connection& con, const QString& name, const QString& event, 
     } else {
         con.execute(QStringLiteral("create trigger %1 %2 when %3 begin select raise(abort, '%4'); end")
                         .arg(name, event, cond, message));
+    }
+}
+
+CommitRefusal::CommitRefusal(db::Connection& con, const QString& table) : m_con(con), m_table(table)
+{
+    if (con.engine() == db::Engine::PostgreSQL) {
+        con.execute(QStringLiteral("create function tv_refuse_commit() returns trigger language plpgsql as "
+                                   "$$ begin raise exception 'commit refused'; end $$"));
+        con.execute(QStringLiteral("create constraint trigger tv_refuse_commit after insert or update or delete on %1 "
+                                   "deferrable initially deferred for each row execute function tv_refuse_commit()")
+                        .arg(table));
+    } else {
+        // in place of the connection's own hook (the log guard), which lift() puts back
+        sqlite3_commit_hook(
+            con.handle(), [](void*) { return 1; }, nullptr);
+    }
+}
+
+CommitRefusal::~CommitRefusal()
+{
+    try {
+        lift();
+    } catch (const db::Error& e) {
+        qWarning("lifting the commit refusal failed: %s", qPrintable(e.text()));
+    }
+}
+
+void CommitRefusal::lift()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    if (m_con.engine() == db::Engine::PostgreSQL) {
+        m_con.execute(QStringLiteral("drop trigger tv_refuse_commit on %1").arg(m_table));
+        m_con.execute(QStringLiteral("drop function tv_refuse_commit()"));
+    } else {
+        sqlite3_commit_hook(m_con.handle(), nullptr, nullptr);
+        db::guardWal(m_con.handle(), m_con.filePath());
     }
 }
 

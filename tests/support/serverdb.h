@@ -18,6 +18,25 @@ bool onServer();
 void addRefusal(db::Connection& con, const QString& name, const QString& event, const QString& cond,
                 const QString& message);
 
+// Makes the database refuse the COMMIT of every transaction that changed table, at the commit
+// itself (the statements before it succeed), until lifted or destroyed: on the file a commit hook
+// that refuses (it turns the commit into a rollback), on the server a constraint trigger deferred
+// to the commit.
+class CommitRefusal
+{
+public:
+    CommitRefusal(db::Connection& con, const QString& table);
+    ~CommitRefusal();
+    CommitRefusal(const CommitRefusal&) = delete;
+    CommitRefusal& operator=(const CommitRefusal&) = delete;
+    void lift();
+
+private:
+    db::Connection& m_con;
+    QString m_table;
+    bool m_active = true;
+};
+
 class ServerDb
 {
 public:

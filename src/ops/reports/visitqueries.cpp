@@ -81,7 +81,7 @@ MarkOutcome markResult(db::Connection& con, const Who& who, qint64 id, const QSt
     const QString dhhm1 = db::displayText(q.value(1));
     const QString ywname = q.value(2).toString();
     q = QSqlQuery();
-    if (sljg == vocab::kWsl)
+    if (sljg == vocab::kNotHandled)
         return MarkOutcome::NotHandled;
     con.execute(QStringLiteral("update  yhda set jg=? where id=?"), {result, id});
     writeLog(con, who,

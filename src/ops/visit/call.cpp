@@ -172,11 +172,11 @@ Call::Next Call::complete(int option, const QString& jg, const QString& remark, 
     if (!held() || !m_question || option < 0 || option >= m_question->options.size())
         return {};
     Ending e;
-    e.update = QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kYsl) + QStringLiteral(",jg=") +
+    e.update = QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kHandled) + QStringLiteral(",jg=") +
                db::quoted(jg) + QStringLiteral(",bz=") + db::quoted(remark) + QStringLiteral(",slsj=now(),slz=") +
                db::quoted(m_who.truename) + QStringLiteral(" where id=") + db::num(m_customer->id);
     e.answer = m_question->options.at(option).text;
-    e.history = vocab::kYsl + QStringLiteral("(") + jg + QStringLiteral(")");
+    e.history = vocab::kHandled + QStringLiteral("(") + jg + QStringLiteral(")");
     e.replaceAnswer = true;
     return end(e, remark, nextState);
 }
@@ -187,7 +187,7 @@ Call::Next Call::outcome(const QString& word, const QString& remark, const QStri
         return {};
     Ending e;
     // "关机" names its columns in an order of its own; both forms write the same values.
-    if (word == vocab::kGj)
+    if (word == vocab::kSwitchedOff)
         e.update = QStringLiteral("update yhda set sljg=") + db::quoted(word) + QStringLiteral(",jg=null,bz=") +
                    db::quoted(remark) + QStringLiteral(",slsj=now(),slz=") + db::quoted(m_who.truename) +
                    QStringLiteral(" where id=") + db::num(m_customer->id);

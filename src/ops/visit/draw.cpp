@@ -72,7 +72,7 @@ std::optional<Seen> smallest(db::Connection& con, int ywbh, const QString& state
 // same statement is what tells the database that a draw took it (see schema.sql).
 bool lock(db::Connection& con, const Seen& s, const QString& state)
 {
-    return con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kZzsl) +
+    return con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kInHand) +
                            QStringLiteral(",drawkey=null where id=") + db::num(s.customer.id) +
                            QStringLiteral(" and sljg=") + db::quoted(state) +
                            QStringLiteral(" and del=0 and drawkey is ?"),
@@ -90,7 +90,7 @@ std::optional<Customer> claimOnServer(db::Connection& con, int ywbh, const QStri
     // One text for every draw of the session, the values bound: the server plans it once.
     static const QString group = QStringLiteral("(select id from yhda where ywbh=? and sljg=? and zdslz ");
     static const QString pick = QStringLiteral(" and del=0 order by drawkey limit 1 for no key update skip locked)");
-    static const QString claim = QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kZzsl) +
+    static const QString claim = QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kInHand) +
                                  QStringLiteral(",drawkey=null where id=coalesce(") + group +
                                  QStringLiteral("=?") + pick + QStringLiteral(",") + group + QStringLiteral("is null") +
                                  pick + QStringLiteral(") returning ") + kShown;
@@ -141,7 +141,7 @@ std::optional<Customer> claimByNumber(db::Connection& con, int ywbh, const QStri
             return std::nullopt;
         c = readCustomer(q.record());
     }
-    con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kZzsl) + QStringLiteral(" where id=") +
+    con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kInHand) + QStringLiteral(" where id=") +
                 db::num(c->id));
     return c;
 }
@@ -153,7 +153,7 @@ qint64 pendingCount(db::Connection& con, int ywbh, const QString& uname)
     return count(con,
                  QStringLiteral("select coalesce(sum(n),0) as totnum from yhda_tally where ywbh=? and (sljg=? or "
                                 "sljg=?) and (zk=? or zk='')"),
-                 {ywbh, vocab::kWsl, vocab::kZzsl, QStringLiteral("=") + uname});
+                 {ywbh, vocab::kNotHandled, vocab::kInHand, QStringLiteral("=") + uname});
 }
 
 qint64 todayCount(db::Connection& con, int ywbh, const QString& truename)

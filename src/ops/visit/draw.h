@@ -10,7 +10,7 @@ class Connection;
 }
 
 // Drawing and locking customers, and the visit window's two counters. Database work only
-// (no windows), so that every seat - and the benchmark - runs exactly the same statements.
+// (no windows): the visit window and the tests run the same statements.
 // Every function throws db::Error.
 namespace ops::visit {
 

@@ -2,6 +2,7 @@
 // and the kept figures working on it, nothing done the second time, nothing done on failure.
 #include "db/connection.h"
 #include "db/password.h"
+#include "db/vocab.h"
 #include "db/schema.h"
 #include "db/upgrade.h"
 #include "ops/visit/draw.h"
@@ -15,8 +16,6 @@
 #include <sqlite3.h>
 
 namespace {
-
-const QString kWsl = QStringLiteral("未受理");
 
 void sql(sqlite3* h, const QString& text)
 {
@@ -190,19 +189,19 @@ void TstUpgrade::drawAndFiguresWork()
     QCOMPARE(ops::visit::pendingCount(con, 1, QStringLiteral("op1")), 35);
     QSet<qint64> drawn;
     for (int i = 0; i < 35; ++i) {
-        const auto c = ops::visit::claimByState(con, 1, kWsl, QStringLiteral("op1"));
+        const auto c = ops::visit::claimByState(con, 1, vocab::kNotHandled, QStringLiteral("op1"));
         QVERIFY(c);
         QVERIFY(i >= 5 || (c->id >= 31 && c->id <= 35));
         QVERIFY(c->id <= 35);
         drawn.insert(c->id);
     }
     QCOMPARE(drawn.size(), 35);
-    QVERIFY(!ops::visit::claimByState(con, 1, kWsl, QStringLiteral("op1")));
+    QVERIFY(!ops::visit::claimByState(con, 1, vocab::kNotHandled, QStringLiteral("op1")));
     QCOMPARE(ops::visit::pendingCount(con, 1, QStringLiteral("op1")), 35); // now being handled
     QCOMPARE(con.scalar(QStringLiteral("select n from yhda_tally where ywbh=1 and sljg='正在受理' and zk=''")).toInt(),
              30);
     // The other project is untouched by those draws and draws too.
-    QVERIFY(ops::visit::claimByState(con, 2, kWsl, QStringLiteral("op2")));
+    QVERIFY(ops::visit::claimByState(con, 2, vocab::kNotHandled, QStringLiteral("op2")));
 
     // New answers and handling move the kept figures as the triggers do on a fresh database.
     con.execute(QStringLiteral("insert into q_ans(qid,yhid,ans,slz,tottime) values(1,1,'满意','op1',12)"));

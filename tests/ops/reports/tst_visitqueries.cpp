@@ -3,6 +3,8 @@
 #include "ops/reports/visitqueries.h"
 #include "support/opsdb.h"
 
+#include "db/sqlvalue.h"
+
 #include <QSqlQuery>
 #include <QTest>
 
@@ -10,10 +12,17 @@ using namespace ops::reports;
 
 namespace {
 
-// Customers of project 1 (their yhxm names them), one of project 2, their answers and visits.
+// Texts a filter must take as nothing but text. Project 3 has one customer (f, g, h, i), one
+// answer and one visit with each as its whole state or answer; no other row holds any of them.
+const QStringList kHostile = {QStringLiteral("回拨'晚上"), QStringLiteral("见C:\\录音"), QStringLiteral("满100%"),
+                              QStringLiteral("𠮷野家")};
+const QStringList kHostileNames = {QStringLiteral("f"), QStringLiteral("g"), QStringLiteral("h"), QStringLiteral("i")};
+
+// Customers of project 1 (their yhxm names them), one of project 2, their answers and visits;
+// project 3 holds the hostile texts.
 void seed(tst::OpsDb& db)
 {
-    db.exec(QStringLiteral("insert into t_ywbh(ywname) values('甲项目'),('乙项目')"));
+    db.exec(QStringLiteral("insert into t_ywbh(ywname) values('甲项目'),('乙项目'),('丙项目')"));
     db.exec(QStringLiteral("insert into yhda(ywbh,yhxm,dhhm1,dhhm2,dhhm3,sljg,jg,slsj,slz) values"
                            "(1,'a','111',null,null,'已受理','成功','2013-06-05 00:00:00','王五'),"
                            "(1,'b','222','111',null,'已受理','','2013-06-06 23:59:59','王五'),"
@@ -32,6 +41,21 @@ void seed(tst::OpsDb& db)
                            "(1,'333','O''Hara','关机','','2013-06-07 10:00:00'),"
                            "(2,'111','王五','已受理(不成功)','','2013-06-05 10:00:00'),"
                            "(1,'111','王五','已受理(不成功)','','2013-06-08 09:00:00')"));
+    db.exec(QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(3,1,'问三')"));
+    for (int i = 0; i < kHostile.size(); ++i) {
+        const QString phone = db::quoted(QString(3, QChar(u'5' + i)));
+        const QString text = db::quoted(kHostile[i]);
+        const QString jg = i == 0 ? QStringLiteral("'再访''二'") : QStringLiteral("null");
+        db.exec(QStringLiteral("insert into yhda(ywbh,yhxm,dhhm1,sljg,jg,slsj,slz) values(3,%1,%2,%3,%4,"
+                               "'2013-06-09 10:00:00','王五')")
+                    .arg(db::quoted(kHostileNames[i]), phone, text, jg));
+        db.exec(QStringLiteral("insert into q_ans(qid,dhhm,yhid,ans,slz,tottime,dt) values(3,%1,"
+                               "(select id from yhda where yhxm=%2),%3,'王五',1,'2013-06-09 10:00:00')")
+                    .arg(phone, db::quoted(kHostileNames[i]), text));
+        db.exec(QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz,vtime) values(3,%1,'王五',%2,'',"
+                               "'2013-06-09 10:00:00')")
+                    .arg(phone, text));
+    }
 }
 
 QString column(tst::OpsDb& db, const QString& sql, const char* field)
@@ -91,6 +115,13 @@ void TestVisitQueries::resultQuery_data()
     QTest::newRow("both days included, unhandled out") << f << kAllResults << "b,a";
     f.days = {true, QDate(2013, 6, 7), QDate(2013, 6, 5)};
     QTest::newRow("from after to") << f << kAllResults << "";
+    f = project(3);
+    for (int i = 0; i < kHostile.size(); ++i) {
+        f.text = kHostile[i];
+        QTest::addRow("state %s", qPrintable(kHostile[i])) << f << kAllResults << kHostileNames[i];
+    }
+    f.text.clear();
+    QTest::newRow("result with a quote") << f << QStringLiteral("再访'二") << "f";
 }
 
 void TestVisitQueries::resultQuery()
@@ -118,10 +149,15 @@ void TestVisitQueries::answerAndHistoryQueries_data()
     QTest::newRow("answers: any of the numbers") << false << f << "拒访,满意";
     f.phone = QStringLiteral("3'3");
     QTest::newRow("answers: number with a quote") << false << f << "下次拒访";
+    f = project(3);
+    for (const QString& text : kHostile) {
+        f.text = text;
+        QTest::addRow("answer %s", qPrintable(text)) << false << f << text;
+    }
 
     QueryFilter all;
     QTest::newRow("history of every project")
-        << true << all << "已受理(不成功),已受理(不成功),关机,已受理(),已受理(成功)";
+        << true << all << "𠮷野家,满100%,见C:\\录音,回拨'晚上,已受理(不成功),已受理(不成功),关机,已受理(),已受理(成功)";
     QTest::newRow("history of one project") << true << project(2) << "已受理(不成功)";
     all.text = QStringLiteral("已受理");
     QTest::newRow("history: completed, any result")
@@ -135,6 +171,11 @@ void TestVisitQueries::answerAndHistoryQueries_data()
     all.operatorName = QStringLiteral("O'Hara");
     all.days = {true, QDate(2013, 6, 7), QDate(2013, 6, 7)};
     QTest::newRow("history: operator and day") << true << all << "关机";
+    all = QueryFilter();
+    for (const QString& text : kHostile) {
+        all.text = text;
+        QTest::addRow("history: state %s", qPrintable(text)) << true << all << text;
+    }
 }
 
 void TestVisitQueries::answerAndHistoryQueries()

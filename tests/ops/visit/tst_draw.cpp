@@ -1,6 +1,7 @@
 // Drawing customers: every eligible customer equally likely, whatever the ids and whenever it
 // joined its group. The bounds are far out: a fair draw fails them with a chance below 1e-9.
 #include "db/sqlvalue.h"
+#include "db/vocab.h"
 #include "db/transaction.h"
 #include "ops/visit/draw.h"
 #include "support/opsdb.h"
@@ -11,15 +12,13 @@
 
 namespace {
 
-const QString kWsl = QStringLiteral("未受理");
-
 int addProject(tst::OpsDb& db)
 {
     db.exec(QStringLiteral("insert into t_ywbh(ywname) values('项目')"));
     return db.scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
 }
 
-qint64 addCustomer(tst::OpsDb& db, int ywbh, const QString& sljg = kWsl, const QString& zdslz = QString(), int del = 0)
+qint64 addCustomer(tst::OpsDb& db, int ywbh, const QString& sljg = vocab::kNotHandled, const QString& zdslz = QString(), int del = 0)
 {
     db.con().execute(QStringLiteral("insert into yhda(ywbh,dhhm1,sljg,zdslz,del) values(?,'1380000',?,?,?)"),
                      {ywbh, sljg, zdslz.isEmpty() ? QVariant() : QVariant(zdslz), del});
@@ -37,10 +36,10 @@ qint64 addKeyed(tst::OpsDb& db, int ywbh, double drawkey)
 // Draws as uname and puts the customer back in the state it came from, as giving up does.
 qint64 drawAndPutBack(tst::OpsDb& db, int ywbh, const QString& uname = QStringLiteral("op1"))
 {
-    const auto c = ops::visit::claimByState(db.con(), ywbh, kWsl, uname);
+    const auto c = ops::visit::claimByState(db.con(), ywbh, vocab::kNotHandled, uname);
     if (!c)
         return -1;
-    db.con().execute(QStringLiteral("update yhda set sljg=? where id=?"), {kWsl, c->id});
+    db.con().execute(QStringLiteral("update yhda set sljg=? where id=?"), {vocab::kNotHandled, c->id});
     return c->id;
 }
 
@@ -75,10 +74,10 @@ void TestDraw::uniformOverIdsWithGaps()
         db::Transaction t(db.con());
         for (int i = 0; i < 40; ++i) {
             for (int k = 0; k < (i < 20 ? i % 3 : 200); ++k)
-                addCustomer(db, k % 4 == 0 ? p : other, k % 4 == 0 ? QStringLiteral("已受理") : kWsl);
+                addCustomer(db, k % 4 == 0 ? p : other, k % 4 == 0 ? vocab::kHandled : vocab::kNotHandled);
             if (i >= 20) {
-                addCustomer(db, p, kWsl, QString(), 1);
-                addCustomer(db, p, kWsl, QStringLiteral("op9"));
+                addCustomer(db, p, vocab::kNotHandled, QString(), 1);
+                addCustomer(db, p, vocab::kNotHandled, QStringLiteral("op9"));
             }
             ids << addCustomer(db, p);
         }
@@ -192,7 +191,7 @@ void TestDraw::keyRenewedOnEveryEntryIntoAGroup()
     QVERIFY(key(db, a).toDouble() > 0);
     // A draw records the key it took as the group's last one; the drawn customer gets its key
     // in its new group, and whoever joins a group afterwards gets one above that group's last.
-    const auto c = ops::visit::claimByState(db.con(), p, kWsl, QStringLiteral("op1"));
+    const auto c = ops::visit::claimByState(db.con(), p, vocab::kNotHandled, QStringLiteral("op1"));
     QVERIFY(c);
     const qint64 left = c->id == a ? b : a;
     const double last = db.scalar(QStringLiteral("select max(lastkey) from yhda_drawn where ywbh=%1 and sljg='未受理' and "

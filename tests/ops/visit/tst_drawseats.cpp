@@ -2,6 +2,7 @@
 // separate programs are: never the same customer twice, the draw's order kept, and the kept
 // counts exact afterwards. Runs on the file and on the server alike.
 #include "db/sqlvalue.h"
+#include "db/vocab.h"
 #include "db/transaction.h"
 #include "ops/visit/draw.h"
 #include "support/opsdb.h"
@@ -18,16 +19,13 @@
 
 namespace {
 
-const QString kWsl = QStringLiteral("未受理");
-const QString kZzsl = QStringLiteral("正在受理");
-
 int addProject(tst::OpsDb& db)
 {
     db.exec(QStringLiteral("insert into t_ywbh(ywname) values('项目')"));
     return db.scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
 }
 
-void addCustomers(tst::OpsDb& db, int ywbh, int n, const QString& sljg = kWsl, const QVariant& zdslz = QVariant(),
+void addCustomers(tst::OpsDb& db, int ywbh, int n, const QString& sljg = vocab::kNotHandled, const QVariant& zdslz = QVariant(),
                   int del = 0)
 {
     db::Transaction t(db.con());
@@ -75,13 +73,13 @@ QString runSeats(tst::OpsDb& db, int seats, const std::function<void(db::Connect
 QList<qint64> endUntilEmpty(db::Connection& con, int ywbh, const QString& uname)
 {
     QList<qint64> held;
-    auto c = ops::visit::claimByState(con, ywbh, kWsl, uname);
+    auto c = ops::visit::claimByState(con, ywbh, vocab::kNotHandled, uname);
     while (c) {
         held << c->id;
         db::Transaction ending(con);
         con.execute(QStringLiteral("update yhda set sljg='无应答',slz=?,slsj=now() where id=?"), {uname, c->id});
         db::Transaction draw(con);
-        c = ops::visit::claimByState(con, ywbh, kWsl, uname);
+        c = ops::visit::claimByState(con, ywbh, vocab::kNotHandled, uname);
         draw.commit();
         ending.commit();
     }
@@ -145,20 +143,20 @@ void TestDrawSeats::orderOfTheDraw()
     QVERIFY(db.ok());
     const int p = addProject(db);
     const int other = addProject(db);
-    addCustomers(db, p, 3, kWsl, QStringLiteral("op1"));
+    addCustomers(db, p, 3, vocab::kNotHandled, QStringLiteral("op1"));
     addCustomers(db, p, 4);
     // Never drawn by op1 as "未受理": someone else's, deleted, another state, another project.
-    addCustomers(db, p, 2, kWsl, QStringLiteral("op9"));
-    addCustomers(db, p, 2, kWsl, QVariant(), 1);
+    addCustomers(db, p, 2, vocab::kNotHandled, QStringLiteral("op9"));
+    addCustomers(db, p, 2, vocab::kNotHandled, QVariant(), 1);
     addCustomers(db, p, 2, QStringLiteral("无应答"));
     addCustomers(db, other, 2);
     QStringList got;
     db::Transaction t(db.con());
-    while (const auto c = ops::visit::claimByState(db.con(), p, kWsl, QStringLiteral("op1"))) {
+    while (const auto c = ops::visit::claimByState(db.con(), p, vocab::kNotHandled, QStringLiteral("op1"))) {
         // The record as it was, now locked.
-        QCOMPARE(c->sljg, kWsl);
+        QCOMPARE(c->sljg, vocab::kNotHandled);
         QVERIFY(c->dhhm1.startsWith(QStringLiteral("1390000")));
-        QCOMPARE(db.scalar(QStringLiteral("select sljg from yhda where id=%1").arg(c->id)).toString(), kZzsl);
+        QCOMPARE(db.scalar(QStringLiteral("select sljg from yhda where id=%1").arg(c->id)).toString(), vocab::kInHand);
         got << db.scalar(QStringLiteral("select coalesce(zdslz,'-') from yhda where id=%1").arg(c->id)).toString();
     }
     t.commit();
@@ -173,18 +171,18 @@ void TestDrawSeats::countsExactAfterConcurrentEndings()
     QVERIFY(db.ok());
     const int p = addProject(db);
     addCustomers(db, p, 150);
-    addCustomers(db, p, 30, kWsl, QStringLiteral("op0"));
-    addCustomers(db, p, 30, kWsl, QStringLiteral("op1"));
+    addCustomers(db, p, 30, vocab::kNotHandled, QStringLiteral("op0"));
+    addCustomers(db, p, 30, vocab::kNotHandled, QStringLiteral("op1"));
     // Three seats end calls at once; one of them gives every third customer up again instead.
     const QString failure = runSeats(db, 3, [&](db::Connection& con, int s) {
         const QString uname = QStringLiteral("op%1").arg(s);
         for (int i = 0; i < 60; ++i) {
-            const auto c = ops::visit::claimByState(con, p, kWsl, uname);
+            const auto c = ops::visit::claimByState(con, p, vocab::kNotHandled, uname);
             if (!c)
                 break;
             db::Transaction t(con);
             con.execute(QStringLiteral("update yhda set sljg=?,slz=?,slsj=now() where id=?"),
-                        {s == 2 && i % 3 == 0 ? kWsl : QStringLiteral("拒访"), QStringLiteral("话务员%1").arg(s), c->id});
+                        {s == 2 && i % 3 == 0 ? vocab::kNotHandled : vocab::kRefused, QStringLiteral("话务员%1").arg(s), c->id});
             t.commit();
         }
     });
