@@ -171,10 +171,10 @@ void XlsReader::selectSheet(const QString& sheet)
     unsigned short columns = 0;
     if (m_own) {
         m_ownSheet.reset();
-        auto sheet = std::make_unique<biff::Sheet>(m_own->sheet(int(index)));
-        rows = unsigned(sheet->rows);
-        columns = static_cast<unsigned short>(sheet->columns); // at most 256
-        m_ownSheet = std::move(sheet);
+        auto own = std::make_unique<biff::Sheet>(m_own->sheet(int(index)));
+        rows = unsigned(own->rows);
+        columns = static_cast<unsigned short>(own->columns); // at most 256
+        m_ownSheet = std::move(own);
     } else {
         int rc = freexl_select_active_worksheet(m_handle, static_cast<unsigned short>(index));
         if (rc == FREEXL_OK)
