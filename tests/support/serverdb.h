@@ -18,6 +18,11 @@ bool onServer();
 void addRefusal(db::Connection& con, const QString& name, const QString& event, const QString& cond,
                 const QString& message);
 
+// Stops the test server (scripts/pgcluster.sh's cluster, where PGHOST points), as an outage or
+// a restart would, and starts it again with the same settings. False when it cannot.
+bool stopServer();
+bool startServer();
+
 class ServerDb
 {
 public:
