@@ -88,15 +88,6 @@ private slots:
         QVERIFY(!ops::logIn(con, QStringLiteral("op1"), hostile));
         QCOMPARE(m_db->count(QStringLiteral("syslog")), 0);
     }
-
-    // The login counts only with its log row: a database that refuses it leaves no half login.
-    void refusedLogRowFailsTheLogin()
-    {
-        tst::addRefusal(m_db->con(), QStringLiteral("nolog"), QStringLiteral("before insert on syslog"),
-                        QStringLiteral("1=1"), QStringLiteral("no log"));
-        QVERIFY_THROWS_EXCEPTION(db::Error, ops::logIn(m_db->con(), QStringLiteral("op1"), QStringLiteral("Secret")));
-        QCOMPARE(m_db->con().transactionDepth(), 0);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestLogin)
