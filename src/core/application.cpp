@@ -51,7 +51,7 @@ bool TvApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const db::Error& e) {
-        msg::box(e.text(), msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);
+        msg::reportError(e);
     } catch (const std::exception& e) {
         msg::box(QString::fromLocal8Bit(e.what()), msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);
     }

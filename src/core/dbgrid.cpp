@@ -41,10 +41,12 @@ public:
             return;
         m_failed = true;
         if (onReadError)
-            onReadError(e.databaseText().isEmpty() ? e.text() : e.databaseText());
+            onReadError(
+                db::Error(e.databaseText().isEmpty() ? e.text() : e.databaseText(), QString(),
+                          e.type() == QSqlError::ConnectionError ? db::Fault::Connection : db::Fault::Statement));
     }
     void queryChange() override { m_failed = false; }
-    std::function<void(const QString&)> onReadError;
+    std::function<void(const db::Error&)> onReadError;
 
 private:
     bool m_failed = false;
@@ -69,8 +71,8 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), m_model(new DisplayModel
     });
     // Told once the action or the scroll that read is over: a box in the middle of the view's
     // own handling would run a second event loop inside it.
-    static_cast<DisplayModel*>(m_model)->onReadError = [this](const QString& text) {
-        QTimer::singleShot(0, this, [text] { msg::reportError(db::Error(text)); });
+    static_cast<DisplayModel*>(m_model)->onReadError = [this](const db::Error& e) {
+        QTimer::singleShot(0, this, [e] { msg::reportError(e); });
     };
 }
 

@@ -7,9 +7,7 @@
 #include "core/waitcursor.h"
 #include "db/backup.h"
 #include "db/dm.h"
-#include "db/sqlvalue.h"
-#include "db/password.h"
-#include "db/transaction.h"
+#include "ops/common/login.h"
 
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -17,7 +15,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QSqlRecord>
 
 QPointer<Tfrmlogin> frmlogin;
 
@@ -73,6 +70,9 @@ const QString kLocked = QStringLiteral("系统在验证用户有效性时出错�
 const QString kReadOnly =
     QStringLiteral("系统在验证用户有效性时出错：数据库文件是只读的，请检查文件属性和所在文件夹的写入权限！");
 
+const QString kDenied =
+    QStringLiteral("系统在验证用户有效性时出错：数据库账户没有访问数据表的权限，请联系数据库管理员授权！\n（%1）");
+
 const QString kBadSettings = QStringLiteral("数据库设置有误：%1");
 const QString kNoServer = QStringLiteral("无法连接数据库服务器 %1：%2");
 
@@ -88,6 +88,8 @@ QString messageFor(const db::Error& e, const db::Connection& con)
     if (dynamic_cast<const ops::SettingsError*>(&e) || dynamic_cast<const NoServer*>(&e))
         return e.text();
     const QString t = e.text();
+    if (e.fault() == db::Fault::Permission)
+        return kDenied.arg(t.simplified());
     if (con.isReadOnly() || t.contains(QLatin1String("readonly"), Qt::CaseInsensitive) ||
         t.contains(QLatin1String("read-only"), Qt::CaseInsensitive))
         return kReadOnly;
@@ -132,39 +134,19 @@ void Tfrmlogin::BitBtn1Click()
         }
 
         // The boxes keep what was typed; only the values used are trimmed.
-        const QString name = text::trimmed(Edit1->text());
-        const QString pwd = text::trimmed(Edit2->text());
-        QSqlQuery q = con.select(QStringLiteral("select  *  from syslogin where zt=0 and  uname=?"), {name});
-        bool found = false;
-        while (!found && q.next())
-            found = db::passwordMatches(q.value(QStringLiteral("pwd")).toString(), pwd);
+        const std::optional<ops::LoginFound> found =
+            ops::logIn(con, text::trimmed(Edit1->text()), text::trimmed(Edit2->text()), gIpAddr);
         if (!found) {
             wait.restore();
             msg::box(QStringLiteral("用户名或登录密码不正确!"), QStringLiteral("提示"), msg::Buttons::Ok);
             return;
         }
-        const QString truename = q.value(QStringLiteral("truename")).toString();
-        const QString uname = q.value(QStringLiteral("uname")).toString();
-        const QString tp = q.value(QStringLiteral("tp")).toString();
-        q.finish();
-        if (con.isReadOnly())
-            throw db::Error(QStringLiteral("attempt to write a readonly database"));
-
-        // The login counts once its log row is written and the settings are read, together;
-        // until then no login value says that someone is logged in.
-        int jgts = 0;
-        {
-            db::Transaction t(con);
-            gTruename = truename;
-            gUname = uname;
-            gTp = tp;
-            WriteSysLog(QStringLiteral("成功登录系统"));
-            QSqlQuery opt = con.select(QStringLiteral("select * from [option]"));
-            jgts = opt.next() ? opt.value(QStringLiteral("jgts")).toInt() : 0;
-            opt.finish();
-            t.commit();
-        }
-        gJgts = jgts;
+        // Set only once the login has counted: until then no login value says that someone is
+        // logged in.
+        gTruename = found->truename;
+        gUname = found->uname;
+        gTp = found->tp;
+        gJgts = found->jgts;
         gLoginOk = true;
 
         // A failed safety copy is silent; a large one must not hold up the main window. A server

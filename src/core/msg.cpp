@@ -35,11 +35,20 @@ Answer box(const QString& text, const QString& caption, Buttons buttons, Icon ic
 
     QMessageBox::Icon qicon = QMessageBox::NoIcon;
     switch (icon) {
-    case Icon::Information: qicon = QMessageBox::Information; break;
-    case Icon::Warning: qicon = QMessageBox::Warning; break;
-    case Icon::Question: qicon = QMessageBox::Question; break;
-    case Icon::Error: qicon = QMessageBox::Critical; break;
-    case Icon::None: break;
+    case Icon::Information:
+        qicon = QMessageBox::Information;
+        break;
+    case Icon::Warning:
+        qicon = QMessageBox::Warning;
+        break;
+    case Icon::Question:
+        qicon = QMessageBox::Question;
+        break;
+    case Icon::Error:
+        qicon = QMessageBox::Critical;
+        break;
+    case Icon::None:
+        break;
     }
     QMessageBox m(qicon, caption, text, QMessageBox::NoButton, QApplication::activeWindow());
     switch (buttons) {
@@ -78,9 +87,28 @@ bool confirmYes(const QString& text, const QString& caption, Icon icon)
     return box(text, caption, Buttons::YesNo, icon) == Answer::Yes;
 }
 
+QString explain(const db::Error& e)
+{
+    // The engine's own text (English from the server and its driver) only after ours.
+    const QString why = e.text().simplified();
+    QString ours;
+    switch (e.fault()) {
+    case db::Fault::Connection:
+        ours = QStringLiteral("与数据库的连接已断开或无法建立，请检查网络连接和数据库服务器，稍后再试。");
+        break;
+    case db::Fault::Permission:
+        ours = QStringLiteral("数据库账户没有操作该数据表的权限，请联系数据库管理员授权。");
+        break;
+    case db::Fault::Statement:
+        ours = QStringLiteral("数据库操作出错。");
+        break;
+    }
+    return why.isEmpty() ? ours : ours + QStringLiteral("\n（") + why + QStringLiteral("）");
+}
+
 void reportError(const db::Error& e)
 {
-    msg::box(e.text(), msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);
+    msg::box(explain(e), msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);
 }
 
 } // namespace msg

@@ -36,8 +36,11 @@ Answer box(const QString& text, const QString& caption, Buttons buttons, Icon ic
 bool confirmOk(const QString& text, const QString& caption, Icon icon = Icon::Question);
 bool confirmYes(const QString& text, const QString& caption, Icon icon = Icon::Question);
 
-// The application's general error report: the database's own text in an error box, for the places
-// that have no message of their own.
+// A database failure in the program's words (a lost connection, an account without rights, or
+// any other failure), the engine's own text after it.
+QString explain(const db::Error& e);
+// The application's general error report: explain(e) in an error box, for the places that have
+// no message of their own.
 void reportError(const db::Error& e);
 
 using Handler = std::function<Answer(const Box&)>;

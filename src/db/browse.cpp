@@ -74,9 +74,11 @@ protected:
 
 private:
     bool cursorExists() const { return !m_alive.expired() && m_con->m_txSerial == m_serial; }
-    void fail(const QString& text)
+    void fail(const Error& e)
     {
-        setLastError(QSqlError(QStringLiteral("rows cannot be read"), text, QSqlError::StatementError));
+        setLastError(
+            QSqlError(QStringLiteral("rows cannot be read"), e.text(),
+                      e.fault() == Fault::Connection ? QSqlError::ConnectionError : QSqlError::StatementError));
         release();
     }
     // The cursor's end: it is closed, or its own transaction ended (which closes it).
@@ -131,7 +133,7 @@ bool WindowedResult::readWindow()
         return false;
     if (!cursorExists()) {
         // The transaction it was read in has ended (committed, rolled back, the connection closed).
-        fail(QStringLiteral("the rows can no longer be read: the transaction they were read in has ended"));
+        fail(Error(QStringLiteral("the rows can no longer be read: the transaction they were read in has ended")));
         return false;
     }
     const int n = m_next;
@@ -141,13 +143,13 @@ bool WindowedResult::readWindow()
         if (*m_con->m_hook)
             (*m_con->m_hook)(sql);
     } catch (const Error& e) {
-        fail(e.text());
+        fail(e);
         return false;
     }
     QSqlQuery q(m_con->database());
     if (!q.exec(sql)) {
         // Finds out whether the session is gone, so that the next statement opens a new one.
-        fail(m_con->failure(q.lastError(), sql).text());
+        fail(m_con->failure(q.lastError(), sql));
         return false;
     }
     if (m_record.isEmpty()) {
@@ -199,7 +201,7 @@ QSqlQuery Connection::browse(const QString& jet)
     QSqlQuery rows(result);
     // The first window at once: a statement that fails while running fails here, as select() would.
     if (!result->readWindow())
-        throw Error(result->errorText(), sql);
+        throw Error(result->errorText(), sql, m_lost ? Fault::Connection : Fault::Statement);
     return rows;
 }
 

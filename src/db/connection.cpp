@@ -10,6 +10,7 @@
 #include <QSqlRecord>
 #include <QTimeZone>
 #include <QUrl>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <atomic>
@@ -27,6 +28,14 @@ QString errorText(const QSqlError& e)
 }
 
 } // namespace
+
+QString conninfoValue(const QString& value)
+{
+    QString v = value;
+    v.replace(u'\\', QStringLiteral("\\\\"));
+    v.replace(u'\'', QStringLiteral("\\'"));
+    return u'\'' + v + u'\'';
+}
 
 QString ServerParams::describe() const
 {
@@ -68,13 +77,14 @@ void Connection::openServer(const ServerParams& p)
     db.setDatabaseName(p.database);
     db.setUserName(p.user);
     QString options = QStringLiteral("connect_timeout=10");
+    // Qt quotes host, database and user itself but passes the options on as they are.
     if (!p.service.isEmpty())
-        options += QStringLiteral(";service=") + p.service;
+        options += QStringLiteral(";service=") + conninfoValue(p.service);
     db.setConnectOptions(options);
     if (!db.open()) {
         const QString why = errorText(db.lastError()).trimmed();
         db.setConnectOptions();
-        throw Error(why);
+        throw Error(why, QString(), Fault::Connection);
     }
     m_engine = Engine::PostgreSQL;
     m_server = p;
@@ -88,6 +98,8 @@ void Connection::openServer(const ServerParams& p)
         if (zone.isEmpty() || !q.exec())
             qWarning("time zone %s not known to the server; the server's own is used", zone.constData());
         q.finish();
+        // A site may turn it off; quoted text in a statement is only literal with it on.
+        runRaw(QStringLiteral("set standard_conforming_strings = on"));
         runRaw(QStringLiteral("set client_min_messages = warning"));
         setLockTimeout();
     } catch (...) {
@@ -129,10 +141,13 @@ void Connection::open(const QString& filePath)
         sqlite3* h = handle();
         if (!h || !registerJetFunctions(h))
             throw Error(QStringLiteral("unable to register database functions"));
-        // A file that is not a database only shows itself at the first read.
+        // A file that is not a database only shows itself at the first read; an empty one reads
+        // as an empty database, and the first write below would make it one.
         QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("select count(*) from sqlite_master")))
+        if (!q.exec(QStringLiteral("PRAGMA page_count")) || !q.next())
             throw Error(errorText(q.lastError()));
+        if (q.value(0).toLongLong() == 0)
+            throw Error(QStringLiteral("file is not a database (it is empty)"));
         q.finish();
         runRaw(QStringLiteral("PRAGMA foreign_keys=OFF"));
         // WAL is kept in the file, so it needs switching once (a copy restored from elsewhere, an
@@ -160,8 +175,9 @@ void Connection::open(const QString& filePath)
 
 std::unique_ptr<Connection> Connection::openReader() const
 {
-    if (!isOpen())
-        throw Error(QStringLiteral("database is not open"));
+    // A lost server session is no reason not to try: the reader opens a session of its own.
+    if (!isOpen() && !(m_lost && m_engine == Engine::PostgreSQL))
+        throw Error(QStringLiteral("database is not open"), QString(), Fault::Connection);
     static std::atomic<int> serial{0};
     auto reader = std::make_unique<Connection>(QStringLiteral("%1.read%2").arg(m_name).arg(++serial));
     reader->m_hook = m_hook;
@@ -193,8 +209,8 @@ void Connection::openScratch()
 {
     if (m_engine != Engine::SQLite || m_scratch)
         return;
-    auto file = std::make_unique<QTemporaryFile>(
-        QDir(QDir::tempPath()).filePath(QStringLiteral("tellvane-XXXXXX.scratch")));
+    auto file =
+        std::make_unique<QTemporaryFile>(QDir(QDir::tempPath()).filePath(QStringLiteral("tellvane-XXXXXX.scratch")));
     if (!file->open())
         throw Error(QStringLiteral("cannot make a scratch file: ") + file->errorString());
     file->close(); // an empty file: SQLite lays a database into it
@@ -278,14 +294,18 @@ Error Connection::failure(const QSqlError& e, const QString& sql)
 {
     if (m_engine == Engine::SQLite && walMoved(handle()))
         return Error(walLostText(), sql);
-    Error error(errorText(e), sql);
     if (m_engine == Engine::PostgreSQL && !m_lost) {
         // Is the session still there? (Inside a failed transaction it only refuses statements.)
         QSqlQuery probe(database());
         if (!probe.exec(QStringLiteral("select 1")) && probe.lastError().nativeErrorCode() != u"25P02")
             m_lost = true;
     }
-    return error;
+    Fault fault = Fault::Statement;
+    if (m_lost)
+        fault = Fault::Connection;
+    else if (e.nativeErrorCode() == u"42501") // insufficient_privilege
+        fault = Fault::Permission;
+    return Error(errorText(e), sql, fault);
 }
 
 void Connection::revive()
@@ -295,18 +315,27 @@ void Connection::revive()
     // has rolled back.
     if (!m_lost || m_depth != 0 || m_engine != Engine::PostgreSQL)
         return;
+    // Lost stays set until a session is there again: while the server is down every action
+    // fails with its reason, and the first one after it is back carries on.
     const ServerParams p = m_server;
-    m_lost = false;
-    openServer(p);
-    if (m_reader)
-        readerSession(); // a new session starts with the server's defaults
+    try {
+        openServer(p);
+        if (m_reader)
+            readerSession(); // a new session starts with the server's defaults
+    } catch (const Error& e) {
+        close();
+        m_engine = Engine::PostgreSQL;
+        m_server = p;
+        m_lost = true;
+        throw Error(e.text(), e.statement(), Fault::Connection);
+    }
 }
 
 QString Connection::statementFor(const QString& jet, bool announce)
 {
     revive();
     if (!isOpen())
-        throw Error(QStringLiteral("database is not open"), jet);
+        throw Error(QStringLiteral("database is not open"), jet, Fault::Connection);
     const QString sql = translate(jet, engine());
     if (announce && *m_hook)
         (*m_hook)(sql);
@@ -386,7 +415,7 @@ QSqlRecord Connection::firstRowKept(const QString& jet, const QVariantList& valu
         return q.next() ? q.record() : QSqlRecord();
     }
     if (!isOpen())
-        throw Error(QStringLiteral("database is not open"), jet);
+        throw Error(QStringLiteral("database is not open"), jet, Fault::Connection);
     auto it = m_kept.find(jet);
     if (it == m_kept.end()) {
         auto kept = std::make_unique<Kept>(Kept{QSqlQuery(database()), translate(jet, engine())});
@@ -487,7 +516,7 @@ void Connection::begin(Writes writes)
 {
     revive();
     if (!isOpen())
-        throw Error(QStringLiteral("database is not open"));
+        throw Error(QStringLiteral("database is not open"), QString(), Fault::Connection);
     if (m_depth == 0)
         runRaw(m_engine == Engine::PostgreSQL || writes == Writes::OwnTablesOnly ? QStringLiteral("BEGIN")
                                                                                  : QStringLiteral("BEGIN IMMEDIATE"));
@@ -500,9 +529,17 @@ void Connection::commit()
 {
     if (m_depth <= 0)
         throw Error(QStringLiteral("no transaction is active"));
-    if (m_depth == 1)
+    if (m_depth == 1) {
+        // A server transaction in which a statement failed can only end in a rollback: its
+        // COMMIT answers "ROLLBACK", which libpq does not count as an error. libpq knows the
+        // state from the server's last answer, without asking again.
+        if (m_engine == Engine::PostgreSQL && pgTransactionFailed()) {
+            rollback();
+            throw Error(QStringLiteral("the transaction was rolled back: one of its statements failed on the server"),
+                        QStringLiteral("COMMIT"));
+        }
         runRaw(QStringLiteral("COMMIT"));
-    else
+    } else
         runRaw(QStringLiteral("RELEASE SAVEPOINT tv%1").arg(m_depth - 1));
     if (--m_depth == 0)
         transactionEnded();
@@ -526,6 +563,15 @@ void Connection::rollback()
         runRaw(QStringLiteral("ROLLBACK TO SAVEPOINT tv%1").arg(m_depth));
         runRaw(QStringLiteral("RELEASE SAVEPOINT tv%1").arg(m_depth));
     }
+}
+
+bool Connection::pgTransactionFailed() const
+{
+    const QVariant h = database().driver()->handle();
+    if (!h.isValid() || (qstrcmp(h.typeName(), "PGconn*") != 0 && qstrcmp(h.typeName(), "pg_conn*") != 0))
+        return false;
+    PGconn* c = *static_cast<PGconn* const*>(h.constData());
+    return c && PQtransactionStatus(c) == PQTRANS_INERROR;
 }
 
 void Connection::afterTransaction(std::function<void()> f)

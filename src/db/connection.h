@@ -4,11 +4,11 @@
 #include "db/error.h"
 
 #include <QSqlDatabase>
-#include <QTemporaryFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
+#include <QTemporaryFile>
 #include <QVariant>
 
 #include <functional>
@@ -36,6 +36,10 @@ struct ServerParams
     // "host:port/database" as far as known, for messages.
     QString describe() const;
 };
+
+// A value for a libpq connection string: single-quoted, \\ and \' escaped, so that no value can
+// add keys of its own.
+QString conninfoValue(const QString& value);
 
 // A statement translated and prepared once and run many times with new values: bulk writes
 // (the detail report writes one row per customer) without preparing the text each time.
@@ -188,6 +192,7 @@ private:
     void setLockTimeout();
     QSqlQuery run(const QString& jet, bool forwardOnly, const QVariantList* values = nullptr);
     void transactionEnded();
+    bool pgTransactionFailed() const;
     QString m_name;
     QString m_path;
     int m_depth = 0;

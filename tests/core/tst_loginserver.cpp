@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSet>
 
 class TstLoginServer : public QObject
@@ -22,6 +23,7 @@ private slots:
     void wrongSettingsStopTheLogin_data();
     void wrongSettingsStopTheLogin();
     void serverLoginMakesNoCopy();
+    void accountWithoutRightsIsNamed();
 };
 
 namespace {
@@ -65,6 +67,9 @@ void TstLoginServer::wrongSettingsStopTheLogin_data()
                                       << QStringList{"无法连接数据库服务器 ", "tv_no_such_db：", "does not exist"};
     QTest::newRow("password in the settings") << QByteArray("[database]\nengine=postgresql\npassword=secret\n")
                                               << QStringList() << false << QStringList{"数据库设置有误：", "~/.pgpass"};
+    QTest::newRow("password inside a value of the settings")
+        << QByteArray("[database]\nengine=postgresql\nservice=x dbname=other password=secret\n") << QStringList()
+        << false << QStringList{"数据库设置有误：", "~/.pgpass"};
     QTest::newRow("bad port on the command line")
         << QByteArray() << QStringList{"--server", "port=x'; drop table yhda; --"} << false
         << QStringList{"数据库设置有误：", "端口号“x';”"};
@@ -116,6 +121,33 @@ void TstLoginServer::serverLoginMakesNoCopy()
     QCOMPARE(ADOcon().scalar("select logcon from syslog").toString(), QString("成功登录系统"));
     QVERIFY(!QFile::exists(QDir(db.folder()).filePath("dhyx.bak")));
     ADOcon().close();
+}
+
+// The server refuses the seat's account the tables: the message says so, not "check the network".
+void TstLoginServer::accountWithoutRightsIsNamed()
+{
+    if (!serverAvailable())
+        QSKIP("no server (PGHOST): scripts/test.sh starts one");
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    tst::ServerDb server;
+    QVERIFY(server.ok());
+    const QString role = QStringLiteral("tv_norights_%1").arg(QCoreApplication::applicationPid());
+    db::Connection& admin = tst::ServerDb::admin();
+    admin.execute(QStringLiteral("create role %1 login").arg(role));
+    const auto drop = qScopeGuard([&] {
+        ADOcon().close();
+        admin.execute(QStringLiteral("drop role %1").arg(role));
+    });
+    pub::setProgramArguments(
+        {QStringLiteral("--server"), QStringLiteral("dbname=%1 user=%2").arg(server.params().database, role)});
+    tst::MsgScript boxes;
+    QVERIFY(!login());
+    QCOMPARE(boxes.count(), 1);
+    QVERIFY2(boxes.lastText().startsWith(QStringLiteral("系统在验证用户有效性时出错：数据库账户没有访问数据表的权限")),
+             qPrintable(boxes.lastText()));
+    QVERIFY2(boxes.lastText().contains(QLatin1String("permission denied")), qPrintable(boxes.lastText()));
+    QVERIFY(!gLoginOk);
 }
 
 TV_TEST_MAIN(TstLoginServer)

@@ -223,7 +223,8 @@ void TestDataman::failuresKeepNothing()
         dt::FailWhere fail(QStringLiteral("syslog("));
         boxes.answer(msg::Answer::Ok);
         ctl<QPushButton>(w.get(), "Button6")->click();
-        QCOMPARE(boxes.lastText(), QStringLiteral("disk I/O error")); // the general error report
+        // the general error report: the program's words, the engine's reason after them
+        QCOMPARE(boxes.lastText(), QStringLiteral("数据库操作出错。\n（disk I/O error）"));
         assignTo(w.get(), QStringLiteral("话务员一"));
         QCOMPARE(boxes.lastText(), QStringLiteral("操作数据库时出错，请检查网络连接!"));
         QVERIFY(frmselhwy && frmselhwy->isVisible()); // stays open to try again

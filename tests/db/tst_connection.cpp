@@ -13,14 +13,15 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <sqlite3.h>
+#include <thread>
 
 class TstConnection : public QObject
 {
     Q_OBJECT
 private slots:
     void missingFileIsNotCreated();
+    void notADatabase_data();
     void notADatabase();
     void errorsCarryEngineText();
     void guardRollsBackWhenLeft();
@@ -28,6 +29,7 @@ private slots:
     void nestedGuards();
     void failedCommitLeavesNoTransaction();
     void refusedCommitLeavesNoTransaction();
+    void commitAfterRefusedStatement();
     void secondConnectionWaitsForWriter();
     void backupIsConsistentDuringForeignWrite();
     void backupReplacesOlderCopy();
@@ -101,17 +103,29 @@ void TstConnection::missingFileIsNotCreated()
     QVERIFY(!con.isOpen());
 }
 
+void TstConnection::notADatabase_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("garbage") << QByteArray(4096, 'x');
+    QTest::newRow("empty file") << QByteArray(); // SQLite would lay a database into it
+}
+
+// Refused, and left exactly as it was: the program never makes a database of a file.
 void TstConnection::notADatabase()
 {
+    QFETCH(QByteArray, content);
     QTemporaryDir dir;
     const QString path = QDir(dir.path()).filePath("dhyx.dat");
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(4096, 'x'));
+    f.write(content);
     f.close();
     db::Connection con("garbage");
     QVERIFY_THROWS_EXCEPTION(db::Error, con.open(path));
     QVERIFY(!con.isOpen());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), content);
+    QVERIFY(!QFile::exists(path + "-wal"));
 }
 
 void TstConnection::errorsCarryEngineText()
@@ -190,6 +204,27 @@ void TstConnection::nestedGuards()
     QCOMPARE(ADOcon().transactionDepth(), 0);
 }
 
+// A statement the database itself refuses (a trigger), its failure caught and the work committed:
+// the file undoes that statement alone and keeps the rest; the server has undone the whole
+// transaction, and its commit must say so rather than succeed.
+void TstConnection::commitAfterRefusedStatement()
+{
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    tst::addRefusal(ADOcon(), "no_bad", "before insert on t_ywbh", "new.ywname = 'bad'", "refused");
+    db::Transaction t(ADOcon());
+    ADOcon().execute("insert into t_ywbh(ywname) values('good')");
+    QVERIFY_THROWS_EXCEPTION(db::Error, ADOcon().execute("insert into t_ywbh(ywname) values('bad')"));
+    if (db.onServer())
+        QVERIFY_THROWS_EXCEPTION(db::Error, t.commit());
+    else
+        t.commit();
+    QCOMPARE(ADOcon().transactionDepth(), 0);
+    QCOMPARE(db.count("t_ywbh"), db.onServer() ? 0 : 1);
+    ADOcon().execute("insert into t_ywbh(ywname) values('next')"); // the connection goes on
+    QCOMPARE(db.count("t_ywbh", "ywname='next'"), 1);
+}
+
 void TstConnection::failedCommitLeavesNoTransaction()
 {
     tst::TestDb db;
@@ -212,10 +247,11 @@ void TstConnection::failedCommitLeavesNoTransaction()
     QCOMPARE(db.count("t_ywbh"), 0);
     QCOMPARE(ADOcon().transactionDepth(), 0);
     if (db.onServer())
-        QCOMPARE(db.scalar("select count(*) from pg_stat_activity where pid = pg_backend_pid() and xact_start is not null "
-                           "and state = 'idle in transaction'")
-                     .toInt(),
-                 0);
+        QCOMPARE(
+            db.scalar("select count(*) from pg_stat_activity where pid = pg_backend_pid() and xact_start is not null "
+                      "and state = 'idle in transaction'")
+                .toInt(),
+            0);
     else
         QCOMPARE(sqlite3_get_autocommit(ADOcon().handle()), 1);
 }
@@ -266,9 +302,9 @@ void TstConnection::secondConnectionWaitsForWriter()
     // another program holds a write transaction for a moment; our write waits instead of failing
     sqlite3* other = nullptr;
     QCOMPARE(sqlite3_open(QFile::encodeName(db.file()).constData(), &other), SQLITE_OK);
-    QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE; insert into t_ywbh(ywname) values('other');", nullptr, nullptr,
-                          nullptr),
-             SQLITE_OK);
+    QCOMPARE(
+        sqlite3_exec(other, "BEGIN IMMEDIATE; insert into t_ywbh(ywname) values('other');", nullptr, nullptr, nullptr),
+        SQLITE_OK);
     std::thread writer([other] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
@@ -298,9 +334,8 @@ void TstConnection::backupIsConsistentDuringForeignWrite()
     QCOMPARE(sqlite3_open(QFile::encodeName(db.file()).constData(), &other), SQLITE_OK);
     QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
     for (int i = 0; i < 2000; ++i) {
-        const QByteArray sql = QString("insert into yhda(ywbh,yhxm,xxzl) values(2,'pending','%1')")
-                                   .arg(QString(200, QChar('x')))
-                                   .toUtf8();
+        const QByteArray sql =
+            QString("insert into yhda(ywbh,yhxm,xxzl) values(2,'pending','%1')").arg(QString(200, QChar('x'))).toUtf8();
         QCOMPARE(sqlite3_exec(other, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
     }
 

@@ -4,10 +4,12 @@
 #include "db/walguard.h"
 
 #include <QCoreApplication>
+#include <QProcess>
 #include <QThread>
 #include <sqlite3.h>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace tst {
 namespace {
@@ -111,6 +113,44 @@ void CommitRefusal::lift()
         sqlite3_commit_hook(m_con.handle(), nullptr, nullptr);
         db::guardWal(m_con.handle(), m_con.filePath());
     }
+}
+
+namespace {
+
+// pg_ctl on the cluster's data folder, as the cluster's owner (not root).
+bool pgCtl(const QStringList& args)
+{
+    QProcess config;
+    config.start(QStringLiteral("pg_config"), {QStringLiteral("--bindir")});
+    if (!config.waitForFinished(10000))
+        return false;
+    const QString pgctl = QString::fromLocal8Bit(config.readAllStandardOutput()).trimmed() + QStringLiteral("/pg_ctl");
+    const QString home = qEnvironmentVariable("PGHOST");
+    QStringList all{QStringLiteral("-D"), home + QStringLiteral("/data"), QStringLiteral("-w")};
+    all += args;
+    QProcess ctl;
+    ctl.setStandardOutputFile(QProcess::nullDevice());
+    if (geteuid() == 0)
+        ctl.start(QStringLiteral("runuser"),
+                  QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), pgctl} + all);
+    else
+        ctl.start(pgctl, all);
+    return ctl.waitForFinished(60000) && ctl.exitStatus() == QProcess::NormalExit && ctl.exitCode() == 0;
+}
+
+} // namespace
+
+bool stopServer()
+{
+    ServerDb::admin().close(); // opened again when next needed
+    return pgCtl({QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("stop")});
+}
+
+bool startServer()
+{
+    // restart starts a stopped server with the options it last ran with.
+    const QString log = qEnvironmentVariable("PGHOST") + QStringLiteral("/server.log");
+    return pgCtl({QStringLiteral("-l"), log, QStringLiteral("restart")});
 }
 
 bool onServer()

@@ -37,6 +37,11 @@ private:
     bool m_active = true;
 };
 
+// Stops the test server (scripts/pgcluster.sh's cluster, where PGHOST points), as an outage or
+// a restart would, and starts it again with the same settings. False when it cannot.
+bool stopServer();
+bool startServer();
+
 class ServerDb
 {
 public:

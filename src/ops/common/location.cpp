@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QUrl>
 #include <QUrlQuery>
@@ -30,9 +31,18 @@ int portNumber(const QString& value, const QString& where)
 }
 
 // One key of libpq's connection details into params; where names the source in messages.
+// A value is handed to libpq quoted, so that it cannot add keys; one that tries to carry a
+// password all the same is refused without being echoed.
 void setKey(db::ServerParams& params, const QString& key, const QString& value, const QString& where)
 {
+    static const QRegularExpression password(QStringLiteral("password\\s*="),
+                                             QRegularExpression::CaseInsensitiveOption);
+    if (value.contains(password))
+        refuse(kPasswordRefused.arg(where, key));
     const QString k = key.trimmed().toLower();
+    // Qt reads ';' in the connection options as a separator.
+    if (k == QLatin1String("service") && value.contains(u';'))
+        refuse(QStringLiteral("%1中的服务名（service）不能含有分号。").arg(where));
     if (k == QLatin1String("host"))
         params.host = value;
     else if (k == QLatin1String("port"))

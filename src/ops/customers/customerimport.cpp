@@ -86,6 +86,7 @@ bool CustomerImport::importRow(int row)
     if (!m_inBatch) {
         m_con.begin();
         m_inBatch = true;
+        m_batchFirstRow = row;
         try {
             m_keys.readBase(m_con, m_target.ywbh, vocab::kWsl);
         } catch (const db::Error&) {
@@ -125,8 +126,9 @@ CustomerImport::End CustomerImport::run(const Pacing& pacing, const std::functio
     QElapsedTimer sincePause;
     sincePause.start();
     int rowsSincePause = 0;
+    int r = 0;
     try {
-        for (int r = 0; r < m_sheet.rowCount(); ++r) {
+        for (; r < m_sheet.rowCount(); ++r) {
             importRow(r);
             ++rowsSincePause;
             if (m_stopRequested) {
@@ -147,10 +149,22 @@ CustomerImport::End CustomerImport::run(const Pacing& pacing, const std::functio
         commit();
         return End::Finished;
     } catch (const std::exception&) {
-        // Rows posted before the failure stay.
+        // Rows posted before the failure stay. On the server a statement the server refused
+        // takes its whole transaction with it: the batch's earlier rows are posted again.
+        const int batchFirstRow = m_batchFirstRow;
+        const bool batchOpen = m_inBatch;
         try {
             commit();
         } catch (const db::Error&) {
+            try {
+                if (batchOpen) {
+                    for (int k = batchFirstRow; k < r; ++k)
+                        importRow(k);
+                    commit();
+                }
+            } catch (const db::Error&) {
+                // count() says what was kept.
+            }
         }
         return End::Failed;
     }

@@ -95,6 +95,7 @@ private:
     bool m_stopRequested = false;
     int m_posted = 0;
     int m_committed = 0;
+    int m_batchFirstRow = 0; // the sheet row the open batch began with
     std::function<void(int)> m_onCommit;
 };
 

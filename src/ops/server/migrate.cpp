@@ -7,6 +7,8 @@
 #include <QHash>
 #include <QSet>
 #include <QSqlQuery>
+#include <QStringDecoder>
+#include <atomic>
 
 namespace ops::server {
 namespace {
@@ -42,10 +44,22 @@ const char* const kRecounts[][2] = {
      " on k.qid = r.qid and k.slz = r.slz and k.ans = r.ans and k.slsj = r.slsj where r.n is distinct from k.n"},
 };
 
+// Held by a migration for its whole transaction: a second one into the same database at the
+// same time is told so at once instead of failing on the first one's rows. (Advisory locks
+// are per database; the number is this program's own.)
+constexpr qint64 kMigrationLock = 0x54656c6c76616e65; // "Tellvane"
+
 struct Column
 {
     QString name;
+    bool text = false; // read as bytes and checked: the file may hold text that is not UTF-8
 };
+
+bool isTextType(const QString& serverType)
+{
+    return serverType == QLatin1String("text") || serverType == QLatin1String("USER-DEFINED") // citext
+           || serverType == QLatin1String("character varying");
+}
 
 QString ref(const QString& table)
 {
@@ -141,17 +155,32 @@ public:
     {
         say(QStringLiteral("%1: %2 rows").arg(table).arg(expected));
         QStringList names;
-        for (const Column& c : cols)
+        QStringList read;
+        for (const Column& c : cols) {
             names << c.name;
+            // Qt would replace bytes that are not UTF-8 without saying so.
+            read << (c.text ? QStringLiteral("cast(%1 as blob)").arg(c.name) : c.name);
+        }
         CopyIn in(m_dst, table, names);
-        QSqlQuery q = m_src.select(QStringLiteral("select %1 from %2").arg(names.join(u','), ref(table)), true);
+        QSqlQuery q = m_src.select(QStringLiteral("select %1, rowid from %2").arg(read.join(u','), ref(table)), true);
         QVariantList row;
         row.reserve(cols.size());
         qint64 copied = 0;
         while (q.next()) {
             row.clear();
-            for (int i = 0; i < cols.size(); ++i)
-                row << q.value(i);
+            for (int i = 0; i < cols.size(); ++i) {
+                if (!cols[i].text || q.isNull(i)) {
+                    row << q.value(i);
+                    continue;
+                }
+                QStringDecoder utf8(QStringDecoder::Utf8);
+                const QString text = utf8.decode(q.value(i).toByteArray());
+                if (utf8.hasError())
+                    throw db::Error(QStringLiteral("table %1, row id %2, column %3: the text is not valid UTF-8; "
+                                                   "correct it in the file and migrate again")
+                                        .arg(table, q.value(cols.size()).toString(), cols[i].name));
+                row << text;
+            }
             in.row(row);
             if (++copied % kProgressEvery == 0)
                 say(QStringLiteral("%1: %2 / %3").arg(table).arg(copied).arg(expected));
@@ -178,14 +207,17 @@ Migration migrateToServer(const QString& source, db::Connection& target, const P
 {
     if (target.engine() != db::Engine::PostgreSQL)
         throw db::Error(QStringLiteral("the target is not a server database"));
-    db::Connection src(QStringLiteral("migrate-source"));
+    Migration out;
+    db::Transaction t(target);
+    if (!target.scalar(QStringLiteral("select pg_try_advisory_xact_lock(?)"), {kMigrationLock}).toBool())
+        throw db::Error(QStringLiteral("another migration into this database is running: wait for it to end"));
+
+    static std::atomic<int> serial{0};
+    db::Connection src(QStringLiteral("migrate-source%1").arg(++serial));
     src.open(source);
     // The file is held for the whole copy (other programs wait), so that every table is read as
     // of one moment.
     db::Transaction snapshot(src);
-
-    Migration out;
-    db::Transaction t(target);
     // Refuses a database that already has tables: a migration goes only into a new, empty one.
     db::createServerSchema(target);
 
@@ -214,7 +246,7 @@ Migration migrateToServer(const QString& source, db::Connection& target, const P
         for (const QString& c : fileColumns(src, table)) {
             if (!types.contains(c))
                 throw db::Error(QStringLiteral("the server's table %1 has no column %2").arg(table, c));
-            columns[table].append(Column{c});
+            columns[table].append(Column{c, isTextType(types.value(c))});
         }
         // The copy brings the kept figures and draw keys as they are: no trigger adds to them.
         target.execute(QStringLiteral("alter table %1 disable trigger user").arg(ref(table)));

@@ -112,6 +112,15 @@ void TstLocation::refuses_data()
     QTest::newRow("cli password") << QByteArray() << QStringList{"--server", "host=a password=secret"} << "~/.pgpass";
     QTest::newRow("uri password") << QByteArray() << QStringList{"--server", "postgresql://u:secret@h/db"}
                                   << "~/.pgpass";
+    QTest::newRow("ini password inside a value")
+        << QByteArray("[database]\nengine=postgresql\nservice=x dbname=other password=secret\n") << QStringList()
+        << "~/.pgpass";
+    QTest::newRow("cli password inside a quoted value")
+        << QByteArray() << QStringList{"--server", "dbname='tv sslpassword = secret'"} << "~/.pgpass";
+    QTest::newRow("uri password inside a value")
+        << QByteArray() << QStringList{"--server", "postgresql://h/db?service=x%20password%3Dsecret"} << "~/.pgpass";
+    QTest::newRow("ini service with a semicolon")
+        << QByteArray("[database]\nengine=postgresql\nservice=\"a;b\"\n") << QStringList() << "service";
     QTest::newRow("unknown engine") << QByteArray("[database]\nengine=oracle\n") << QStringList() << "oracle";
     QTest::newRow("ini typo key") << QByteArray("[database]\nengine=postgresql\nhots=db1\n") << QStringList() << "hots";
     QTest::newRow("server key without engine") << QByteArray("[database]\nhost=db1\n") << QStringList() << "host";

@@ -320,22 +320,38 @@ private slots:
         QCOMPARE(db.con().transactionDepth(), 0);
     }
 
+    // Batches of three; row `failing` fails, refused by the connection (as a lost disk would be)
+    // or by the database itself (a trigger: on the server that ends the whole transaction).
+    void failureKeepsEarlierRows_data()
+    {
+        QTest::addColumn<bool>("byDatabase");
+        QTest::addColumn<int>("failing");
+        QTest::newRow("statement fails, first of a batch") << false << 7;
+        QTest::newRow("database refuses, first of a batch") << true << 7;
+        QTest::newRow("database refuses, inside a batch") << true << 9;
+    }
     void failureKeepsEarlierRows()
     {
+        QFETCH(bool, byDatabase);
+        QFETCH(int, failing);
         tst::OpsDb db;
         QVERIFY(db.ok());
         XlsReader book;
         QVERIFY(openSheet(book, "ten.xls", QStringLiteral("Sheet1")));
         int inserts = 0;
-        db.con().setStatementHook([&inserts](const QString& sql) {
-            if (sql.startsWith(QStringLiteral("insert into yhda")) && ++inserts == 7)
-                throw db::Error(QStringLiteral("disk full"), sql);
-        });
+        if (byDatabase)
+            tst::addRefusal(db.con(), QStringLiteral("refuse_row"), QStringLiteral("before insert on yhda"),
+                            QStringLiteral("new.xh = %1").arg(failing), QStringLiteral("refused"));
+        else
+            db.con().setStatementHook([&inserts, failing](const QString& sql) {
+                if (sql.startsWith(QStringLiteral("insert into yhda")) && ++inserts == failing)
+                    throw db::Error(QStringLiteral("disk full"), sql);
+            });
         CustomerImport rows(db.con(), book, {1, 1, QStringLiteral("甲")});
         QCOMPARE(rows.run({3, 0}, {}), CustomerImport::End::Failed);
         db.con().setStatementHook({});
-        QCOMPARE(rows.count(), 6);
-        QCOMPARE(db.count(QStringLiteral("yhda")), 6);
+        QCOMPARE(rows.count(), failing - 1);
+        QCOMPARE(db.count(QStringLiteral("yhda")), failing - 1);
         QCOMPARE(db.con().transactionDepth(), 0);
     }
 

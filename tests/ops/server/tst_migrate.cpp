@@ -181,6 +181,8 @@ private slots:
     void nonEmptyDatabaseRefused();
     void failureLeavesTheDatabaseEmpty();
     void figuresThatDisagreeAreRefused();
+    void secondMigrationAtOnceIsTold();
+    void textNotUtf8IsRefused();
     void windowsShowTheSameData();
 };
 
@@ -291,6 +293,57 @@ void TstMigrate::figuresThatDisagreeAreRefused()
         QFAIL("figures that disagree with the rows were accepted");
     } catch (const db::Error& e) {
         QVERIFY2(e.text().contains(QLatin1String("hwtj_tally")), qPrintable(e.text()));
+    }
+    QCOMPARE(server.tables(), 0);
+}
+
+void TstMigrate::secondMigrationAtOnceIsTold()
+{
+    SourceFile src;
+    QVERIFY(src.ok);
+    src.fill(10);
+    const qint64 customers = src.con.scalar("select count(*) from yhda").toLongLong();
+    src.con.close(); // the fixtures' connections share a name
+    SourceFile other;
+    QVERIFY(other.ok);
+    other.fill(5);
+    EmptyServerDb server;
+    db::Connection second(QStringLiteral("migrate-second"));
+    second.openServer(server.con.server());
+    QString told;
+    // another program starts migrating into the same database while this one copies
+    server.con.setStatementHook([&](const QString& sql) {
+        if (sql != QLatin1String("select count(*) from q_ans") || !told.isEmpty())
+            return;
+        try {
+            ops::server::migrateToServer(other.file(), second);
+            told = QStringLiteral("accepted");
+        } catch (const db::Error& e) {
+            told = e.text();
+        }
+    });
+    const auto m = ops::server::migrateToServer(src.file(), server.con);
+    server.con.setStatementHook({});
+    QVERIFY2(told.contains(QLatin1String("another migration")), qPrintable(told));
+    QCOMPARE(second.transactionDepth(), 0);
+    QCOMPARE(server.con.scalar("select count(*) from yhda").toLongLong(), customers);
+    QVERIFY(m.rows > 0);
+}
+
+// Text the file holds that is not UTF-8 cannot be copied as it is: refused by name, not replaced.
+void TstMigrate::textNotUtf8IsRefused()
+{
+    SourceFile src;
+    QVERIFY(src.ok);
+    src.fill(10);
+    const qint64 id = src.con.scalar(QStringLiteral("select max(id) from yhda")).toLongLong();
+    src.con.execute(QStringLiteral("update yhda set dz = cast(x'e5b08fff41' as text) where id=%1").arg(id));
+    EmptyServerDb server;
+    try {
+        ops::server::migrateToServer(src.file(), server.con);
+        QFAIL("text that is not UTF-8 was copied");
+    } catch (const db::Error& e) {
+        QVERIFY2(e.text().contains(QStringLiteral("table yhda, row id %1, column dz").arg(id)), qPrintable(e.text()));
     }
     QCOMPARE(server.tables(), 0);
 }
