@@ -171,10 +171,10 @@ void XlsReader::selectSheet(const QString& sheet)
     unsigned short columns = 0;
     if (m_own) {
         m_ownSheet.reset();
-        auto sheet = std::make_unique<biff::Sheet>(m_own->sheet(int(index)));
-        rows = unsigned(sheet->rows);
-        columns = static_cast<unsigned short>(sheet->columns); // at most 256
-        m_ownSheet = std::move(sheet);
+        auto read = std::make_unique<biff::Sheet>(m_own->sheet(int(index)));
+        rows = unsigned(read->rows);
+        columns = static_cast<unsigned short>(read->columns); // at most 256
+        m_ownSheet = std::move(read);
     } else {
         int rc = freexl_select_active_worksheet(m_handle, static_cast<unsigned short>(index));
         if (rc == FREEXL_OK)
@@ -257,20 +257,6 @@ QString XlsReader::text(int row, const QString& header) const
 int XlsReader::integer(int row, int column) const
 {
     return toInteger(text(row, column));
-}
-
-int XlsReader::toInteger(const QString& cellText)
-{
-    const QString t = cellText.trimmed();
-    bool ok = false;
-    const int n = t.toInt(&ok);
-    if (ok)
-        return n;
-    // 3.0 is a whole number; 3.5 and "三" are not.
-    const double d = t.toDouble(&ok);
-    if (ok && std::floor(d) == d && d >= INT_MIN && d <= INT_MAX)
-        return int(d);
-    throw XlsError(QStringLiteral("'%1' is not an integer").arg(t));
 }
 
 int XlsReader::integer(int row, const QString& header) const
