@@ -126,8 +126,13 @@ bool CsvReader::fill()
     QString piece = m_decoder->decode(bytes);
     if (bytes.isEmpty()) {
         m_atEnd = true;
-        // A sequence cut off by the end of the file is an error too.
-        piece += m_decoder->decode(QByteArray());
+        // A sequence cut off by the end of the file is an error too: the decoder holds it back
+        // until it sees what follows, so it is shown a line break (and that is dropped again).
+        if (m_encoding != kUtf16) {
+            const QString tail = m_decoder->decode(QByteArrayLiteral("\n"));
+            if (tail != QStringLiteral("\n"))
+                fail(QStringLiteral("the file ends inside a character of %1").arg(m_encoding));
+        }
     }
     if (m_decoder->hasError())
         fail(QStringLiteral("the file holds bytes that are not %1").arg(m_encoding));

@@ -189,10 +189,12 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("kind");
-        const char* names[] = {
-            "truncated.xlsx",     "notazip.xlsx", "bomb.xlsx",    "entities.xlsx",       "malformed.xlsx",
-            "badindex.xlsx",      "wide.xlsx",    "unclosed.csv", "invalid-gb18030.csv", "invalid-utf8-with-mark.csv",
-            "gb18030-as-utf8.csv"};
+        const char* names[] = {"truncated.xlsx",      "notazip.xlsx",
+                               "bomb.xlsx",           "entities.xlsx",
+                               "malformed.xlsx",      "badindex.xlsx",
+                               "wide.xlsx",           "unclosed.csv",
+                               "invalid-gb18030.csv", "invalid-utf8-with-mark.csv",
+                               "gb18030-as-utf8.csv", "cut-character.csv"};
         for (int i = 0; i < int(std::size(names)); ++i)
             QTest::newRow(names[i]) << QString::fromLatin1(names[i]) << i;
     }
@@ -242,8 +244,12 @@ private slots:
         case 9:
             QVERIFY(writeFile(path, "\xEF\xBB\xBF序号,姓名,区域,地址,电话号码\r\n1,\xC0\xAF,东区,路,138\r\n"));
             break;
-        default:
+        case 10:
             QVERIFY(QFile::copy(fixture(QStringLiteral("lists_gb18030.csv")), path));
+            break;
+        default: // the last character's bytes cut short
+            QVERIFY(writeFile(
+                path, QStringLiteral("序号,姓名,区域,地址,电话号码\n1,张三,东区,路,1\n2,李四").toUtf8().chopped(2)));
             break;
         }
         tst::OpsDb db;
