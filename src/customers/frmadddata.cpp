@@ -159,7 +159,10 @@ void Tfrmadddata::listSheets(const QString& path)
 {
     ComboBox1->clear();
     m_book.reset();
-    m_encoding.clear();
+    // The encoding chosen stays while the same file is listed again (the path field left).
+    if (path != m_encodingOf)
+        m_encoding.clear();
+    m_encodingOf = path;
     try {
         openBook(path);
         for (QString name : m_book->tableNames()) {

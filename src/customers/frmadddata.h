@@ -66,6 +66,7 @@ private:
     void closeWindow();
     std::unique_ptr<SheetReader> m_book;                      // the workbook connection
     QString m_encoding;                                       // chosen for a .csv list (empty: as found)
+    QString m_encodingOf;                                     // the file it was chosen for
     std::unique_ptr<ops::customers::CustomerImport> m_import; // while an import runs
     qint64 m_pc = 1;
     bool m_importing = false;

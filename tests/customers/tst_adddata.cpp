@@ -239,6 +239,9 @@ private slots:
 
         encoding->setCurrentIndex(encoding->findText(QStringLiteral("UTF-8")));
         emit encoding->activated(encoding->currentIndex());
+        QFocusEvent out(QEvent::FocusOut); // the same file listed again keeps the choice
+        QApplication::sendEvent(ctl<QLineEdit>(w, "Edit1"), &out);
+        QCOMPARE(encoding->currentText(), QStringLiteral("UTF-8"));
         ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(session.boxes.lastText(),
                  QStringLiteral("文件") + fixture(QStringLiteral("lists_gb18030.csv")) + QStringLiteral("格式无效!"));
