@@ -370,10 +370,13 @@ void XlsxReader::readSharedStrings()
             if (m_strings.size() > kMaxStringChars)
                 fail(QStringLiteral("the workbook's shared strings are too long"));
         }
-        m_stringEnds.append(m_strings.size());
+        m_stringEnds.append(quint32(m_strings.size()));
         if (m_stringEnds.size() > kMaxStrings)
             fail(QStringLiteral("the workbook has too many shared strings"));
     }
+    // Held for as long as the workbook is open: no room to grow into.
+    m_strings.squeeze();
+    m_stringEnds.squeeze();
 }
 
 void XlsxReader::readStyles()

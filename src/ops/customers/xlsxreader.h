@@ -49,7 +49,7 @@ private:
     QStringList m_parts; // of the sheets, in order
     // The shared strings, end to end, and where each one ends.
     QString m_strings;
-    QVector<qsizetype> m_stringEnds;
+    QVector<quint32> m_stringEnds;        // within kMaxStringChars
     QVector<biff::DateKind> m_styleKinds; // by cell format (s)
     bool m_1904 = false;
     // The sheet being read, the number of the row nextRow() gives next, and a row read ahead
