@@ -182,7 +182,7 @@ void Tfrmadddata::openBook(const QString& path)
 {
     m_book.reset();
     m_book = openSheetReader(path);
-    if (auto* csv = dynamic_cast<CsvReader*>(m_book.get()); csv && !m_encoding.isEmpty())
+    if (auto* csv = dynamic_cast<CsvReader*>(m_book.get()); csv && !m_encoding.isEmpty() && path == m_encodingOf)
         csv->setEncoding(m_encoding);
 }
 
