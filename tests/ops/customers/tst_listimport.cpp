@@ -2,6 +2,7 @@
 #include "ops/customers/csvreader.h"
 #include "ops/customers/customerimport.h"
 #include "ops/customers/sheetreader.h"
+#include "ops/customers/xlsxreader.h"
 #include "support/builders.h"
 #include "support/opsdb.h"
 
@@ -182,6 +183,37 @@ private slots:
         tst::OpsDb db;
         QVERIFY(db.ok());
         QCOMPARE(imported(db, file), kRows);
+    }
+
+    // Cells of an .xlsx workbook read as the .xls reader gives them: truth values as 1 and 0,
+    // dates and times by their format (letters in quotes or brackets are no date), a formula's
+    // result, an error value as empty.
+    void readsXlsxCellKinds()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("kinds.xlsx"));
+        QVERIFY(writeZip(
+            path,
+            {{"xl/workbook.xml", "<workbook><sheets><sheet name=\"S\" r:id=\"a\" xmlns:r=\"urn:r\"/>"
+                                 "</sheets></workbook>"},
+             {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"a\" Target=\"s.xml\"/></Relationships>"},
+             {"xl/styles.xml", "<styleSheet><numFmts><numFmt numFmtId=\"164\" formatCode=\"0 &quot;ymd&quot;\"/>"
+                               "<numFmt numFmtId=\"165\" formatCode=\"[Red][h]:mm:ss\"/></numFmts>"
+                               "<cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"22\"/><xf numFmtId=\"20\"/>"
+                               "<xf numFmtId=\"164\"/><xf numFmtId=\"165\"/></cellXfs></styleSheet>"},
+             {"xl/s.xml", "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>h</t></is></c></row>"
+                          "<row r=\"2\"><c r=\"A2\" t=\"b\"><v>1</v></c><c r=\"B2\" s=\"1\"><v>33010.5</v></c>"
+                          "<c r=\"C2\" s=\"2\"><v>0.75</v></c><c r=\"D2\" s=\"3\"><v>7</v></c>"
+                          "<c r=\"E2\" s=\"4\"><v>0.5</v></c><c r=\"F2\" t=\"str\"><f>A1&amp;\"x\"</f><v>hx</v></c>"
+                          "<c r=\"G2\" t=\"e\"><v>#N/A</v></c><c r=\"H2\"><v>0.1</v></c></row>"
+                          "</sheetData></worksheet>"}}));
+        XlsxReader book;
+        book.open(path);
+        book.selectSheet(QStringLiteral("S"));
+        QStringList cells;
+        for (int c = 0; c < book.columnCount(); ++c)
+            cells << book.text(0, c);
+        QCOMPARE(cells, (QStringList{"1", "1990-05-17 12:00:00", "18:00:00", "7", "12:00:00", "hx", "", "0.1"}));
     }
 
     // A damaged or hostile file is refused before a row is written, with an error and no crash.
