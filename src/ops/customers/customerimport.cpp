@@ -2,7 +2,7 @@
 
 #include "db/vocab.h"
 #include "ops/common/text.h"
-#include "ops/customers/xls/xlsreader.h"
+#include "ops/customers/sheetreader.h"
 
 #include <QElapsedTimer>
 
@@ -42,7 +42,7 @@ void logImport(db::Connection& con, const Who& who, int count, const QString& pr
                  (stopped ? QStringLiteral("条营销数据到业务:") : QStringLiteral("条营销数据到项目:")) + project);
 }
 
-CustomerImport::CustomerImport(db::Connection& con, const XlsReader& sheet, const ImportTarget& target)
+CustomerImport::CustomerImport(db::Connection& con, const SheetReader& sheet, const ImportTarget& target)
     : m_con(con), m_sheet(sheet), m_xh(sheet.column(kXh)), m_xm(sheet.column(kXm)), m_dq(sheet.column(kDq)),
       m_dz(sheet.column(kDz)), m_dh(sheet.column(kDh)), m_target(target)
 {
@@ -72,7 +72,7 @@ bool CustomerImport::importRow(int row)
     const QString xh = m_sheet.text(row, m_xh);
     if (xh.isEmpty())
         return false;
-    const int number = XlsReader::toInteger(xh);
+    const int number = SheetReader::toInteger(xh);
     QVariantList values{m_target.ywbh,
                         notNull(m_sheet.text(row, m_xm)),
                         m_target.pc,

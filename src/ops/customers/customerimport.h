@@ -9,9 +9,9 @@
 #include <functional>
 #include <optional>
 
-class XlsReader;
+class SheetReader;
 
-// Importing the rows of one workbook sheet as customer records (yhda) of one project and batch.
+// Importing the rows of one sheet of a list (.xls, .xlsx, .csv) as customer records (yhda) of one project and batch.
 namespace ops::customers {
 
 // The headers a sheet must have; the columns after the fifth are extra information.
@@ -54,7 +54,7 @@ public:
     // The sheet must be selected; the named columns are looked up by header, the extra columns
     // (the sixth onwards) go into xxzl. Throws XlsError when a named column is missing,
     // db::Error when the insert cannot be prepared.
-    CustomerImport(db::Connection& con, const XlsReader& sheet, const ImportTarget& target);
+    CustomerImport(db::Connection& con, const SheetReader& sheet, const ImportTarget& target);
     // Keeps the rows posted so far (a failure part-way must not take them back).
     ~CustomerImport();
     CustomerImport(const CustomerImport&) = delete;
@@ -86,7 +86,7 @@ public:
 
 private:
     db::Connection& m_con;
-    const XlsReader& m_sheet;
+    const SheetReader& m_sheet;
     int m_xh, m_xm, m_dq, m_dz, m_dh;
     std::optional<db::Prepared> m_insert;
     ImportTarget m_target;
