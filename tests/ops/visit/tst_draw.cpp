@@ -29,7 +29,7 @@ qint64 addCustomer(tst::OpsDb& db, int ywbh, const QString& sljg = vocab::kNotHa
 qint64 addKeyed(tst::OpsDb& db, int ywbh, double drawkey)
 {
     db.con().execute(QStringLiteral("insert into yhda(ywbh,dhhm1,sljg,drawkey) values(?,'1380000',?,?)"),
-                     {ywbh, kWsl, drawkey});
+                     {ywbh, vocab::kNotHandled, drawkey});
     return db.scalar(QStringLiteral("select max(id) from yhda")).toLongLong();
 }
 
@@ -131,11 +131,11 @@ void TestDraw::lateEntrantsNeitherFavouredNorStarved()
             addCustomer(db, p);
         ops::visit::EntryKeys given;
         if (keys == Keys::WriterEarly)
-            given.readBase(db.con(), p, kWsl);
+            given.readBase(db.con(), p, vocab::kNotHandled);
         for (int i = 0; i < 20; ++i)
             QVERIFY(drawAndPutBack(db, p) > 0);
         if (keys == Keys::Writer)
-            given.readBase(db.con(), p, kWsl);
+            given.readBase(db.con(), p, vocab::kNotHandled);
         qint64 firstNew = -1;
         for (int i = 0; i < 5; ++i) {
             if (keys == Keys::Database) {
