@@ -159,7 +159,7 @@ void Tfrmlogin::BitBtn1Click()
         pub::resetLoginValues();
         gAppPath = folder;
         wait.restore();
-        msg::ShowMessage(messageFor(e, con));
+        msg::ShowFailure(e, messageFor(e, con));
     }
 }
 
