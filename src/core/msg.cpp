@@ -109,9 +109,9 @@ QString explain(const db::Error& e)
     return why.isEmpty() ? ours : ours + QStringLiteral("\n（") + why + QStringLiteral("）");
 }
 
-void logFailure(const db::Error& e, const QString& shown)
+void logFailure(const db::Error& e, const QString& context)
 {
-    db::logFailure(lcUi(), e, shown);
+    db::logFailure(lcUi(), e, context);
 }
 
 void ShowFailure(const db::Error& e, const QString& text)

@@ -48,8 +48,8 @@ QString explain(const db::Error& e);
 void reportError(const db::Error& e);
 
 // A failure caught for display leaves one line in the log with its reason (the engine's text and
-// the statement); shown is what the user was told, if anything.
-void logFailure(const db::Error& e, const QString& shown = QString());
+// the statement); context is what the user was told or what was being done, if anything.
+void logFailure(const db::Error& e, const QString& context = QString());
 // ShowMessage(text) for a failure: the designed text for the user, the reason to the log.
 void ShowFailure(const db::Error& e, const QString& text);
 
