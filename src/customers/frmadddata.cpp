@@ -31,9 +31,10 @@ const QString kCancel = QStringLiteral("取   消");
 const QString kStop = QStringLiteral("停　止");
 
 // What the application's general error report would show for an error no handler caught.
-void reportError(const QString& text)
+void reportError(const db::Error& e)
 {
-    msg::box(text, msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);
+    msg::logFailure(e);
+    msg::box(e.text(), msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);
 }
 
 } // namespace
@@ -119,7 +120,7 @@ void Tfrmadddata::FormCreate()
             ComboBox2->setCurrentIndex(0);
         m_pc = ops::customers::nextBatchNumber(ADOcon());
     } catch (const db::Error& e) {
-        reportError(e.text());
+        reportError(e);
     }
 }
 
@@ -230,7 +231,7 @@ void Tfrmadddata::Button1Click()
         runImport();
     } catch (const db::Error& e) {
         CloseWaitMsg();
-        reportError(e.text());
+        reportError(e);
     } catch (const XlsError&) {
         // The reader's own text is for developers; the user gets the window's message.
         CloseWaitMsg();
@@ -288,8 +289,9 @@ void Tfrmadddata::runImport()
         SetWaitMsgText(QStringLiteral("正在处理") + sheet + QStringLiteral("表...."));
         m_import =
             std::make_unique<CustomerImport>(ADOcon(), *m_book, ops::customers::ImportTarget{ywbh, m_pc, gTruename});
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // Not reached by the format check: report it instead of leaving the window stuck.
+        qCWarning(lcUi).noquote() << QString::fromLocal8Bit(e.what());
         CloseWaitMsg();
         msg::ShowMessage(QStringLiteral("读取数据表") + sheet + QStringLiteral("时出错!"));
         return;
