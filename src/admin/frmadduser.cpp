@@ -48,8 +48,8 @@ void Tfrmadduser::Button1Click()
             msg::ShowMessage(QStringLiteral("操作人员登录名已经存在,请换一个登录名!"));
             return;
         }
-    } catch (const db::Error&) {
-        msg::ShowMessage(admin::kActionError);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, admin::kActionError);
         return;
     }
     emit saved();

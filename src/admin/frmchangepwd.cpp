@@ -101,7 +101,7 @@ void Tfrmchangepwd::Button1Click()
         }
     } catch (const db::Error& e) {
         wait.restore();
-        msg::ShowMessage(admin::kServerError + e.text());
+        msg::ShowFailure(e, admin::kServerError + e.text());
         return;
     }
     msg::ShowMessage(QStringLiteral("密码修改成功,请记住新密码!"));

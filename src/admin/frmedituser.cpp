@@ -60,8 +60,8 @@ void Tfrmedituser::Button1Click()
         default:
             break;
         }
-    } catch (const db::Error&) {
-        msg::ShowMessage(admin::kActionError);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, admin::kActionError);
         return;
     }
     emit saved();

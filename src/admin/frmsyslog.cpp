@@ -107,7 +107,7 @@ void Tfrmsyslog::openList(const db::Statement& statement)
     } catch (const db::Error& e) {
         DBGrid1->close();
         wait.restore();
-        msg::ShowMessage(admin::kServerError + e.text());
+        msg::ShowFailure(e, admin::kServerError + e.text());
     }
 }
 
@@ -124,7 +124,7 @@ void Tfrmsyslog::Button1Click()
         statement = ops::admin::logQuery(ADOcon(), f);
     } catch (const db::Error& e) {
         DBGrid1->close();
-        msg::ShowMessage(admin::kServerError + e.text());
+        msg::ShowFailure(e, admin::kServerError + e.text());
         return;
     }
     openList(statement);

@@ -100,9 +100,9 @@ void Tfrmuser::openList(const db::Statement& statement)
     admin::WaitCursor wait;
     try {
         lists::openAtFirst(DBGrid1, sortedSql());
-    } catch (const db::Error&) {
+    } catch (const db::Error& e) {
         wait.restore();
-        msg::ShowMessage(admin::kListError);
+        msg::ShowFailure(e, admin::kListError);
     }
 }
 
@@ -110,8 +110,8 @@ void Tfrmuser::rereadOrSay(int row)
 {
     try {
         lists::reopenAt(DBGrid1, row);
-    } catch (const db::Error&) {
-        msg::ShowMessage(admin::kListError);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, admin::kListError);
     }
 }
 
@@ -234,8 +234,8 @@ void Tfrmuser::changeState(int zt)
             msg::ShowMessage(refused);
             return;
         }
-    } catch (const db::Error&) {
-        msg::ShowMessage(admin::kListError);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, admin::kListError);
         return;
     }
     const QString verb = enable ? QStringLiteral("启用") : QStringLiteral("停用");
@@ -254,9 +254,9 @@ void Tfrmuser::changeState(int zt)
             return;
         }
         lists::reopenAt(DBGrid1, row);
-    } catch (const db::Error&) {
+    } catch (const db::Error& e) {
         wait.restore();
-        msg::ShowMessage(admin::kListError);
+        msg::ShowFailure(e, admin::kListError);
     }
 }
 

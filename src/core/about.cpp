@@ -1,8 +1,11 @@
 #include "core/about.h"
 
 #include "core/icons.h"
+#include "core/logfile.h"
 #include "core/mainwindow.h"
+#include "db/dm.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -35,6 +38,11 @@ Tfrmabout::Tfrmabout(QWidget* parent) : TChildForm(parent)
     info->setObjectName(QStringLiteral("LabelFunctions"));
     info->setWordWrap(true);
     info->setFixedWidth(380);
+    auto* files = new QLabel(placesText(), this);
+    files->setObjectName(QStringLiteral("LabelPlaces"));
+    files->setWordWrap(true);
+    files->setFixedWidth(380);
+    files->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* maker = new QLabel(QStringLiteral("© Tellvane"), this);
     maker->setAlignment(Qt::AlignCenter);
     Button1 = new QPushButton(QStringLiteral("确    定"), this);
@@ -48,6 +56,8 @@ Tfrmabout::Tfrmabout(QWidget* parent) : TChildForm(parent)
     lay->addWidget(edition);
     lay->addSpacing(8);
     lay->addWidget(info);
+    lay->addSpacing(8);
+    lay->addWidget(files);
     lay->addSpacing(8);
     lay->addWidget(maker);
     lay->addWidget(Button1, 0, Qt::AlignHCenter);
@@ -77,4 +87,17 @@ QString Tfrmabout::functionsText()
     }
     flush();
     return text;
+}
+
+QString Tfrmabout::placesText()
+{
+    // Where to look when something went wrong: the database in use and the log with the reasons.
+    const db::Connection& con = ADOcon();
+    QString database = QStringLiteral("（未打开）");
+    if (con.isOpen())
+        database =
+            con.engine() == db::Engine::PostgreSQL ? con.server().describe() : QDir::toNativeSeparators(con.filePath());
+    const QString log = logfile::path();
+    return QStringLiteral("数据库：") + database + QStringLiteral("\n日志文件：") +
+           (log.isEmpty() ? QStringLiteral("（无）") : QDir::toNativeSeparators(log));
 }

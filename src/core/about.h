@@ -14,6 +14,8 @@ public:
     QPushButton* Button1;
     // What the system offers, as far as this build has it.
     static QString functionsText();
+    // The database in use and the log file.
+    static QString placesText();
 };
 
 extern QPointer<Tfrmabout> frmabout;

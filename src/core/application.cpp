@@ -53,6 +53,7 @@ bool TvApplication::notify(QObject* receiver, QEvent* event)
     } catch (const db::Error& e) {
         msg::reportError(e);
     } catch (const std::exception& e) {
+        qCWarning(lcUi).noquote() << QString::fromLocal8Bit(e.what());
         msg::box(QString::fromLocal8Bit(e.what()), msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);
     }
     return false;

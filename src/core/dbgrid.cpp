@@ -178,7 +178,7 @@ void TDBGrid::leaveWriter()
         open(m_sql, m_values);
     } catch (const db::Error& e) {
         // Rows still to be read would keep the writer on its snapshot: better none.
-        qWarning("grid cannot be read again: %s", qPrintable(e.text()));
+        msg::logFailure(e, QStringLiteral("the grid cannot be read again"));
         if (m_model->canFetchMore())
             close();
         return;

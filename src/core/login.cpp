@@ -76,17 +76,21 @@ const QString kDenied =
 const QString kBadSettings = QStringLiteral("数据库设置有误：%1");
 const QString kNoServer = QStringLiteral("无法连接数据库服务器 %1：%2");
 
-// The server could not be reached or refused the connection; its own reason goes with it.
-class NoServer : public db::Error
+// The server could not be reached or refused the connection: the message names the server and
+// its reason; the reason itself goes to the log.
+class NoServer : public std::runtime_error
 {
 public:
-    using db::Error::Error;
+    NoServer(const QString& shown, const db::Error& why)
+        : std::runtime_error(shown.toStdString()), text(shown), reason(why)
+    {
+    }
+    QString text;
+    db::Error reason;
 };
 
 QString messageFor(const db::Error& e, const db::Connection& con)
 {
-    if (dynamic_cast<const ops::SettingsError*>(&e) || dynamic_cast<const NoServer*>(&e))
-        return e.text();
     const QString t = e.text();
     if (e.fault() == db::Fault::Permission)
         return kDenied.arg(t.simplified());
@@ -114,6 +118,14 @@ void Tfrmlogin::BitBtn1Click()
     WaitCursor wait;
     db::Connection& con = ADOcon();
     LoginBusyTimeout shortWait(con);
+    // Nothing of a failed login stays: no login values, the hourglass gone, the reason in a box.
+    auto refuse = [&wait](const QString& text) {
+        const QString folder = gAppPath;
+        pub::resetLoginValues();
+        gAppPath = folder;
+        wait.restore();
+        msg::ShowMessage(text);
+    };
     try {
         gAppPath = pub::programFolder();
         ops::Location where;
@@ -127,7 +139,7 @@ void Tfrmlogin::BitBtn1Click()
             try {
                 con.openServer(where.params);
             } catch (const db::Error& e) {
-                throw NoServer(kNoServer.arg(where.describe(), e.text().simplified())); // libpq breaks its lines
+                throw NoServer(kNoServer.arg(where.describe(), e.text().simplified()), e); // libpq breaks its lines
             }
         } else {
             con.open(where.file);
@@ -154,12 +166,16 @@ void Tfrmlogin::BitBtn1Click()
         if (!where.server)
             db::startBackup(con.filePath(), where.backupFile());
         accept();
+    } catch (const ops::SettingsError& e) {
+        qCWarning(lcUi).noquote() << e.text();
+        refuse(e.text());
+    } catch (const NoServer& e) {
+        msg::logFailure(e.reason, e.text);
+        refuse(e.text);
     } catch (const db::Error& e) {
-        const QString folder = gAppPath;
-        pub::resetLoginValues();
-        gAppPath = folder;
-        wait.restore();
-        msg::ShowMessage(messageFor(e, con));
+        const QString text = messageFor(e, con);
+        msg::logFailure(e, text);
+        refuse(text);
     }
 }
 

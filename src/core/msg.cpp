@@ -2,10 +2,13 @@
 
 #include "core/waitmsg.h"
 #include "db/error.h"
+#include "db/log.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+
+Q_LOGGING_CATEGORY(lcUi, "tellvane.ui")
 
 namespace msg {
 namespace {
@@ -106,8 +109,20 @@ QString explain(const db::Error& e)
     return why.isEmpty() ? ours : ours + QStringLiteral("\n（") + why + QStringLiteral("）");
 }
 
+void logFailure(const db::Error& e, const QString& context)
+{
+    db::logFailure(lcUi(), e, context);
+}
+
+void ShowFailure(const db::Error& e, const QString& text)
+{
+    logFailure(e, text);
+    ShowMessage(text);
+}
+
 void reportError(const db::Error& e)
 {
+    logFailure(e);
     msg::box(explain(e), msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);
 }
 

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QString>
 
 namespace db {
 class Error;
 }
 #include <functional>
+
+// The windows' messages (tellvane.ui): failures caught where they are shown.
+Q_DECLARE_LOGGING_CATEGORY(lcUi)
 
 // The one message seam: every message box of the program goes through here. Tests install a
 // handler that records each box and answers it, so no test can hang on a modal box.
@@ -40,8 +44,14 @@ bool confirmYes(const QString& text, const QString& caption, Icon icon = Icon::Q
 // any other failure), the engine's own text after it.
 QString explain(const db::Error& e);
 // The application's general error report: explain(e) in an error box, for the places that have
-// no message of their own.
+// no message of their own. The reason goes to the log as well.
 void reportError(const db::Error& e);
+
+// A failure caught for display leaves one line in the log with its reason (the engine's text and
+// the statement); context is what the user was told or what was being done, if anything.
+void logFailure(const db::Error& e, const QString& context = QString());
+// ShowMessage(text) for a failure: the designed text for the user, the reason to the log.
+void ShowFailure(const db::Error& e, const QString& text);
 
 using Handler = std::function<Answer(const Box&)>;
 // Replaces the real boxes (tests). An empty handler restores them.

@@ -236,9 +236,9 @@ void Tfrmdataman::Button1Click()
     closeList();
     try {
         openList(CustomerList::search(f));
-    } catch (const db::Error&) {
+    } catch (const db::Error& e) {
         closeList();
-        msg::ShowMessage(kActionError);
+        msg::ShowFailure(e, kActionError);
     }
 }
 

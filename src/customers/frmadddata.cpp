@@ -5,12 +5,13 @@
 #include "core/msg.h"
 #include "core/pub.h"
 #include "core/text.h"
-#include "core/widgets.h"
 #include "core/waitmsg.h"
+#include "core/widgets.h"
 #include "db/dm.h"
 #include "db/error.h"
+#include "ops/customers/csvreader.h"
 #include "ops/customers/customerimport.h"
-#include "ops/customers/xls/xlsreader.h"
+#include "ops/customers/sheetreader.h"
 #include "ops/design/projects.h"
 
 #include <QComboBox>
@@ -30,9 +31,10 @@ const QString kCancel = QStringLiteral("取   消");
 const QString kStop = QStringLiteral("停　止");
 
 // What the application's general error report would show for an error no handler caught.
-void reportError(const QString& text)
+void reportError(const db::Error& e)
 {
-    msg::box(text, msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);
+    msg::logFailure(e);
+    msg::box(e.text(), msg::appTitle(), msg::Buttons::Ok, msg::Icon::Error);
 }
 
 } // namespace
@@ -63,6 +65,15 @@ Tfrmadddata::Tfrmadddata(QWidget* parent) : TChildForm(parent)
     ComboBox1 = new QComboBox(this);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setGeometry(108, 76, 308, 22);
+    // A .csv list says nothing of its encoding: the one the reader found is shown beside the
+    // sheet, and another can be chosen.
+    LabelEncoding = label("LabelEncoding", QStringLiteral("文件编码："), 260, 76, 70, 22);
+    ComboBoxEncoding = new QComboBox(this);
+    ComboBoxEncoding->setObjectName(QStringLiteral("ComboBoxEncoding"));
+    ComboBoxEncoding->setGeometry(330, 76, 86, 22);
+    ComboBoxEncoding->addItems(CsvReader::encodings());
+    connect(ComboBoxEncoding, &QComboBox::activated, this, [this] { m_encoding = ComboBoxEncoding->currentText(); });
+    showEncoding();
 
     Label4 = label("Label4", QStringLiteral("项目名称："), 24, 108, 84, 22);
     ComboBox2 = new QComboBox(this);
@@ -109,7 +120,7 @@ void Tfrmadddata::FormCreate()
             ComboBox2->setCurrentIndex(0);
         m_pc = ops::customers::nextBatchNumber(ADOcon());
     } catch (const db::Error& e) {
-        reportError(e.text());
+        reportError(e);
     }
 }
 
@@ -134,7 +145,11 @@ void Tfrmadddata::Edit1Exit()
 
 void Tfrmadddata::Button3Click()
 {
-    const QString path = filedlg::openFileName(this, QString(), QString(), QStringLiteral("公话数据Excel文档(*.xls)"));
+    const QString path = filedlg::openFileName(this, QString(), QString(),
+                                               QStringLiteral("公话数据Excel文档(*.xls);;"
+                                                              "公话数据Excel 2007文档(*.xlsx);;"
+                                                              "公话数据CSV文本(*.csv *.txt);;"
+                                                              "全部公话数据文档(*.xls *.xlsx *.csv *.txt)"));
     if (path.isEmpty())
         return;
     Edit1->setText(path);
@@ -144,10 +159,14 @@ void Tfrmadddata::Button3Click()
 void Tfrmadddata::listSheets(const QString& path)
 {
     ComboBox1->clear();
-    m_book.close();
+    m_book.reset();
+    // The encoding chosen stays while the same file is listed again (the path field left).
+    if (path != m_encodingOf)
+        m_encoding.clear();
+    m_encodingOf = path;
     try {
-        m_book.open(path);
-        for (QString name : m_book.tableNames()) {
+        openBook(path);
+        for (QString name : m_book->tableNames()) {
             if (name.endsWith(u'$'))
                 name.chop(1);
             ComboBox1->addItem(name);
@@ -155,8 +174,27 @@ void Tfrmadddata::listSheets(const QString& path)
         if (ComboBox1->count() > 0)
             ComboBox1->setCurrentIndex(0);
     } catch (const XlsError&) {
-        // Not a workbook we can read: the list stays as it is; the start checks say why.
+        // Not a list we can read: the list stays as it is; the start checks say why.
     }
+    showEncoding();
+}
+
+void Tfrmadddata::openBook(const QString& path)
+{
+    m_book.reset();
+    m_book = openSheetReader(path);
+    if (auto* csv = dynamic_cast<CsvReader*>(m_book.get()); csv && !m_encoding.isEmpty() && path == m_encodingOf)
+        csv->setEncoding(m_encoding);
+}
+
+void Tfrmadddata::showEncoding()
+{
+    const auto* csv = dynamic_cast<const CsvReader*>(m_book.get());
+    LabelEncoding->setVisible(csv != nullptr);
+    ComboBoxEncoding->setVisible(csv != nullptr);
+    ComboBox1->setFixedWidth(csv ? 148 : 308);
+    if (csv)
+        ComboBoxEncoding->setCurrentText(csv->encoding());
 }
 
 void Tfrmadddata::Button1Click()
@@ -176,7 +214,9 @@ void Tfrmadddata::Button1Click()
         msg::ShowMessage(QStringLiteral("   您输入的数据源文档不存在或者已经被删除!  "));
         return;
     }
-    if (path.right(4).toUpper() != QStringLiteral(".XLS")) {
+    static const QStringList kSuffixes{QStringLiteral("xls"), QStringLiteral("xlsx"), QStringLiteral("csv"),
+                                       QStringLiteral("txt")};
+    if (!kSuffixes.contains(QFileInfo(path).suffix().toLower())) {
         msg::ShowMessage(QStringLiteral("   您输入的文档不是一个Excel文档。"));
         return;
     }
@@ -191,14 +231,15 @@ void Tfrmadddata::Button1Click()
         runImport();
     } catch (const db::Error& e) {
         CloseWaitMsg();
-        reportError(e.text());
+        reportError(e);
     } catch (const XlsError&) {
         // The reader's own text is for developers; the user gets the window's message.
         CloseWaitMsg();
         msg::ShowMessage(QStringLiteral("文件") + text::trimmed(Edit1->text()) + QStringLiteral("格式无效!"));
     }
-    // The parsed workbook can be large; the next start reads the file afresh anyway.
-    m_book.close();
+    // The next start reads the file afresh anyway.
+    if (m_book)
+        m_book->close();
     setImporting(false);
     if (m_closeWhenDone)
         closeWindow();
@@ -215,8 +256,8 @@ void Tfrmadddata::setImporting(bool on)
     Button2->setText(on ? kStop : kCancel);
     Button1->setEnabled(!on);
     // The workbook is in use: nothing may switch it under the running import.
-    for (QWidget* w : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Button3),
-                       static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(ComboBox2)})
+    for (QWidget* w : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Button3), static_cast<QWidget*>(ComboBox1),
+                       static_cast<QWidget*>(ComboBox2), static_cast<QWidget*>(ComboBoxEncoding)})
         w->setEnabled(!on);
 }
 
@@ -228,12 +269,12 @@ void Tfrmadddata::runImport()
     const QString project = ComboBox2->currentText();
     const int ywbh = choices::projectNumber(ComboBox2, ComboBox3);
 
-    m_book.close();
+    m_book.reset();
     ShowWaitMsg();
     SetWaitMsgText(QStringLiteral("正在检查数据源文件的有效性...."));
     try {
-        m_book.open(path);
-        m_book.checkColumns(sheet, ops::customers::importColumns());
+        openBook(path);
+        m_book->checkColumns(sheet, ops::customers::importColumns());
     } catch (const XlsError&) {
         CloseWaitMsg();
         msg::ShowMessage(QStringLiteral("文件") + path + QStringLiteral("格式无效!"));
@@ -242,14 +283,15 @@ void Tfrmadddata::runImport()
 
     int n = 0;
     try {
-        m_book.selectSheet(sheet);
-        n = m_book.rowCount();
+        m_book->selectSheet(sheet);
+        n = m_book->rowCount();
         SetWaitMsgProgress(n + 20, 20);
         SetWaitMsgText(QStringLiteral("正在处理") + sheet + QStringLiteral("表...."));
-        m_import = std::make_unique<CustomerImport>(ADOcon(), m_book,
-                                                    ops::customers::ImportTarget{ywbh, m_pc, gTruename});
-    } catch (const std::exception&) {
+        m_import =
+            std::make_unique<CustomerImport>(ADOcon(), *m_book, ops::customers::ImportTarget{ywbh, m_pc, gTruename});
+    } catch (const std::exception& e) {
         // Not reached by the format check: report it instead of leaving the window stuck.
+        qCWarning(lcUi).noquote() << QString::fromLocal8Bit(e.what());
         CloseWaitMsg();
         msg::ShowMessage(QStringLiteral("读取数据表") + sheet + QStringLiteral("时出错!"));
         return;

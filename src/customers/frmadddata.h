@@ -2,7 +2,7 @@
 
 #include "core/windows.h"
 #include "ops/customers/customerimport.h"
-#include "ops/customers/xls/xlsreader.h"
+#include "ops/customers/sheetreader.h"
 
 #include <QPointer>
 #include <functional>
@@ -13,8 +13,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// 客户数据导入: imports the rows of one sheet of an .xls workbook as customers of an active
-// project. The import runs on the user-interface thread and lets input in between rows; the
+// 客户数据导入: imports the rows of one sheet of a list (.xls or .xlsx workbook, .csv file) as
+// customers of an active project. The import runs on the user-interface thread and lets input in between rows; the
 // only input it acts on then is the stop button.
 class Tfrmadddata : public TChildForm
 {
@@ -42,6 +42,8 @@ private:
     QPushButton* Button3; // "...."
     QLabel* Label3;
     QComboBox* ComboBox1; // sheet names
+    QLabel* LabelEncoding;
+    QComboBox* ComboBoxEncoding; // a .csv list's text encoding, shown for those only
     QLabel* Label4;
     QComboBox* ComboBox2; // active projects, newest first
     QComboBox* ComboBox3; // hidden: their numbers
@@ -56,11 +58,15 @@ private:
     void Edit1Exit();
 
     void listSheets(const QString& path);
+    void openBook(const QString& path);
+    void showEncoding();
     void runImport();
     void setImporting(bool on);
     void askStop();
     void closeWindow();
-    XlsReader m_book; // the workbook connection
+    std::unique_ptr<SheetReader> m_book;                      // the workbook connection
+    QString m_encoding;                                       // chosen for a .csv list (empty: as found)
+    QString m_encodingOf;                                     // the file it was chosen for
     std::unique_ptr<ops::customers::CustomerImport> m_import; // while an import runs
     qint64 m_pc = 1;
     bool m_importing = false;

@@ -71,8 +71,8 @@ void Tfrmselhwy::FormShow()
             ComboBox1->addItem(o.truename);
             ComboBox2->addItem(o.uname);
         }
-    } catch (const db::Error&) {
-        msg::ShowMessage(QStringLiteral("连接数据库时出错，请检查网络连接!"));
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, QStringLiteral("连接数据库时出错，请检查网络连接!"));
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     }
 }
@@ -86,8 +86,8 @@ void Tfrmselhwy::Button1Click()
     }
     try {
         m_assign({ComboBox2->itemText(i), ComboBox1->itemText(i)});
-    } catch (const db::Error&) {
-        msg::ShowMessage(QStringLiteral("操作数据库时出错，请检查网络连接!"));
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, QStringLiteral("操作数据库时出错，请检查网络连接!"));
         return;
     }
     msg::ShowMessage(QStringLiteral("指定话务员成功!"));

@@ -1,6 +1,7 @@
 #include "db/connection.h"
 
 #include "db/functions.h"
+#include "db/log.h"
 #include "db/walguard.h"
 
 #include <QDateTime>
@@ -183,7 +184,7 @@ void Connection::openServer(const ServerParams& p)
         q.prepare(QStringLiteral("select set_config('TimeZone', ?, false)"));
         q.addBindValue(QString::fromUtf8(zone));
         if (zone.isEmpty() || !q.exec())
-            qWarning("time zone %s not known to the server; the server's own is used", zone.constData());
+            qCWarning(lcDb, "time zone %s not known to the server; the server's own is used", zone.constData());
         q.finish();
         // A site may turn it off; quoted text in a statement is only literal with it on.
         runRaw(QStringLiteral("set standard_conforming_strings = on"));

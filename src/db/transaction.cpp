@@ -1,6 +1,6 @@
 #include "db/transaction.h"
 
-#include <QtGlobal>
+#include "db/log.h"
 
 namespace db {
 
@@ -17,7 +17,7 @@ Transaction::~Transaction()
     try {
         m_con.rollback();
     } catch (const Error& e) {
-        qWarning("rollback failed: %s", qPrintable(e.text()));
+        logFailure(lcDb(), e, QStringLiteral("rollback failed"));
     }
 }
 

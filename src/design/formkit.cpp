@@ -47,8 +47,8 @@ bool tryAction(const std::function<void()>& action)
     try {
         action();
         return true;
-    } catch (const db::Error&) {
-        msg::ShowMessage(kActionError);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, kActionError);
         return false;
     }
 }

@@ -70,8 +70,8 @@ void TfrmMansel::FormShow()
     Memo1->setPlainText(m_question.text);
     try {
         lists::openAtFirst(DBGrid1, ops::design::optionListQuery(m_question.qid));
-    } catch (const db::Error&) {
-        msg::ShowMessage(design::kOpenError);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, design::kOpenError);
         closeSoon();
     }
 }

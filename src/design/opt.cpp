@@ -125,9 +125,9 @@ void Tfrmopt::changeState(int zt)
     try {
         ops::design::setProjectState(ADOcon(), pub::currentOperator(), ywbh, name, zt);
         lists::reopenAt(DBGrid1, row);
-    } catch (const db::Error&) {
+    } catch (const db::Error& e) {
         wait.restore();
-        msg::ShowMessage(QStringLiteral("连接数据库出错"));
+        msg::ShowFailure(e, QStringLiteral("连接数据库出错"));
     }
 }
 

@@ -79,8 +79,8 @@ void Tfrmoptsel::FormShow()
             ComboBox1->addItem(q.value(QStringLiteral("ywname")).toString());
         ComboBox1->setCurrentIndex(0);
         lists::openAtFirst(DBGrid1, ops::design::questionListQuery());
-    } catch (const db::Error&) {
-        msg::ShowMessage(design::kOpenError);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, design::kOpenError);
         QTimer::singleShot(0, this, &QWidget::close);
     }
 }

@@ -44,8 +44,8 @@ void Tfrmhfhistory::FormShow()
         ComboBox1->insertItem(0, ops::reports::kAllProjects);
         ComboBox2->insertItem(0, ops::reports::kAllProjectsNumber);
         ComboBox1->setCurrentIndex(0);
-    } catch (const db::Error&) {
-        msg::ShowMessage(kActionError);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, kActionError);
     }
 }
 
@@ -61,7 +61,7 @@ void Tfrmhfhistory::BitBtn1Click()
     try {
         // A query that fails keeps the rows shown before.
         lists::openAtFirst(DBGrid1, ops::reports::historyQuery(f));
-    } catch (const db::Error&) {
-        msg::ShowMessage(kActionError);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, kActionError);
     }
 }

@@ -45,8 +45,8 @@ void Tfrmhwtj2::FormShow()
     try {
         loadProjects();
         DBGrid1->open(ops::reports::resultStatsEmptySql());
-    } catch (const db::Error&) {
-        msg::ShowMessage(QStringLiteral("连接数据库时出错，请检查网络连接!"));
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, QStringLiteral("连接数据库时出错，请检查网络连接!"));
         // Closed once the show has finished, not from inside it.
         QTimer::singleShot(0, this, [this] { close(); });
     }
@@ -61,9 +61,9 @@ void Tfrmhwtj2::Button1Click()
     try {
         DBGrid1->open(ops::reports::resultStatsSql(*f));
         DBGrid1->fetchAll(); // one row per operator: the chart needs them all
-    } catch (const db::Error&) {
+    } catch (const db::Error& e) {
         DBGrid1->close();
-        msg::ShowMessage(QStringLiteral("操作数据库时出错，请检查网络连接!"));
+        msg::ShowFailure(e, QStringLiteral("操作数据库时出错，请检查网络连接!"));
     }
     showChart();
 }

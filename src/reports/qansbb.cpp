@@ -78,8 +78,8 @@ void Tfrmqansbb::FormShow()
     band.Edit1->clear();
     try {
         loadProjects();
-    } catch (const db::Error&) {
-        msg::ShowMessage(QStringLiteral("连接数据库出错，请检查网络和服务器!"));
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, QStringLiteral("连接数据库出错，请检查网络和服务器!"));
         QTimer::singleShot(0, this, [this] { close(); });
     }
 }

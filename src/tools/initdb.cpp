@@ -39,7 +39,7 @@ bool serverParams(const QStringList& given, db::ServerParams* p)
         return true; // all of it from the environment, as psql takes it
     try {
         *p = ops::parseServer(pairs.join(u' '));
-    } catch (const db::Error& e) {
+    } catch (const ops::SettingsError& e) {
         std::fprintf(stderr, "tellvane-initdb: %s\n", qPrintable(e.text()));
         return false;
     }

@@ -63,6 +63,9 @@ int main(int argc, char** argv)
                     static_cast<long long>(m.rows), int(m.tables.size()), qPrintable(params.describe()), secs,
                     secs > 0 ? m.rows / secs : 0.0);
         return 0;
+    } catch (const ops::SettingsError& e) {
+        std::fprintf(stderr, "tellvane-migrate: %s\nnothing was copied\n", qPrintable(e.text()));
+        return 1;
     } catch (const db::Error& e) {
         std::fprintf(stderr, "tellvane-migrate: %s\nnothing was copied: the server database is as it was\n",
                      qPrintable(e.text()));

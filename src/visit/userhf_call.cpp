@@ -21,8 +21,8 @@ void Tfrmuserhf::Button2Click()
     Answered a;
     try {
         a = m_call.answer(option);
-    } catch (const db::Error&) {
-        msg::ShowMessage(kAnswerFailed);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, kAnswerFailed);
         return;
     }
     switch (a) {
@@ -49,8 +49,8 @@ void Tfrmuserhf::stepQuestion(bool back)
     Stepped s;
     try {
         s = m_call.step(back);
-    } catch (const db::Error&) {
-        msg::ShowMessage(kDbFailed);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, kDbFailed);
         return;
     }
     switch (s) {
@@ -99,8 +99,8 @@ bool Tfrmuserhf::showEnding(const std::function<ops::visit::Call::Next()>& end, 
     ops::visit::Call::Next next;
     try {
         next = end();
-    } catch (const db::Error&) {
-        msg::ShowMessage(failure);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, failure);
         return false;
     }
     Memo4->clear();

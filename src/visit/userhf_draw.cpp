@@ -40,9 +40,9 @@ void Tfrmuserhf::FormShow()
     m_loadingProjects = true;
     try {
         choices::loadProjects(ComboBox1, ComboBox2, ops::design::activeProjectChoicesQuery());
-    } catch (const db::Error&) {
+    } catch (const db::Error& e) {
         m_loadingProjects = false;
-        msg::ShowMessage(kOpenFailed);
+        msg::ShowFailure(e, kOpenFailed);
         // Closed once the opening has finished, from the frame when there is one.
         QMetaObject::invokeMethod(
             this,
@@ -86,8 +86,8 @@ void Tfrmuserhf::LoadProjectTips()
     try {
         if (const std::optional<QString> tips = ops::visit::projectTips(ADOcon(), m_call.project()))
             Memo3->setPlainText(*tips);
-    } catch (const db::Error&) {
-        msg::ShowMessage(kDbFailed);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, kDbFailed);
     }
 }
 
@@ -97,8 +97,8 @@ void Tfrmuserhf::RefreshCounters()
     try {
         Label41->setText(QString::number(ops::visit::pendingCount(ADOcon(), ywbh, gUname)));
         Label40->setText(QString::number(ops::visit::todayCount(ADOcon(), ywbh, gTruename)));
-    } catch (const db::Error&) {
-        msg::ShowMessage(kDbFailed);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, kDbFailed);
     }
 }
 
@@ -125,9 +125,9 @@ void Tfrmuserhf::DrawCustomer(DrawBy by)
     try {
         c = by == DrawBy::State ? m_call.drawByState(ComboBox3->currentText())
                                 : m_call.drawByNumber(text::trimmed(Edit1->text()));
-    } catch (const db::Error&) {
+    } catch (const db::Error& e) {
         clearCustomerFields();
-        msg::ShowMessage(kDrawFailed);
+        msg::ShowFailure(e, kDrawFailed);
         return;
     }
     showCustomer(c);
@@ -155,8 +155,8 @@ void Tfrmuserhf::showCustomer(const std::optional<ops::visit::Customer>& c)
         DBGrid1->open(ops::visit::historyOf(text::trimmed(c->dhhm1)));
         // Read to the end: an unfinished read would hold the database's snapshot open.
         DBGrid1->fetchAll();
-    } catch (const db::Error&) {
-        msg::ShowMessage(kDrawFailed);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, kDrawFailed);
         return;
     }
     RefreshCounters();
@@ -166,7 +166,8 @@ void Tfrmuserhf::showEmptyHistory()
 {
     try {
         DBGrid1->open(ops::visit::noHistory());
-    } catch (const db::Error&) {
+    } catch (const db::Error& e) {
+        msg::logFailure(e);
         DBGrid1->close();
     }
 }
@@ -194,9 +195,9 @@ void Tfrmuserhf::Button7Click()
         return;
     try {
         m_call.giveUp(remark(), ComboBox3->currentText());
-    } catch (const db::Error&) {
+    } catch (const db::Error& e) {
         // Still held and locked: the operator can try again.
-        msg::ShowMessage(kGiveUpFailed);
+        msg::ShowFailure(e, kGiveUpFailed);
         return;
     }
     clearCustomerFields();
@@ -208,8 +209,8 @@ void Tfrmuserhf::Button7Click()
     RefreshCounters();
     try {
         DBGrid1->open(ops::visit::noHistory());
-    } catch (const db::Error&) {
-        msg::ShowMessage(kGiveUpFailed);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, kGiveUpFailed);
     }
 }
 
@@ -233,8 +234,8 @@ void Tfrmuserhf::LoadFirstQuestion()
 {
     try {
         m_call.loadFirstQuestion();
-    } catch (const db::Error&) {
-        msg::ShowMessage(kFirstFailed);
+    } catch (const db::Error& e) {
+        msg::ShowFailure(e, kFirstFailed);
         return;
     }
     ShowQuestion();

@@ -2,11 +2,11 @@
 #include "support/testmain.h"
 
 #include "design/testkit.h"
+#include "support/logcapture.h"
 #include "support/msgscript.h"
 
 #include "admin/frmadduser.h"
 #include "admin/frmchangepwd.h"
-#include "db/password.h"
 #include "admin/frmedituser.h"
 #include "admin/frmsyslog.h"
 #include "admin/frmsysset.h"
@@ -17,6 +17,7 @@
 #include "core/mainwindow.h"
 #include "core/pub.h"
 #include "db/dm.h"
+#include "db/password.h"
 #include "visit/seljg.h"
 #include "visit/visitfixture.h"
 
@@ -322,11 +323,13 @@ void TestAdmin::stateChangeFailureAndLastAdministrator()
     boxes.clear();
     g->setCurrentRowIndex(rowOf(g, QStringLiteral("zhou")));
     boxes.answer(msg::Answer::Yes);
+    tst::LogCapture log;
     {
         dt::FailWhere fail(QStringLiteral("insert into  syslog"));
         w->Button6->click();
     }
     QCOMPARE(boxes.lastText(), QStringLiteral("连接数据库出错"));
+    QCOMPARE(log.count(QStringLiteral("disk I/O error [statement: insert into syslog")), 1);
     QVERIFY(!QApplication::overrideCursor());
     QCOMPARE(ADOcon().transactionDepth(), 0);
     QCOMPARE(db.count(QStringLiteral("syslogin"), QStringLiteral("uname='zhou' and zt=0")), 1);

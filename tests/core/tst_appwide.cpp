@@ -8,12 +8,15 @@
 #include "core/about.h"
 #include "core/dbgrid.h"
 #include "core/filedlg.h"
+#include "core/logfile.h"
 #include "core/login.h"
 #include "core/mainwindow.h"
 #include "core/msg.h"
 #include "core/waitmsg.h"
 #include "core/windows.h"
 #include "customers/frmadddata.h"
+#include "db/dm.h"
+#include "ops/common/location.h"
 #include "visit/userhf.h"
 
 #include <QAbstractItemView>
@@ -24,6 +27,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 
 class TstAppWide : public QObject
 {
@@ -37,6 +43,7 @@ private slots:
     void dropDownsFitTheirEntries();
     void fileDialogFolder();
     void aboutNamesWhatIsThere();
+    void logFileRotatesAndAboutNamesIt();
 };
 
 void TstAppWide::chineseTextsAndStars()
@@ -179,6 +186,45 @@ void TstAppWide::aboutNamesWhatIsThere()
         named += there;
     }
     QVERIFY(named >= 4);
+}
+
+void TstAppWide::logFileRotatesAndAboutNamesIt()
+{
+    ops::Location onFile;
+    onFile.file = "/data/tv/dhyx.dat";
+    QCOMPARE(logfile::pathFor(onFile, "/opt/tv"), QString("/data/tv/tellvane.log"));
+    ops::Location onServer;
+    onServer.server = true;
+    QCOMPARE(logfile::pathFor(onServer, "/opt/tv"), QString("/opt/tv/tellvane.log"));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("tellvane.log");
+    logfile::install(path, 400, 2);
+    const auto restore = qScopeGuard([] { logfile::uninstall(); });
+    for (int i = 0; i < 30; ++i)
+        qCWarning(lcUi).noquote() << QString("第%1行 it's \"quoted\"\nand broken").arg(i);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+             (QStringList{"tellvane.log", "tellvane.log.1", "tellvane.log.2"}));
+    QStringList lines;
+    for (const QString name : {"tellvane.log.2", "tellvane.log.1", "tellvane.log"}) {
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY2(f.size() <= 400, qPrintable(name));
+        lines += QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+    // The newest lines, in order, one a message; the oldest went with the file dropped.
+    QVERIFY(lines.size() < 30);
+    QVERIFY2(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} tellvane\.ui warning: 第29行 )"
+                                R"(it's "quoted"\\nand broken$)")
+                 .match(lines.last())
+                 .hasMatch(),
+             qPrintable(lines.last()));
+    QVERIFY(lines.at(lines.size() - 2).contains("第28行"));
+
+    tst::TestDb db;
+    const QString places = Tfrmabout().findChild<QLabel*>("LabelPlaces")->text();
+    QVERIFY2(places.contains(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())), qPrintable(places));
+    QVERIFY2(places.contains(QDir::toNativeSeparators(ADOcon().filePath())), qPrintable(places));
 }
 
 TV_TEST_MAIN(TstAppWide)

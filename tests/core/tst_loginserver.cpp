@@ -1,4 +1,5 @@
 // The login dialog pointed at a server by the settings file or the command line.
+#include "support/logcapture.h"
 #include "support/msgscript.h"
 #include "support/serverdb.h"
 #include "support/testdb.h"
@@ -89,11 +90,15 @@ void TstLoginServer::wrongSettingsStopTheLogin()
     pub::setProgramArguments(args);
     const QStringList before = QDir(db.folder()).entryList(QDir::Files);
     tst::MsgScript boxes;
+    tst::LogCapture log;
     QVERIFY(!login());
     QCOMPARE(boxes.count(), 1);
     for (const QString& s : says)
         QVERIFY2(boxes.lastText().contains(s), qPrintable(boxes.lastText()));
     QVERIFY(!boxes.lastText().contains(QLatin1String("secret")));
+    // The reason once in the log, and no password there either.
+    QCOMPARE(log.count(says.last()), 1);
+    QCOMPARE(log.count(QStringLiteral("secret")), 0);
     QVERIFY(!gLoginOk);
     QVERIFY(gUname.isEmpty());
     // nothing created: no safety copy, no other file

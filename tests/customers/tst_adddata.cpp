@@ -138,9 +138,9 @@ private slots:
         ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.lastText(), QStringLiteral("   您输入的数据源文档不存在或者已经被删除!  "));
 
-        const QString xlsx = tmp.filePath(QStringLiteral("five.xlsx"));
-        QVERIFY(copyFixture(QStringLiteral("five.xls"), xlsx));
-        QVERIFY(pick(w, xlsx)); // readable, but the name says otherwise
+        const QString doc = tmp.filePath(QStringLiteral("five.doc"));
+        QVERIFY(copyFixture(QStringLiteral("five.xls"), doc));
+        QVERIFY(pick(w, doc)); // readable, but the name says otherwise
         ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.lastText(), QStringLiteral("   您输入的文档不是一个Excel文档。"));
 
@@ -218,6 +218,43 @@ private slots:
         QCOMPARE(ctl<QPushButton>(w, "Button2")->text(), QStringLiteral("取   消"));
         QVERIFY(ctl<QPushButton>(w, "Button1")->isEnabled());
         QVERIFY(ctl<QLineEdit>(w, "Edit1")->isEnabled());
+    }
+
+    // A .csv list shows the encoding it was found in, beside its one sheet; another one
+    // chosen there is the one it is read in, and bytes that do not fit it import nothing.
+    void importsCsvInTheEncodingShown()
+    {
+        Session session;
+        QVERIFY(session.ok());
+        tst::TestDb& db = session.db;
+        QPointer<Tfrmadddata> w = session.window();
+        auto* encoding = ctl<QComboBox>(w, "ComboBoxEncoding");
+        QVERIFY(pick(w, fixture(QStringLiteral("five.xls"))));
+        QVERIFY(encoding->isHidden()); // a workbook says its own
+        QVERIFY(pick(w, fixture(QStringLiteral("lists_gb18030.csv"))));
+        QCOMPARE(ctl<QComboBox>(w, "ComboBox1")->currentText(), QStringLiteral("lists_gb18030"));
+        QVERIFY(!encoding->isHidden());
+        QCOMPARE(ctl<QLabel>(w, "LabelEncoding")->text(), QStringLiteral("文件编码："));
+        QCOMPARE(encoding->currentText(), QStringLiteral("GB18030"));
+
+        encoding->setCurrentIndex(encoding->findText(QStringLiteral("UTF-8")));
+        emit encoding->activated(encoding->currentIndex());
+        QFocusEvent out(QEvent::FocusOut); // the same file listed again keeps the choice
+        QApplication::sendEvent(ctl<QLineEdit>(w, "Edit1"), &out);
+        QCOMPARE(encoding->currentText(), QStringLiteral("UTF-8"));
+        ctl<QPushButton>(w, "Button1")->click();
+        QCOMPARE(session.boxes.lastText(),
+                 QStringLiteral("文件") + fixture(QStringLiteral("lists_gb18030.csv")) + QStringLiteral("格式无效!"));
+        QCOMPARE(db.count(QStringLiteral("yhda")), 0);
+
+        encoding->setCurrentIndex(encoding->findText(QStringLiteral("GB18030")));
+        emit encoding->activated(encoding->currentIndex());
+        ctl<QPushButton>(w, "Button1")->click();
+        QCOMPARE(session.boxes.lastText(), kDone.arg(3));
+        QCOMPARE(rowText(db, "yhxm", "xh=1"), QStringLiteral("张三"));
+        QCOMPARE(rowText(db, "dhhm1", "xh=1"), QStringLiteral("13812345678"));
+        QCOMPARE(rowText(db, "xxzl", "xh=2"),
+                 QStringLiteral("性别:  女\r\n年龄:  41.5\r\n生日:  \r\n备注:  第一行\n第二行\r\n"));
     }
 
     void importsExtraColumnsAndSkipsRowsWithoutNumber()

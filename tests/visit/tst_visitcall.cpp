@@ -6,6 +6,7 @@
 #include "core/pub.h"
 #include "db/dm.h"
 #include "support/failwhere.h"
+#include "support/logcapture.h"
 #include "support/modal.h"
 #include "support/msgscript.h"
 #include "support/serverdb.h"
@@ -375,10 +376,12 @@ void TestVisitCall::answerFailureKeepsTheQuestion()
     w.link("Label19");
     QVERIFY(w.choose(QStringLiteral("不满意")));
     // The old answer is deleted, then the new one fails: the old one must come back.
+    tst::LogCapture log;
     failStatements(QStringLiteral("insert into q_ans"));
     w.click("Button2");
     tst::failNothing();
     QCOMPARE(boxes.texts(), QStringList{kAnswerFailed});
+    QCOMPARE(log.count(QStringLiteral("disk I/O error [statement: insert into q_ans")), 1);
     QCOMPARE(answerText(db, s.q10, id), QStringLiteral("满意"));
     QCOMPARE(w.line1(), QStringLiteral("问题10(总共5个问题):"));
     QCOMPARE(w.text("ComboBox4"), QStringLiteral("不满意"));

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "db/connection.h"
-#include "db/error.h"
 
 #include <QString>
 #include <QStringList>
+#include <stdexcept>
 
 namespace ops {
 
@@ -23,10 +23,15 @@ struct Location
 };
 
 // A settings file or command line that cannot be used: the text says what is wrong and where.
-class SettingsError : public db::Error
+// Not a database failure: no statement ran.
+class SettingsError : public std::runtime_error
 {
 public:
-    using db::Error::Error;
+    explicit SettingsError(const QString& text) : std::runtime_error(text.toStdString()), m_text(text) {}
+    QString text() const { return m_text; }
+
+private:
+    QString m_text;
 };
 
 // The settings file the program reads, in its own folder.

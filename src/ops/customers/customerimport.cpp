@@ -1,8 +1,10 @@
 #include "ops/customers/customerimport.h"
 
+#include "db/log.h"
 #include "db/vocab.h"
+#include "ops/common/log.h"
 #include "ops/common/text.h"
-#include "ops/customers/xls/xlsreader.h"
+#include "ops/customers/sheetreader.h"
 
 #include <QElapsedTimer>
 
@@ -42,7 +44,7 @@ void logImport(db::Connection& con, const Who& who, int count, const QString& pr
                  (stopped ? QStringLiteral("条营销数据到业务:") : QStringLiteral("条营销数据到项目:")) + project);
 }
 
-CustomerImport::CustomerImport(db::Connection& con, const XlsReader& sheet, const ImportTarget& target)
+CustomerImport::CustomerImport(db::Connection& con, const SheetReader& sheet, const ImportTarget& target)
     : m_con(con), m_sheet(sheet), m_xh(sheet.column(kXh)), m_xm(sheet.column(kXm)), m_dq(sheet.column(kDq)),
       m_dz(sheet.column(kDz)), m_dh(sheet.column(kDh)), m_target(target)
 {
@@ -72,7 +74,7 @@ bool CustomerImport::importRow(int row)
     const QString xh = m_sheet.text(row, m_xh);
     if (xh.isEmpty())
         return false;
-    const int number = XlsReader::toInteger(xh);
+    const int number = SheetReader::toInteger(xh);
     QVariantList values{m_target.ywbh,
                         notNull(m_sheet.text(row, m_xm)),
                         m_target.pc,
@@ -123,13 +125,17 @@ void CustomerImport::commit()
 
 CustomerImport::End CustomerImport::run(const Pacing& pacing, const std::function<void()>& paused)
 {
+    m_failure = {};
     QElapsedTimer sincePause;
     sincePause.start();
     int rowsSincePause = 0;
     int r = 0;
+    int failing = -1; // the row being imported, -1 between rows
     try {
         for (; r < m_sheet.rowCount(); ++r) {
+            failing = r;
             importRow(r);
+            failing = -1;
             ++rowsSincePause;
             if (m_stopRequested) {
                 commit();
@@ -148,26 +154,37 @@ CustomerImport::End CustomerImport::run(const Pacing& pacing, const std::functio
         }
         commit();
         return End::Finished;
-    } catch (const std::exception&) {
-        // Rows posted before the failure stay. On the server a statement the server refused
-        // takes its whole transaction with it: the batch's earlier rows are posted again.
-        const int batchFirstRow = m_batchFirstRow;
-        const bool batchOpen = m_inBatch;
-        try {
-            commit();
-        } catch (const db::Error&) {
-            try {
-                if (batchOpen) {
-                    for (int k = batchFirstRow; k < r; ++k)
-                        importRow(k);
-                    commit();
-                }
-            } catch (const db::Error&) {
-                // count() says what was kept.
-            }
-        }
-        return End::Failed;
+    } catch (const db::Error& e) {
+        return failed(failing, r, db::failureLine(e));
+    } catch (const std::exception& e) {
+        return failed(failing, r, QString::fromLocal8Bit(e.what()));
     }
+}
+
+// Rows posted before the failure stay. On the server a statement the server refused takes its
+// whole transaction with it: the batch's earlier rows (up to rowsPosted) are posted again.
+CustomerImport::End CustomerImport::failed(int row, int rowsPosted, const QString& reason)
+{
+    m_failure = {reason, row < 0 ? 0 : row + 2};
+    qCWarning(lcOps).noquote()
+        << QStringLiteral("import failed at sheet row %1: %2").arg(m_failure.sheetRow).arg(reason);
+    const int batchFirstRow = m_batchFirstRow;
+    const bool batchOpen = m_inBatch;
+    try {
+        commit();
+    } catch (const db::Error&) {
+        try {
+            if (batchOpen) {
+                for (int k = batchFirstRow; k < rowsPosted; ++k)
+                    importRow(k);
+                commit();
+            }
+        } catch (const db::Error& e) {
+            // count() says what was kept.
+            db::logFailure(lcOps(), e, QStringLiteral("import: the rows before the failure cannot be posted again"));
+        }
+    }
+    return End::Failed;
 }
 
 QString CustomerImport::extraInfo(int row) const

@@ -9,9 +9,9 @@
 #include <functional>
 #include <optional>
 
-class XlsReader;
+class SheetReader;
 
-// Importing the rows of one workbook sheet as customer records (yhda) of one project and batch.
+// Importing the rows of one sheet of a list (.xls, .xlsx, .csv) as customer records (yhda) of one project and batch.
 namespace ops::customers {
 
 // The headers a sheet must have; the columns after the fifth are extra information.
@@ -54,7 +54,7 @@ public:
     // The sheet must be selected; the named columns are looked up by header, the extra columns
     // (the sixth onwards) go into xxzl. Throws XlsError when a named column is missing,
     // db::Error when the insert cannot be prepared.
-    CustomerImport(db::Connection& con, const XlsReader& sheet, const ImportTarget& target);
+    CustomerImport(db::Connection& con, const SheetReader& sheet, const ImportTarget& target);
     // Keeps the rows posted so far (a failure part-way must not take them back).
     ~CustomerImport();
     CustomerImport(const CustomerImport&) = delete;
@@ -74,6 +74,15 @@ public:
     // row. Ends with every posted row committed. A failure ends the run at once (Failed);
     // rows posted before it stay.
     End run(const Pacing& pacing, const std::function<void()>& paused);
+    // Why the last run() ended Failed: the reason (the engine's text with the statement, or the
+    // reader's) and the sheet row being imported, numbered as the sheet shows it (the headers are
+    // row 1); 0 when it failed between rows, at a commit. The reason is logged once, here.
+    struct Failure
+    {
+        QString reason;
+        int sheetRow = 0;
+    };
+    const Failure& failure() const { return m_failure; }
     void requestStop() { m_stopRequested = true; }
     bool stopRequested() const { return m_stopRequested; }
 
@@ -85,8 +94,10 @@ public:
     QString extraInfo(int row) const;
 
 private:
+    End failed(int row, int rowsPosted, const QString& reason);
+
     db::Connection& m_con;
-    const XlsReader& m_sheet;
+    const SheetReader& m_sheet;
     int m_xh, m_xm, m_dq, m_dz, m_dh;
     std::optional<db::Prepared> m_insert;
     ImportTarget m_target;
@@ -97,6 +108,7 @@ private:
     int m_committed = 0;
     int m_batchFirstRow = 0; // the sheet row the open batch began with
     std::function<void(int)> m_onCommit;
+    Failure m_failure;
 };
 
 } // namespace ops::customers

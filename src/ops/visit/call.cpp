@@ -1,9 +1,11 @@
 #include "ops/visit/call.h"
 
 #include "db/connection.h"
+#include "db/log.h"
 #include "db/sqlvalue.h"
 #include "db/transaction.h"
 #include "db/vocab.h"
+#include "ops/common/log.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -217,9 +219,11 @@ Call::Next Call::end(const Ending& e, const QString& remark, const QString& next
         db::Transaction draw(m_con);
         next.customer = claimByState(m_con, m_ywbh, nextState, m_who.uname);
         draw.commit();
-    } catch (const db::Error&) {
+    } catch (const db::Error& failure) {
         next.drawFailed = true;
+        next.reason = db::failureLine(failure);
         next.customer.reset();
+        db::logFailure(lcOps(), failure, QStringLiteral("the next customer cannot be drawn after the ending"));
     }
     t.commit();
     m_elapsed = 0;

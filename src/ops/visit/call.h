@@ -85,12 +85,14 @@ public:
     // The endings. Each writes the customer record, an answer row for the question on screen
     // (when there is one) and a history row, then draws the next customer in nextState, all
     // in one transaction. A failed draw of the next customer does not undo the ending: then
-    // drawFailed is set and nothing is held. Without a held customer (or, for complete(),
-    // without that option on screen) nothing is written and nothing is drawn.
+    // drawFailed is set, reason says why (logged once, here) and nothing is held. Without a held
+    // customer (or, for complete(), without that option on screen) nothing is written and nothing
+    // is drawn.
     struct Next
     {
         std::optional<Customer> customer;
         bool drawFailed = false;
+        QString reason;
     };
     // The questionnaire completed with option, with the marketing result jg ("成功", "不成功"
     // or empty).

@@ -4,6 +4,7 @@
 #include "ops/customers/xls/compoundfile.h"
 #include "ops/customers/xls/xlsreader.h"
 #include "support/builders.h"
+#include "support/logcapture.h"
 #include "support/opsdb.h"
 
 #include <QDir>
@@ -348,8 +349,15 @@ private slots:
                     throw db::Error(QStringLiteral("disk full"), sql);
             });
         CustomerImport rows(db.con(), book, {1, 1, QStringLiteral("甲")});
+        tst::LogCapture log;
         QCOMPARE(rows.run({3, 0}, {}), CustomerImport::End::Failed);
         db.con().setStatementHook({});
+        // The sheet's rows are numbered below its header row: 序号 n is on row n + 1.
+        QCOMPARE(rows.failure().sheetRow, failing + 1);
+        const QString reason = byDatabase ? QStringLiteral("refused") : QStringLiteral("disk full");
+        QVERIFY2(rows.failure().reason.contains(reason), qPrintable(rows.failure().reason));
+        QVERIFY2(rows.failure().reason.contains(QStringLiteral("insert into yhda")), qPrintable(rows.failure().reason));
+        QCOMPARE(log.count(reason), 1);
         QCOMPARE(rows.count(), failing - 1);
         QCOMPARE(db.count(QStringLiteral("yhda")), failing - 1);
         QCOMPARE(db.con().transactionDepth(), 0);

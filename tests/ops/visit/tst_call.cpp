@@ -2,6 +2,7 @@
 // giving up, what each writes, and that a failed statement keeps nothing and changes nothing.
 #include "db/dialect.h"
 #include "ops/visit/call.h"
+#include "support/logcapture.h"
 #include "support/opsdb.h"
 #include "support/visitbuilders.h"
 
@@ -375,8 +376,11 @@ void TestCall::failedStatementKeepsNothing()
     };
 
     f.fail(failing);
+    tst::LogCapture log;
     QVERIFY_THROWS_EXCEPTION(db::Error, run());
     f.failNothing();
+    // The reason travels in the error, to be logged once where it is shown.
+    QVERIFY(log.lines().isEmpty());
     QCOMPARE(f.db.con().transactionDepth(), 0);
     QCOMPARE(state(f.db, id), QStringLiteral("正在受理"));
     QCOMPARE(state(f.db, next), QStringLiteral("未受理"));
@@ -401,9 +405,13 @@ void TestCall::failedNextDrawKeepsTheEnding()
     f.call().drawByNumber(QStringLiteral("13800000001"));
     // The lock of the next customer fails: the ending is kept, the next customer is not locked.
     f.fail(QStringLiteral("update yhda set sljg=?,drawkey=null"));
+    tst::LogCapture log;
     const Call::Next n = f.call().outcome(QStringLiteral("无应答"), QString(), QStringLiteral("未受理"));
     f.failNothing();
     QVERIFY(n.drawFailed);
+    const QString reason = QStringLiteral("disk I/O error [statement: update yhda set sljg='正在受理'");
+    QVERIFY2(n.reason.startsWith(reason), qPrintable(n.reason));
+    QCOMPARE(log.count(reason), 1);
     QVERIFY(!n.customer);
     QVERIFY(!f.call().held());
     QCOMPARE(state(f.db, id), QStringLiteral("无应答"));

@@ -291,22 +291,27 @@ Book::Kind Book::kindOf(quint16 xf) const
     return Kind::Plain;
 }
 
-QString Book::valueText(quint16 xf, double value) const
+QString valueText(DateKind kind, double value, bool from1904)
 {
-    const Kind kind = kindOf(xf);
     // A date too far out for a day count stays a number.
-    if (kind == Kind::Plain || !std::isfinite(value) || value < double(INT_MIN) || value >= 2147483648.0)
+    if (kind == DateKind::Plain || !std::isfinite(value) || value < double(INT_MIN) || value >= 2147483648.0)
         return numberText(value);
     const int count = int(std::floor(value));
     const double fraction = value - double(count);
     switch (kind) {
-    case Kind::Date:
-        return dateText(count, m_1904);
-    case Kind::DateTime:
-        return dateText(count, m_1904) + u' ' + timeText(fraction);
+    case DateKind::Date:
+        return dateText(count, from1904);
+    case DateKind::DateTime:
+        return dateText(count, from1904) + u' ' + timeText(fraction);
     default:
         return timeText(fraction);
     }
+}
+
+QString Book::valueText(quint16 xf, double value) const
+{
+    static_assert(int(Kind::Time) == int(DateKind::Time));
+    return biff::valueText(DateKind(int(kindOf(xf))), value, m_1904);
 }
 
 Sheet Book::sheet(int index) const

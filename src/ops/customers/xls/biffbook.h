@@ -16,6 +16,11 @@ namespace biff {
 // A number as the import shows it: a whole number as its digits (13800138000, not 1.38e+10).
 QString numberText(double d);
 
+// How a number format shows its numbers: as numbers, or as a date, a date and time, or a time.
+enum class DateKind { Plain, Date, DateTime, Time };
+// A number as the import shows it under a format of this kind, in the workbook's date system.
+QString valueText(DateKind kind, double value, bool from1904);
+
 struct Sheet
 {
     int rows = 0; // counts, as FreeXL's dimensions: the header row included

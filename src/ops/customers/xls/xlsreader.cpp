@@ -259,20 +259,6 @@ int XlsReader::integer(int row, int column) const
     return toInteger(text(row, column));
 }
 
-int XlsReader::toInteger(const QString& cellText)
-{
-    const QString t = cellText.trimmed();
-    bool ok = false;
-    const int n = t.toInt(&ok);
-    if (ok)
-        return n;
-    // 3.0 is a whole number; 3.5 and "三" are not.
-    const double d = t.toDouble(&ok);
-    if (ok && std::floor(d) == d && d >= INT_MIN && d <= INT_MAX)
-        return int(d);
-    throw XlsError(QStringLiteral("'%1' is not an integer").arg(t));
-}
-
 int XlsReader::integer(int row, const QString& header) const
 {
     return integer(row, requireColumn(header));

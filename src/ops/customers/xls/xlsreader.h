@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ops/customers/sheetreader.h"
 #include "ops/customers/xls/biffbook.h"
 
 #include <QHash>
@@ -8,21 +9,6 @@
 #include <QTemporaryFile>
 #include <functional>
 #include <memory>
-#include <stdexcept>
-
-// A failure reading a workbook: the file is no Excel 97 workbook, is damaged, or a sheet,
-// column or cell cannot be read. code is FreeXL's error code (0 when the fault is ours).
-class XlsError : public std::runtime_error
-{
-public:
-    XlsError(const QString& text, int code = 0) : std::runtime_error(text.toStdString()), m_text(text), m_code(code) {}
-    QString text() const { return m_text; }
-    int code() const { return m_code; }
-
-private:
-    QString m_text;
-    int m_code;
-};
 
 // Reads an Excel 97 (.xls) workbook the way the import needs it: the list of its sheets, and
 // one sheet at a time as a table whose first row holds the column headers. Cells come as text
@@ -30,41 +16,39 @@ private:
 // XlsError; a damaged file never gets further than that. FreeXL reads the workbook; one that it
 // gives up on (it then answers success without a handle) is read by our own reader (biffbook.h),
 // which gives the same sheets and cells.
-class XlsReader
+class XlsReader : public SheetReader
 {
 public:
     XlsReader() = default;
-    ~XlsReader();
+    ~XlsReader() override;
     XlsReader(const XlsReader&) = delete;
     XlsReader& operator=(const XlsReader&) = delete;
 
-    void open(const QString& path);
-    void close();
-    bool isOpen() const { return m_handle != nullptr || m_own != nullptr; }
+    void open(const QString& path) override;
+    void close() override;
+    bool isOpen() const override { return m_handle != nullptr || m_own != nullptr; }
 
     // The workbook's tables as Excel lists them: every worksheet as its name followed by "$".
-    QStringList tableNames() const;
+    QStringList tableNames() const override;
 
     // Makes the named sheet the current one and reads its header row.
-    void selectSheet(const QString& sheet);
+    void selectSheet(const QString& sheet) override;
     // Selects the sheet and makes sure that every one of these headers is there.
-    void checkColumns(const QString& sheet, const QStringList& headers);
+    void checkColumns(const QString& sheet, const QStringList& headers) override;
 
     // The current sheet: data rows (below the header row) and columns.
-    int rowCount() const { return m_rows; }
-    int columnCount() const { return int(m_headers.size()); }
-    QString header(int column) const { return m_headers.value(column); }
+    int rowCount() const override { return m_rows; }
+    int columnCount() const override { return int(m_headers.size()); }
+    QString header(int column) const override { return m_headers.value(column); }
     // Position of the column with this header, or -1.
-    int column(const QString& header) const { return m_columnOf.value(header.toCaseFolded(), -1); }
+    int column(const QString& header) const override { return m_columnOf.value(header.toCaseFolded(), -1); }
 
     // Cell of data row `row` (0 = the row below the headers).
-    QString text(int row, int column) const;
-    QString text(int row, const QString& header) const;
+    QString text(int row, int column) const override;
+    QString text(int row, const QString& header) const override;
     // The cell as a whole number; text that is no whole number, or does not fit, throws.
-    int integer(int row, int column) const;
-    int integer(int row, const QString& header) const;
-    // A cell's text as a whole number (integer() of a cell already read as text).
-    static int toInteger(const QString& cellText);
+    int integer(int row, int column) const override;
+    int integer(int row, const QString& header) const override;
 
     // Tests: called before each read ("open", "sheet", "cell"); throwing XlsError from it
     // makes that read fail as a damaged file would. Called with "freexl" after FreeXL opened a
