@@ -87,7 +87,7 @@ void Tfrmsyslog::FormShow()
     choices::initDayPickers(DateTimePicker1, DateTimePicker2);
     CheckBox1->setChecked(false);
     CheckBox1Click();
-    openList(ops::admin::newestLogQuery());
+    openList({ops::admin::newestLogQuery(), {}});
 }
 
 void Tfrmsyslog::CheckBox1Click()
@@ -98,12 +98,12 @@ void Tfrmsyslog::CheckBox1Click()
     DateTimePicker2->setEnabled(on);
 }
 
-void Tfrmsyslog::openList(const QString& sql)
+void Tfrmsyslog::openList(const db::Statement& statement)
 {
     DBGrid1->close();
     admin::WaitCursor wait;
     try {
-        DBGrid1->open(sql);
+        DBGrid1->open(statement);
     } catch (const db::Error& e) {
         DBGrid1->close();
         wait.restore();
@@ -119,15 +119,15 @@ void Tfrmsyslog::Button1Click()
     f.byDate = CheckBox1->isChecked();
     f.from = DateTimePicker1->date();
     f.to = DateTimePicker2->date();
-    QString sql;
+    db::Statement statement;
     try {
-        sql = ops::admin::logQuery(ADOcon(), f);
+        statement = ops::admin::logQuery(ADOcon(), f);
     } catch (const db::Error& e) {
         DBGrid1->close();
         msg::ShowFailure(e, admin::kServerError + e.text());
         return;
     }
-    openList(sql);
+    openList(statement);
 }
 
 void Tfrmsyslog::Button2Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/windows.h"
+#include "db/statement.h"
 
 #include <QPointer>
 
@@ -39,7 +40,7 @@ protected:
     void firstShow() override { FormShow(); }
 
 private:
-    void openList(const QString& sql);
+    void openList(const db::Statement& statement);
 };
 
 extern QPointer<Tfrmsyslog> frmsyslog;

@@ -89,14 +89,14 @@ void Tfrmuser::FormShow()
     openList(ops::admin::accountListQuery());
 }
 
-QString Tfrmuser::sortedSql() const
+db::Statement Tfrmuser::sortedSql() const
 {
-    return m_sort.isEmpty() ? m_listSql : m_listSql + QStringLiteral(" order by ") + m_sort;
+    return m_sort.isEmpty() ? m_listSql : m_listSql + (QStringLiteral(" order by ") + m_sort);
 }
 
-void Tfrmuser::openList(const QString& sql)
+void Tfrmuser::openList(const db::Statement& statement)
 {
-    m_listSql = sql;
+    m_listSql = statement;
     admin::WaitCursor wait;
     try {
         lists::openAtFirst(DBGrid1, sortedSql());

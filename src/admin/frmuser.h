@@ -2,6 +2,7 @@
 
 #include "core/dbgrid.h"
 #include "core/windows.h"
+#include "db/statement.h"
 
 #include <QPointer>
 
@@ -45,13 +46,13 @@ protected:
     void firstShow() override { FormShow(); }
 
 private:
-    void openList(const QString& sql);
+    void openList(const db::Statement& statement);
     void rereadOrSay(int row);
     void changeState(int zt);
-    QString sortedSql() const;
+    db::Statement sortedSql() const;
 
     QList<GridColumn> m_columns;
-    QString m_listSql;
+    db::Statement m_listSql;
     QString m_sort;
 };
 

@@ -121,9 +121,10 @@ void TDBGrid::setColumns(const QList<GridColumn>& columns)
     applyColumns();
 }
 
-void TDBGrid::open(const QString& jetSql)
+void TDBGrid::open(const QString& jetSql, const QVariantList& values)
 {
     m_sql = jetSql;
+    m_values = values;
     db::Connection& main = ADOcon();
     db::Connection* source = &main;
     std::unique_ptr<db::Connection> fresh;
@@ -136,7 +137,7 @@ void TDBGrid::open(const QString& jetSql)
         source = fresh ? fresh.get() : m_reader.get();
     }
     // A failing statement leaves the grid as it was.
-    m_model->setQuery(source->browse(jetSql));
+    m_model->setQuery(source->browse(jetSql, values));
     if (fresh)
         m_reader = std::move(fresh); // the old reader's statement has just been let go
     m_source = source;
@@ -155,7 +156,7 @@ void TDBGrid::open(const QString& jetSql)
 void TDBGrid::reopen()
 {
     if (!m_sql.isEmpty())
-        open(m_sql);
+        open(m_sql, m_values);
 }
 
 void TDBGrid::close()
@@ -174,7 +175,7 @@ void TDBGrid::leaveWriter()
     const int loaded = rowCount();
     const int scroll = verticalScrollBar()->value();
     try {
-        open(m_sql);
+        open(m_sql, m_values);
     } catch (const db::Error& e) {
         // Rows still to be read would keep the writer on its snapshot: better none.
         msg::logFailure(e, QStringLiteral("the grid cannot be read again"));

@@ -6,6 +6,8 @@
 #include <QTableView>
 #include <QVariant>
 
+#include "db/statement.h"
+
 #include <memory>
 
 namespace db {
@@ -40,7 +42,9 @@ public:
     void setColumns(const QList<GridColumn>& columns);
     QList<GridColumn> columns() const { return m_columns; }
 
-    void open(const QString& jetSql);
+    // values: bound to the statement's ? placeholders in order.
+    void open(const QString& jetSql, const QVariantList& values = {});
+    void open(const db::Statement& s) { open(s.sql, s.values); }
     // The rows come from ADOcon's own temporary tables, which no other connection sees: the
     // grid reads them on ADOcon itself, and stays there.
     void setReadsOwnTables(bool on) { m_ownTables = on; }
@@ -48,6 +52,7 @@ public:
     void close();
     bool isOpen() const { return m_open; }
     QString sql() const { return m_sql; }
+    QVariantList values() const { return m_values; }
 
     // Rows loaded so far; fetchAll() loads the rest.
     int rowCount() const;
@@ -85,6 +90,7 @@ private:
     int m_serial = 0; // counts opens and closes: a late move off the writer skips a grid opened since
     QList<GridColumn> m_columns;
     QString m_sql;
+    QVariantList m_values;
     bool m_open = false;
     bool m_ownTables = false;
     int m_scaleNum = 1;

@@ -25,9 +25,9 @@ QVBoxLayout* layOut(QWidget* owner, QLayout* above, QWidget* grid, const QList<Q
     return lay;
 }
 
-void openAtFirst(TDBGrid* grid, const QString& sql)
+void openAtFirst(TDBGrid* grid, const QString& sql, const QVariantList& values)
 {
-    grid->open(sql);
+    grid->open(sql, values);
     grid->setCurrentRowIndex(0);
 }
 

@@ -21,9 +21,13 @@ TDBGrid* grid(QWidget* parent, const QList<GridColumn>& columns);
 QVBoxLayout* layOut(QWidget* owner, QLayout* above, QWidget* grid, const QList<QPushButton*>& buttons,
                     bool centred = true);
 
-// Opens the grid on its statement with the first row current, as a freshly opened list shows it.
-// Throws db::Error.
-void openAtFirst(TDBGrid* grid, const QString& sql);
+// Opens the grid on its statement (values bound to its ? placeholders) with the first row
+// current, as a freshly opened list shows it. Throws db::Error.
+void openAtFirst(TDBGrid* grid, const QString& sql, const QVariantList& values = {});
+inline void openAtFirst(TDBGrid* grid, const db::Statement& s)
+{
+    openAtFirst(grid, s.sql, s.values);
+}
 // Re-reads the grid's last statement and moves back to the given row (or the last one left).
 // Throws db::Error.
 void reopenAt(TDBGrid* grid, int row);

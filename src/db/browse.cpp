@@ -176,13 +176,18 @@ bool WindowedResult::readWindow()
 
 QSqlQuery Connection::browse(const QString& jet)
 {
+    return browse(jet, QVariantList());
+}
+
+QSqlQuery Connection::browse(const QString& jet, const QVariantList& values)
+{
     // On the file a select already steps through its rows as they are asked for. On the
     // server a cursor needs a transaction: a reader runs one of its own; the program's own
     // connection uses the one it is in, and where there is none (or only a savepoint would
     // hold the cursor) reads as select() does.
     const bool own = m_reader && m_depth == 0;
     if (m_engine != Engine::PostgreSQL || !(own || m_depth == 1))
-        return run(jet, false);
+        return values.isEmpty() ? run(jet, false) : select(jet, values);
     const QString sql = statementFor(jet);
     const QString cursor = QStringLiteral("tv_rows%1").arg(++m_cursors);
     if (own) {
@@ -190,12 +195,20 @@ QSqlQuery Connection::browse(const QString& jet)
         runRaw(QStringLiteral("begin isolation level repeatable read read only"));
         m_depth = 1;
     }
-    QSqlQuery declare(database());
-    if (!declare.exec(QStringLiteral("declare ") + cursor + QStringLiteral(" no scroll cursor for ") + sql)) {
-        const Error e = failure(declare.lastError(), sql);
+    const QString declare = QStringLiteral("declare ") + cursor + QStringLiteral(" no scroll cursor for ") + sql;
+    try {
+        if (values.isEmpty()) {
+            QSqlQuery q(database());
+            if (!q.exec(declare))
+                throw failure(q.lastError(), sql);
+        } else {
+            // The server binds the values in the declaration itself (see serverBound).
+            serverBound(declare, values, sql);
+        }
+    } catch (const Error&) {
         if (own)
             rollback();
-        throw e;
+        throw;
     }
     auto* result = new WindowedResult(this, cursor, own);
     QSqlQuery rows(result);

@@ -4,6 +4,7 @@
 #include "db/log.h"
 #include "db/walguard.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDriver>
@@ -26,6 +27,92 @@ QString errorText(const QSqlError& e)
     if (t.isEmpty())
         t = e.text();
     return t;
+}
+
+PGconn* pgConnection(const QSqlDatabase& db)
+{
+    const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
+    if (!h.isValid() || (qstrcmp(h.typeName(), "PGconn*") != 0 && qstrcmp(h.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn* const*>(h.constData());
+}
+
+// The statement with the server's own placeholders: the n-th ? outside quoted text, quoted
+// names and comments becomes $n.
+QByteArray numberedParameters(const QString& sql)
+{
+    QString out;
+    out.reserve(sql.size() + 16);
+    int n = 0;
+    for (qsizetype i = 0; i < sql.size(); ++i) {
+        const QChar c = sql[i];
+        if (c == u'\'' || c == u'"') {
+            const qsizetype end = sql.indexOf(c, i + 1);
+            const qsizetype stop = end < 0 ? sql.size() : end + 1;
+            out += QStringView(sql).mid(i, stop - i);
+            i = stop - 1;
+        } else if (c == u'-' && i + 1 < sql.size() && sql[i + 1] == u'-') {
+            const qsizetype end = sql.indexOf(u'\n', i);
+            const qsizetype stop = end < 0 ? sql.size() : end;
+            out += QStringView(sql).mid(i, stop - i);
+            i = stop - 1;
+        } else if (c == u'/' && i + 1 < sql.size() && sql[i + 1] == u'*') {
+            const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
+            const qsizetype stop = end < 0 ? sql.size() : end + 2;
+            out += QStringView(sql).mid(i, stop - i);
+            i = stop - 1;
+        } else if (c == u'?') {
+            out += u'$' + QString::number(++n);
+        } else {
+            out += c;
+        }
+    }
+    return out.toUtf8();
+}
+
+// Null as the drivers bind it: a null variant, and a null text, byte array, date or time.
+bool isNullValue(const QVariant& v)
+{
+    if (v.isNull())
+        return true;
+    switch (v.typeId()) {
+    case QMetaType::QString:
+        return v.toString().isNull();
+    case QMetaType::QByteArray:
+        return v.toByteArray().isNull();
+    case QMetaType::QDate:
+        return !v.toDate().isValid();
+    case QMetaType::QTime:
+        return !v.toTime().isValid();
+    case QMetaType::QDateTime:
+        return !v.toDateTime().isValid();
+    default:
+        return false;
+    }
+}
+
+// A value as the server reads a parameter given as text (the type is the one the statement
+// gives it). The server's text cannot hold a NUL: it is left out, as char(0) is.
+QByteArray parameterText(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+        return v.toBool() ? QByteArrayLiteral("1") : QByteArrayLiteral("0");
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QByteArray::number(v.toDouble(), 'g', 17);
+    case QMetaType::QDate:
+        return v.toDate().toString(Qt::ISODate).toLatin1();
+    case QMetaType::QTime:
+        return v.toTime().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
+    case QMetaType::QDateTime:
+        return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
+    default: {
+        QString text = v.toString();
+        text.remove(QChar(0));
+        return text.toUtf8();
+    }
+    }
 }
 
 } // namespace
@@ -364,12 +451,84 @@ QSqlQuery Connection::run(const QString& jet, bool forwardOnly, const QVariantLi
 
 int Connection::execute(const QString& jet, const QVariantList& values)
 {
+    if (values.isEmpty())
+        return execute(jet);
+    if (m_engine == Engine::PostgreSQL) {
+        const QString sql = statementFor(jet);
+        return serverBound(sql, values, sql);
+    }
     return run(jet, true, &values).numRowsAffected();
 }
 
 QSqlQuery Connection::select(const QString& jet, const QVariantList& values, bool forwardOnly)
 {
+    if (values.isEmpty())
+        return select(jet, forwardOnly);
+    if (m_engine == Engine::PostgreSQL)
+        return serverBoundRows(statementFor(jet), values);
     return run(jet, forwardOnly, &values);
+}
+
+// Qt's driver writes bound values into the statement text as quoted literals, escaped for the
+// standard_conforming_strings the session had when it opened: the server's own binding (its
+// extended protocol, through libpq) leaves no text to misread.
+int Connection::serverBound(const QString& sql, const QVariantList& values, const QString& shown)
+{
+    PGconn* c = pgConnection(database());
+    if (!c)
+        throw Error(QStringLiteral("database is not open"), shown, Fault::Connection);
+    if (PQtransactionStatus(c) == PQTRANS_ACTIVE) {
+        // A forward-only result of the driver is still coming in: the driver deals with it
+        // before the connection takes another statement.
+        QSqlQuery settle(database());
+        settle.exec(QStringLiteral("select 1"));
+    }
+    std::vector<QByteArray> texts(size_t(values.size()));
+    std::vector<const char*> given(size_t(values.size()), nullptr);
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (isNullValue(values[i]))
+            continue;
+        texts[size_t(i)] = parameterText(values[i]);
+        given[size_t(i)] = texts[size_t(i)].constData();
+    }
+    const QByteArray text = numberedParameters(sql);
+    PGresult* r = PQexecParams(c, text.constData(), int(values.size()), nullptr, given.data(), nullptr, nullptr, 0);
+    const ExecStatusType status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+        const QString why = QString::fromUtf8(r ? PQresultErrorMessage(r) : PQerrorMessage(c)).trimmed();
+        const char* code = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+        PQclear(r);
+        throw failure(QSqlError(QStringLiteral("Unable to execute statement"), why, QSqlError::StatementError,
+                                QString::fromLatin1(code ? code : "")),
+                      shown);
+    }
+    const int changed = QByteArray(PQcmdTuples(r)).toInt();
+    PQclear(r);
+    return changed;
+}
+
+QSqlQuery Connection::serverBoundRows(const QString& sql, const QVariantList& values)
+{
+    // The values are bound by the server in a cursor's declaration; the driver reads its rows
+    // (and makes their values as it does for any select). A cursor lives in a transaction.
+    const bool own = m_depth == 0;
+    const QString cursor = QStringLiteral("tv_bound%1").arg(++m_cursors);
+    if (own)
+        runRaw(QStringLiteral("begin"));
+    try {
+        serverBound(QStringLiteral("declare ") + cursor + QStringLiteral(" no scroll cursor for ") + sql, values, sql);
+        QSqlQuery rows(database());
+        if (!rows.exec(QStringLiteral("fetch all from ") + cursor))
+            throw failure(rows.lastError(), sql);
+        runRaw(own ? QStringLiteral("commit") : QStringLiteral("close ") + cursor);
+        return rows;
+    } catch (...) {
+        if (own) {
+            QSqlQuery end(database());
+            end.exec(QStringLiteral("rollback"));
+        }
+        throw;
+    }
 }
 
 QVariant Connection::scalar(const QString& jet, const QVariantList& values)
@@ -568,10 +727,7 @@ void Connection::rollback()
 
 bool Connection::pgTransactionFailed() const
 {
-    const QVariant h = database().driver()->handle();
-    if (!h.isValid() || (qstrcmp(h.typeName(), "PGconn*") != 0 && qstrcmp(h.typeName(), "pg_conn*") != 0))
-        return false;
-    PGconn* c = *static_cast<PGconn* const*>(h.constData());
+    PGconn* c = pgConnection(database());
     return c && PQtransactionStatus(c) == PQTRANS_INERROR;
 }
 

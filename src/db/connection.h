@@ -2,6 +2,7 @@
 
 #include "db/dialect.h"
 #include "db/error.h"
+#include "db/statement.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -125,14 +126,22 @@ public:
     // here meanwhile see that snapshot); inside one, in that transaction, until it ends.
     // A window that cannot be read leaves the rows read so far and sets the query's lastError().
     QSqlQuery browse(const QString& jet);
+    // The same with bound values (each ? takes the next value).
+    QSqlQuery browse(const QString& jet, const QVariantList& values);
     // First column of the first row, or a null QVariant when there is no row.
     QVariant scalar(const QString& jet);
 
     // The same with bound values: each ? of the statement takes the next value, so no value
     // can break or change the statement. Same translation, hook and error text as above.
+    // On the server the values travel apart from the statement (the server binds them), whatever
+    // the session's standard_conforming_strings says.
     int execute(const QString& jet, const QVariantList& values);
     QSqlQuery select(const QString& jet, const QVariantList& values, bool forwardOnly = false);
     QVariant scalar(const QString& jet, const QVariantList& values);
+    int execute(const Statement& s) { return execute(s.sql, s.values); }
+    QSqlQuery select(const Statement& s, bool forwardOnly = false) { return select(s.sql, s.values, forwardOnly); }
+    QVariant scalar(const Statement& s) { return scalar(s.sql, s.values); }
+    QSqlQuery browse(const Statement& s) { return browse(s.sql, s.values); }
     // Prepared once, run many times (see Prepared).
     Prepared prepare(const QString& jet);
     // The first row of a statement with bound values (an empty record when there is none), for
@@ -191,6 +200,11 @@ private:
     QSqlDatabase driverDatabase(const char* driver);
     void setLockTimeout();
     QSqlQuery run(const QString& jet, bool forwardOnly, const QVariantList* values = nullptr);
+    // On the server: runs a translated statement with the values bound by the server itself;
+    // returns the number of rows changed. shown: the statement a failure names.
+    int serverBound(const QString& sql, const QVariantList& values, const QString& shown);
+    // On the server: the rows of a translated select with bound values, read whole.
+    QSqlQuery serverBoundRows(const QString& sql, const QVariantList& values);
     void transactionEnded();
     bool pgTransactionFailed() const;
     QString m_name;

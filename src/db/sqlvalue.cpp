@@ -22,7 +22,7 @@ QString quoted(const QString& text)
 
 QString likeContains(const QString& text)
 {
-    return quoted(u'%' + text + u'%');
+    return u'%' + text + u'%';
 }
 
 QString displayText(const QVariant& v)

@@ -87,7 +87,7 @@ void Tfrmoptsel::FormShow()
 
 void Tfrmoptsel::ComboBox1Change()
 {
-    const QString sql =
+    const db::Statement sql =
         ops::design::questionListQuery(ComboBox1->currentIndex() <= 0 ? QString() : ComboBox1->currentText());
     if (design::tryAction([&] { lists::openAtFirst(DBGrid1, sql); })) {
         m_filterIndex = ComboBox1->currentIndex();

@@ -127,11 +127,11 @@ std::optional<ops::reports::QueryFilter> VisitQueryForm::projectFilter() const
     return f;
 }
 
-void VisitQueryForm::showRows(const QString& sql)
+void VisitQueryForm::showRows(const db::Statement& statement)
 {
     try {
         DBGrid1->close();
-        lists::openAtFirst(DBGrid1, sql);
+        lists::openAtFirst(DBGrid1, statement);
     } catch (const db::Error& e) {
         reports::reportError(e);
     }
@@ -160,4 +160,3 @@ void VisitQueryForm::Button1Click()
 {
     ExportToExcel({DBGrid1});
 }
-

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/msg.h"
 #include "core/dbgrid.h"
+#include "core/msg.h"
 #include "core/windows.h"
 #include "ops/reports/visitqueries.h"
 
@@ -74,7 +74,7 @@ protected:
     std::optional<ops::reports::QueryFilter> projectFilter() const;
     // The grid lets go of what it showed and shows sql's rows from the first; a failure is shown
     // by the general error report.
-    void showRows(const QString& sql);
+    void showRows(const db::Statement& statement);
     bool isOperator() const;
 
     void firstShow() override { FormShow(); }

@@ -301,10 +301,10 @@ void TstDialect::likeKeepsWildcards()
     QVERIFY(db.ok());
     for (const char* t : {"abc", "a%c", "a_c", "xyz", "a\\c"})
         db.exec(QString("insert into syslog(logcon) values(%1)").arg(db::quoted(QString::fromUtf8(t))));
-    QCOMPARE(db.count("syslog", "logcon like " + db::likeContains("a%c")), 4); // % is a wildcard
-    QCOMPARE(db.count("syslog", "logcon like " + db::likeContains("x_z")), 1); // _ too
-    QCOMPARE(db.count("syslog", "logcon like " + db::likeContains("a\\c")), 1); // a backslash is text
-    QCOMPARE(db.count("syslog", "logcon like " + db::likeContains("'")), 0);
+    QCOMPARE(db.count("syslog", "logcon like " + db::quoted(db::likeContains("a%c"))), 4); // % is a wildcard
+    QCOMPARE(db.count("syslog", "logcon like " + db::quoted(db::likeContains("x_z"))), 1); // _ too
+    QCOMPARE(db.count("syslog", "logcon like " + db::quoted(db::likeContains("a\\c"))), 1); // a backslash is text
+    QCOMPARE(db.count("syslog", "logcon like " + db::quoted(db::likeContains("'"))), 0);
 }
 
 TV_TEST_MAIN(TstDialect)

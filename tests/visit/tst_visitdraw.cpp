@@ -385,7 +385,7 @@ void TestVisitDraw::giveUp()
     QCOMPARE(w.held(db), id);
     QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("sljg='正在受理'")), 1);
     tst::failStatements(
-        [](const QString& sql) { return sql.startsWith(QStringLiteral("update yhda set sljg='下次联系'")); });
+        [](const QString& sql) { return sql.startsWith(QStringLiteral("update yhda set sljg=?,bz=? where id=")); });
     boxes.answer(msg::Answer::Ok);
     w.click("Button7");
     tst::failNothing();
@@ -697,8 +697,8 @@ void TestVisitDraw::twoConnectionsNeverHoldSameCustomer()
     Win w;
     qint64 stolen = -1;
     ADOcon().setStatementHook([&](const QString& sql) {
-        if (stolen < 0 && sql.startsWith(QStringLiteral("update yhda set sljg='正在受理',drawkey=null where id="))) {
-            stolen = sql.mid(QStringLiteral("update yhda set sljg='正在受理',drawkey=null where id=").size())
+        if (stolen < 0 && sql.startsWith(QStringLiteral("update yhda set sljg=?,drawkey=null where id="))) {
+            stolen = sql.mid(QStringLiteral("update yhda set sljg=?,drawkey=null where id=").size())
                          .section(u' ', 0, 0)
                          .toLongLong();
             QCOMPARE(other.execute(

@@ -154,16 +154,17 @@ Outcome deleteAccount(db::Connection& con, const Who& who, qint64 id)
     return Outcome::Done;
 }
 
-QString accountListQuery(const QString& uname, const QString& truename)
+db::Statement accountListQuery(const QString& uname, const QString& truename)
 {
-    QString filter = QStringLiteral(" where 1=1");
+    db::Statement filter{QStringLiteral(" where 1=1"), {}};
     if (!uname.isEmpty())
-        filter += QStringLiteral(" and uname=") + db::quoted(uname);
+        filter.add(QStringLiteral(" and uname=?"), uname);
     if (!truename.isEmpty())
-        filter += QStringLiteral(" and truename=") + db::quoted(truename);
+        filter.add(QStringLiteral(" and truename=?"), truename);
     // Every column but the password's hash, which no window reads.
-    return QStringLiteral("select id,uname,truename,tp,zt,sysadmin,iif(zt=0, '启用' , '停用' ) as flagname from  syslogin ") +
-           filter + u' ';
+    return QStringLiteral(
+               "select id,uname,truename,tp,zt,sysadmin,iif(zt=0, '启用' , '停用' ) as flagname from  syslogin ") +
+           filter + QStringLiteral(" ");
 }
 
 } // namespace ops::admin

@@ -51,6 +51,6 @@ Outcome setAccountState(db::Connection& con, const Who& who, const QString& unam
 Outcome deleteAccount(db::Connection& con, const Who& who, qint64 id);
 
 // The list of operators with its state word, filtered by exact login and full name (empty = any).
-QString accountListQuery(const QString& uname = QString(), const QString& truename = QString());
+db::Statement accountListQuery(const QString& uname = QString(), const QString& truename = QString());
 
 } // namespace ops::admin

@@ -28,6 +28,6 @@ QString newestLogQuery();
 // The statement for the filters. Typed text cannot break it; the days are compared on the
 // stored time itself so that its index can serve a narrow range (a wide one is measured first,
 // through the index, which is why this takes the connection). Throws db::Error.
-QString logQuery(db::Connection& con, const LogFilter& f, int wideRange = kWideDayRange);
+db::Statement logQuery(db::Connection& con, const LogFilter& f, int wideRange = kWideDayRange);
 
 } // namespace ops::admin

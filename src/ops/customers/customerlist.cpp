@@ -11,10 +11,10 @@ CustomerList CustomerList::everyRecord()
 {
     CustomerList l;
     // yhdaview is the live records (del=0) with their project's name, one row per record.
-    l.m_rows = QStringLiteral(" where del=0");
+    l.m_rows.sql = QStringLiteral(" where del=0");
     l.m_order = QStringLiteral(" order by pc desc,xh,id");
     l.m_reverse = QStringLiteral(" order by pc,xh desc,id desc");
-    l.m_tally = QStringLiteral(" where 1=1");
+    l.m_tally.sql = QStringLiteral(" where 1=1");
     return l;
 }
 
@@ -27,43 +27,46 @@ CustomerList CustomerList::search(const Filter& filter)
     // A project, or a project and a state, is what the kept counts are counted by (the empty
     // state is not: it shares its count with records that have none).
     const bool byState = filter.state != kAllStates;
-    if (filter.phone.isEmpty() && filter.assignee.isEmpty() && !filter.imported.on && !filter.xhFrom &&
-        !filter.xhTo && !(byState && filter.state.isEmpty()))
-        l.m_tally = QStringLiteral(" where ywbh=") + db::num(filter.ywbh) +
-                    (byState ? QStringLiteral(" and sljg=") + db::quoted(filter.state) : QString());
+    if (filter.phone.isEmpty() && filter.assignee.isEmpty() && !filter.imported.on && !filter.xhFrom && !filter.xhTo &&
+        !(byState && filter.state.isEmpty())) {
+        l.m_tally.sql = QStringLiteral(" where ywbh=") + db::num(filter.ywbh);
+        if (byState)
+            l.m_tally.add(QStringLiteral(" and sljg=?"), db::text(filter.state));
+    }
     return l;
 }
 
-QString CustomerList::statement() const
+db::Statement CustomerList::statement() const
 {
-    if (m_where.isEmpty())
-        return QStringLiteral("select * from yhdaview") + m_order;
+    if (m_where.sql.isEmpty())
+        return {QStringLiteral("select * from yhdaview") + m_order, {}};
     return QStringLiteral("select * from  yhdaview  ") + m_where + m_order;
 }
 
-QString CustomerList::lastRowStatement(const QString& columns) const
+db::Statement CustomerList::lastRowStatement(const QString& columns) const
 {
     // Without an order of its own the list is one project's records: any row names the project.
     return QStringLiteral("select top 1 ") + columns + QStringLiteral(" from yhdaview") + m_where + m_reverse;
 }
 
-QString searchCondition(const Filter& f)
+db::Statement searchCondition(const Filter& f)
 {
     // With a number to look for, the four number indexes find the records: the project must not
     // lead the search then ("+ywbh" is the same test without its index).
     const QString project = (f.phone.isEmpty() ? QStringLiteral("ywbh=") : QStringLiteral("+ywbh=")) + db::num(f.ywbh);
-    QString c;
+    db::Statement c;
     if (f.state == kAllStates)
-        c = QStringLiteral(" where  del=0 and ") + project;
+        c.sql = QStringLiteral(" where  del=0 and ") + project;
     else
-        c = QStringLiteral(" where del=0 and sljg=") + db::quoted(f.state) + QStringLiteral(" and  ") + project;
+        c.add(QStringLiteral(" where del=0 and sljg=?"), db::text(f.state)) += QStringLiteral(" and  ") + project;
     if (!f.phone.isEmpty()) {
-        const QString n = db::quoted(f.phone);
-        c += QStringLiteral(" and  (dhhm1=") + n + QStringLiteral(" or dhhm2=") + n + QStringLiteral(" or dhhm3=") + n +
-             QStringLiteral(" or dhhm4=") + n + u')';
+        c.add(QStringLiteral(" and  (dhhm1=?"), f.phone);
+        c.add(QStringLiteral(" or dhhm2=?"), f.phone);
+        c.add(QStringLiteral(" or dhhm3=?"), f.phone);
+        c.add(QStringLiteral(" or dhhm4=?)"), f.phone);
     }
     if (!f.assignee.isEmpty())
-        c += QStringLiteral(" and zdslzxm=") + db::quoted(f.assignee);
+        c.add(QStringLiteral(" and zdslzxm=?"), f.assignee);
     c += dayCondition(QStringLiteral("drsj"), f.imported);
     if (f.xhFrom)
         c += QStringLiteral(" and xh>=") + db::num(*f.xhFrom);
@@ -77,7 +80,7 @@ qint64 count(db::Connection& con, const CustomerList& list)
     // The database keeps the number of live records by project, state and assignee (yhda_tally,
     // changed by triggers in the same transaction as the records): a whole project or state is
     // read from there instead of counting up to a million records.
-    if (!list.m_tally.isEmpty())
+    if (!list.m_tally.sql.isEmpty())
         return con.scalar(QStringLiteral("select coalesce(sum(n),0) from yhda_tally") + list.m_tally).toLongLong();
     // Otherwise on yhda itself: the view's join to the projects adds no rows, only work for every one.
     return con.scalar(QStringLiteral("select count(*) from yhda") + list.rowsCondition()).toLongLong();

@@ -36,24 +36,24 @@ public:
     static CustomerList search(const Filter& filter);
 
     // The statement the grid opens.
-    QString statement() const;
+    db::Statement statement() const;
     // The condition on yhda that selects the listed records (for counting and the bulk actions).
-    QString rowsCondition() const { return m_rows; }
+    db::Statement rowsCondition() const { return m_rows; }
     // The given columns of the list's last row.
-    QString lastRowStatement(const QString& columns) const;
+    db::Statement lastRowStatement(const QString& columns) const;
 
 private:
-    QString m_where; // condition on yhdaview, as the grid reads it
-    QString m_rows;  // the same records as a condition on yhda
+    db::Statement m_where; // condition on yhdaview, as the grid reads it
+    db::Statement m_rows;  // the same records as a condition on yhda
     QString m_order;
     QString m_reverse;
-    QString m_tally; // the same records as a condition on the kept counts, when they can say
+    db::Statement m_tally; // the same records as a condition on the kept counts, when they can say
     friend qint64 count(db::Connection& con, const CustomerList& list);
 };
 
-// The search condition, pieces in the window's order; values quoted so that no text typed into a
-// filter can break or change it.
-QString searchCondition(const Filter& filter);
+// The search condition, pieces in the window's order; typed texts are bound values, so that no
+// text typed into a filter can break or change it.
+db::Statement searchCondition(const Filter& filter);
 
 // Number of records in the list: one count statement.
 qint64 count(db::Connection& con, const CustomerList& list);

@@ -5,12 +5,11 @@
 
 namespace ops::design {
 
-QString questionListQuery(const QString& projectName)
+db::Statement questionListQuery(const QString& projectName)
 {
     if (projectName.isEmpty())
-        return QStringLiteral("select * from qview order by ywbh,qbh ");
-    return QStringLiteral("select * from qview where ywname=") + db::quoted(projectName) +
-           QStringLiteral(" order by ywbh,qbh ");
+        return {QStringLiteral("select * from qview order by ywbh,qbh "), {}};
+    return {QStringLiteral("select * from qview where ywname=? order by ywbh,qbh "), {projectName}};
 }
 
 qint64 nextQuestionNumber(db::Connection& con, qint64 ywbh)

@@ -10,7 +10,7 @@
 namespace ops::design {
 
 // The questions of every project (empty name) or of the named project, by project and number.
-QString questionListQuery(const QString& projectName = QString());
+db::Statement questionListQuery(const QString& projectName = QString());
 
 // The project's highest question number plus one, or 1 when it has none (the gaps below the
 // highest are not reused).

@@ -4,11 +4,11 @@
 
 namespace ops::reports {
 
-QString condition(const Filter& f)
+db::Statement condition(const Filter& f)
 {
-    QString c = QStringLiteral(" where  ywbh=") + db::num(f.ywbh);
+    db::Statement c{QStringLiteral(" where  ywbh=") + db::num(f.ywbh), {}};
     if (!f.slz.isEmpty())
-        c += QStringLiteral(" and  slz=") + db::quoted(f.slz);
+        c.add(QStringLiteral(" and  slz=?"), f.slz);
     if (f.byDay)
         c += QStringLiteral(" and format(slsj,'yyyymmdd')>='") + f.from.toString(QStringLiteral("yyyyMMdd")) +
              QStringLiteral("' and format(slsj, 'yyyymmdd')<='") + f.to.toString(QStringLiteral("yyyyMMdd")) +

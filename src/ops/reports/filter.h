@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/statement.h"
+
 #include <QDate>
 #include <QString>
 
@@ -17,8 +19,8 @@ struct Filter
     bool hasProject() const { return ywbh >= 0; }
 };
 
-// " where  ywbh=N", then " and  slz='...'" and the day range on slsj (both ends included).
-// The operator's name goes in as a quoted value: no text breaks or changes the statement.
-QString condition(const Filter& f);
+// " where  ywbh=N", then " and  slz=?" and the day range on slsj (both ends included).
+// The operator's name is a bound value: no text breaks or changes the statement.
+db::Statement condition(const Filter& f);
 
 } // namespace ops::reports

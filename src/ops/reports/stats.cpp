@@ -19,28 +19,29 @@ Counting counting(Source s)
                              : Counting{QStringLiteral("sum(n)"), QStringLiteral("n")};
 }
 
-QString resultStats(const QString& view, const QString& cond, Source s)
+db::Statement resultStats(const QString& view, const db::Statement& cond, Source s)
 {
     const Counting c = counting(s);
     const QString one = c.one;
-    return QStringLiteral("SELECT ywname, ywbh, slz,%1 as totnum, SUM(iif(sljg ='已受理' , %2 , 0 )) AS jtgs, \n"
-                          " SUM(iif(sljg ='关机' , %2 , 0 )) AS gjgs,\n"
-                          " SUM(iif(sljg ='停机' , %2 , 0 )) AS tjgs, \n"
-                          " SUM(iif(sljg ='下次联系' , %2 , 0 )) AS xcgs,SUM(iif(sljg ='无效数据' , %2 , 0 )) AS wxgs,  \n"
-                          "  SUM(iif(sljg ='拒访' , %2 , 0 )) AS jfgs,\n"
-                          " SUM(iif(sljg ='无应答' , %2 , 0 )) AS wydgs,\n"
-                          " SUM(iif(jg='成功' , %2 , 0 )) AS cggs, \n"
-                          " round(SUM(tottime)/3600.0,2) AS tott, \n"
-                          " str(round((SUM(iif(jg='成功' , %2 , 0 ))* 100.0/(iif(sum(iif(sljg ='已受理' , %2 , 0 ))>0 "
-                          ",SUM(iif(sljg ='已受理' , %2 , 0 )),100000))),2)) + '%' AS cgl \n"
-                          "  FROM  %3  ")
+    return QStringLiteral(
+               "SELECT ywname, ywbh, slz,%1 as totnum, SUM(iif(sljg ='已受理' , %2 , 0 )) AS jtgs, \n"
+               " SUM(iif(sljg ='关机' , %2 , 0 )) AS gjgs,\n"
+               " SUM(iif(sljg ='停机' , %2 , 0 )) AS tjgs, \n"
+               " SUM(iif(sljg ='下次联系' , %2 , 0 )) AS xcgs,SUM(iif(sljg ='无效数据' , %2 , 0 )) AS wxgs,  \n"
+               "  SUM(iif(sljg ='拒访' , %2 , 0 )) AS jfgs,\n"
+               " SUM(iif(sljg ='无应答' , %2 , 0 )) AS wydgs,\n"
+               " SUM(iif(jg='成功' , %2 , 0 )) AS cggs, \n"
+               " round(SUM(tottime)/3600.0,2) AS tott, \n"
+               " str(round((SUM(iif(jg='成功' , %2 , 0 ))* 100.0/(iif(sum(iif(sljg ='已受理' , %2 , 0 ))>0 "
+               ",SUM(iif(sljg ='已受理' , %2 , 0 )),100000))),2)) + '%' AS cgl \n"
+               "  FROM  %3  ")
                .arg(c.count, one, view) +
            cond + QStringLiteral("  GROUP BY ywbh, ywname, slz");
 }
 
 } // namespace
 
-QString resultStatsSql(const Filter& f, Source source)
+db::Statement resultStatsSql(const Filter& f, Source source)
 {
     return resultStats(source == Source::Rows ? QStringLiteral("hwtjview2") : QStringLiteral("hwtjsumview"),
                        condition(f), source);
@@ -48,10 +49,10 @@ QString resultStatsSql(const Filter& f, Source source)
 
 QString resultStatsEmptySql()
 {
-    return resultStats(QStringLiteral("hwtjview2"), QStringLiteral("where 1=2"), Source::Rows);
+    return resultStats(QStringLiteral("hwtjview2"), {QStringLiteral("where 1=2"), {}}, Source::Rows).sql;
 }
 
-QString answerStatsSql(const Filter& f, Source source)
+db::Statement answerStatsSql(const Filter& f, Source source)
 {
     const bool rows = source == Source::Rows;
     return QStringLiteral(" SELECT ywbh, ywname, slz, qnr, ans, %1 AS num  FROM %2  ")

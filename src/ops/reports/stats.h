@@ -15,13 +15,13 @@ enum class Source { Figures, Rows };
 
 // Result statistics, one row per operator: ywname, ywbh, slz, totnum, jtgs, gjgs, tjgs, xcgs,
 // wxgs, jfgs, wydgs, cggs, tott (hours), cgl (success rate text such as " 33.33%").
-QString resultStatsSql(const Filter& f, Source source = Source::Figures);
+db::Statement resultStatsSql(const Filter& f, Source source = Source::Figures);
 // The same columns and no rows.
 QString resultStatsEmptySql();
 
 // Answer statistics, one row per project, operator, question text and answer text:
 // ywbh, ywname, slz, qnr, ans, num.
-QString answerStatsSql(const Filter& f, Source source = Source::Figures);
+db::Statement answerStatsSql(const Filter& f, Source source = Source::Figures);
 QString answerStatsEmptySql();
 
 // Rebuilds the kept figures (talk times and both group tables) from the rows, in one

@@ -9,62 +9,71 @@
 namespace ops::reports {
 namespace {
 
-QString phoneIn(const QString& phone)
+// Any of the customer's four numbers, the number bound once for each.
+void addPhoneIn(db::Statement& c, const QString& phone)
 {
-    const QString n = db::quoted(phone);
-    return QStringLiteral("(dhhm1 =") + n + QStringLiteral(" or dhhm2=") + n + QStringLiteral(" or dhhm3=") + n +
-           QStringLiteral(" or dhhm4=") + n + u')';
+    c.add(QStringLiteral("(dhhm1 =?"), phone);
+    c.add(QStringLiteral(" or dhhm2=?"), phone);
+    c.add(QStringLiteral(" or dhhm3=?"), phone);
+    c.add(QStringLiteral(" or dhhm4=?)"), phone);
 }
 
-QString operatorPiece(const QueryFilter& f)
+void addOperator(db::Statement& c, const QueryFilter& f)
 {
-    return f.operatorName.isEmpty() ? QString() : QStringLiteral(" and  slz=") + db::quoted(f.operatorName);
+    if (!f.operatorName.isEmpty())
+        c.add(QStringLiteral(" and  slz=?"), f.operatorName);
 }
 
 } // namespace
 
-QString resultQuery(const QueryFilter& f, const QString& result)
+db::Statement resultQuery(const QueryFilter& f, const QString& result)
 {
     // With a number to look for, the four number indexes find the records: the project must not
     // lead the search then ("+ywbh" is the same test without its index).
-    QString c = (f.phone.isEmpty() ? QStringLiteral(" where  ywbh=") : QStringLiteral(" where  +ywbh=")) +
-                db::num(f.ywbh.value_or(-1));
-    c += operatorPiece(f);
-    if (!f.phone.isEmpty())
-        c += QStringLiteral(" and  ") + phoneIn(f.phone);
+    db::Statement c{(f.phone.isEmpty() ? QStringLiteral(" where  ywbh=") : QStringLiteral(" where  +ywbh=")) +
+                        db::num(f.ywbh.value_or(-1)),
+                    {}};
+    addOperator(c, f);
+    if (!f.phone.isEmpty()) {
+        c += QStringLiteral(" and  ");
+        addPhoneIn(c, f.phone);
+    }
     if (!f.text.isEmpty())
-        c += QStringLiteral(" and  sljg like ") + db::likeContains(f.text);
+        c.add(QStringLiteral(" and  sljg like ?"), db::likeContains(f.text));
     if (result != kAllResults)
-        c += QStringLiteral(" and jg=") + db::quoted(result);
+        c.add(QStringLiteral(" and jg=?"), db::text(result));
     c += dayCondition(QStringLiteral("slsj"), f.days);
     return QStringLiteral("select * from  yhdaview  ") + c + QStringLiteral(" order by id desc");
 }
 
-QString answerQuery(const QueryFilter& f)
+db::Statement answerQuery(const QueryFilter& f)
 {
     // The answers are read newest first straight from their own order ("+ywbh": the project's
     // questions must not lead, which would sort every answer of the project before the first
     // row shows). A number is looked up among the customers first, through their number indexes.
-    QString c = QStringLiteral(" where  +ywbh=") + db::num(f.ywbh.value_or(-1));
-    c += operatorPiece(f);
-    if (!f.phone.isEmpty())
-        c += QStringLiteral(" and  yhid in (select id from yhda where ") + phoneIn(f.phone) + u')';
+    db::Statement c{QStringLiteral(" where  +ywbh=") + db::num(f.ywbh.value_or(-1)), {}};
+    addOperator(c, f);
+    if (!f.phone.isEmpty()) {
+        c += QStringLiteral(" and  yhid in (select id from yhda where ");
+        addPhoneIn(c, f.phone);
+        c += QStringLiteral(")");
+    }
     if (!f.text.isEmpty())
-        c += QStringLiteral(" and  ans like ") + db::likeContains(f.text);
+        c.add(QStringLiteral(" and  ans like ?"), db::likeContains(f.text));
     c += dayCondition(QStringLiteral("slsj"), f.days);
     return QStringLiteral("select * from  hfjgview  ") + c + QStringLiteral(" order by id desc");
 }
 
-QString historyQuery(const QueryFilter& f)
+db::Statement historyQuery(const QueryFilter& f)
 {
-    QString c = QStringLiteral(" where 1=1");
+    db::Statement c{QStringLiteral(" where 1=1"), {}};
     if (f.ywbh)
         c += QStringLiteral(" and ywbh=") + db::num(*f.ywbh);
-    c += operatorPiece(f);
+    addOperator(c, f);
     if (!f.phone.isEmpty())
-        c += QStringLiteral(" and  dhhm=") + db::quoted(f.phone);
+        c.add(QStringLiteral(" and  dhhm=?"), f.phone);
     if (!f.text.isEmpty())
-        c += QStringLiteral(" and  sljg like ") + db::likeContains(f.text);
+        c.add(QStringLiteral(" and  sljg like ?"), db::likeContains(f.text));
     c += dayCondition(QStringLiteral("slsj"), f.days);
     return QStringLiteral("select * from visitlogview  ") + c + QStringLiteral(" order by id desc");
 }

@@ -9,7 +9,7 @@
 
 // The three query windows over what the visit window writes: the result query (customer
 // records), the answer record query (recorded answers) and the visit history query. Their
-// statements, built from typed filters with every typed text quoted, so that no filter can
+// statements, built from typed filters with every typed text a bound value, so that no filter can
 // break or change a statement ('%' and '_' stay wildcards in the "like" filters).
 namespace ops::reports {
 
@@ -35,11 +35,11 @@ inline const QString kAnswerQueryEmpty = QStringLiteral("select * from hfjgview 
 inline const QString kHistoryQueryEmpty = QStringLiteral("select * from visitlogview where 1=2");
 
 // Customer records of one project, newest first. result: kAllResults or the marketing result wanted.
-QString resultQuery(const QueryFilter& filter, const QString& result);
+db::Statement resultQuery(const QueryFilter& filter, const QString& result);
 // Recorded answers of one project, newest first; the number matches any of the customer's four.
-QString answerQuery(const QueryFilter& filter);
+db::Statement answerQuery(const QueryFilter& filter);
 // Visits of one project or of all, newest first; the number matches the number called.
-QString historyQuery(const QueryFilter& filter);
+db::Statement historyQuery(const QueryFilter& filter);
 
 enum class MarkOutcome {
     Marked,

@@ -42,10 +42,9 @@ std::optional<QString> projectTips(db::Connection& con, int ywbh)
     return field(q, "ywtips").toString();
 }
 
-QString historyOf(const QString& dhhm)
+db::Statement historyOf(const QString& dhhm)
 {
-    return QStringLiteral("select * from visitlogview where dhhm=") + db::quoted(dhhm) +
-           QStringLiteral(" order by id desc");
+    return {QStringLiteral("select * from visitlogview where dhhm=? order by id desc"), {db::text(dhhm)}};
 }
 
 QString noHistory()
@@ -127,9 +126,9 @@ void Call::writeAnswer(const QString& answer, bool replace)
         m_con.execute(QStringLiteral("delete from q_ans where qid=") + qid + QStringLiteral(" and yhid=") +
                       db::num(m_customer->id));
     m_con.execute(QStringLiteral("insert into q_ans(qid,dhhm,yhid,ans,slz,tottime) values(") + qid +
-                  QStringLiteral(",") + db::quoted(m_customer->dhhm1) + QStringLiteral(",") + db::num(m_customer->id) +
-                  QStringLiteral(",") + db::quoted(answer) + QStringLiteral(",") + db::quoted(m_who.truename) +
-                  QStringLiteral(",") + db::num(m_elapsed) + QStringLiteral(")"));
+                      QStringLiteral(",?,") + db::num(m_customer->id) + QStringLiteral(",?,?,") + db::num(m_elapsed) +
+                      QStringLiteral(")"),
+                  {db::text(m_customer->dhhm1), db::text(answer), db::text(m_who.truename)});
 }
 
 Call::Answered Call::answer(int option)
@@ -174,9 +173,8 @@ Call::Next Call::complete(int option, const QString& jg, const QString& remark, 
     if (!held() || !m_question || option < 0 || option >= m_question->options.size())
         return {};
     Ending e;
-    e.update = QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kHandled) + QStringLiteral(",jg=") +
-               db::quoted(jg) + QStringLiteral(",bz=") + db::quoted(remark) + QStringLiteral(",slsj=now(),slz=") +
-               db::quoted(m_who.truename) + QStringLiteral(" where id=") + db::num(m_customer->id);
+    e.update = {QStringLiteral("update yhda set sljg=?,jg=?,bz=?,slsj=now(),slz=? where id=") + db::num(m_customer->id),
+                {vocab::kHandled, db::text(jg), db::text(remark), db::text(m_who.truename)}};
     e.answer = m_question->options.at(option).text;
     e.history = vocab::kHandled + QStringLiteral("(") + jg + QStringLiteral(")");
     e.replaceAnswer = true;
@@ -190,13 +188,13 @@ Call::Next Call::outcome(const QString& word, const QString& remark, const QStri
     Ending e;
     // "关机" names its columns in an order of its own; both forms write the same values.
     if (word == vocab::kSwitchedOff)
-        e.update = QStringLiteral("update yhda set sljg=") + db::quoted(word) + QStringLiteral(",jg=null,bz=") +
-                   db::quoted(remark) + QStringLiteral(",slsj=now(),slz=") + db::quoted(m_who.truename) +
-                   QStringLiteral(" where id=") + db::num(m_customer->id);
+        e.update = {QStringLiteral("update yhda set sljg=?,jg=null,bz=?,slsj=now(),slz=? where id=") +
+                        db::num(m_customer->id),
+                    {db::text(word), db::text(remark), db::text(m_who.truename)}};
     else
-        e.update = QStringLiteral("update yhda set sljg=") + db::quoted(word) +
-                   QStringLiteral(",jg=null,slsj=now(),bz=") + db::quoted(remark) + QStringLiteral(",slz=") +
-                   db::quoted(m_who.truename) + QStringLiteral(" where id=") + db::num(m_customer->id);
+        e.update = {QStringLiteral("update yhda set sljg=?,jg=null,slsj=now(),bz=?,slz=? where id=") +
+                        db::num(m_customer->id),
+                    {db::text(word), db::text(remark), db::text(m_who.truename)}};
     e.answer = word;
     e.history = word;
     return end(e, remark, nextState);
@@ -214,9 +212,8 @@ Call::Next Call::end(const Ending& e, const QString& remark, const QString& next
     if (m_question)
         writeAnswer(e.answer, e.replaceAnswer);
     m_con.execute(QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(") + db::num(m_ywbh) +
-                  QStringLiteral(",") + db::quoted(m_customer->dhhm1) + QStringLiteral(",") +
-                  db::quoted(m_who.truename) + QStringLiteral(",") + db::quoted(e.history) + QStringLiteral(",") +
-                  db::quoted(remark) + QStringLiteral(")"));
+                      QStringLiteral(",?,?,?,?)"),
+                  {db::text(m_customer->dhhm1), db::text(m_who.truename), db::text(e.history), db::text(remark)});
     // A failed draw does not undo the ending: only the draw's own part is rolled back.
     try {
         db::Transaction draw(m_con);
@@ -239,8 +236,8 @@ void Call::giveUp(const QString& remark, const QString& chosenState)
     if (!held())
         return;
     const QString state = m_customer->sljg.isEmpty() ? chosenState : m_customer->sljg;
-    m_con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(state) + QStringLiteral(",bz=") +
-                  db::quoted(remark) + QStringLiteral(" where id=") + db::num(m_customer->id));
+    m_con.execute(QStringLiteral("update yhda set sljg=?,bz=? where id=") + db::num(m_customer->id),
+                  {db::text(state), db::text(remark)});
     m_customer.reset();
     m_elapsed = 0;
 }

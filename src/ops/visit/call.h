@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/statement.h"
 #include "ops/common/oplog.h"
 #include "ops/visit/draw.h"
 
@@ -39,7 +40,7 @@ std::optional<QString> projectTips(db::Connection& con, int ywbh);
 
 // The statements of the history grid: the visits of a number in every project, newest first,
 // and the same columns without rows.
-QString historyOf(const QString& dhhm);
+db::Statement historyOf(const QString& dhhm);
 QString noHistory();
 
 class Call
@@ -106,9 +107,9 @@ public:
 private:
     struct Ending
     {
-        QString update;  // the customer record
-        QString answer;  // answer row text
-        QString history; // history row's handling result
+        db::Statement update; // the customer record
+        QString answer;       // answer row text
+        QString history;      // history row's handling result
         bool replaceAnswer = false;
     };
     Next end(const Ending& e, const QString& remark, const QString& nextState);

@@ -21,9 +21,9 @@ QString text(const QSqlRecord& row, const char* field)
 }
 
 // The draw's look-ups run after every call: read forward only.
-QSqlQuery look(db::Connection& con, const QString& sql)
+QSqlQuery look(db::Connection& con, const QString& sql, const QVariantList& values)
 {
-    return con.select(sql, true);
+    return con.select(sql, values, true);
 }
 
 // The columns the visit window shows.
@@ -54,13 +54,15 @@ struct Seen
 // whatever the number of customers.
 std::optional<Seen> smallest(db::Connection& con, int ywbh, const QString& state, const QString& uname)
 {
-    const QString head = QStringLiteral(" where ywbh=") + db::num(ywbh) + QStringLiteral(" and sljg=") + db::quoted(state);
+    const QString head = QStringLiteral(" where ywbh=") + db::num(ywbh) + QStringLiteral(" and sljg=?");
     // The assignee looked for: uname while such customers are left, else null (unassigned).
-    const QString who = QStringLiteral("(select zdslz from yhda") + head + QStringLiteral(" and zdslz=") +
-                        db::quoted(uname) + QStringLiteral(" and del=0 limit 1)");
-    QSqlQuery q = look(con, QStringLiteral("select ") + kShown + QStringLiteral(",drawkey from yhda") + head +
-                                QStringLiteral(" and zdslz is ") + who +
-                                QStringLiteral(" and del=0 order by drawkey limit 1"));
+    const QString who =
+        QStringLiteral("(select zdslz from yhda") + head + QStringLiteral(" and zdslz=? and del=0 limit 1)");
+    QSqlQuery q =
+        look(con,
+             QStringLiteral("select ") + kShown + QStringLiteral(",drawkey from yhda") + head +
+                 QStringLiteral(" and zdslz is ") + who + QStringLiteral(" and del=0 order by drawkey limit 1"),
+             {db::text(state), db::text(state), db::text(uname)});
     if (!q.next())
         return std::nullopt;
     const QSqlRecord row = q.record();
@@ -72,11 +74,9 @@ std::optional<Seen> smallest(db::Connection& con, int ywbh, const QString& state
 // same statement is what tells the database that a draw took it (see schema.sql).
 bool lock(db::Connection& con, const Seen& s, const QString& state)
 {
-    return con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kInHand) +
-                           QStringLiteral(",drawkey=null where id=") + db::num(s.customer.id) +
-                           QStringLiteral(" and sljg=") + db::quoted(state) +
-                           QStringLiteral(" and del=0 and drawkey is ?"),
-                       {s.key}) == 1;
+    return con.execute(QStringLiteral("update yhda set sljg=?,drawkey=null where id=") + db::num(s.customer.id) +
+                           QStringLiteral(" and sljg=? and del=0 and drawkey is ?"),
+                       {vocab::kInHand, db::text(state), s.key}) == 1;
 }
 
 // On the server: the look and the lock are one statement. The row is locked as it is picked, and
@@ -90,11 +90,11 @@ std::optional<Customer> claimOnServer(db::Connection& con, int ywbh, const QStri
     // One text for every draw of the session, the values bound: the server plans it once.
     static const QString group = QStringLiteral("(select id from yhda where ywbh=? and sljg=? and zdslz ");
     static const QString pick = QStringLiteral(" and del=0 order by drawkey limit 1 for no key update skip locked)");
-    static const QString claim = QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kInHand) +
-                                 QStringLiteral(",drawkey=null where id=coalesce(") + group +
+    static const QString claim = QStringLiteral("update yhda set sljg=?,drawkey=null where id=coalesce(") + group +
                                  QStringLiteral("=?") + pick + QStringLiteral(",") + group + QStringLiteral("is null") +
                                  pick + QStringLiteral(") returning ") + kShown;
-    const QSqlRecord row = con.firstRowKept(claim, {ywbh, state, uname, ywbh, state});
+    const QSqlRecord row =
+        con.firstRowKept(claim, {vocab::kInHand, ywbh, db::text(state), db::text(uname), ywbh, db::text(state)});
     if (row.isEmpty())
         return std::nullopt;
     Customer c = readCustomer(row);
@@ -129,20 +129,18 @@ std::optional<Customer> claimByState(db::Connection& con, int ywbh, const QStrin
 
 std::optional<Customer> claimByNumber(db::Connection& con, int ywbh, const QString& number)
 {
-    const QString n = db::quoted(number);
     std::optional<Customer> c;
     {
         // "+ywbh": the project alone must not drive the search; the four number indexes do.
-        QSqlQuery q = con.select(QStringLiteral("select  * from  yhda where +ywbh=") + db::num(ywbh) +
-                                 QStringLiteral(" and (dhhm1=") + n + QStringLiteral("  or dhhm2=") + n +
-                                 QStringLiteral(" or dhhm3=") + n + QStringLiteral(" or dhhm4=") + n +
-                                 QStringLiteral(") and del=0 order by id"));
+        QSqlQuery q =
+            con.select(QStringLiteral("select  * from  yhda where +ywbh=") + db::num(ywbh) +
+                           QStringLiteral(" and (dhhm1=?  or dhhm2=? or dhhm3=? or dhhm4=?) and del=0 order by id"),
+                       {db::text(number), db::text(number), db::text(number), db::text(number)});
         if (!q.next())
             return std::nullopt;
         c = readCustomer(q.record());
     }
-    con.execute(QStringLiteral("update yhda set sljg=") + db::quoted(vocab::kInHand) + QStringLiteral(" where id=") +
-                db::num(c->id));
+    con.execute(QStringLiteral("update yhda set sljg=? where id=") + db::num(c->id), {vocab::kInHand});
     return c;
 }
 

@@ -18,7 +18,7 @@ void addLog(tst::OpsDb& db, const QString& truename, const QString& logcon, cons
 }
 
 // The log texts the statement lists, in its order.
-QStringList listed(tst::OpsDb& db, const QString& sql)
+QStringList listed(tst::OpsDb& db, const db::Statement& sql)
 {
     QStringList t;
     QSqlQuery q = db.con().select(sql);

@@ -15,7 +15,7 @@ namespace {
 
 const QString kHostile = QStringLiteral("甲'乙\"; drop table t_ywbh; --");
 
-QStringList column(tst::OpsDb& db, const QString& sql)
+QStringList column(tst::OpsDb& db, const db::Statement& sql)
 {
     QStringList t;
     QSqlQuery q = db.con().select(sql);

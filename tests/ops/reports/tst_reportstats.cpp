@@ -16,7 +16,7 @@ namespace rp = ops::reports;
 namespace {
 
 // Every row of a select as text "col=value;..." in a stable order.
-QStringList rowsOf(db::Connection& con, const QString& sql)
+QStringList rowsOf(db::Connection& con, const db::Statement& sql)
 {
     QStringList out;
     QSqlQuery q = con.select(sql);
@@ -30,7 +30,7 @@ QStringList rowsOf(db::Connection& con, const QString& sql)
     return out;
 }
 
-QVariantMap rowFor(db::Connection& con, const QString& sql, const QString& slz)
+QVariantMap rowFor(db::Connection& con, const db::Statement& sql, const QString& slz)
 {
     QSqlQuery q = con.select(sql);
     while (q.next())
@@ -77,7 +77,8 @@ void TstReportStats::resultFigures()
     // records the view does not count.
     const QStringList seven = {"已受理", "关机", "停机", "下次联系", "无效数据", "拒访", "无应答"};
     for (const QString& s : seven)
-        addCustomer(con, p, QStringLiteral("张三"), s, s == QStringLiteral("已受理") ? QVariant("成功") : QVariant(), t);
+        addCustomer(con, p, QStringLiteral("张三"), s, s == QStringLiteral("已受理") ? QVariant("成功") : QVariant(),
+                    t);
     addCustomer(con, p, QStringLiteral("张三"), QStringLiteral("待定"), QVariant(), t);
     addCustomer(con, p, QStringLiteral("张三"), QStringLiteral("未受理"));
     addCustomer(con, p, QStringLiteral("张三"), QStringLiteral("正在受理"));
@@ -89,7 +90,7 @@ void TstReportStats::resultFigures()
     addAnswer(con, q1, 1, QStringLiteral("是"), QStringLiteral("张三"), 3400);
     addAnswer(con, q1, 2, QStringLiteral("是"), QStringLiteral("张三"), 1980);
 
-    const QString sql = rp::resultStatsSql(projectFilter(p));
+    const db::Statement sql = rp::resultStatsSql(projectFilter(p));
     QCOMPARE(rowsOf(con, sql).size(), 1);
     const QVariantMap r = rowFor(con, sql, QStringLiteral("张三"));
     QCOMPARE(r.value("ywname").toString(), QStringLiteral("回访"));
@@ -105,7 +106,7 @@ void TstReportStats::resultFigures()
 void TstReportStats::successRate_data()
 {
     QTest::addColumn<int>("connected");
-    QTest::addColumn<int>("successes");   // among the connected ones
+    QTest::addColumn<int>("successes");    // among the connected ones
     QTest::addColumn<int>("otherSuccess"); // successes of records in another state
     QTest::addColumn<QString>("rate");
     QTest::newRow("nothing connected") << 0 << 0 << 0 << " 0%";
@@ -221,7 +222,8 @@ void TstReportStats::keptFiguresMatchTheRows()
     QList<qint64> qids;
     for (int i = 1; i <= 4; ++i)
         qids << addQuestion(con, i % 2 ? p1 : p2, i, QStringLiteral("问题%1").arg(i));
-    const QStringList states = {"未受理", "正在受理", "已受理", "关机", "停机", "拒访", "无应答", "下次联系", "无效数据"};
+    const QStringList states = {"未受理", "正在受理", "已受理",   "关机",    "停机",
+                                "拒访",   "无应答",   "下次联系", "无效数据"};
     const QStringList ops = {"甲", "乙", "Bob"};
     QList<qint64> customers;
     for (int i = 0; i < 40; ++i)
@@ -274,11 +276,13 @@ void TstReportStats::keptFiguresMatchTheRows()
     };
     QVERIFY(!rowsOf(con, rp::resultStatsSql(projectFilter(p1))).isEmpty());
     QVERIFY(same());
-    const QStringList kept = rowsOf(con, "select * from hwtj_tally") + rowsOf(con, "select * from q_ans_tally") +
-                             rowsOf(con, "select * from yhda_talk where secs<>0");
+    const QStringList kept = rowsOf(con, QStringLiteral("select * from hwtj_tally")) +
+                             rowsOf(con, QStringLiteral("select * from q_ans_tally")) +
+                             rowsOf(con, QStringLiteral("select * from yhda_talk where secs<>0"));
     rp::rebuildFigures(con);
-    QCOMPARE(rowsOf(con, "select * from hwtj_tally") + rowsOf(con, "select * from q_ans_tally") +
-                 rowsOf(con, "select * from yhda_talk where secs<>0"),
+    QCOMPARE(rowsOf(con, QStringLiteral("select * from hwtj_tally")) +
+                 rowsOf(con, QStringLiteral("select * from q_ans_tally")) +
+                 rowsOf(con, QStringLiteral("select * from yhda_talk where secs<>0")),
              kept);
     QVERIFY(same());
 }

@@ -58,7 +58,7 @@ void seed(tst::OpsDb& db)
     }
 }
 
-QString column(tst::OpsDb& db, const QString& sql, const char* field)
+QString column(tst::OpsDb& db, const db::Statement& sql, const char* field)
 {
     QSqlQuery q = db.con().select(sql);
     QStringList v;

@@ -145,7 +145,7 @@ QStringList rows(db::Connection& con, const QString& table, const QStringList& c
 }
 
 // A list as a window's grid shows it: its columns, then its rows in their order.
-QStringList shown(db::Connection& con, const QString& jet)
+QStringList shown(db::Connection& con, const db::Statement& jet)
 {
     QSqlQuery q = con.select(jet, true);
     QStringList names;
@@ -375,7 +375,7 @@ void TstMigrate::windowsShowTheSameData()
     struct List
     {
         const char* what;
-        QString sql;
+        db::Statement sql;
         bool sorted = true; // false: the rows come in whatever order the engine's search gives them
     };
     const QList<List> lists = {

@@ -196,21 +196,17 @@ void TestCall::endings_data()
     m_shared = std::make_unique<Fixture>();
     QTest::addColumn<QString>("word"); // empty: the completed questionnaire
     QTest::addColumn<QString>("jg");
-    QTest::addColumn<QString>("update"); // the record's statement up to the remark
+    QTest::addColumn<QString>("update"); // the record's statement up to the record's id
     QTest::addColumn<QString>("history");
-    const auto usual = [](const char* word) {
-        return QStringLiteral("update yhda set sljg='%1',jg=null,slsj=now(),bz='").arg(QString::fromUtf8(word));
-    };
-    QTest::newRow("completed") << QString() << QString() << QStringLiteral("update yhda set sljg='已受理',jg='',bz='")
-                               << QStringLiteral("已受理()");
-    QTest::newRow("success") << QString() << QStringLiteral("成功")
-                             << QStringLiteral("update yhda set sljg='已受理',jg='成功',bz='")
-                             << QStringLiteral("已受理(成功)");
+    const QString usual = QStringLiteral("update yhda set sljg=?,jg=null,slsj=now(),bz=?,slz=? where id=");
+    const QString completed = QStringLiteral("update yhda set sljg=?,jg=?,bz=?,slsj=now(),slz=? where id=");
+    QTest::newRow("completed") << QString() << QString() << completed << QStringLiteral("已受理()");
+    QTest::newRow("success") << QString() << QStringLiteral("成功") << completed << QStringLiteral("已受理(成功)");
     QTest::newRow("关机") << QStringLiteral("关机") << QString()
-                          << QStringLiteral("update yhda set sljg='关机',jg=null,bz='通话中断',slsj=now(),slz='")
+                          << QStringLiteral("update yhda set sljg=?,jg=null,bz=?,slsj=now(),slz=? where id=")
                           << QStringLiteral("关机");
     for (const char* w : {"停机", "无应答", "拒访", "下次联系", "无效数据"})
-        QTest::newRow(w) << QString::fromUtf8(w) << QString() << usual(w) << QString::fromUtf8(w);
+        QTest::newRow(w) << QString::fromUtf8(w) << QString() << usual << QString::fromUtf8(w);
 }
 
 // Every ending writes the record, the answer to the question on screen and the history row,
@@ -339,7 +335,7 @@ void TestCall::failedStatementKeepsNothing_data()
     QTest::newRow("answer: old answer") << QStringLiteral("answer") << QStringLiteral("delete from q_ans");
     QTest::newRow("answer: answer") << QStringLiteral("answer") << QStringLiteral("insert into q_ans");
     QTest::newRow("answer: next question") << QStringLiteral("answer") << QStringLiteral("select * from q_sel");
-    QTest::newRow("complete: record") << QStringLiteral("complete") << QStringLiteral("update yhda set sljg='已受理'");
+    QTest::newRow("complete: record") << QStringLiteral("complete") << QStringLiteral("update yhda set sljg=?,jg=?");
     QTest::newRow("complete: old answer") << QStringLiteral("complete") << QStringLiteral("delete from q_ans");
     QTest::newRow("complete: answer") << QStringLiteral("complete") << QStringLiteral("insert into q_ans");
     QTest::newRow("complete: history") << QStringLiteral("complete") << QStringLiteral("insert into visitlog");
@@ -408,12 +404,12 @@ void TestCall::failedNextDrawKeepsTheEnding()
     const qint64 next = addCustomer(f.db, f.s.p, QStringLiteral("13800000002"));
     f.call().drawByNumber(QStringLiteral("13800000001"));
     // The lock of the next customer fails: the ending is kept, the next customer is not locked.
-    f.fail(QStringLiteral("update yhda set sljg='正在受理'"));
+    f.fail(QStringLiteral("update yhda set sljg=?,drawkey=null"));
     tst::LogCapture log;
     const Call::Next n = f.call().outcome(QStringLiteral("无应答"), QString(), QStringLiteral("未受理"));
     f.failNothing();
     QVERIFY(n.drawFailed);
-    const QString reason = QStringLiteral("disk I/O error [statement: update yhda set sljg='正在受理'");
+    const QString reason = QStringLiteral("disk I/O error [statement: update yhda set sljg=?,drawkey=null");
     QVERIFY2(n.reason.startsWith(reason), qPrintable(n.reason));
     QCOMPARE(log.count(reason), 1);
     QVERIFY(!n.customer);
@@ -464,7 +460,7 @@ void TestCall::giveUp()
     f.call().answer(0);
     f.call().tick();
     // A failed write keeps the customer held.
-    f.fail(QStringLiteral("update yhda set sljg='下次联系'"));
+    f.fail(QStringLiteral("update yhda set sljg=?,bz=? where id="));
     QVERIFY_THROWS_EXCEPTION(db::Error, f.call().giveUp(QStringLiteral("它's 备注"), QStringLiteral("拒访")));
     f.failNothing();
     QCOMPARE(f.call().customer()->id, id);
