@@ -43,7 +43,9 @@ private:
     void readSharedStrings();
     void readStyles();
     bool readRow(QStringList* cells, int* number);
-    QString cellValue(QStringView type, int style, const QString& value) const;
+    enum class CellType { Number, Shared, Inline, Text, Error };
+    static CellType cellType(QByteArrayView t);
+    QString cellValue(CellType type, int style, const QString& inlineText) const;
 
     void* m_zip = nullptr;
     QStringList m_parts; // of the sheets, in order
@@ -58,4 +60,5 @@ private:
     int m_next = 1;
     QStringList m_ahead;
     int m_aheadNumber = 0;
+    QByteArray m_value; // of the cell being read, as written
 };
