@@ -19,8 +19,22 @@ bool isSpace(char c)
 
 QByteArrayView localName(QByteArrayView qualified)
 {
-    const qsizetype colon = qualified.lastIndexOf(':');
-    return colon < 0 ? qualified : qualified.sliced(colon + 1);
+    const char* b = qualified.data();
+    for (qsizetype i = qualified.size(); i-- > 0;)
+        if (b[i] == ':')
+            return qualified.sliced(i + 1);
+    return qualified;
+}
+
+// Names are a few bytes: a loop beats a call.
+bool same(QByteArrayView a, QByteArrayView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (a[i] != b[i])
+            return false;
+    return true;
 }
 
 // The length of the UTF-8 character this byte begins (1 for a byte no character begins with:
@@ -113,7 +127,7 @@ PartXml::Token PartXml::next()
     if (m_pendingEnd) {
         m_pendingEnd = false;
         m_openEnds.removeLast();
-        m_open.truncate(m_openEnds.isEmpty() ? 0 : m_openEnds.last());
+        m_open.resize(size_t(m_openEnds.isEmpty() ? 0 : m_openEnds.last()));
         m_done = m_openEnds.isEmpty();
         return EndElement;
     }
@@ -130,10 +144,13 @@ PartXml::Token PartXml::next()
                 return Characters;
             continue;
         }
+        const char second = m_pos + 1 < m_end || more() ? m_buf[m_pos + 1] : 0;
+        if (second != '?' && second != '!')
+            return startOrEnd();
         while (m_end - m_pos < 9 && more()) {
         }
         const QByteArrayView ahead(m_buf.constData() + m_pos, std::min<qsizetype>(9, m_end - m_pos));
-        if (ahead.startsWith("<?")) {
+        if (second == '?') {
             skipTo("?>", m_pos + 2);
         } else if (ahead.startsWith("<!--")) {
             skipTo("-->", m_pos + 4);
@@ -147,10 +164,8 @@ PartXml::Token PartXml::next()
             m_textRefs = false;
             m_pos = at + 3;
             return Characters;
-        } else if (ahead.startsWith("<!")) {
-            throw XlsError(QStringLiteral("the workbook's XML declares a document type"));
         } else {
-            return startOrEnd();
+            throw XlsError(QStringLiteral("the workbook's XML declares a document type"));
         }
     }
 }
@@ -203,116 +218,127 @@ bool PartXml::text()
 
 PartXml::Token PartXml::startOrEnd()
 {
-    // The tag's end: the first '>' outside a quoted value.
-    qsizetype gt = -1;
-    {
-        qsizetype offset = 1;
-        char quote = 0;
-        for (;;) {
-            const char* b = m_buf.constData();
-            qsizetype i = m_pos + offset;
-            for (; i < m_end; ++i) {
-                const char c = b[i];
-                if (quote) {
-                    if (c == quote)
-                        quote = 0;
-                    else if (c == '<')
-                        fail(QStringLiteral("'<' inside an attribute value"));
-                } else if (c == '"' || c == '\'') {
-                    quote = c;
-                } else if (c == '>') {
-                    break;
-                } else if (c == '<') {
-                    fail(QStringLiteral("a tag is not closed"));
-                }
-            }
-            if (i < m_end) {
-                gt = i;
-                break;
-            }
-            offset = m_end - m_pos;
-            if (!more())
-                fail(QStringLiteral("it ends inside a tag"));
-        }
+    for (;;) {
+        Token t;
+        if (tag(&t))
+            return t;
+        if (!more())
+            fail(QStringLiteral("it ends inside a tag"));
     }
+}
+
+// The tag at m_pos, read in one pass; false when the bytes read so far end inside it (nothing
+// is taken then: it is read again from its start with more bytes).
+bool PartXml::tag(Token* token)
+{
     const char* b = m_buf.constData();
-    const qsizetype tagEnd = gt;
+    const qsizetype end = m_end;
     qsizetype i = m_pos + 1;
-    if (b[i] == '/') {
-        qsizetype e = tagEnd;
-        while (e > i + 1 && isSpace(b[e - 1]))
+    if (i < end && b[i] == '/') {
+        const qsizetype from = ++i;
+        while (i < end && b[i] != '>') {
+            if (b[i] == '<')
+                fail(QStringLiteral("a tag is not closed"));
+            ++i;
+        }
+        if (i == end)
+            return false;
+        qsizetype e = i;
+        while (e > from && isSpace(b[e - 1]))
             --e;
-        const QByteArrayView qualified(b + i + 1, e - i - 1);
-        const qsizetype from = m_openEnds.size() > 1 ? m_openEnds[m_openEnds.size() - 2] : 0;
-        if (m_openEnds.isEmpty() || QByteArrayView(m_open.constData() + from, m_openEnds.last() - from) != qualified)
+        const QByteArrayView qualified(b + from, e - from);
+        const qsizetype openFrom = m_openEnds.size() > 1 ? m_openEnds[m_openEnds.size() - 2] : 0;
+        if (m_openEnds.isEmpty() ||
+            !same(QByteArrayView(m_open.data() + openFrom, m_openEnds.last() - openFrom), qualified))
             fail(QStringLiteral("the end tag %1 does not match")
                      .arg(QString::fromUtf8(qualified.first(std::min<qsizetype>(64, qualified.size())))));
         m_openEnds.removeLast();
-        m_open.truncate(from);
+        m_open.resize(size_t(openFrom));
         m_name = localName(qualified);
-        m_pos = tagEnd + 1;
+        m_pos = i + 1;
         m_done = m_openEnds.isEmpty();
-        return EndElement;
+        *token = EndElement;
+        return true;
     }
     if (m_done || (m_rootSeen && m_openEnds.isEmpty()))
         fail(QStringLiteral("more than one root element"));
     const qsizetype nameFrom = i;
-    while (i < tagEnd && !isSpace(b[i]) && b[i] != '/')
+    while (i < end && !isSpace(b[i]) && b[i] != '/' && b[i] != '>') {
+        if (b[i] == '<')
+            fail(QStringLiteral("a tag is not closed"));
         ++i;
+    }
+    if (i == end)
+        return false;
     const QByteArrayView qualified(b + nameFrom, i - nameFrom);
     if (qualified.isEmpty())
         fail(QStringLiteral("a tag has no name"));
     m_attributes.clear();
     bool empty = false;
     for (;;) {
-        while (i < tagEnd && isSpace(b[i]))
+        while (i < end && isSpace(b[i]))
             ++i;
-        if (i == tagEnd)
+        if (i == end)
+            return false;
+        if (b[i] == '>')
             break;
         if (b[i] == '/') {
-            if (i + 1 != tagEnd)
+            if (i + 1 == end)
+                return false;
+            if (b[i + 1] != '>')
                 fail(QStringLiteral("a stray '/' in a tag"));
             empty = true;
+            ++i;
             break;
         }
         const qsizetype an = i;
-        while (i < tagEnd && !isSpace(b[i]) && b[i] != '=')
+        while (i < end && !isSpace(b[i]) && b[i] != '=' && b[i] != '>' && b[i] != '/' && b[i] != '<')
             ++i;
         const qsizetype anSize = i - an;
-        while (i < tagEnd && isSpace(b[i]))
+        while (i < end && isSpace(b[i]))
             ++i;
-        if (anSize == 0 || i == tagEnd || b[i] != '=')
+        if (i == end)
+            return false;
+        if (anSize == 0 || b[i] != '=')
             fail(QStringLiteral("an attribute has no value"));
         ++i;
-        while (i < tagEnd && isSpace(b[i]))
+        while (i < end && isSpace(b[i]))
             ++i;
-        if (i == tagEnd || (b[i] != '"' && b[i] != '\''))
+        if (i == end)
+            return false;
+        if (b[i] != '"' && b[i] != '\'')
             fail(QStringLiteral("an attribute value is not quoted"));
         const char quote = b[i++];
+        const void* close = std::memchr(b + i, quote, size_t(end - i));
+        if (!close)
+            return false;
         const qsizetype v = i;
-        while (i < tagEnd && b[i] != quote)
-            ++i;
-        if (i == tagEnd)
-            fail(QStringLiteral("an attribute value is not closed"));
+        i = static_cast<const char*>(close) - b;
+        if (std::memchr(b + v, '<', size_t(i - v)))
+            fail(QStringLiteral("'<' inside an attribute value"));
         m_attributes.append({an, anSize, v, i - v});
         ++i;
-        if (i < tagEnd && !isSpace(b[i]) && b[i] != '/')
+        if (i == end)
+            return false;
+        if (!isSpace(b[i]) && b[i] != '/' && b[i] != '>')
             fail(QStringLiteral("attributes run together"));
     }
-    m_open.append(qualified);
-    m_openEnds.append(m_open.size());
+    m_open.append(qualified.data(), size_t(qualified.size()));
+    m_openEnds.append(qsizetype(m_open.size()));
     m_rootSeen = true;
     m_name = localName(qualified);
     m_pendingEnd = empty;
-    m_pos = tagEnd + 1;
-    return StartElement;
+    m_pos = i + 1;
+    *token = StartElement;
+    return true;
 }
 
 QByteArrayView PartXml::attribute(QByteArrayView name) const
 {
-    for (const Attribute& a : m_attributes)
-        if (localName(QByteArrayView(m_buf.constData() + a.name, a.nameSize)) == name)
+    for (const Attribute& a : m_attributes) {
+        if (same(localName(QByteArrayView(m_buf.constData() + a.name, a.nameSize)), name))
             return QByteArrayView(m_buf.constData() + a.value, a.valueSize);
+    }
     return {};
 }
 

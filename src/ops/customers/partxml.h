@@ -4,7 +4,9 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QVector>
+#include <cstring>
 #include <functional>
+#include <string>
 
 // Reads the XML of one part of a workbook package as it is inflated, one token at a time, on the
 // bytes themselves: no tree and no string per token. Elements come by their local name (without
@@ -31,6 +33,12 @@ public:
 
     // The local name of the element just started or ended.
     QByteArrayView name() const { return m_name; }
+    template <qsizetype N> bool isNamed(const char (&name)[N]) const { return equals(m_name, name); }
+    // Bytes compared with a literal, cheaply: a sheet asks this some million times.
+    template <qsizetype N> static bool equals(QByteArrayView bytes, const char (&literal)[N])
+    {
+        return bytes.size() == N - 1 && std::memcmp(bytes.data(), literal, N - 1) == 0;
+    }
     // The value of the attribute of the element just started with this local name, as written
     // (references not resolved; empty when the element has none).
     QByteArrayView attribute(QByteArrayView localName) const;
@@ -57,6 +65,7 @@ private:
     qsizetype find(char c, qsizetype from);
     qsizetype find(QByteArrayView s, qsizetype from);
     Token startOrEnd();
+    bool tag(Token* token);
     bool text();
     void skipTo(QByteArrayView end, qsizetype from);
     [[noreturn]] void fail(const QString& why) const;
@@ -69,7 +78,7 @@ private:
     bool m_done = false;
     bool m_pendingEnd = false; // an empty element's end, given by the next call
     // The open elements' qualified names, end to end, and where each ends.
-    QByteArray m_open;
+    std::string m_open;
     QVector<qsizetype> m_openEnds;
     QByteArrayView m_name;
     QByteArrayView m_text;

@@ -149,17 +149,18 @@ public:
     void text(QString* to)
     {
         const int depth = xml.depth();
+        const qsizetype from = to->size();
         int phonetic = 0;
-        bool own = xml.name() == "t" || xml.name() == "v";
+        bool own = xml.isNamed("t") || xml.isNamed("v");
         for (;;) {
             const PartXml::Token t = xml.next();
             if (t == PartXml::Characters) {
                 if (own && !phonetic)
                     xml.appendText(to);
             } else if (t == PartXml::StartElement) {
-                if (xml.name() == "rPh" && !phonetic)
+                if (xml.isNamed("rPh") && !phonetic)
                     phonetic = xml.depth();
-                own = xml.name() == "t";
+                own = xml.isNamed("t");
             } else if (t == PartXml::EndElement) {
                 if (xml.depth() < depth)
                     return;
@@ -169,7 +170,7 @@ public:
             } else {
                 fail(QStringLiteral("the workbook's XML ends inside an element"));
             }
-            if (to->size() > kMaxCellChars)
+            if (to->size() - from > kMaxCellChars)
                 fail(QStringLiteral("a cell of the workbook is too long"));
         }
     }
@@ -307,10 +308,10 @@ void XlsxReader::readWorkbook()
         for (auto t = p->xml.next(); t != PartXml::EndDocument; t = p->xml.next()) {
             if (t != PartXml::StartElement)
                 continue;
-            if (p->xml.name() == "workbookPr") {
+            if (p->xml.isNamed("workbookPr")) {
                 const auto v = p->xml.attribute("date1904");
                 m_1904 = v == "1" || v == "true";
-            } else if (p->xml.name() == "sheet") {
+            } else if (p->xml.isNamed("sheet")) {
                 entries.append({p->xml.attributeText("name"), p->xml.attributeText("id")});
             }
         }
@@ -318,7 +319,7 @@ void XlsxReader::readWorkbook()
     QHash<QString, QString> targets;
     if (auto p = openPart(QStringLiteral("xl/_rels/workbook.xml.rels"), true)) {
         for (auto t = p->xml.next(); t != PartXml::EndDocument; t = p->xml.next())
-            if (t == PartXml::StartElement && p->xml.name() == "Relationship") {
+            if (t == PartXml::StartElement && p->xml.isNamed("Relationship")) {
                 QString target = p->xml.attributeText("Target");
                 target = target.startsWith(u'/') ? target.mid(1) : QStringLiteral("xl/") + target;
                 targets.insert(p->xml.attributeText("Id"), QDir::cleanPath(target));
@@ -341,7 +342,7 @@ void XlsxReader::readSharedStrings()
     if (!p)
         return;
     for (auto t = p->xml.next(); t != PartXml::EndDocument; t = p->xml.next()) {
-        if (t != PartXml::StartElement || p->xml.name() != "si")
+        if (t != PartXml::StartElement || !p->xml.isNamed("si"))
             continue;
         p->text(&m_strings);
         if (m_strings.size() > kMaxStringChars)
@@ -364,15 +365,15 @@ void XlsxReader::readStyles()
     QVector<int> formats;
     bool inCellXfs = false;
     for (auto t = p->xml.next(); t != PartXml::EndDocument; t = p->xml.next()) {
-        if (t == PartXml::EndElement && p->xml.name() == "cellXfs")
+        if (t == PartXml::EndElement && p->xml.isNamed("cellXfs"))
             inCellXfs = false;
         if (t != PartXml::StartElement)
             continue;
-        if (p->xml.name() == "numFmt")
+        if (p->xml.isNamed("numFmt"))
             custom.insert(p->xml.attribute("numFmtId").toInt(), kindOfFormat(p->xml.attributeText("formatCode")));
-        else if (p->xml.name() == "cellXfs")
+        else if (p->xml.isNamed("cellXfs"))
             inCellXfs = true;
-        else if (p->xml.name() == "xf" && inCellXfs && formats.size() < 65536)
+        else if (p->xml.isNamed("xf") && inCellXfs && formats.size() < 65536)
             formats.append(p->xml.attribute("numFmtId").toInt());
     }
     for (int id : formats)
@@ -412,7 +413,7 @@ bool XlsxReader::readRow(QStringList* cells, int* number)
     Part& p = *m_sheet;
     PartXml& x = p.xml;
     PartXml::Token t = x.next();
-    while (t != PartXml::EndDocument && !(t == PartXml::StartElement && x.name() == "row"))
+    while (t != PartXml::EndDocument && !(t == PartXml::StartElement && x.isNamed("row")))
         t = x.next();
     if (t == PartXml::EndDocument)
         return false;
@@ -431,7 +432,7 @@ bool XlsxReader::readRow(QStringList* cells, int* number)
             break;
         if (t == PartXml::EndDocument)
             fail(QStringLiteral("the sheet ends inside a row"));
-        if (t != PartXml::StartElement || x.name() != "c")
+        if (t != PartXml::StartElement || !x.isNamed("c"))
             continue;
         const int at = columnOf(x.attribute("r"));
         column = at >= 0 ? at : column + 1;
@@ -451,22 +452,22 @@ bool XlsxReader::readRow(QStringList* cells, int* number)
                 fail(QStringLiteral("the sheet ends inside a cell"));
             if (t != PartXml::StartElement)
                 continue;
-            if (x.name() == "v") {
+            if (x.isNamed("v")) {
                 m_value.clear();
                 for (t = x.next(); t == PartXml::Characters; t = x.next()) {
                     if (x.textHasReferences()) {
                         QString decoded;
                         x.appendText(&decoded);
-                        m_value += decoded.toUtf8();
+                        m_value += decoded.toStdString();
                     } else {
-                        m_value += x.rawText();
+                        m_value.append(x.rawText().data(), size_t(x.rawText().size()));
                     }
-                    if (m_value.size() > kMaxCellChars * 3)
+                    if (qsizetype(m_value.size()) > kMaxCellChars * 3)
                         fail(QStringLiteral("a cell of the workbook is too long"));
                 }
                 if (t != PartXml::EndElement)
                     fail(QStringLiteral("a cell's value holds an element"));
-            } else if (x.name() == "is") {
+            } else if (x.isNamed("is")) {
                 inlineText.clear();
                 p.text(&inlineText);
             } else {
@@ -482,20 +483,20 @@ bool XlsxReader::readRow(QStringList* cells, int* number)
 
 XlsxReader::CellType XlsxReader::cellType(QByteArrayView t)
 {
-    if (t.isEmpty() || t == "n")
+    if (t.isEmpty() || PartXml::equals(t, "n"))
         return CellType::Number;
-    if (t == "s")
+    if (PartXml::equals(t, "s"))
         return CellType::Shared;
-    if (t == "inlineStr")
+    if (PartXml::equals(t, "inlineStr"))
         return CellType::Inline;
-    if (t == "e")
+    if (PartXml::equals(t, "e"))
         return CellType::Error;
     return CellType::Text; // str (a formula's text), b (0 or 1), d (a date as text)
 }
 
 QString XlsxReader::cellValue(CellType type, int style, const QString& inlineText) const
 {
-    const QByteArrayView value(m_value);
+    const QByteArrayView value(m_value.data(), qsizetype(m_value.size()));
     switch (type) {
     case CellType::Shared: {
         bool ok = false;

@@ -5,6 +5,7 @@
 
 #include <QVector>
 #include <memory>
+#include <string>
 
 // Reads an Excel 2007 and later (.xlsx) workbook: a zip package of XML parts. The sheet list
 // comes from the workbook part, cells are given as the .xls reader gives them (shared and inline
@@ -60,5 +61,5 @@ private:
     int m_next = 1;
     QStringList m_ahead;
     int m_aheadNumber = 0;
-    QByteArray m_value; // of the cell being read, as written
+    std::string m_value; // of the cell being read, as written
 };
