@@ -151,7 +151,7 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("encoding"); // a .csv list's, as found
-        for (const char* name : {"lists.xls", "lists_openpyxl.xlsx", "lists_handmade.xlsx"})
+        for (const char* name : {"lists.xls", "lists_openpyxl.xlsx", "lists_handmade.xlsx", "lists_libreoffice.xlsx"})
             QTest::newRow(name) << fixture(QString::fromLatin1(name)) << QString();
         QTest::newRow("libxlsxwriter, shared strings") << QStringLiteral("shared.xlsx") << QString();
         QTest::newRow("libxlsxwriter, inline strings") << QStringLiteral("inline.xlsx") << QString();
