@@ -109,15 +109,16 @@ bool writeZip(const QString& path, const QList<std::pair<const char*, QByteArray
     return zipClose(z, nullptr) == ZIP_OK && ok;
 }
 
+// The named columns as a sheet's first row.
+const QByteArray kHeaderRow = "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>序号</t></is></c>"
+                              "<c r=\"B1\" t=\"inlineStr\"><is><t>姓名</t></is></c><c r=\"C1\" "
+                              "t=\"inlineStr\"><is><t>区域</t></is></c><c r=\"D1\" t=\"inlineStr\"><is><t>地址</t></is>"
+                              "</c><c r=\"E1\" t=\"inlineStr\"><is><t>电话号码</t></is></c></row>";
+
 // A workbook of one sheet "名单" with these rows (sheet XML) and shared strings.
 bool writeBook(const QString& path, const QByteArray& rows, const QByteArray& strings = "<sst/>",
                const QByteArray& sheetHead = "<?xml version=\"1.0\"?>")
 {
-    const QByteArray head =
-        "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>序号</t></is></c>"
-        "<c r=\"B1\" t=\"inlineStr\"><is><t>姓名</t></is></c><c r=\"C1\" t=\"inlineStr\"><is><t>区域</t></is></c>"
-        "<c r=\"D1\" t=\"inlineStr\"><is><t>地址</t></is></c><c r=\"E1\" "
-        "t=\"inlineStr\"><is><t>电话号码</t></is></c></row>";
     return writeZip(path,
                     {{"xl/workbook.xml", "<workbook><sheets><sheet name=\"名单\" r:id=\"rId1\" "
                                          "xmlns:r=\"urn:r\"/></sheets></workbook>"},
@@ -125,7 +126,7 @@ bool writeBook(const QString& path, const QByteArray& rows, const QByteArray& st
                       "<Relationships><Relationship Id=\"rId1\" Target=\"worksheets/sheet1.xml\"/></Relationships>"},
                      {"xl/sharedStrings.xml", strings},
                      {"xl/worksheets/sheet1.xml",
-                      sheetHead + "<worksheet><sheetData>" + head + rows + "</sheetData></worksheet>"}});
+                      sheetHead + "<worksheet><sheetData>" + kHeaderRow + rows + "</sheetData></worksheet>"}});
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes)
@@ -216,6 +217,38 @@ private slots:
         QCOMPARE(cells, (QStringList{"1", "1990-05-17 12:00:00", "18:00:00", "7", "12:00:00", "hx", "", "0.1"}));
     }
 
+    // Texts and rows far longer than what the reader holds at a time come whole: a cell of many
+    // pieces cut anywhere (inside a character or a reference), shared strings together longer
+    // than any one cell may be, and a sheet read through many times its buffer.
+    void readsLongXlsxPartsWhole()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("long.xlsx"));
+        auto shared = [](int i) { return QStringLiteral("第%1条<长>&文本").arg(i).repeated(40); };
+        const QString longCell = QStringLiteral("a张&<三>\"").repeated(30000);
+        QByteArray sst = "<sst>";
+        for (int i = 0; i < 3000; ++i)
+            sst += "<si><t>" + shared(i).toHtmlEscaped().toUtf8() + "</t></si>";
+        sst += "</sst>";
+        QByteArray rows = "<row r=\"2\"><c r=\"A2\"><v>1</v></c><c r=\"B2\" t=\"inlineStr\"><is><t>" +
+                          longCell.toHtmlEscaped().toUtf8() + "</t></is></c></row>";
+        for (int r = 3; r < 3003; ++r)
+            rows += QStringLiteral("<row r=\"%1\" spans=\"1:2\"><c r=\"A%1\" s=\"0\"><v>%1</v></c>"
+                                   "<c r=\"B%1\" t=\"s\"><v>%2</v></c></row>")
+                        .arg(r)
+                        .arg(r - 3)
+                        .toUtf8();
+        QVERIFY(writeBook(path, rows, sst));
+        XlsxReader book;
+        book.open(path);
+        book.selectSheet(QStringLiteral("名单"));
+        QCOMPARE(book.rowCount(), 3001);
+        QCOMPARE(book.text(0, 1), longCell);
+        for (int r = 1; r < 3001; ++r)
+            if (book.text(r, 1) != shared(r - 1) || book.integer(r, 0) != r + 2)
+                QFAIL(qPrintable(QStringLiteral("row %1 reads wrong").arg(r)));
+    }
+
     // A damaged or hostile file is refused before a row is written, with an error and no crash.
     void refusesDamagedFiles_data()
     {
@@ -226,7 +259,9 @@ private slots:
                                "malformed.xlsx",      "badindex.xlsx",
                                "wide.xlsx",           "unclosed.csv",
                                "invalid-gb18030.csv", "invalid-utf8-with-mark.csv",
-                               "gb18030-as-utf8.csv", "cut-character.csv"};
+                               "gb18030-as-utf8.csv", "cut-character.csv",
+                               "unquoted.xlsx",       "undefined-entity.xlsx",
+                               "unfinished.xlsx"};
         for (int i = 0; i < int(std::size(names)); ++i)
             QTest::newRow(names[i]) << QString::fromLatin1(names[i]) << i;
     }
@@ -279,9 +314,22 @@ private slots:
         case 10:
             QVERIFY(QFile::copy(fixture(QStringLiteral("lists_gb18030.csv")), path));
             break;
-        default: // the last character's bytes cut short
+        case 11: // the last character's bytes cut short
             QVERIFY(writeFile(
                 path, QStringLiteral("序号,姓名,区域,地址,电话号码\n1,张三,东区,路,1\n2,李四").toUtf8().chopped(2)));
+            break;
+        case 12:
+            QVERIFY(writeBook(path, "<row r=\"2\"><c r=A2><v>1</v></c></row>"));
+            break;
+        case 13: // only a document type could define it
+            QVERIFY(writeBook(path, "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>&nbsp;</t></is></c></row>"));
+            break;
+        default: // the sheet stops inside its rows
+            QVERIFY(writeZip(path, {{"xl/workbook.xml", "<workbook><sheets><sheet name=\"名单\" r:id=\"a\" "
+                                                        "xmlns:r=\"urn:r\"/></sheets></workbook>"},
+                                    {"xl/_rels/workbook.xml.rels",
+                                     "<Relationships><Relationship Id=\"a\" Target=\"s.xml\"/></Relationships>"},
+                                    {"xl/s.xml", "<worksheet><sheetData>" + kHeaderRow + row}}));
             break;
         }
         tst::OpsDb db;
