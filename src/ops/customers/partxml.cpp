@@ -131,6 +131,16 @@ PartXml::Token PartXml::next()
         m_done = m_openEnds.isEmpty();
         return EndElement;
     }
+    if (!m_started) {
+        m_started = true;
+        while (m_end - m_pos < 3 && more()) {
+        }
+        const QByteArrayView head(m_buf.constData() + m_pos, std::min<qsizetype>(3, m_end - m_pos));
+        if (head == "\xEF\xBB\xBF")
+            m_pos += 3; // UTF-8's byte-order mark
+        else if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF"))
+            throw XlsError(QStringLiteral("the workbook's XML is in UTF-16, which is not read"));
+    }
     for (;;) {
         if (m_done)
             return EndDocument;

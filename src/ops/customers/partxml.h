@@ -74,6 +74,7 @@ private:
     QByteArray m_buf;
     qsizetype m_pos = 0, m_end = 0;
     bool m_eof = false;
+    bool m_started = false;
     bool m_rootSeen = false;
     bool m_done = false;
     bool m_pendingEnd = false; // an empty element's end, given by the next call

@@ -202,12 +202,13 @@ private slots:
                                "<numFmt numFmtId=\"165\" formatCode=\"[Red][h]:mm:ss\"/></numFmts>"
                                "<cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"22\"/><xf numFmtId=\"20\"/>"
                                "<xf numFmtId=\"164\"/><xf numFmtId=\"165\"/></cellXfs></styleSheet>"},
-             {"xl/s.xml", "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>h</t></is></c></row>"
-                          "<row r=\"2\"><c r=\"A2\" t=\"b\"><v>1</v></c><c r=\"B2\" s=\"1\"><v>33010.5</v></c>"
-                          "<c r=\"C2\" s=\"2\"><v>0.75</v></c><c r=\"D2\" s=\"3\"><v>7</v></c>"
-                          "<c r=\"E2\" s=\"4\"><v>0.5</v></c><c r=\"F2\" t=\"str\"><f>A1&amp;\"x\"</f><v>hx</v></c>"
-                          "<c r=\"G2\" t=\"e\"><v>#N/A</v></c><c r=\"H2\"><v>0.1</v></c></row>"
-                          "</sheetData></worksheet>"}}));
+             {"xl/s.xml",
+              "\xEF\xBB\xBF<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>h</t></is></c></row>"
+              "<row r=\"2\"><c r=\"A2\" t=\"b\"><v>1</v></c><c r=\"B2\" s=\"1\"><v>33010.5</v></c>"
+              "<c r=\"C2\" s=\"2\"><v>0.75</v></c><c r=\"D2\" s=\"3\"><v>7</v></c>"
+              "<c r=\"E2\" s=\"4\"><v>0.5</v></c><c r=\"F2\" t=\"str\"><f>A1&amp;\"x\"</f><v>hx</v></c>"
+              "<c r=\"G2\" t=\"e\"><v>#N/A</v></c><c r=\"H2\"><v>0.1</v></c></row>"
+              "</sheetData></worksheet>"}}));
         XlsxReader book;
         book.open(path);
         book.selectSheet(QStringLiteral("S"));
