@@ -188,7 +188,7 @@ private slots:
 
     // Cells of an .xlsx workbook read as the .xls reader gives them: truth values as 1 and 0,
     // dates and times by their format (letters in quotes or brackets are no date), a formula's
-    // result, an error value as empty.
+    // result, an error value as empty; a part may begin with a byte-order mark.
     void readsXlsxCellKinds()
     {
         QTemporaryDir tmp;
