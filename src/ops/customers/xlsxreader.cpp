@@ -397,18 +397,46 @@ bool XlsxReader::nextRow(QStringList* cells)
 {
     if (!m_sheet)
         fail(QStringLiteral("no sheet is being read"));
-    if (m_aheadNumber == 0 && !readRow(&m_ahead, &m_aheadNumber))
-        return false;
+    if (m_aheadNumber == 0) {
+        if (!readRow(&m_ahead, &m_aheadNumber, &m_aheadWidth))
+            return false;
+        m_aheadSkipped = false;
+    }
     // A row the XML leaves out is an empty row.
-    if (m_aheadNumber > m_next)
+    if (m_aheadNumber > m_next) {
         cells->clear();
-    else
+    } else {
+        if (m_aheadSkipped)
+            fail(QStringLiteral("a row read for its width only is wanted whole"));
         *cells = std::exchange(m_ahead, {}), m_aheadNumber = 0;
+    }
     ++m_next;
     return true;
 }
 
-bool XlsxReader::readRow(QStringList* cells, int* number)
+bool XlsxReader::skipRow(int* width)
+{
+    if (!m_sheet)
+        fail(QStringLiteral("no sheet is being read"));
+    if (m_aheadNumber == 0) {
+        if (!readRow(nullptr, &m_aheadNumber, &m_aheadWidth))
+            return false;
+        m_aheadSkipped = true;
+    }
+    if (m_aheadNumber > m_next) {
+        *width = 0;
+    } else {
+        *width = m_aheadWidth;
+        m_ahead.clear();
+        m_aheadNumber = 0;
+    }
+    ++m_next;
+    return true;
+}
+
+// The next row in the XML, its number and width; its cells too unless `cells` is null (they
+// are checked all the same).
+bool XlsxReader::readRow(QStringList* cells, int* number, int* width)
 {
     Part& p = *m_sheet;
     PartXml& x = p.xml;
@@ -423,7 +451,9 @@ bool XlsxReader::readRow(QStringList* cells, int* number)
     if (!ok || n < m_next || n > kMaxRows)
         fail(QStringLiteral("the sheet's rows are out of order"));
     *number = n;
-    cells->clear();
+    *width = 0;
+    if (cells)
+        cells->clear();
     const int rowDepth = x.depth();
     int column = -1;
     for (;;) {
@@ -474,6 +504,11 @@ bool XlsxReader::readRow(QStringList* cells, int* number)
                 p.skip(); // a formula is not what the cell shows
             }
         }
+        *width = std::max(*width, column + 1);
+        if (!cells) {
+            cellValue(type, style, inlineText, false);
+            continue;
+        }
         while (cells->size() <= column)
             cells->append(kEmpty);
         (*cells)[column] = cellValue(type, style, inlineText);
@@ -494,7 +529,7 @@ XlsxReader::CellType XlsxReader::cellType(QByteArrayView t)
     return CellType::Text; // str (a formula's text), b (0 or 1), d (a date as text)
 }
 
-QString XlsxReader::cellValue(CellType type, int style, const QString& inlineText) const
+QString XlsxReader::cellValue(CellType type, int style, const QString& inlineText, bool wanted) const
 {
     const QByteArrayView value(m_value.data(), qsizetype(m_value.size()));
     switch (type) {
@@ -504,13 +539,15 @@ QString XlsxReader::cellValue(CellType type, int style, const QString& inlineTex
         if (!ok || i < 0 || i >= m_stringEnds.size())
             fail(QStringLiteral("a cell refers to shared string %1, which is not there")
                      .arg(QString::fromUtf8(value.first(std::min<qsizetype>(32, value.size())))));
+        if (!wanted)
+            return {};
         const qsizetype from = i == 0 ? 0 : m_stringEnds[i - 1];
         return m_strings.mid(from, m_stringEnds[i] - from);
     }
     case CellType::Inline:
         return inlineText;
     case CellType::Text:
-        return QString::fromUtf8(value);
+        return wanted ? QString::fromUtf8(value) : QString();
     case CellType::Error: // an error value is empty, as in the .xls
         return kEmpty;
     case CellType::Number:
@@ -521,11 +558,11 @@ QString XlsxReader::cellValue(CellType type, int style, const QString& inlineTex
     const biff::DateKind kind = m_styleKinds.value(style, biff::DateKind::Plain);
     // Digits stay as they are written, however many there are (a phone number).
     if (kind == biff::DateKind::Plain && digitsOnly(value))
-        return QString::fromLatin1(value);
+        return wanted ? QString::fromLatin1(value) : QString();
     bool ok = false;
     const double d = value.trimmed().toDouble(&ok);
     if (!ok)
         fail(QStringLiteral("a number cell holds '%1'")
                  .arg(QString::fromUtf8(value.first(std::min<qsizetype>(32, value.size())))));
-    return biff::valueText(kind, d, m_1904);
+    return wanted ? biff::valueText(kind, d, m_1904) : QString();
 }

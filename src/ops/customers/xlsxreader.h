@@ -34,6 +34,7 @@ public:
 protected:
     void startRows(int sheet) override;
     bool nextRow(QStringList* cells) override;
+    bool skipRow(int* width) override;
     void endRows() override;
 
 private:
@@ -43,10 +44,11 @@ private:
     void readWorkbook();
     void readSharedStrings();
     void readStyles();
-    bool readRow(QStringList* cells, int* number);
+    bool readRow(QStringList* cells, int* number, int* width);
     enum class CellType { Number, Shared, Inline, Text, Error };
     static CellType cellType(QByteArrayView t);
-    QString cellValue(CellType type, int style, const QString& inlineText) const;
+    // The cell's text; only checked when not `wanted` (an empty string then).
+    QString cellValue(CellType type, int style, const QString& inlineText, bool wanted = true) const;
 
     void* m_zip = nullptr;
     QStringList m_parts; // of the sheets, in order
@@ -61,5 +63,7 @@ private:
     int m_next = 1;
     QStringList m_ahead;
     int m_aheadNumber = 0;
-    std::string m_value; // of the cell being read, as written
+    int m_aheadWidth = 0;
+    bool m_aheadSkipped = false; // read for its width only
+    std::string m_value;         // of the cell being read, as written
 };
