@@ -1,6 +1,7 @@
 // Customer lists in every format the import reads (.xls, .xlsx, .csv), and damaged ones.
 #include "ops/customers/csvreader.h"
 #include "ops/customers/customerimport.h"
+#include "ops/customers/partxml.h"
 #include "ops/customers/sheetreader.h"
 #include "ops/customers/xlsxreader.h"
 #include "support/builders.h"
@@ -12,6 +13,7 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
 #include <xlsxwriter.h>
 #include <zip.h>
 
@@ -248,6 +250,61 @@ private slots:
         for (int r = 1; r < 3001; ++r)
             if (book.text(r, 1) != shared(r - 1) || book.integer(r, 0) != r + 2)
                 QFAIL(qPrintable(QStringLiteral("row %1 reads wrong").arg(r)));
+    }
+
+    // A workbook part's XML as its reader gives it, also when the bytes come one or a few at a
+    // time: elements by local name ("(name" and ")"), text with its references resolved, and the
+    // faults it refuses.
+    void readsPartXml_data()
+    {
+        QTest::addColumn<QByteArray>("xml");
+        QTest::addColumn<QString>("tokens"); // "!" when refused
+        QTest::newRow("elements, text, references")
+            << QByteArray("<?xml version=\"1.0\"?>\n<a x=\"1\"><b>t&amp;u&#x4E2D;&#20013;</b><c/></a>")
+            << QStringLiteral("(a(b\"t&u中中\")(c))");
+        QTest::newRow("mark, prefixes, comment, CDATA, '>' in a value")
+            << QByteArray("\xEF\xBB\xBF<x:a xmlns:x=\"u\" v='>'><!-- <no/> --><x:b><![CDATA[<&>]]></x:b></x:a>\n")
+            << QStringLiteral("(a(b\"<&>\"))");
+        QTest::newRow("space around names and values")
+            << QByteArray("<a  x = \"1\"  ><b\n/></a >") << QStringLiteral("(a(b))");
+        for (const char* bad : {"<a><b></a></b>", "<a x=1/>", "<a x=\"1\"y=\"2\"/>", "<a>&nbsp;</a>", "<a>&amp</a>",
+                                "<a x=\"<\"/>", "x<a/>", "<a>", "<a", "<a><!-- x", "<a><![CDATA[x", "<!DOCTYPE a><a/>",
+                                "<a/ >", "<a>&#0;</a>", "<a>&#xD800;</a>"})
+            QTest::newRow(bad) << QByteArray(bad) << QStringLiteral("!");
+        QTest::newRow("nothing") << QByteArray() << QStringLiteral("!");
+        QTest::newRow("UTF-16") << QByteArray("\xFF\xFE<\0a\0/\0>\0", 10) << QStringLiteral("!");
+    }
+    void readsPartXml()
+    {
+        QFETCH(QByteArray, xml);
+        QFETCH(QString, tokens);
+        for (qsizetype piece : {qsizetype(1), qsizetype(3), xml.size() + 1}) {
+            qsizetype at = 0;
+            PartXml part([&](char* into, qsizetype size) {
+                const qsizetype n = std::min({piece, size, xml.size() - at});
+                std::memcpy(into, xml.constData() + at, size_t(n));
+                at += n;
+                return n;
+            });
+            QString read;
+            bool text = false;
+            try {
+                for (auto t = part.next(); t != PartXml::EndDocument; t = part.next()) {
+                    if (t == PartXml::StartElement)
+                        read += u'(' + QString::fromUtf8(part.name());
+                    else if (t == PartXml::EndElement)
+                        read += u')';
+                    else if (text)
+                        read.chop(1), part.appendText(&read), read += u'"'; // a piece of the same text
+                    else
+                        read += u'"', part.appendText(&read), read += u'"';
+                    text = t == PartXml::Characters;
+                }
+            } catch (const XlsError&) {
+                read = QStringLiteral("!");
+            }
+            QCOMPARE(read, tokens);
+        }
     }
 
     // A damaged or hostile file is refused before a row is written, with an error and no crash.
