@@ -86,7 +86,7 @@ void addSurvey(tst::TestDb& db, int customers)
     const qint64 q = tst::addQuestion(ADOcon(), p, 1, QStringLiteral("满意吗?"));
     tst::addOption(ADOcon(), q, QStringLiteral("满意"), 0);
     for (int i = 0; i < customers; ++i)
-        dt::addCustomer(db, p, QStringLiteral("1380000000%1").arg(i));
+        tst::addCustomer(db.con(), p, QStringLiteral("1380000000%1").arg(i));
 }
 
 QStringList titles(TDBGrid* g)
@@ -231,8 +231,8 @@ void TestAdmin::listSortsByTitle()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    db.addOperator(QStringLiteral("bo"), QStringLiteral("丙"), QStringLiteral("p"));
-    db.addOperator(QStringLiteral("ann"), QStringLiteral("甲"), QStringLiteral("p"));
+    tst::addOperator(db.con(), QStringLiteral("bo"), QStringLiteral("丙"), QStringLiteral("p"));
+    tst::addOperator(db.con(), QStringLiteral("ann"), QStringLiteral("甲"), QStringLiteral("p"));
     dt::Shown<Tfrmuser> w;
     TDBGrid* g = w->DBGrid1;
     const int unameColumn = g->fieldIndex(QStringLiteral("uname"));
@@ -266,8 +266,8 @@ void TestAdmin::editDialogRules()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    const qint64 id =
-        db.addOperator(QStringLiteral("wu"), QStringLiteral("吴"), QStringLiteral("Old"), QStringLiteral("经理"));
+    const qint64 id = tst::addOperator(db.con(), QStringLiteral("wu"), QStringLiteral("吴"), QStringLiteral("Old"),
+                                       QStringLiteral("经理"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmuser> w;
     w->DBGrid1->setCurrentRowIndex(rowOf(w->DBGrid1, QStringLiteral("wu")));
@@ -305,7 +305,7 @@ void TestAdmin::stateChangeFailureAndLastAdministrator()
     tst::TestDb db;
     QVERIFY(db.ok());
     db.loginAdmin();
-    db.addOperator(QStringLiteral("zhou"), QStringLiteral("周"), QStringLiteral("p"));
+    tst::addOperator(db.con(), QStringLiteral("zhou"), QStringLiteral("周"), QStringLiteral("p"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmuser> w;
     TDBGrid* g = w->DBGrid1;

@@ -86,9 +86,9 @@ private slots:
         tst::TestDb db;
         QVERIFY(db.ok());
         db.loginAdmin();
-        addProject(db, QStringLiteral("旧项目"));
-        addProject(db, QStringLiteral("停用项目"), 0);
-        addProject(db, QStringLiteral("新项目"));
+        tst::addProject(db.con(), QStringLiteral("旧项目"));
+        tst::addProject(db.con(), QStringLiteral("停用项目"), QString(), 0);
+        tst::addProject(db.con(), QStringLiteral("新项目"));
         {
             Window w;
             QCOMPARE(w->windowTitle(), QStringLiteral("客户数据导入"));
@@ -124,7 +124,7 @@ private slots:
             ctl<QPushButton>(w, "Button1")->click();
             QCOMPARE(boxes.lastText(), QStringLiteral("请指定导入的项目"));
         }
-        addProject(db, QStringLiteral("P"));
+        tst::addProject(db.con(), QStringLiteral("P"));
         Window w;
         ctl<QLineEdit>(w, "Edit1")->setText(QStringLiteral("  \t "));
         ctl<QPushButton>(w, "Button1")->click();
@@ -163,7 +163,7 @@ private slots:
         tst::TestDb db;
         QVERIFY(db.ok());
         db.loginAdmin();
-        addProject(db, QStringLiteral("P"));
+        tst::addProject(db.con(), QStringLiteral("P"));
         Window w;
         QVERIFY(pick(w, fixture(QStringLiteral("extra.xls"))));
         QCOMPARE(ctl<QComboBox>(w, "ComboBox1")->count(), 2);
@@ -194,7 +194,7 @@ private slots:
         tst::TestDb db;
         QVERIFY(db.ok());
         db.loginAs(QStringLiteral("imp"), QStringLiteral("导入员'甲"), QStringLiteral("管理员"));
-        const int p = addProject(db, QStringLiteral("回访'项目"));
+        const int p = tst::addProject(db.con(), QStringLiteral("回访'项目"));
         tst::MsgScript boxes;
         Window w;
         QVERIFY(pick(w, fixture(QStringLiteral("five.xls"))));
@@ -597,7 +597,7 @@ private slots:
         tst::TestDb db;
         QVERIFY(db.ok());
         db.loginAdmin();
-        addProject(db, QStringLiteral("P"));
+        tst::addProject(db.con(), QStringLiteral("P"));
         registerAllWindows();
         TfrmMain::setAutoLogin(false);
         TfrmMain main;

@@ -30,9 +30,11 @@ void seed(tst::TestDb& db)
                            "(1,1,4,'d','444','','未受理','2013-06-07 09:00:00',0),"
                            "(1,1,5,'e','111','','拒访','2013-06-05 08:00:00',1),"
                            "(2,2,1,'f','111','','未受理','2013-06-05 08:00:00',0)"));
-    db.addOperator(QStringLiteral("op1"), QStringLiteral("话务员一"), QStringLiteral("p"));
-    db.addOperator(QStringLiteral("off"), QStringLiteral("停用员"), QStringLiteral("p"), QStringLiteral("话务员"), 1);
-    db.addOperator(QStringLiteral("adm2"), QStringLiteral("管理员二"), QStringLiteral("p"), QStringLiteral("管理员"));
+    tst::addOperator(db.con(), QStringLiteral("op1"), QStringLiteral("话务员一"), QStringLiteral("p"));
+    tst::addOperator(db.con(), QStringLiteral("off"), QStringLiteral("停用员"), QStringLiteral("p"),
+                     QStringLiteral("话务员"), 1);
+    tst::addOperator(db.con(), QStringLiteral("adm2"), QStringLiteral("管理员二"), QStringLiteral("p"),
+                     QStringLiteral("管理员"));
 }
 
 QString counter(Tfrmdataman* w)

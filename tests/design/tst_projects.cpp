@@ -398,7 +398,7 @@ void TestProjects::deleteOnlyWithoutCustomers()
     db.loginAdmin();
     const qint64 used = tst::addProject(ADOcon(), QStringLiteral("有客户"));
     const qint64 empty = tst::addProject(ADOcon(), QStringLiteral("无客户"));
-    dt::addCustomer(db, used, QStringLiteral("13800000000"));
+    tst::addCustomer(db.con(), used, QStringLiteral("13800000000"));
     tst::addQuestion(ADOcon(), empty, 1, QStringLiteral("问题"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmopt> w;

@@ -57,7 +57,7 @@ void TestVisitCall::firstQuestionAndLinks()
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
-    addCustomer(db, s.p, QStringLiteral("13800000001"));
+    addCustomer(db.con(), s.p, QStringLiteral("13800000001"));
     Win w;
     // Lowest number first, the total is the number of questions.
     QCOMPARE(w.text("Memo1"), QStringLiteral("问题10(总共5个问题):\n问题一"));
@@ -92,7 +92,7 @@ void TestVisitCall::firstQuestionAndLinks()
     QCOMPARE(w.text("Memo4"), QStringLiteral("客户很忙"));
     QCOMPARE(db.count(QStringLiteral("q_ans")), 0);
     // The total is not recounted while a customer is worked.
-    addQuestion(db, s.p, 60, QStringLiteral("问题六"));
+    addQuestion(db.con(), s.p, 60, QStringLiteral("问题六"));
     w.link("Label20");
     QCOMPARE(w.line1(), QStringLiteral("问题50(总共5个问题):"));
 
@@ -113,7 +113,7 @@ void TestVisitCall::answersFollowJumpsAndReplace()
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
-    const qint64 id = addCustomer(db, s.p, QStringLiteral("13800000001"));
+    const qint64 id = addCustomer(db.con(), s.p, QStringLiteral("13800000001"));
     Win w;
     w.click("Button1");
     // 10 "不满意" jumps over 20 to 30.
@@ -139,11 +139,11 @@ void TestVisitCall::answerNeedsChoiceAndCustomer()
     QVERIFY(db.ok());
     db.loginOperator();
     tst::MsgScript boxes;
-    const int p = addProject(db, QStringLiteral("项目"));
-    addQuestion(db, p, 1, QStringLiteral("没有选项的问题"));
-    const qint64 q2 = addQuestion(db, p, 2, QStringLiteral("第二题"));
-    addOption(db, q2, QStringLiteral("是"), QStringLiteral("0"));
-    addCustomer(db, p, QStringLiteral("13800000001"));
+    const int p = addProject(db.con(), QStringLiteral("项目"));
+    addQuestion(db.con(), p, 1, QStringLiteral("没有选项的问题"));
+    const qint64 q2 = addQuestion(db.con(), p, 2, QStringLiteral("第二题"));
+    addOption(db.con(), q2, QStringLiteral("是"), 0);
+    addCustomer(db.con(), p, QStringLiteral("13800000001"));
     Win w;
     // Nothing held: nothing happens.
     w.click("Button2");
@@ -169,10 +169,10 @@ void TestVisitCall::completionWithoutResultChoice()
     QVERIFY(db.ok());
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
-    const int p = addProject(db, QStringLiteral("项目"), QStringLiteral("提示语"));
-    const qint64 q1 = addQuestion(db, p, 1, QStringLiteral("唯一的问题"));
-    addOption(db, q1, QStringLiteral("同意"), QStringLiteral("0"));
-    const qint64 id = addCustomer(db, p, QStringLiteral("13800000001"));
+    const int p = addProject(db.con(), QStringLiteral("项目"), QStringLiteral("提示语"));
+    const qint64 q1 = addQuestion(db.con(), p, 1, QStringLiteral("唯一的问题"));
+    addOption(db.con(), q1, QStringLiteral("同意"), 0);
+    const qint64 id = addCustomer(db.con(), p, QStringLiteral("13800000001"));
     // Answered once before: completion replaces that row.
     db.exec(QStringLiteral("insert into q_ans(qid,dhhm,yhid,ans,slz,tottime) values(%1,'13800000001',%2,'旧',"
                            "'别人',3)")
@@ -215,11 +215,11 @@ void TestVisitCall::completionWithResultChoice()
     db.loginOperator(QStringLiteral("op1"), kOperator);
     gJgts = 1;
     tst::MsgScript boxes;
-    const int p = addProject(db, QStringLiteral("项目"));
-    const qint64 q1 = addQuestion(db, p, 1, QStringLiteral("问题"));
-    addOption(db, q1, QStringLiteral("好"), QStringLiteral("9"));
+    const int p = addProject(db.con(), QStringLiteral("项目"));
+    const qint64 q1 = addQuestion(db.con(), p, 1, QStringLiteral("问题"));
+    addOption(db.con(), q1, QStringLiteral("好"), 9);
     for (int i = 0; i < 3; ++i)
-        addCustomer(db, p, QStringLiteral("1380000000%1").arg(i));
+        addCustomer(db.con(), p, QStringLiteral("1380000000%1").arg(i));
     Win w;
     w.click("Button1");
     const struct
@@ -259,18 +259,18 @@ void TestVisitCall::completionDrawsNextByStateOnly()
     QVERIFY(db.ok());
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
-    const int p = addProject(db, QStringLiteral("项目"));
-    const qint64 q1 = addQuestion(db, p, 1, QStringLiteral("问题"));
-    addOption(db, q1, QStringLiteral("好"), QStringLiteral("0"));
+    const int p = addProject(db.con(), QStringLiteral("项目"));
+    const qint64 q1 = addQuestion(db.con(), p, 1, QStringLiteral("问题"));
+    addOption(db.con(), q1, QStringLiteral("好"), 0);
     Cust first;
     first.dhhm1 = QStringLiteral("13800000001");
     first.zdslz = QStringLiteral("op1");
-    const qint64 a = addCustomer(db, p, first);
-    const qint64 b = addCustomer(db, p, QStringLiteral("13800000002"));
+    const qint64 a = addCustomer(db.con(), p, first);
+    const qint64 b = addCustomer(db.con(), p, QStringLiteral("13800000002"));
     Cust numbered;
     numbered.dhhm1 = QStringLiteral("13899999999");
     numbered.sljg = QStringLiteral("拒访");
-    addCustomer(db, p, numbered);
+    addCustomer(db.con(), p, numbered);
     db.exec(
         QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(%1,'13800000002','某','关机','')").arg(p));
     Win w;
@@ -303,7 +303,7 @@ void TestVisitCall::outcomeButtons()
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
     for (int i = 0; i < 7; ++i)
-        addCustomer(db, s.p, QStringLiteral("1380000000%1").arg(i));
+        addCustomer(db.con(), s.p, QStringLiteral("1380000000%1").arg(i));
     const QString plain = QStringLiteral("连接数据库时出错，请检查网络!");
     const struct
     {
@@ -369,7 +369,7 @@ void TestVisitCall::answerFailureKeepsTheQuestion()
     db.loginOperator();
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
-    const qint64 id = addCustomer(db, s.p, QStringLiteral("13800000001"));
+    const qint64 id = addCustomer(db.con(), s.p, QStringLiteral("13800000001"));
     Win w;
     w.click("Button1");
     w.click("Button2"); // 10 answered
@@ -409,9 +409,9 @@ void TestVisitCall::endingFailureKeepsTheCall()
     db.loginOperator();
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
-    const qint64 id = addCustomer(db, s.p, QStringLiteral("13800000001"));
-    const qint64 next = addCustomer(db, s.p, QStringLiteral("13800000002"));
-    const qint64 later = addCustomer(db, s.p, QStringLiteral("13800000003"));
+    const qint64 id = addCustomer(db.con(), s.p, QStringLiteral("13800000001"));
+    const qint64 next = addCustomer(db.con(), s.p, QStringLiteral("13800000002"));
+    const qint64 later = addCustomer(db.con(), s.p, QStringLiteral("13800000003"));
     Win w;
     w.type("Edit1", QStringLiteral("13800000001"));
     w.click("Button1");
@@ -470,8 +470,8 @@ void TestVisitCall::endingWhenTheServerSessionEnds()
     db.loginOperator();
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
-    const qint64 id = addCustomer(db, s.p, QStringLiteral("13800000001"));
-    addCustomer(db, s.p, QStringLiteral("13800000002")); // drawn after the ending
+    const qint64 id = addCustomer(db.con(), s.p, QStringLiteral("13800000001"));
+    addCustomer(db.con(), s.p, QStringLiteral("13800000002")); // drawn after the ending
     Win w;
     w.type("Edit1", QStringLiteral("13800000001"));
     w.click("Button1");
@@ -508,10 +508,10 @@ void TestVisitCall::projectWithoutQuestions()
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
     // The window has just shown another project's question: it must not leak into this one.
-    const int empty = addProject(db, QStringLiteral("无问题项目"), QStringLiteral("直接问"));
-    const int other = addProject(db, QStringLiteral("有问题项目"));
-    addQuestion(db, other, 3, QStringLiteral("别的问题"));
-    const qint64 id = addCustomer(db, empty, QStringLiteral("13800000001"));
+    const int empty = addProject(db.con(), QStringLiteral("无问题项目"), QStringLiteral("直接问"));
+    const int other = addProject(db.con(), QStringLiteral("有问题项目"));
+    addQuestion(db.con(), other, 3, QStringLiteral("别的问题"));
+    const qint64 id = addCustomer(db.con(), empty, QStringLiteral("13800000001"));
     Win w;
     QCOMPARE(w.line1(), QStringLiteral("问题3(总共1个问题):"));
     w.combo("ComboBox1")->setCurrentIndex(1);

@@ -18,11 +18,7 @@ const qint64 kBuiltIn = 1;
 
 qint64 addRow(tst::OpsDb& db, const QString& uname, const QString& tp = vocab::kOperator, int zt = 0)
 {
-    db.exec(QStringLiteral("insert into syslogin(uname,truename,pwd,tp,zt) values(%1,%2,%3,%4,%5)")
-                .arg(db::quoted(uname), db::quoted(uname + QStringLiteral("名")), db::quoted(db::passwordHash("pw")),
-                     db::quoted(tp))
-                .arg(zt));
-    return db.scalar(QStringLiteral("select max(id) from syslogin")).toLongLong();
+    return tst::addOperator(db.con(), uname, uname + QStringLiteral("名"), QStringLiteral("pw"), tp, zt);
 }
 
 // The stored password is a hash of the typed one, never the text itself.
