@@ -14,15 +14,12 @@ namespace {
 
 int addProject(tst::OpsDb& db)
 {
-    db.exec(QStringLiteral("insert into t_ywbh(ywname) values('项目')"));
-    return db.scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
+    return int(tst::addProject(db.con(), QStringLiteral("项目")));
 }
 
 qint64 addCustomer(tst::OpsDb& db, int ywbh, const QString& sljg = vocab::kNotHandled, const QString& zdslz = QString(), int del = 0)
 {
-    db.con().execute(QStringLiteral("insert into yhda(ywbh,dhhm1,sljg,zdslz,del) values(?,'1380000',?,?,?)"),
-                     {ywbh, sljg, zdslz.isEmpty() ? QVariant() : QVariant(zdslz), del});
-    return db.scalar(QStringLiteral("select max(id) from yhda")).toLongLong();
+    return tst::addCustomer(db.con(), ywbh, {QStringLiteral("1380000"), sljg, zdslz, QStringLiteral("客户"), del});
 }
 
 // A customer written with the key a writer gives it (as the import does).

@@ -21,8 +21,7 @@ namespace {
 
 int addProject(tst::OpsDb& db)
 {
-    db.exec(QStringLiteral("insert into t_ywbh(ywname) values('项目')"));
-    return db.scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
+    return int(tst::addProject(db.con(), QStringLiteral("项目")));
 }
 
 void addCustomers(tst::OpsDb& db, int ywbh, int n, const QString& sljg = vocab::kNotHandled, const QVariant& zdslz = QVariant(),
