@@ -35,7 +35,16 @@ class TestVisitCall : public QObject
 {
     Q_OBJECT
 
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::TestDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::TestDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void firstQuestionAndLinks();
     void answersFollowJumpsAndReplace();
     void answerNeedsChoiceAndCustomer();
@@ -52,8 +61,7 @@ private slots:
 
 void TestVisitCall::firstQuestionAndLinks()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
@@ -108,8 +116,7 @@ void TestVisitCall::firstQuestionAndLinks()
 // The window follows the jumps the call takes (what each answer writes is checked on the call).
 void TestVisitCall::answersFollowJumpsAndReplace()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
@@ -135,8 +142,7 @@ void TestVisitCall::answersFollowJumpsAndReplace()
 
 void TestVisitCall::answerNeedsChoiceAndCustomer()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const int p = addProject(db.con(), QStringLiteral("项目"));
@@ -165,8 +171,7 @@ void TestVisitCall::answerNeedsChoiceAndCustomer()
 
 void TestVisitCall::completionWithoutResultChoice()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
     const int p = addProject(db.con(), QStringLiteral("项目"), QStringLiteral("提示语"));
@@ -210,8 +215,7 @@ void TestVisitCall::completionWithoutResultChoice()
 // the other choice, and the dialog closed without choosing, one customer each.
 void TestVisitCall::completionWithResultChoice()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), kOperator);
     gJgts = 1;
     tst::MsgScript boxes;
@@ -255,8 +259,7 @@ void TestVisitCall::completionWithResultChoice()
 
 void TestVisitCall::completionDrawsNextByStateOnly()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
     const int p = addProject(db.con(), QStringLiteral("项目"));
@@ -297,8 +300,7 @@ void TestVisitCall::completionDrawsNextByStateOnly()
 // when it cannot, and draws the next customer at once.
 void TestVisitCall::outcomeButtons()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
@@ -364,8 +366,7 @@ void TestVisitCall::outcomeButtons()
 
 void TestVisitCall::answerFailureKeepsTheQuestion()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
@@ -404,8 +405,7 @@ void TestVisitCall::answerFailureKeepsTheQuestion()
 // the next customer keeps the ending.
 void TestVisitCall::endingFailureKeepsTheCall()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
@@ -465,8 +465,7 @@ void TestVisitCall::endingWhenTheServerSessionEnds()
 {
     if (!tst::onServer())
         QSKIP("a server session (the _pg test)");
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
@@ -503,8 +502,7 @@ void TestVisitCall::endingWhenTheServerSessionEnds()
 
 void TestVisitCall::projectWithoutQuestions()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
     // The window has just shown another project's question: it must not leak into this one.
@@ -547,8 +545,7 @@ void TestVisitCall::projectWithoutQuestions()
 // written as they are (the statements themselves are checked on the call).
 void TestVisitCall::hostileText()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     tst::MsgScript boxes;
     const Hostile h = makeHostile(db);
     db.loginOperator(QStringLiteral("o'b"), h.truename);

@@ -30,7 +30,16 @@ class TestVisitDraw : public QObject
 {
     Q_OBJECT
 
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::TestDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::TestDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void initTestCase() { register_visit_windows(); }
     void openingListsActiveProjectsNewestFirst();
     void openingFailureOrWithoutProjects();
@@ -54,8 +63,7 @@ private slots:
 
 void TestVisitDraw::openingListsActiveProjectsNewestFirst()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     addProject(db.con(), QStringLiteral("旧项目"), QStringLiteral("旧提示"));
@@ -86,8 +94,7 @@ void TestVisitDraw::openingListsActiveProjectsNewestFirst()
 // nothing to draw.
 void TestVisitDraw::openingFailureOrWithoutProjects()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     addProject(db.con(), QStringLiteral("停用"), QString(), 0);
@@ -112,8 +119,7 @@ void TestVisitDraw::openingFailureOrWithoutProjects()
 
 void TestVisitDraw::drawByStateOrderAndLock()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), QStringLiteral("话务员一"));
     tst::MsgScript boxes;
     const int p = addProject(db.con(), QStringLiteral("项目"));
@@ -168,8 +174,7 @@ void TestVisitDraw::drawByStateOrderAndLock()
 
 void TestVisitDraw::drawNeverTakesDeletedOrOthersCustomers()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), QStringLiteral("话务员一"));
     tst::MsgScript boxes;
     const int p = addProject(db.con(), QStringLiteral("项目"));
@@ -208,8 +213,7 @@ void TestVisitDraw::drawNeverTakesDeletedOrOthersCustomers()
 
 void TestVisitDraw::drawFindsNothing()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const int p = addProject(db.con(), QStringLiteral("项目"));
@@ -234,8 +238,7 @@ void TestVisitDraw::drawFindsNothing()
 
 void TestVisitDraw::givenNumberRule()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const int p = addProject(db.con(), QStringLiteral("项目"));
@@ -269,8 +272,7 @@ void TestVisitDraw::givenNumberRule()
 
 void TestVisitDraw::drawByNumber()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const int p = addProject(db.con(), QStringLiteral("项目"));
@@ -318,8 +320,7 @@ void TestVisitDraw::drawByNumber()
 
 void TestVisitDraw::giveUp()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const int p = addProject(db.con(), QStringLiteral("项目"), QStringLiteral("提示"));
@@ -408,8 +409,7 @@ void TestVisitDraw::giveUp()
 
 void TestVisitDraw::projectChangeRefusedWhileHeld()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const int a = addProject(db.con(), QStringLiteral("甲"), QStringLiteral("甲提示"));
@@ -441,8 +441,7 @@ void TestVisitDraw::projectChangeRefusedWhileHeld()
 
 void TestVisitDraw::countersFromDatabase()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), QStringLiteral("话务员一"));
     tst::MsgScript boxes;
     const int p = addProject(db.con(), QStringLiteral("项目"));
@@ -528,8 +527,7 @@ void TestVisitDraw::countersFromDatabase()
 
 void TestVisitDraw::tallyMatchesRecords()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     const int p = addProject(db.con(), QStringLiteral("项目"));
     const int p2 = addProject(db.con(), QStringLiteral("项目二"));
     for (int i = 0; i < 40; ++i) {
@@ -570,8 +568,7 @@ void TestVisitDraw::tallyMatchesRecords()
 // again by its lock state.
 void TestVisitDraw::closeAsksWhileHeld()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const int p = addProject(db.con(), QStringLiteral("项目"));
@@ -608,8 +605,7 @@ void TestVisitDraw::closeAsksWhileHeld()
 
 void TestVisitDraw::mainWindowCloseAsksChild()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const int p = addProject(db.con(), QStringLiteral("项目"));
@@ -649,8 +645,7 @@ void TestVisitDraw::mainWindowCloseAsksChild()
 
 void TestVisitDraw::twoWindowsNeverHoldSameCustomer()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const int p = addProject(db.con(), QStringLiteral("项目"));
@@ -678,8 +673,7 @@ void TestVisitDraw::twoWindowsNeverHoldSameCustomer()
 
 void TestVisitDraw::twoConnectionsNeverHoldSameCustomer()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const int p = addProject(db.con(), QStringLiteral("项目"));
@@ -728,8 +722,7 @@ void TestVisitDraw::twoConnectionsNeverHoldSameCustomer()
 
 void TestVisitDraw::randomOrderStarvesNobody()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     const int p = addProject(db.con(), QStringLiteral("项目"));
     QSet<qint64> all;
     for (int i = 0; i < 12; ++i)
@@ -767,8 +760,7 @@ void TestVisitDraw::randomOrderStarvesNobody()
 
 void TestVisitDraw::windowDrawsReachEveryone()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const int other = addProject(db.con(), QStringLiteral("别的项目"));
@@ -801,8 +793,7 @@ void TestVisitDraw::windowDrawsReachEveryone()
 
 void TestVisitDraw::timerCountsSeconds()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const int p = addProject(db.con(), QStringLiteral("项目"));
