@@ -73,7 +73,16 @@ void assignTo(Tfrmdataman* w, const QString& truename)
 class TestDataman : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::TestDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::TestDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void opensOnEveryRecord();
     void nothingToSearchWithoutProjects();
     void confirmations_data();
@@ -85,8 +94,7 @@ private slots:
 
 void TestDataman::opensOnEveryRecord()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     seed(db);
     dt::Shown<Tfrmdataman> w;
@@ -113,8 +121,7 @@ void TestDataman::opensOnEveryRecord()
 
 void TestDataman::nothingToSearchWithoutProjects()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     dt::Shown<Tfrmdataman> w;
     QCOMPARE(counter(w.get()), QStringLiteral("记录数：0/0"));
@@ -144,8 +151,7 @@ void TestDataman::confirmations()
     QFETCH(QString, question);
     QFETCH(QString, log);
     QFETCH(int, left);
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     seed(db);
     db.exec(QStringLiteral("update yhda set zdslz='op1',zdslzxm='话务员一'"));
@@ -163,8 +169,7 @@ void TestDataman::confirmations()
 
 void TestDataman::operatorDialog()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     seed(db);
     dt::Shown<Tfrmdataman> w;
@@ -193,8 +198,7 @@ void TestDataman::operatorDialog()
 
 void TestDataman::dialogGoesWithItsWindow()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     seed(db);
     auto* first = new Tfrmdataman;
@@ -215,8 +219,7 @@ void TestDataman::dialogGoesWithItsWindow()
 
 void TestDataman::failuresKeepNothing()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     seed(db);
     dt::Shown<Tfrmdataman> w;

@@ -106,7 +106,16 @@ bool talliesExact(tst::OpsDb& db, int ywbh)
 class TestDrawSeats : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::OpsDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::OpsDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void seatsNeverHoldTheSameCustomer();
     void orderOfTheDraw();
     void countsExactAfterConcurrentEndings();
@@ -114,8 +123,7 @@ private slots:
 
 void TestDrawSeats::seatsNeverHoldTheSameCustomer()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     const int p = addProject(db);
     const int customers = 400;
     addCustomers(db, p, customers);
@@ -138,8 +146,7 @@ void TestDrawSeats::seatsNeverHoldTheSameCustomer()
 
 void TestDrawSeats::orderOfTheDraw()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     const int p = addProject(db);
     const int other = addProject(db);
     addCustomers(db, p, 3, vocab::kNotHandled, QStringLiteral("op1"));
@@ -166,8 +173,7 @@ void TestDrawSeats::orderOfTheDraw()
 
 void TestDrawSeats::countsExactAfterConcurrentEndings()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     const int p = addProject(db);
     addCustomers(db, p, 150);
     addCustomers(db, p, 30, vocab::kNotHandled, QStringLiteral("op0"));
