@@ -201,18 +201,9 @@ private slots:
         ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.texts(), QStringList{kDone.arg(3)});
         QVERIFY(!waitMsgWindow());
-        QCOMPARE(db.count(QStringLiteral("yhda")), 3);
-        QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("xxzl='' and sljg='未受理' and del=0 and jg is null "
-                                                                   "and zdslz is null and drsj is not null")),
-                 3);
+        // What the window passes on: the project, the first batch and the operator (the rows
+        // themselves are the import's, tested there).
         QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("ywbh=%1 and pc=1 and drz='导入员''甲'").arg(p)), 3);
-        // A phone stored as a number comes out as its digits; text phones keep their zeros.
-        QCOMPARE(rowText(db, "dhhm1", "xh=1"), QStringLiteral("13800138000"));
-        QCOMPARE(rowText(db, "dhhm1", "xh=2"), QStringLiteral("0755-1234567"));
-        QCOMPARE(rowText(db, "dhhm1", "xh=3"), QStringLiteral("01234"));
-        QCOMPARE(rowText(db, "dz", "xh=1"), QStringLiteral("人民路1号")); // trimmed
-        QCOMPARE(rowText(db, "yhxm", "xh=2"), QStringLiteral("李四"));
-        QCOMPARE(rowText(db, "dq", "xh=3"), QStringLiteral("南区"));
         QCOMPARE(db.scalar(QStringLiteral("select logcon from syslog")).toString(),
                  QStringLiteral("导入3条营销数据到项目:回访'项目"));
         QCOMPARE(ctl<QPushButton>(w, "Button2")->text(), QStringLiteral("取   消"));
