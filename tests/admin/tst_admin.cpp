@@ -102,9 +102,18 @@ QStringList titles(TDBGrid* g)
 class TestAdmin : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test.
+    std::unique_ptr<tst::TestDb> m_db;
+
 private slots:
     void initTestCase() { registerAllWindows(); }
-    void init() { TfrmMain::setAutoLogin(false); }
+    void init()
+    {
+        TfrmMain::setAutoLogin(false);
+        m_db = std::make_unique<tst::TestDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void operatorFromAddToDisable();
     void listSortsByTitle();
     void editDialogRules();
@@ -115,8 +124,7 @@ private slots:
 
 void TestAdmin::operatorFromAddToDisable()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     addSurvey(db, 3);
     tst::MsgScript boxes;
     const QString pwd = QStringLiteral("Li'pw");
@@ -228,8 +236,7 @@ void TestAdmin::operatorFromAddToDisable()
 
 void TestAdmin::listSortsByTitle()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     tst::addOperator(db.con(), QStringLiteral("bo"), QStringLiteral("丙"), QStringLiteral("p"));
     tst::addOperator(db.con(), QStringLiteral("ann"), QStringLiteral("甲"), QStringLiteral("p"));
@@ -263,8 +270,7 @@ void TestAdmin::listSortsByTitle()
 
 void TestAdmin::editDialogRules()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     const qint64 id = tst::addOperator(db.con(), QStringLiteral("wu"), QStringLiteral("吴"), QStringLiteral("Old"),
                                        QStringLiteral("经理"));
@@ -302,8 +308,7 @@ void TestAdmin::editDialogRules()
 
 void TestAdmin::stateChangeFailureAndLastAdministrator()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     tst::addOperator(db.con(), QStringLiteral("zhou"), QStringLiteral("周"), QStringLiteral("p"));
     tst::MsgScript boxes;
@@ -348,8 +353,7 @@ void TestAdmin::stateChangeFailureAndLastAdministrator()
 
 void TestAdmin::logViewerFilters()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     WriteSysLog(QStringLiteral("成功登录系统"));
     tst::MsgScript boxes;
@@ -373,8 +377,7 @@ void TestAdmin::logViewerFilters()
 
 void TestAdmin::settingFailureKeepsTheProgramAndDatabaseAgreed()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAs(QStringLiteral("admin"), QStringLiteral("系统管理员"), QStringLiteral("管理员"), 1);
     db.exec(QStringLiteral("update [option] set jgts=1"));
     tst::MsgScript boxes;
