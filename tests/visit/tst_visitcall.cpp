@@ -134,7 +134,6 @@ void TestVisitCall::answersFollowJumpsAndReplace()
     QCOMPARE(w.line1(), QStringLiteral("问题30(总共5个问题):"));
     QCOMPARE(w.text("ComboBox4"), QStringLiteral("继续"));
     w.click("Button2");
-    QCOMPARE(answers(db, s.q30, id), 1);
     QCOMPARE(w.line1(), QStringLiteral("问题40(总共5个问题):"));
     QCOMPARE(w.held(db), id);
     QCOMPARE(boxes.count(), 0);
@@ -178,11 +177,6 @@ void TestVisitCall::completionWithoutResultChoice()
     const qint64 q1 = addQuestion(db.con(), p, 1, QStringLiteral("唯一的问题"));
     addOption(db.con(), q1, QStringLiteral("同意"), 0);
     const qint64 id = addCustomer(db.con(), p, QStringLiteral("13800000001"));
-    // Answered once before: completion replaces that row.
-    db.exec(QStringLiteral("insert into q_ans(qid,dhhm,yhid,ans,slz,tottime) values(%1,'13800000001',%2,'旧',"
-                           "'别人',3)")
-                .arg(q1)
-                .arg(id));
     Win w;
     w.click("Button1");
     w.type("Memo4", QStringLiteral("\n 愿意参加 \r\n"));
@@ -190,17 +184,12 @@ void TestVisitCall::completionWithoutResultChoice()
     w.click("Button2");
 
     QCOMPARE(boxes.texts(), QStringList{kNothing});
-    QCOMPARE(state(db, id), QStringLiteral("已受理"));
-    const QVariant jg = db.scalar(QStringLiteral("select jg from yhda where id=%1").arg(id));
-    QVERIFY(!jg.isNull());
-    QCOMPARE(jg.toString(), QString());
-    QCOMPARE(db.scalar(QStringLiteral("select bz||'|'||slz from yhda where id=%1").arg(id)).toString(),
-             QStringLiteral("愿意参加|") + kOperator);
-    QCOMPARE(answers(db, q1, id), 1);
+    // What the window passes on: the remark, the operator, the option and the seconds (what the
+    // completion writes besides is the call's, tested there).
+    QCOMPARE(db.scalar(QStringLiteral("select sljg||'|'||bz||'|'||slz from yhda where id=%1").arg(id)).toString(),
+             QStringLiteral("已受理|愿意参加|") + kOperator);
     QCOMPARE(db.scalar(QStringLiteral("select ans||'|'||slz||'|'||tottime from q_ans")).toString(),
              QStringLiteral("同意|") + kOperator + QStringLiteral("|17"));
-    QCOMPARE(db.scalar(QStringLiteral("select ywbh||'|'||dhhm||'|'||slz||'|'||sljg||'|'||bz from visitlog")).toString(),
-             QStringLiteral("%1|13800000001|%2|已受理()|愿意参加").arg(p).arg(kOperator));
     // Idle afterwards, with current counters, an empty remark and the first question.
     QVERIFY(!w.holding());
     QVERIFY(w.text("Memo4").isEmpty());
@@ -352,7 +341,6 @@ void TestVisitCall::outcomeButtons()
         QCOMPARE(
             db.scalar(QStringLiteral("select qid||'|'||ans||'|'||tottime from q_ans where yhid=%1").arg(id)).toString(),
             QStringLiteral("%1|%2|25").arg(s.q20).arg(b.word));
-        QCOMPARE(db.count(QStringLiteral("visitlog"), QStringLiteral("sljg=%1 and bz='通话中断'").arg(q(b.word))), 1);
         // The next customer is drawn at once, the first question is back.
         const qint64 next = w.held(db);
         QVERIFY(next > 0 && next != id);
