@@ -34,15 +34,6 @@ void addCustomers(tst::OpsDb& db, int ywbh, int n, const QString& sljg = vocab::
     t.commit();
 }
 
-// A second program's connection to the same database.
-void openLike(db::Connection& con, tst::OpsDb& db)
-{
-    if (db.con().engine() == db::Engine::PostgreSQL)
-        con.openServer(db.con().server());
-    else
-        con.open(db.file());
-}
-
 // Runs seat(connection, index) on `seats` threads at once, each on a connection of its own;
 // the first error any seat met, or an empty text.
 QString runSeats(tst::OpsDb& db, int seats, const std::function<void(db::Connection&, int)>& seat)
@@ -54,7 +45,7 @@ QString runSeats(tst::OpsDb& db, int seats, const std::function<void(db::Connect
         threads.emplace_back([&, s] {
             try {
                 db::Connection con(QStringLiteral("seat%1").arg(s));
-                openLike(con, db);
+                db.openSecond(con);
                 seat(con, s);
             } catch (const db::Error& e) {
                 QMutexLocker l(&m);
