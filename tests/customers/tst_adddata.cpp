@@ -258,17 +258,9 @@ private slots:
         QVERIFY(pick(w, fixture(QStringLiteral("extra.xls")), QStringLiteral("名单")));
         ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.texts(), QStringList{kDone.arg(3)});
-        QCOMPARE(db.count(QStringLiteral("yhda")), 3);
-        QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("yhxm='空行'")), 0);
+        // The rows as stored are the import's own test; the window's sheet and extra columns went in.
         QCOMPARE(rowText(db, "xxzl", "xh=1"),
                  QStringLiteral("性别:  男\r\n年龄:  35\r\n生日:  1990-05-17\r\n备注:  老客户\r\n"));
-        QCOMPARE(rowText(db, "xxzl", "xh=2"), QStringLiteral("性别:  女\r\n年龄:  41.5\r\n生日:  \r\n备注:  \r\n"));
-        QCOMPARE(rowText(db, "xxzl", "xh=3"), QStringLiteral("性别:  \r\n年龄:  \r\n生日:  \r\n备注:  x'y\r\n"));
-        // Quotes and statement text in cells are stored as they are.
-        QCOMPARE(rowText(db, "yhxm", "xh=2"), QStringLiteral("O'Brien"));
-        QCOMPARE(rowText(db, "dz", "xh=2"), QStringLiteral("it's \"here\"; drop table yhda;--"));
-        QCOMPARE(rowText(db, "dhhm1", "xh=2"), QString()); // empty phone imported
-        QVERIFY(!db.scalar(QStringLiteral("select dhhm1 from yhda where xh=2")).isNull());
 
         // Another sheet of the same workbook, same opening: same batch; the same rows again
         // are imported again (no duplicate test).

@@ -318,6 +318,14 @@ private slots:
                  QStringLiteral("it's \"here\"; drop table yhda;--"));
         QCOMPARE(db.scalar(QStringLiteral("select xxzl from yhda where xh=1")).toString(),
                  QStringLiteral("性别:  男\r\n年龄:  35\r\n生日:  1990-05-17\r\n备注:  老客户\r\n"));
+        QCOMPARE(db.scalar(QStringLiteral("select xxzl from yhda where xh=2")).toString(),
+                 QStringLiteral("性别:  女\r\n年龄:  41.5\r\n生日:  \r\n备注:  \r\n"));
+        QCOMPARE(db.scalar(QStringLiteral("select xxzl from yhda where xh=3")).toString(),
+                 QStringLiteral("性别:  \r\n年龄:  \r\n生日:  \r\n备注:  x'y\r\n"));
+        QCOMPARE(db.scalar(QStringLiteral("select yhxm from yhda where xh=2")).toString(), QStringLiteral("O'Brien"));
+        // A row without a number is left out; an empty phone is empty text, never null.
+        QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("yhxm='空行'")), 0);
+        QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("xh=2 and dhhm1=''")), 1);
         QCOMPARE(db.con().transactionDepth(), 0);
     }
 
