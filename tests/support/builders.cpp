@@ -1,5 +1,7 @@
 #include "support/builders.h"
 
+#include "db/password.h"
+
 namespace tst {
 
 qint64 lastId(db::Connection& con)
@@ -22,6 +24,30 @@ qint64 addQuestion(db::Connection& con, qint64 ywbh, int qbh, const QString& qnr
 qint64 addOption(db::Connection& con, qint64 qid, const QString& sel, const QVariant& gotoq)
 {
     con.execute(QStringLiteral("insert into q_sel(qid,sel,gotoq) values(?,?,?)"), {qid, sel, gotoq});
+    return lastId(con);
+}
+
+qint64 addCustomer(db::Connection& con, qint64 ywbh, const Cust& c)
+{
+    const QVariant who = c.zdslz.isEmpty() ? QVariant() : QVariant(c.zdslz);
+    con.execute(QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dq,dz,dhhm1,xxzl,sljg,zdslz,zdslzxm,del) "
+                               "values(?,1,1,?,'区域','地址',?,'详细',?,?,?,?)"),
+                {ywbh, c.yhxm, c.dhhm1, c.sljg, who, who, c.del});
+    return lastId(con);
+}
+
+qint64 addCustomer(db::Connection& con, qint64 ywbh, const QString& dhhm1)
+{
+    Cust c;
+    c.dhhm1 = dhhm1;
+    return addCustomer(con, ywbh, c);
+}
+
+qint64 addOperator(db::Connection& con, const QString& uname, const QString& truename, const QString& pwd,
+                   const QString& tp, int zt)
+{
+    con.execute(QStringLiteral("insert into syslogin(uname,truename,pwd,tp,zt) values(?,?,?,?,?)"),
+                {uname, truename, db::passwordHash(pwd), tp, zt});
     return lastId(con);
 }
 

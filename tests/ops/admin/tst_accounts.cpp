@@ -18,11 +18,7 @@ const qint64 kBuiltIn = 1;
 
 qint64 addRow(tst::OpsDb& db, const QString& uname, const QString& tp = vocab::kOperator, int zt = 0)
 {
-    db.exec(QStringLiteral("insert into syslogin(uname,truename,pwd,tp,zt) values(%1,%2,%3,%4,%5)")
-                .arg(db::quoted(uname), db::quoted(uname + QStringLiteral("名")), db::quoted(db::passwordHash("pw")),
-                     db::quoted(tp))
-                .arg(zt));
-    return db.scalar(QStringLiteral("select max(id) from syslogin")).toLongLong();
+    return tst::addOperator(db.con(), uname, uname + QStringLiteral("名"), QStringLiteral("pw"), tp, zt);
 }
 
 // The stored password is a hash of the typed one, never the text itself.
@@ -63,7 +59,16 @@ Account account(const QString& uname, const QString& tp = vocab::kOperator, cons
 class TestAccounts : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::OpsDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::OpsDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void addAndChange();
     void builtInAndState();
     void failuresKeepNothing_data();
@@ -75,8 +80,7 @@ private slots:
 
 void TestAccounts::addAndChange()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     qint64 id = 0;
     const Account hostile{QStringLiteral("o'neil"), QStringLiteral("奥'尼尔; drop table syslogin"),
                           QStringLiteral("p'w\\%"), QStringLiteral("超级用户")};
@@ -110,8 +114,7 @@ void TestAccounts::addAndChange()
 
 void TestAccounts::builtInAndState()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     addRow(db, QStringLiteral("boss"), vocab::kAdmin);
     const qint64 op = addRow(db, QStringLiteral("o'hara"));
     // The built-in operator can be disabled and enabled, but not deleted.
@@ -146,8 +149,7 @@ void TestAccounts::failuresKeepNothing()
 {
     QFETCH(QString, action);
     QFETCH(QString, failing);
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     const qint64 id = addRow(db, QStringLiteral("zhao"));
     const QString all = QStringLiteral("select * from syslogin order by id");
     const QStringList before = rows(db, all);
@@ -176,8 +178,7 @@ void TestAccounts::failuresKeepNothing()
 
 void TestAccounts::lastAdministrator()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     // A disabled administrator does not count: the built-in one is the last.
     const qint64 off = addRow(db, QStringLiteral("off"), vocab::kAdmin, 1);
     QVERIFY(isLastAdministrator(db.con(), kBuiltIn));
@@ -201,8 +202,7 @@ void TestAccounts::lastAdministrator()
 
 void TestAccounts::ownPassword()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     const qint64 id = addRow(db, QStringLiteral("sun"), vocab::kOperator, 1);
     const ops::Who sun{QStringLiteral("SUN"), QStringLiteral("孙"), QString()};
     QCOMPARE(changeOwnPassword(db.con(), sun, QStringLiteral("pv"), QStringLiteral("x")),
@@ -220,8 +220,7 @@ void TestAccounts::ownPassword()
 
 void TestAccounts::setting()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     QCOMPARE(readJgts(db.con()), 0);
     writeJgts(db.con(), 1);
     writeJgts(db.con(), 1); // the same value again
