@@ -210,8 +210,11 @@ QWidget* Tfrmuserhf::buildCustomer()
     fields->addWidget(Label7, 2, 1);
     fields->addWidget(caption(QStringLiteral("当前受理状态：")), 2, 2);
     fields->addWidget(Label17, 2, 3);
-    fields->addWidget(Memo2, 3, 0, 1, 4);
-    fields->setRowStretch(3, 1);
+    LabelBooked = valueLabel("LabelBooked", 420, kRed, GroupBox2);
+    LabelBooked->setWordWrap(true);
+    fields->addWidget(LabelBooked, 3, 0, 1, 4);
+    fields->addWidget(Memo2, 4, 0, 1, 4);
+    fields->setRowStretch(4, 1);
 
     auto* tips = new QVBoxLayout;
     tips->addWidget(new QLabel(QStringLiteral("项目提示语："), GroupBox2));
@@ -311,6 +314,7 @@ QWidget* Tfrmuserhf::buildButtons()
     col = 0;
     for (QPushButton* b : {Button5, Button6, Button9, Button7})
         grid->addWidget(b, 1, col++);
+    grid->addWidget(buildCallBack(area), 0, 5);
     grid->setColumnStretch(5, 1);
     grid->addWidget(new QLabel(QStringLiteral("您的今日回访量："), area), 0, 6, Qt::AlignRight);
     grid->addWidget(Label40, 0, 7);
