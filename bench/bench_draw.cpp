@@ -327,9 +327,9 @@ int runDraw(int argc, char** argv)
                 db::Transaction ending(ADOcon());
                 QElapsedTimer tm;
                 tm.start();
-                db::Transaction draw(ADOcon());
+                db::Transaction savepoint(ADOcon());
                 const auto d = ops::visit::drawByState(ADOcon(), p, vocab::kWsl, kOperator, at);
-                draw.commit();
+                savepoint.commit();
                 ms->push_back(double(tm.nsecsElapsed()) / 1e6);
                 ending.commit();
                 return d.customer && d.customer->booked;

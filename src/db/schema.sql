@@ -473,6 +473,8 @@ LEFT JOIN t_ywbh ON t_ywbh.ywbh = q_table.ywbh;
 -- never reads past them; the draw lets due ones back (yhda_wait) a few at a time.
 -- ==========================================================================================
 CREATE INDEX yhda_wait ON yhda(ywbh, sljg, kcsj) WHERE kcsj IS NOT NULL;
+-- searches by state within a project, which yhda_draw no longer serves for the kept-back ones
+CREATE INDEX yhda_ywbh_sljg ON yhda(ywbh, sljg, del) WHERE del = 0;
 
 -- A booked call-back (回访预约). kssj..jssj is the window the customer asked for (start
 -- inclusive, end exclusive); hfz is the operator who may call it (null: anyone), at first the

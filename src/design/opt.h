@@ -21,6 +21,7 @@ public:
     QPushButton* Button4; // 停用
     QPushButton* Button5; // 删除
     QPushButton* Button6; // 关  闭
+    QPushButton* ButtonRules; // 呼叫规则: retry rules and calling hours
 
     // Used by the add and edit dialogs after they have written a project.
     void rereadFromTop();
@@ -35,6 +36,7 @@ public slots:
     void Button5Click();
     void Button6Click();
     void DBGrid1DblClick();
+    void ButtonRulesClick();
 
 protected:
     void firstShow() override { FormShow(); }

@@ -52,8 +52,9 @@ QWidget* Tfrmuserhf::buildCallBack(QWidget* parent)
     DateTimeCallBack->setToolTip(QStringLiteral("客户要求的回访时间；不填则只记为下次联系"));
     DateTimeCallBack->installEventFilter(new FillOnFocus(DateTimeCallBack));
     ComboCallBackLength = named(new QComboBox(box), "ComboCallBackLength");
-    for (const auto& [text, minutes] : {std::pair{QStringLiteral("30分钟"), 30}, std::pair{QStringLiteral("1小时"), 60},
-                                        std::pair{QStringLiteral("2小时"), 120}, std::pair{QStringLiteral("4小时"), 240}})
+    for (const auto& [text, minutes] :
+         {std::pair{QStringLiteral("30分钟"), 30}, std::pair{QStringLiteral("1小时"), 60},
+          std::pair{QStringLiteral("2小时"), 120}, std::pair{QStringLiteral("4小时"), 240}})
         ComboCallBackLength->addItem(text, minutes);
     ComboCallBackLength->setCurrentIndex(1);
     CheckOnlyMe = named(new QCheckBox(QStringLiteral("只由我回访"), box), "CheckOnlyMe");
@@ -93,9 +94,9 @@ void Tfrmuserhf::showBooked(const std::optional<ops::visit::Customer>& c)
         return;
     }
     const ops::visit::Booked& b = *c->booked;
-    const QString when = b.start.toString(QStringLiteral("yyyy-MM-dd HH:mm")) + QStringLiteral(" 至 ") +
-                         b.end.toString(b.end.date() == b.start.date() ? QStringLiteral("HH:mm")
-                                                                       : QStringLiteral("yyyy-MM-dd HH:mm"));
+    const QString when =
+        b.start.toString(QStringLiteral("yyyy-MM-dd HH:mm")) + QStringLiteral(" 至 ") +
+        b.end.toString(b.end.date() == b.start.date() ? QStringLiteral("HH:mm") : QStringLiteral("yyyy-MM-dd HH:mm"));
     QString line = b.due ? QStringLiteral("预约回访：客户约在 %1 回访").arg(when)
                          : QStringLiteral("注意：该客户已预约在 %1 回访，还没有到时间").arg(when);
     line += QStringLiteral("（预约人：%1）").arg(b.booker);

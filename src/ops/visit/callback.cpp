@@ -88,8 +88,8 @@ QDateTime CallingHours::resumes(const QDateTime& now) const
 CallingHours callingHours(db::Connection& con, int ywbh)
 {
     CallingHours h;
-    const QSqlRecord row = con.firstRowKept(
-        QStringLiteral("select grks,grjs,zmks,zmjs,gkfz from hjsd where ywbh=?"), {ywbh});
+    const QSqlRecord row =
+        con.firstRowKept(QStringLiteral("select grks,grjs,zmks,zmjs,gkfz from hjsd where ywbh=?"), {ywbh});
     if (row.isEmpty())
         return h;
     h.weekdayStart = row.value(0).toString();

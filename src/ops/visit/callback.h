@@ -25,8 +25,8 @@ inline const QString kNeverAgain = QStringLiteral("9999-12-31 23:59:59");
 struct Booking
 {
     QDateTime start;
-    int minutes = 60;    // length of the window
-    bool onlyMe = true;  // only the booker may call it until some minutes after the window
+    int minutes = 60;   // length of the window
+    bool onlyMe = true; // only the booker may call it until some minutes after the window
 };
 
 enum class BookingFault { None, Past, TooFar, NoLength };

@@ -64,7 +64,7 @@ std::optional<Seen> smallest(db::Connection& con, int ywbh, const QString& state
                        QStringLiteral("select ") + kShown + QStringLiteral(",drawkey from yhda") + head +
                            QStringLiteral(" and zdslz is ") + who +
                            QStringLiteral(" and del=0 and kcsj is null order by drawkey limit 1"),
-             {db::text(state), db::text(state), db::text(uname)});
+                       {db::text(state), db::text(state), db::text(uname)});
     if (!q.next())
         return std::nullopt;
     const QSqlRecord row = q.record();
@@ -146,18 +146,18 @@ std::optional<Customer> claimBookedOnFile(db::Connection& con, const QString& wh
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
         std::optional<Customer> seen;
         {
-            QSqlQuery q = look(con,
-                               QStringLiteral("select y.id,y.dhhm1,y.yhxm,y.dz,y.dq,y.xxzl,y.sljg,y.kcsj,") +
-                                   kBookedColumns + QStringLiteral(" from hfyy a join yhda y on y.id=a.yhid where ") +
-                                   where,
-                               values);
+            QSqlQuery q =
+                look(con,
+                     QStringLiteral("select y.id,y.dhhm1,y.yhxm,y.dz,y.dq,y.xxzl,y.sljg,y.kcsj,") + kBookedColumns +
+                         QStringLiteral(" from hfyy a join yhda y on y.id=a.yhid where ") + where,
+                     values);
             if (!q.next())
                 return std::nullopt;
             seen = readBooked(q.record());
         }
         // Taken only if nobody took the customer since the look.
-        if (con.execute(QStringLiteral("update yhda set sljg=?,drawkey=null,kcsj=null where id=") +
-                            db::num(seen->id) + QStringLiteral(" and sljg=? and del=0"),
+        if (con.execute(QStringLiteral("update yhda set sljg=?,drawkey=null,kcsj=null where id=") + db::num(seen->id) +
+                            QStringLiteral(" and sljg=? and del=0"),
                         {vocab::kInHand, db::text(seen->sljg)}) == 1)
             return seen;
     }
@@ -239,7 +239,6 @@ std::optional<Customer> claimByState(db::Connection& con, int ywbh, const QStrin
 {
     return drawByState(con, ywbh, state, uname, QDateTime::currentDateTime()).customer;
 }
-
 
 std::optional<Customer> claimByNumber(db::Connection& con, int ywbh, const QString& number)
 {

@@ -45,18 +45,19 @@ struct Drawn
 // The draw of the visit window. Due call-backs come first whatever the state (except the lock
 // state "正在受理", which keeps its own rule): the operator's own, earliest first, then
 // anyone's (no owner, or an own-only one whose owner let it pass the project's minutes after
-// its window), earliest first; then, within the project's calling hours, the state draw below,
-// which passes over customers kept back by a retry delay, a call-back still to come or the
-// limit of calls. Two seats never hold the same call-back: it is its customer they lock.
+// its window), earliest first; then, within the project's calling hours, the state draw:
+//
+// A live customer of the project in the given state that is assigned to uname, or else to
+// nobody, at random among equals (each equally likely, whatever the ids), locked as "正在受理".
+// Customers kept back (a retry delay, a call-back still to come, the limit of calls) are passed
+// over; those whose time has come are let back first. The lock is one conditional update, so
+// when another window or another program takes the same customer between the look and the
+// lock, this draw sees no change and looks again: two seats never hold the same customer
+// (except when the state asked for is the lock itself), nor the same call-back, whose customer
+// is what they lock. On a server the look and the lock are one statement that passes over
+// customers other seats are locking at that moment instead of waiting for them.
 Drawn drawByState(db::Connection& con, int ywbh, const QString& state, const QString& uname, const QDateTime& now);
 
-// Draws a live customer of the project in the given state that is assigned to uname, or
-// else to nobody, at random among equals (each equally likely, whatever the ids), and locks it
-// as "正在受理". The lock is one conditional update, so when another window or another program
-// takes the same customer between the look and the lock, this draw sees no change and looks
-// again: two seats never hold the same customer (except when the state asked for is the lock
-// itself). On a server the look and the lock are one statement that passes over customers
-// other seats are locking at that moment instead of waiting for them.
 // The same as drawByState at the present time, without the reason for none.
 std::optional<Customer> claimByState(db::Connection& con, int ywbh, const QString& state, const QString& uname);
 

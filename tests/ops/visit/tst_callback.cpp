@@ -9,8 +9,8 @@
 #include "support/visitbuilders.h"
 
 #include <QMutex>
-#include <QSqlQuery>
 #include <QSet>
+#include <QSqlQuery>
 #include <QTest>
 
 #include <thread>
@@ -101,18 +101,25 @@ void TestCallBack::bookingIsWrittenWithTheEnding()
     QCOMPARE(next.refused, BookingFault::None);
     QVERIFY(!next.customer);
     QCOMPARE(f.db.count(QStringLiteral("hfyy")), qint64(1));
-    QSqlQuery q = f.db.con().select(
-        QStringLiteral("select yhid,ywbh,dhhm,kssj,jssj,gksj,yyz,yyzxm,zy,hfz,bz,yysj,zt from hfyy"));
+    QSqlQuery q =
+        f.db.con().select(QStringLiteral("select yhid,ywbh,dhhm,kssj,jssj,gksj,yyz,yyzxm,zy,hfz,bz,yysj,zt from hfyy"));
     QVERIFY(q.next());
-    const QStringList got{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
-                          q.value(3).toString(), q.value(4).toString(), q.value(5).toString(),
-                          q.value(6).toString(), q.value(7).toString(), q.value(8).toString(),
-                          q.value(9).toString(), q.value(10).toString(), q.value(11).toString(),
+    const QStringList got{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),  q.value(3).toString(),
+                          q.value(4).toString(), q.value(5).toString(), q.value(6).toString(),  q.value(7).toString(),
+                          q.value(8).toString(), q.value(9).toString(), q.value(10).toString(), q.value(11).toString(),
                           q.value(12).toString()};
-    const QStringList want{QString::number(id), QString::number(f.p), QStringLiteral("139'0001"),
-                           QStringLiteral("2026-12-07 11:00:00"), QStringLiteral("2026-12-07 12:00:00"),
-                           QStringLiteral("2026-12-07 12:30:00"), QStringLiteral("op1"), QStringLiteral("话务员op1"),
-                           QStringLiteral("1"), QStringLiteral("op1"), remark, QStringLiteral("2026-12-07 10:00:00"),
+    const QStringList want{QString::number(id),
+                           QString::number(f.p),
+                           QStringLiteral("139'0001"),
+                           QStringLiteral("2026-12-07 11:00:00"),
+                           QStringLiteral("2026-12-07 12:00:00"),
+                           QStringLiteral("2026-12-07 12:30:00"),
+                           QStringLiteral("op1"),
+                           QStringLiteral("话务员op1"),
+                           QStringLiteral("1"),
+                           QStringLiteral("op1"),
+                           remark,
+                           QStringLiteral("2026-12-07 10:00:00"),
                            QStringLiteral("0")};
     QCOMPARE(got, want);
     // The customer counts the call and waits until the call-back is anyone's.
