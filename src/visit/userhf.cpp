@@ -303,6 +303,8 @@ QWidget* Tfrmuserhf::buildButtons()
     Button7 = button("Button7", QStringLiteral("放弃受理"), area);
     Label40 = valueLabel("Label40", 80, kRed, area);
     Label41 = valueLabel("Label41", 80, kRed, area);
+    LabelDueCallBacks = valueLabel("LabelDueCallBacks", 80, kRed, area);
+    LabelDueCallBacks->setText(QStringLiteral("0"));
     Label40->setText(QStringLiteral("0"));
     Label41->setText(QStringLiteral("0"));
 
@@ -320,5 +322,7 @@ QWidget* Tfrmuserhf::buildButtons()
     grid->addWidget(Label40, 0, 7);
     grid->addWidget(new QLabel(QStringLiteral("总计未受理量："), area), 1, 6, Qt::AlignRight);
     grid->addWidget(Label41, 1, 7);
+    grid->addWidget(new QLabel(QStringLiteral("到期预约回访："), area), 1, 4, Qt::AlignRight);
+    grid->addWidget(LabelDueCallBacks, 1, 5);
     return area;
 }

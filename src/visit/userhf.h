@@ -122,6 +122,7 @@ private:
     QCheckBox* CheckOnlyMe;
     QLabel* Label40; // today's visits
     QLabel* Label41; // not yet handled
+    QLabel* LabelDueCallBacks; // call-backs due that this operator may draw
     QTimer* Timer1;
 
     ops::visit::Call m_call;

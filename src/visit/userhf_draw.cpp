@@ -97,6 +97,7 @@ void Tfrmuserhf::RefreshCounters()
     try {
         Label41->setText(QString::number(ops::visit::pendingCount(ADOcon(), ywbh, gUname)));
         Label40->setText(QString::number(ops::visit::todayCount(ADOcon(), ywbh, gTruename)));
+        LabelDueCallBacks->setText(QString::number(ops::visit::dueCount(ADOcon(), ywbh, gUname, m_call.now())));
     } catch (const db::Error& e) {
         msg::ShowFailure(e, kDbFailed);
     }

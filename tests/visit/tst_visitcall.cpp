@@ -389,6 +389,7 @@ void TestVisitCall::callBackAtATime()
     QVERIFY(w.get<QCheckBox>("CheckOnlyMe")->isChecked());
 
     // The due call-back comes first, and the window says so.
+    QCOMPARE(w.text("LabelDueCallBacks"), QStringLiteral("1"));
     w.click("Button1");
     QCOMPARE(w.held(db), booked);
     QVERIFY2(w.text("LabelBooked").contains(QStringLiteral("王'五")), qPrintable(w.text("LabelBooked")));

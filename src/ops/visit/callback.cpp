@@ -125,6 +125,18 @@ void saveRetryRule(db::Connection& con, int ywbh, const QString& word, const Ret
                     {ywbh, db::text(word), r.delayMinutes, r.maxCalls});
 }
 
+qint64 dueCount(db::Connection& con, int ywbh, const QString& uname, const QDateTime& now)
+{
+    // Two ranges of the draw's indexes; an own one that is anyone's by now is counted once.
+    const QString at = stamp(now);
+    return con
+               .scalar(QStringLiteral("select (select count(*) from hfyy where ywbh=? and hfz=? and zt=0 and kssj<=?)"
+                                      "+(select count(*) from hfyy where ywbh=? and zt=0 and gksj<=? and "
+                                      "(hfz is null or hfz<>?))"),
+                       {ywbh, db::text(uname), at, ywbh, at, db::text(uname)})
+        .toLongLong();
+}
+
 std::optional<Booked> openBooking(db::Connection& con, qint64 yhid, const QDateTime& now)
 {
     QSqlQuery q = con.select(

@@ -70,6 +70,10 @@ struct RetryRule
 RetryRule retryRule(db::Connection& con, int ywbh, const QString& word);
 void saveRetryRule(db::Connection& con, int ywbh, const QString& word, const RetryRule& r);
 
+// "到期预约": the open call-backs of the project that operator uname may draw now, own and
+// anyone's.
+qint64 dueCount(db::Connection& con, int ywbh, const QString& uname, const QDateTime& now);
+
 // The open call-back of a customer, if any (drawing by number tells of it).
 std::optional<Booked> openBooking(db::Connection& con, qint64 yhid, const QDateTime& now);
 

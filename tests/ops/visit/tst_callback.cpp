@@ -236,6 +236,9 @@ void TestCallBack::ownFirstThenAnyonesEarliestFirst()
     QVERIFY(op2.drawByNumber(QStringLiteral("4")));
     QCOMPARE(op2.outcome(vocab::kCallBack, QString(), kNobody, at(s.addSecs(-60))).refused, BookingFault::None);
 
+    // The counts the visit window shows: own and anyone's that each may draw.
+    QCOMPARE(ops::visit::dueCount(f.db.con(), f.p, QStringLiteral("op1"), s.addSecs(1200)), qint64(3));
+    QCOMPARE(ops::visit::dueCount(f.db.con(), f.p, QStringLiteral("op2"), s.addSecs(1200)), qint64(2));
     // Whatever state is chosen, due call-backs come first: own by start, then anyone's.
     QList<qint64> order;
     for (int i = 0; i < 5; ++i)
