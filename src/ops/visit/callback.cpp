@@ -130,10 +130,10 @@ qint64 dueCount(db::Connection& con, int ywbh, const QString& uname, const QDate
     // Two ranges of the draw's indexes; an own one that is anyone's by now is counted once.
     const QString at = stamp(now);
     return con
-               .scalar(QStringLiteral("select (select count(*) from hfyy where ywbh=? and hfz=? and zt=0 and kssj<=?)"
-                                      "+(select count(*) from hfyy where ywbh=? and zt=0 and gksj<=? and "
-                                      "(hfz is null or hfz<>?))"),
-                       {ywbh, db::text(uname), at, ywbh, at, db::text(uname)})
+        .scalar(QStringLiteral("select (select count(*) from hfyy where ywbh=? and hfz=? and zt=0 and kssj<=?)"
+                               "+(select count(*) from hfyy where ywbh=? and zt=0 and gksj<=? and "
+                               "(hfz is null or hfz<>?))"),
+                {ywbh, db::text(uname), at, ywbh, at, db::text(uname)})
         .toLongLong();
 }
 
