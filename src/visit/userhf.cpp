@@ -290,7 +290,7 @@ QWidget* Tfrmuserhf::buildQuestionnaire()
 QWidget* Tfrmuserhf::buildButtons()
 {
     auto* area = new QWidget(this);
-    area->setFixedHeight(81);
+    area->setFixedHeight(112);
     Button1 = button("Button1", QStringLiteral("提取客户"), area);
     Button2 = button("Button2", QStringLiteral("提交结果"), area);
     Button3 = button("Button3", QStringLiteral("关机"), area);
@@ -316,13 +316,14 @@ QWidget* Tfrmuserhf::buildButtons()
     col = 0;
     for (QPushButton* b : {Button5, Button6, Button9, Button7})
         grid->addWidget(b, 1, col++);
-    grid->addWidget(buildCallBack(area), 0, 5);
+    // The call-back time under the buttons, "下次联系" books it.
+    grid->addWidget(buildCallBack(area), 2, 0, 1, 6);
     grid->setColumnStretch(5, 1);
     grid->addWidget(new QLabel(QStringLiteral("您的今日回访量："), area), 0, 6, Qt::AlignRight);
     grid->addWidget(Label40, 0, 7);
     grid->addWidget(new QLabel(QStringLiteral("总计未受理量："), area), 1, 6, Qt::AlignRight);
     grid->addWidget(Label41, 1, 7);
-    grid->addWidget(new QLabel(QStringLiteral("到期预约回访："), area), 1, 4, Qt::AlignRight);
-    grid->addWidget(LabelDueCallBacks, 1, 5);
+    grid->addWidget(new QLabel(QStringLiteral("到期预约回访："), area), 2, 6, Qt::AlignRight);
+    grid->addWidget(LabelDueCallBacks, 2, 7);
     return area;
 }

@@ -62,7 +62,7 @@ QWidget* Tfrmuserhf::buildCallBack(QWidget* parent)
 
     auto* row = new QHBoxLayout(box);
     row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(new QLabel(QStringLiteral("回访时间："), box));
+    row->addWidget(new QLabel(QStringLiteral("预约回访时间："), box));
     row->addWidget(DateTimeCallBack);
     row->addWidget(new QLabel(QStringLiteral("时段："), box));
     row->addWidget(ComboCallBackLength);
