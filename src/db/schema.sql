@@ -505,9 +505,10 @@ CREATE INDEX hfyy_own ON hfyy(ywbh, hfz, kssj) WHERE zt = 0;
 CREATE INDEX hfyy_any ON hfyy(ywbh, gksj) WHERE zt = 0;
 -- a customer's open call-back (closed by the next ending)
 CREATE INDEX hfyy_yhid ON hfyy(yhid) WHERE zt = 0;
--- the call-back list: by project and time, by operator and time
-CREATE INDEX hfyy_ywbh_kssj ON hfyy(ywbh, kssj);
-CREATE INDEX hfyy_hfz_kssj ON hfyy(hfz, kssj);
+-- the call-back list: by project, state and time, by operator, state and time (closed ones never
+-- lie in the draw's way there)
+CREATE INDEX hfyy_ywbh_kssj ON hfyy(ywbh, zt, kssj);
+CREATE INDEX hfyy_hfz_kssj ON hfyy(hfz, zt, kssj);
 
 -- Retry rules of a project per ending word (重拨规则): ycfz the least minutes before the customer
 -- may be drawn again (0: at once), zdcs the largest number of calls (0: no limit).

@@ -589,8 +589,8 @@ CREATE TABLE hfyy (
 CREATE INDEX hfyy_own ON hfyy(ywbh, hfz, kssj) WHERE zt = 0;
 CREATE INDEX hfyy_any ON hfyy(ywbh, gksj) WHERE zt = 0;
 CREATE INDEX hfyy_yhid ON hfyy(yhid) WHERE zt = 0;
-CREATE INDEX hfyy_ywbh_kssj ON hfyy(ywbh, kssj);
-CREATE INDEX hfyy_hfz_kssj ON hfyy(hfz NULLS FIRST, kssj);
+CREATE INDEX hfyy_ywbh_kssj ON hfyy(ywbh, zt, kssj);
+CREATE INDEX hfyy_hfz_kssj ON hfyy(hfz NULLS FIRST, zt, kssj);
 
 CREATE TABLE cbgz (
     ywbh bigint NOT NULL,
