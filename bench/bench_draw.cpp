@@ -14,6 +14,7 @@
 #include "db/transaction.h"
 #include "db/vocab.h"
 #include "ops/visit/draw.h"
+#include "visit/hflist.h"
 #include "visit/userhf.h"
 
 #include <QComboBox>
@@ -350,6 +351,14 @@ int runDraw(int argc, char** argv)
             print("appt_state_draw_median_ms", median(plainDraw));
             print("appt_state_draws_booked", QStringLiteral("%1/%2").arg(bookedEarly).arg(plainDraw.size()));
             print("appt_state_draw_speedup", median(lit) / median(plainDraw));
+            // The call-back list as the operator opens it: the due ones they may call, earliest first.
+            const std::vector<double> listOpen = timeRuns(5, [&] {
+                auto* list = new Tfrmhflist;
+                list->show();
+                list->approveClose();
+                delete list;
+            });
+            print("appt_list_open_ms", median(listOpen));
         }
 
         // Fairness: each customer drawn about as often as any other, though the ids have gaps.

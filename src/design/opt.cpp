@@ -8,8 +8,8 @@
 #include "db/dm.h"
 #include "design/addxm.h"
 #include "design/editxm.h"
-#include "design/hjgz.h"
 #include "design/formkit.h"
+#include "design/hjgz.h"
 #include "ops/design/projects.h"
 
 #include <QPushButton>

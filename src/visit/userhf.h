@@ -120,8 +120,8 @@ private:
     QDateTimeEdit* DateTimeCallBack; // blank: none
     QComboBox* ComboCallBackLength;  // the window's length in minutes
     QCheckBox* CheckOnlyMe;
-    QLabel* Label40; // today's visits
-    QLabel* Label41; // not yet handled
+    QLabel* Label40;           // today's visits
+    QLabel* Label41;           // not yet handled
     QLabel* LabelDueCallBacks; // call-backs due that this operator may draw
     QTimer* Timer1;
 

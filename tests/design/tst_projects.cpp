@@ -294,9 +294,9 @@ void TestProjects::callingRules()
     QCOMPARE(boxes.lastText(), QStringLiteral("保存成功!"));
     QCOMPARE(db.scalar(QStringLiteral("select sljg||'|'||ycfz||'|'||zdcs from cbgz where ywbh=%1").arg(p)).toString(),
              QStringLiteral("无应答|30|5"));
-    QCOMPARE(db.scalar(QStringLiteral("select grks||grjs||zmks||zmjs||'|'||gkfz from hjsd where ywbh=%1").arg(p))
-                 .toString(),
-             QStringLiteral("09:0018:0010:0012:00|30"));
+    QCOMPARE(
+        db.scalar(QStringLiteral("select grks||grjs||zmks||zmjs||'|'||gkfz from hjsd where ywbh=%1").arg(p)).toString(),
+        QStringLiteral("09:0018:0010:0012:00|30"));
 }
 
 void TestProjects::editChecksAndSaves()
