@@ -14,6 +14,7 @@
 #include "db/transaction.h"
 #include "db/vocab.h"
 #include "ops/visit/draw.h"
+#include "visit/hflist.h"
 #include "visit/userhf.h"
 
 #include <QComboBox>
@@ -287,6 +288,79 @@ int runDraw(int argc, char** argv)
         print("ending_cycle_goal_ratio", median(cycle) / 30.0);
         print("ending_cycles_held_next", stillHolding ? QStringLiteral("yes") : QStringLiteral("no"));
         print("message_boxes", QString::number(boxes));
+
+        // With call-backs and retry delays: 100,000 open call-backs (10,000 due, half of those
+        // this operator's own) and 300,000 customers kept back by a retry delay. A draw then
+        // offers a due call-back first; before any is due it passes over all of them.
+        {
+            const QDateTime now = QDateTime::currentDateTime();
+            const QString pn = db::num(p);
+            const QString due = ops::visit::stamp(now.addSecs(-3600));
+            const QString later = ops::visit::stamp(now.addSecs(86400));
+            QElapsedTimer setup;
+            setup.start();
+            db::Transaction t(ADOcon());
+            ADOcon().execute(QStringLiteral("update yhda set kcsj=? where ywbh=") + pn +
+                                 QStringLiteral(" and id%10 in (2,3,4) and sljg<>'正在受理'"),
+                             {ops::visit::stamp(now.addSecs(7200))});
+            ADOcon().execute(QStringLiteral("insert into hfyy(yhid,ywbh,dhhm,kssj,jssj,gksj,yyz,yyzxm,zy,hfz,bz) "
+                                            "select id,ywbh,dhhm1,iif(id%100=1,?,?),iif(id%100=1,?,?),"
+                                            "iif(id%100=1,?,?),'other','别人',iif(id%200=1,1,0),"
+                                            "iif(id%200=1,?,null),'下午再打' from yhda where ywbh=") +
+                                 pn + QStringLiteral(" and id%10=1 and sljg<>'正在受理' and del=0"),
+                             {due, later, due, later, due, later, kOperator});
+            ADOcon().execute(QStringLiteral("update yhda set kcsj=iif(id%100=1,?,?) where ywbh=") + pn +
+                                 QStringLiteral(" and id%10=1 and sljg<>'正在受理' and del=0"),
+                             {due, later});
+            t.commit();
+            print("appt_setup_s", double(setup.elapsed()) / 1000.0);
+            print("appt_open", QString::number(ADOcon().scalar(QStringLiteral("select count(*) from hfyy where zt=0"))
+                                                   .toLongLong()));
+            print("appt_due", QString::number(ADOcon()
+                                                  .scalar(QStringLiteral("select count(*) from hfyy where zt=0 and "
+                                                                         "kssj<=?"),
+                                                          {ops::visit::stamp(now)})
+                                                  .toLongLong()));
+            print("appt_kept_back", QString::number(ADOcon()
+                                                        .scalar(QStringLiteral("select count(*) from yhda where "
+                                                                               "kcsj is not null"))
+                                                        .toLongLong()));
+            auto drawAt = [&](const QDateTime& at, std::vector<double>* ms) {
+                db::Transaction ending(ADOcon());
+                QElapsedTimer tm;
+                tm.start();
+                db::Transaction savepoint(ADOcon());
+                const auto d = ops::visit::drawByState(ADOcon(), p, vocab::kWsl, kOperator, at);
+                savepoint.commit();
+                ms->push_back(double(tm.nsecsElapsed()) / 1e6);
+                ending.commit();
+                return d.customer && d.customer->booked;
+            };
+            std::vector<double> apptDraw, plainDraw;
+            int booked = 0;
+            for (int i = 0; i < 301; ++i)
+                booked += drawAt(now, &apptDraw) ? 1 : 0;
+            // Before any call-back is due: the seeks find nothing, the state draw passes over the
+            // kept-back customers.
+            int bookedEarly = 0;
+            for (int i = 0; i < 301; ++i)
+                bookedEarly += drawAt(now.addSecs(-7200), &plainDraw) ? 1 : 0;
+            print("appt_draw_median_ms", median(apptDraw));
+            print("appt_draw_p90_ms", percentile(apptDraw, 0.9));
+            print("appt_draws_booked", QStringLiteral("%1/%2").arg(booked).arg(apptDraw.size()));
+            print("appt_draw_speedup", median(lit) / median(apptDraw));
+            print("appt_state_draw_median_ms", median(plainDraw));
+            print("appt_state_draws_booked", QStringLiteral("%1/%2").arg(bookedEarly).arg(plainDraw.size()));
+            print("appt_state_draw_speedup", median(lit) / median(plainDraw));
+            // The call-back list as the operator opens it: the due ones they may call, earliest first.
+            const std::vector<double> listOpen = timeRuns(5, [&] {
+                auto* list = new Tfrmhflist;
+                list->show();
+                list->approveClose();
+                delete list;
+            });
+            print("appt_list_open_ms", median(listOpen));
+        }
 
         // Fairness: each customer drawn about as often as any other, though the ids have gaps.
         // Every draw is given up again (back to "未受理"), so the chances stay equal.

@@ -41,6 +41,7 @@ const QList<TfrmMain::MenuEntry>& TfrmMain::menuEntries()
     // The captions end in "&" in the menu design: no access key, nothing displayed.
     static const QList<MenuEntry> entries = {
         {"[电访管理]", "电话访问", "Tfrmuserhf", false},
+        {"[电访管理]", "预约回访", "Tfrmhflist", false},
         {"[电访管理]", "电访结果查询", "Tfrmywcx", false},
         {"[电访管理]", "项目问答记录查询", "Tfrmydcx", false},
         {"[电访管理]", "电访历史记录查询", "Tfrmhfhistory", false},

@@ -80,10 +80,13 @@ CREATE TABLE yhda (
     del     INTEGER NOT NULL DEFAULT 0,
     deltime TEXT,
     deler   TEXT COLLATE NOCASE DEFAULT '',
-    drawkey REAL DEFAULT (-ln((abs(random() % 9007199254740992) + 0.5) / 9007199254740992.0))
+    drawkey REAL DEFAULT (-ln((abs(random() % 9007199254740992) + 0.5) / 9007199254740992.0)),
+    hjcs    INTEGER NOT NULL DEFAULT 0,
+    kcsj    TEXT
 );
--- drawing: project, state, assignee, live, then the random key the draw takes the smallest of
-CREATE INDEX yhda_draw ON yhda(ywbh, sljg, zdslz, del, drawkey);
+-- drawing: project, state, assignee, live, then the random key the draw takes the smallest of;
+-- customers kept back (kcsj, see "Call-backs" below) are not in it until they are let back
+CREATE INDEX yhda_draw ON yhda(ywbh, sljg, zdslz, del, drawkey) WHERE kcsj IS NULL;
 -- today's work of an operator
 CREATE INDEX yhda_done ON yhda(ywbh, slz, slsj);
 -- searches by phone number match any of the four
@@ -263,9 +266,12 @@ END;
 
 -- Entering another group (project, state, assignee, deletion) gives a new key in it; so does a
 -- draw, which also records the key it took as its group's last.
-CREATE TRIGGER yhda_key_update AFTER UPDATE OF ywbh, sljg, zdslz, del, drawkey ON yhda
+-- A customer let back into the draw after waiting (kcsj cleared) enters its group anew as well:
+-- the key it had is behind every key drawn meanwhile.
+CREATE TRIGGER yhda_key_update AFTER UPDATE OF ywbh, sljg, zdslz, del, drawkey, kcsj ON yhda
 WHEN new.drawkey IS NULL
   OR old.ywbh IS NOT new.ywbh OR old.sljg IS NOT new.sljg OR old.zdslz IS NOT new.zdslz OR old.del IS NOT new.del
+  OR old.kcsj IS NOT new.kcsj
 BEGIN
     INSERT INTO yhda_drawn(ywbh, sljg, zk, lastkey)
     SELECT ifnull(old.ywbh, 0), ifnull(old.sljg, ''), ifnull('=' || old.zdslz, ''), old.drawkey
@@ -457,3 +463,71 @@ SELECT q_table.ywbh AS ywbh, t_ywbh.ywname AS ywname, q_ans_tally.slz AS slz, q_
 FROM q_ans_tally
 JOIN q_table ON q_table.qid = q_ans_tally.qid
 LEFT JOIN t_ywbh ON t_ywbh.ywbh = q_table.ywbh;
+
+-- ==========================================================================================
+-- Call-backs: appointments, retry rules and calling hours.
+-- yhda.hjcs counts the endings of a customer (every ending is a call); yhda.kcsj, when set, is
+-- the time before which no state draw may take the customer: a retry delay, a booked call-back
+-- whose window has not opened (or that is still its booker's), or '9999-12-31 23:59:59' for a
+-- customer at its project's limit of calls. Such customers are outside yhda_draw, so the draw
+-- never reads past them; the draw lets due ones back (yhda_wait) a few at a time.
+-- ==========================================================================================
+CREATE INDEX yhda_wait ON yhda(ywbh, sljg, kcsj) WHERE kcsj IS NOT NULL;
+-- searches by state within a project, which yhda_draw no longer serves for the kept-back ones
+CREATE INDEX yhda_ywbh_sljg ON yhda(ywbh, sljg, del) WHERE del = 0;
+
+-- A booked call-back (回访预约). kssj..jssj is the window the customer asked for (start
+-- inclusive, end exclusive); hfz is the operator who may call it (null: anyone), at first the
+-- booker when only the booker may (zy=1), or whom an administrator reassigned it to (gpz, the
+-- name as logged); gksj is when it becomes anyone's (kssj when it is anyone's from the start).
+-- zt: 0 open, 1 done (gbid: the visitlog row of the ending that closed it, gbsj when), 2 cancelled.
+CREATE TABLE hfyy (
+    id    INTEGER PRIMARY KEY AUTOINCREMENT,
+    yhid  INTEGER NOT NULL,
+    ywbh  INTEGER NOT NULL,
+    dhhm  TEXT COLLATE NOCASE DEFAULT '',
+    kssj  TEXT NOT NULL,
+    jssj  TEXT NOT NULL,
+    gksj  TEXT NOT NULL,
+    yyz   TEXT COLLATE NOCASE DEFAULT '',
+    yyzxm TEXT COLLATE NOCASE DEFAULT '',
+    zy    INTEGER NOT NULL DEFAULT 1,
+    hfz   TEXT COLLATE NOCASE,
+    gpz   TEXT COLLATE NOCASE,
+    bz    TEXT COLLATE NOCASE DEFAULT '',
+    yysj  TEXT DEFAULT (datetime('now','localtime')),
+    zt    INTEGER NOT NULL DEFAULT 0,
+    gbid  INTEGER,
+    gbsj  TEXT
+);
+-- the draw: an operator's own open ones by start, everyone's by the time they became anyone's
+CREATE INDEX hfyy_own ON hfyy(ywbh, hfz, kssj) WHERE zt = 0;
+CREATE INDEX hfyy_any ON hfyy(ywbh, gksj) WHERE zt = 0;
+-- a customer's open call-back (closed by the next ending)
+CREATE INDEX hfyy_yhid ON hfyy(yhid) WHERE zt = 0;
+-- the call-back list: by project, state and time, by operator, state and time (closed ones never
+-- lie in the draw's way there)
+CREATE INDEX hfyy_ywbh_kssj ON hfyy(ywbh, zt, kssj);
+CREATE INDEX hfyy_hfz_kssj ON hfyy(hfz, zt, kssj);
+
+-- Retry rules of a project per ending word (重拨规则): ycfz the least minutes before the customer
+-- may be drawn again (0: at once), zdcs the largest number of calls (0: no limit).
+CREATE TABLE cbgz (
+    ywbh INTEGER NOT NULL,
+    sljg TEXT COLLATE NOCASE NOT NULL,
+    ycfz INTEGER NOT NULL DEFAULT 0,
+    zdcs INTEGER NOT NULL DEFAULT 0,
+    PRIMARY KEY (ywbh, sljg)
+);
+
+-- Calling hours of a project (呼叫时段), "HH:mm" (start inclusive, end exclusive; empty: any
+-- time) on weekdays (gr) and at weekends (zm); gkfz the minutes after a window's end at which a
+-- call-back only its booker may call becomes anyone's. No row: any time, 30 minutes.
+CREATE TABLE hjsd (
+    ywbh INTEGER PRIMARY KEY,
+    grks TEXT NOT NULL DEFAULT '',
+    grjs TEXT NOT NULL DEFAULT '',
+    zmks TEXT NOT NULL DEFAULT '',
+    zmjs TEXT NOT NULL DEFAULT '',
+    gkfz INTEGER NOT NULL DEFAULT 30
+);

@@ -9,6 +9,7 @@
 #include "design/addxm.h"
 #include "design/editxm.h"
 #include "design/formkit.h"
+#include "design/hjgz.h"
 #include "ops/design/projects.h"
 
 #include <QPushButton>
@@ -31,8 +32,9 @@ Tfrmopt::Tfrmopt(QWidget* parent) : TChildForm(parent)
     Button4 = plainButton(this, QStringLiteral("Button4"), QStringLiteral("停用"));
     Button5 = plainButton(this, QStringLiteral("Button5"), QStringLiteral("删除"));
     Button6 = plainButton(this, QStringLiteral("Button6"), QStringLiteral("关  闭"));
+    ButtonRules = plainButton(this, QStringLiteral("ButtonRules"), QStringLiteral("呼叫规则"));
 
-    lists::layOut(this, nullptr, DBGrid1, {Button1, Button2, Button3, Button4, Button5, Button6});
+    lists::layOut(this, nullptr, DBGrid1, {Button1, Button2, Button3, Button4, Button5, ButtonRules, Button6});
     resize(640, 420);
 
     connect(Button1, &QPushButton::clicked, this, &Tfrmopt::Button1Click);
@@ -42,6 +44,7 @@ Tfrmopt::Tfrmopt(QWidget* parent) : TChildForm(parent)
     connect(Button5, &QPushButton::clicked, this, &Tfrmopt::Button5Click);
     connect(Button6, &QPushButton::clicked, this, &Tfrmopt::Button6Click);
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &Tfrmopt::DBGrid1DblClick);
+    connect(ButtonRules, &QPushButton::clicked, this, &Tfrmopt::ButtonRulesClick);
 
     scaling::applyScreenScaling(this);
     keepDesignSize();
@@ -85,6 +88,16 @@ void Tfrmopt::Button2Click()
                               DBGrid1->value(row, QStringLiteral("ywtips")).toString()});
     // The list shows the new values on the same row.
     connect(&d, &Tfrmeditxm::saved, this, &Tfrmopt::rereadKeepingRow);
+    d.execScoped();
+}
+
+void Tfrmopt::ButtonRulesClick()
+{
+    const int row = DBGrid1->currentRowIndex();
+    if (row < 0)
+        return;
+    Tfrmhjgz d({DBGrid1->value(row, QStringLiteral("ywbh")).toLongLong(),
+                DBGrid1->value(row, QStringLiteral("ywname")).toString(), QString()});
     d.execScoped();
 }
 

@@ -15,12 +15,13 @@ public:
     explicit Tfrmopt(QWidget* parent = nullptr);
 
     TDBGrid* DBGrid1;
-    QPushButton* Button1; // 新 增
-    QPushButton* Button2; // 修 改
-    QPushButton* Button3; // 启用
-    QPushButton* Button4; // 停用
-    QPushButton* Button5; // 删除
-    QPushButton* Button6; // 关  闭
+    QPushButton* Button1;     // 新 增
+    QPushButton* Button2;     // 修 改
+    QPushButton* Button3;     // 启用
+    QPushButton* Button4;     // 停用
+    QPushButton* Button5;     // 删除
+    QPushButton* Button6;     // 关  闭
+    QPushButton* ButtonRules; // 呼叫规则: retry rules and calling hours
 
     // Used by the add and edit dialogs after they have written a project.
     void rereadFromTop();
@@ -35,6 +36,7 @@ public slots:
     void Button5Click();
     void Button6Click();
     void DBGrid1DblClick();
+    void ButtonRulesClick();
 
 protected:
     void firstShow() override { FormShow(); }

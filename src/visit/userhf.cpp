@@ -210,8 +210,11 @@ QWidget* Tfrmuserhf::buildCustomer()
     fields->addWidget(Label7, 2, 1);
     fields->addWidget(caption(QStringLiteral("当前受理状态：")), 2, 2);
     fields->addWidget(Label17, 2, 3);
-    fields->addWidget(Memo2, 3, 0, 1, 4);
-    fields->setRowStretch(3, 1);
+    LabelBooked = valueLabel("LabelBooked", 420, kRed, GroupBox2);
+    LabelBooked->setWordWrap(true);
+    fields->addWidget(LabelBooked, 3, 0, 1, 4);
+    fields->addWidget(Memo2, 4, 0, 1, 4);
+    fields->setRowStretch(4, 1);
 
     auto* tips = new QVBoxLayout;
     tips->addWidget(new QLabel(QStringLiteral("项目提示语："), GroupBox2));
@@ -287,7 +290,7 @@ QWidget* Tfrmuserhf::buildQuestionnaire()
 QWidget* Tfrmuserhf::buildButtons()
 {
     auto* area = new QWidget(this);
-    area->setFixedHeight(81);
+    area->setFixedHeight(112);
     Button1 = button("Button1", QStringLiteral("提取客户"), area);
     Button2 = button("Button2", QStringLiteral("提交结果"), area);
     Button3 = button("Button3", QStringLiteral("关机"), area);
@@ -300,6 +303,8 @@ QWidget* Tfrmuserhf::buildButtons()
     Button7 = button("Button7", QStringLiteral("放弃受理"), area);
     Label40 = valueLabel("Label40", 80, kRed, area);
     Label41 = valueLabel("Label41", 80, kRed, area);
+    LabelDueCallBacks = valueLabel("LabelDueCallBacks", 80, kRed, area);
+    LabelDueCallBacks->setText(QStringLiteral("0"));
     Label40->setText(QStringLiteral("0"));
     Label41->setText(QStringLiteral("0"));
 
@@ -311,10 +316,14 @@ QWidget* Tfrmuserhf::buildButtons()
     col = 0;
     for (QPushButton* b : {Button5, Button6, Button9, Button7})
         grid->addWidget(b, 1, col++);
+    // The call-back time under the buttons, "下次联系" books it.
+    grid->addWidget(buildCallBack(area), 2, 0, 1, 6);
     grid->setColumnStretch(5, 1);
     grid->addWidget(new QLabel(QStringLiteral("您的今日回访量："), area), 0, 6, Qt::AlignRight);
     grid->addWidget(Label40, 0, 7);
     grid->addWidget(new QLabel(QStringLiteral("总计未受理量："), area), 1, 6, Qt::AlignRight);
     grid->addWidget(Label41, 1, 7);
+    grid->addWidget(new QLabel(QStringLiteral("到期预约回访："), area), 2, 6, Qt::AlignRight);
+    grid->addWidget(LabelDueCallBacks, 2, 7);
     return area;
 }

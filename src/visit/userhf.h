@@ -6,7 +6,9 @@
 #include <QPointer>
 #include <functional>
 
+class QCheckBox;
 class QComboBox;
+class QDateTimeEdit;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -40,6 +42,7 @@ private:
     QWidget* buildCustomer();
     QWidget* buildQuestionnaire();
     QWidget* buildButtons();
+    QWidget* buildCallBack(QWidget* parent);
 
     void FormShow();
     void ComboBox1Change();
@@ -64,7 +67,11 @@ private:
     void useChosenProject();
 
     void clearCustomerFields();
-    void showCustomer(const std::optional<ops::visit::Customer>& c);
+    void showCustomer(const std::optional<ops::visit::Customer>& c,
+                      const std::optional<QDateTime>& resumes = std::nullopt);
+    void showBooked(const std::optional<ops::visit::Customer>& c);
+    std::optional<ops::visit::Booking> callBackBooking() const;
+    void clearCallBack();
     void showEmptyHistory();
     QString remark() const;
     void stepQuestion(bool back);
@@ -85,6 +92,7 @@ private:
     QLabel* Label4;        // address
     QLabel* Label7;        // area
     QLabel* Label17;       // state when drawn
+    QLabel* LabelBooked;   // the call-back the customer was drawn for
     QPlainTextEdit* Memo2; // details
     QPlainTextEdit* Memo3; // project prompt
     // Questionnaire
@@ -108,8 +116,13 @@ private:
     QPushButton* Button7;
     QPushButton* Button8;
     QPushButton* Button9;
-    QLabel* Label40; // today's visits
-    QLabel* Label41; // not yet handled
+    // A call-back at a time, booked with "下次联系"
+    QDateTimeEdit* DateTimeCallBack; // blank: none
+    QComboBox* ComboCallBackLength;  // the window's length in minutes
+    QCheckBox* CheckOnlyMe;
+    QLabel* Label40;           // today's visits
+    QLabel* Label41;           // not yet handled
+    QLabel* LabelDueCallBacks; // call-backs due that this operator may draw
     QTimer* Timer1;
 
     ops::visit::Call m_call;

@@ -88,7 +88,11 @@ void Tfrmuserhf::outcome(const QString& word, const QString& failure)
 {
     if (!customerHeld())
         return;
-    showEnding([&] { return m_call.outcome(word, remark(), ComboBox3->currentText()); }, failure);
+    // Only "下次联系" books a call-back; the time typed stays for it otherwise.
+    std::optional<ops::visit::Booking> booking;
+    if (word == vocab::kCallBack)
+        booking = callBackBooking();
+    showEnding([&] { return m_call.outcome(word, remark(), ComboBox3->currentText(), booking); }, failure);
 }
 
 // Runs an ending of the call and shows its result: the next customer, or why there is none.
@@ -103,13 +107,19 @@ bool Tfrmuserhf::showEnding(const std::function<ops::visit::Call::Next()>& end, 
         msg::ShowFailure(e, failure);
         return false;
     }
+    if (next.refused != ops::visit::BookingFault::None) {
+        // Nothing was written: the customer is still held, the time can be corrected.
+        msg::ShowMessage(bookingFaultText(next.refused));
+        return false;
+    }
     Memo4->clear();
+    clearCallBack();
     if (next.drawFailed) {
         clearCustomerFields();
         showEmptyHistory();
         msg::ShowMessage(kDrawFailed);
     } else {
-        showCustomer(next.customer);
+        showCustomer(next.customer, next.resumes);
     }
     LoadProjectTips();
     LoadFirstQuestion();

@@ -97,6 +97,7 @@ void Tfrmuserhf::RefreshCounters()
     try {
         Label41->setText(QString::number(ops::visit::pendingCount(ADOcon(), ywbh, gUname)));
         Label40->setText(QString::number(ops::visit::todayCount(ADOcon(), ywbh, gTruename)));
+        LabelDueCallBacks->setText(QString::number(ops::visit::dueCount(ADOcon(), ywbh, gUname, m_call.now())));
     } catch (const db::Error& e) {
         msg::ShowFailure(e, kDbFailed);
     }
@@ -130,14 +131,15 @@ void Tfrmuserhf::DrawCustomer(DrawBy by)
         msg::ShowFailure(e, kDrawFailed);
         return;
     }
-    showCustomer(c);
+    showCustomer(c, m_call.resumes());
 }
 
 // Puts a drawn customer (already locked) on screen, or tells that none was found.
-void Tfrmuserhf::showCustomer(const std::optional<ops::visit::Customer>& c)
+void Tfrmuserhf::showCustomer(const std::optional<ops::visit::Customer>& c, const std::optional<QDateTime>& resumes)
 {
+    showBooked(c);
     if (!c) {
-        msg::ShowMessage(kNothingFound);
+        msg::ShowMessage(resumes ? hoursOverText(*resumes) : kNothingFound);
         clearCustomerFields();
         Memo4->clear();
         RefreshCounters();
@@ -179,6 +181,7 @@ void Tfrmuserhf::clearCustomerFields()
     Label4->clear();
     Label7->clear();
     Label17->clear();
+    LabelBooked->clear();
     Memo2->clear();
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ops/visit/callback.h"
+
+#include <QDateTime>
 #include <QString>
 
 // The visit window's messages, shared by its parts.
@@ -19,5 +22,26 @@ inline const QString kNoChoice = QStringLiteral("请选择用户答复选项!");
 inline const QString kNotHeld = QStringLiteral("请先提取用户数据");
 inline const QString kNoQuestions =
     QStringLiteral("当前项目没有设置问题，无需提交答案；请用结果按钮（关机、停机、无应答等）结束本次回访!");
+
+inline QString bookingFaultText(ops::visit::BookingFault f)
+{
+    switch (f) {
+    case ops::visit::BookingFault::Past:
+        return QStringLiteral("预约的回访时间已经过去，请重新选择回访时间!");
+    case ops::visit::BookingFault::TooFar:
+        return QStringLiteral("预约的回访时间不能晚于一年以后，请重新选择回访时间!");
+    case ops::visit::BookingFault::NoLength:
+        return QStringLiteral("请选择回访时段的长度!");
+    case ops::visit::BookingFault::None:
+        break;
+    }
+    return QString();
+}
+
+inline QString hoursOverText(const QDateTime& resumes)
+{
+    return QStringLiteral("现在不在本项目的呼叫时段内，%1 起可以继续提取客户；已到时间的预约回访仍可提取。")
+        .arg(resumes.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+}
 
 } // namespace userhf

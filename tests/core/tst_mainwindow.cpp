@@ -51,7 +51,7 @@ struct ExitScene
 
 const QStringList kAdminItems = {"客户数据导入", "客户数据管理", "项目管理",   "项目问题设置",     "登录用户管理",
                                  "电访结果统计", "系统日志",     "项目问答统计", "项目问答明细报表", "系统设置"};
-const QStringList kEveryoneItems = {"电话访问", "电访结果查询", "项目问答记录查询", "电访历史记录查询",
+const QStringList kEveryoneItems = {"电话访问", "预约回访", "电访结果查询", "项目问答记录查询", "电访历史记录查询",
                                     "修改密码", "关于本系统",   "退出系统"};
 
 } // namespace

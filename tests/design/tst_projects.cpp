@@ -12,6 +12,7 @@
 #include "design/editoptsel.h"
 #include "design/editsel.h"
 #include "design/editxm.h"
+#include "design/hjgz.h"
 #include "design/mansel.h"
 #include "design/opt.h"
 #include "design/optsel.h"
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QWheelEvent>
 
 using dt::ctl;
@@ -68,6 +70,7 @@ private slots:
     void addKeepsEnteringOrCloses();
     void hostileTextStoredUnchanged();
     void editChecksAndSaves();
+    void callingRules();
     void stopAndStartRestorePosition();
     void stopRollsBackWhenLogFails();
     void deleteOnlyWithoutCustomers();
@@ -255,6 +258,44 @@ void TestProjects::hostileTextStoredUnchanged()
              QStringLiteral("您确定要删除项目《") + name + QStringLiteral("》么?"));
     QCOMPARE(db.count(QStringLiteral("t_ywbh")), 0);
     QCOMPARE(dt::logTexts(db).first(), QStringLiteral("删除项目:") + name);
+}
+
+void TestProjects::callingRules()
+{
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    db.loginAdmin();
+    const qint64 p = tst::addProject(ADOcon(), QStringLiteral("回访'项目"), QStringLiteral("提示"));
+    tst::MsgScript boxes;
+    dt::Shown<Tfrmopt> w;
+    ctl<TDBGrid>(w.get(), "DBGrid1")->setCurrentRowIndex(0);
+    auto rules = [&](const QString& weekendStart) {
+        return dt::withDialog<Tfrmhjgz>([&] { ctl<QPushButton>(w.get(), "ButtonRules")->click(); },
+                                        [&](Tfrmhjgz* d) {
+                                            // No rules yet: every delay 0, no limit, any time, 30 minutes.
+                                            QCOMPARE(ctl<QSpinBox>(d, "SpinDelay3")->value(), 0);
+                                            QCOMPARE(ctl<QSpinBox>(d, "SpinGrace")->value(), 30);
+                                            ctl<QSpinBox>(d, "SpinDelay3")->setValue(30); // 无应答
+                                            ctl<QSpinBox>(d, "SpinLimit3")->setValue(5);
+                                            ctl<QLineEdit>(d, "EditWeekdayStart")->setText(QStringLiteral("9:00"));
+                                            ctl<QLineEdit>(d, "EditWeekdayEnd")->setText(QStringLiteral("18:00"));
+                                            ctl<QLineEdit>(d, "EditWeekendStart")->setText(weekendStart);
+                                            ctl<QLineEdit>(d, "EditWeekendEnd")->setText(QStringLiteral("12:00"));
+                                            ctl<QPushButton>(d, "Button1")->click();
+                                        });
+    };
+    // A time that is none is refused and nothing is kept.
+    QVERIFY(rules(QStringLiteral("25:00'")));
+    QVERIFY(boxes.lastText().startsWith(QStringLiteral("呼叫时段请填写开始和结束时间")));
+    QCOMPARE(db.count(QStringLiteral("cbgz")), 0);
+    QCOMPARE(db.count(QStringLiteral("hjsd")), 0);
+    QVERIFY(rules(QStringLiteral("10:00")));
+    QCOMPARE(boxes.lastText(), QStringLiteral("保存成功!"));
+    QCOMPARE(db.scalar(QStringLiteral("select sljg||'|'||ycfz||'|'||zdcs from cbgz where ywbh=%1").arg(p)).toString(),
+             QStringLiteral("无应答|30|5"));
+    QCOMPARE(
+        db.scalar(QStringLiteral("select grks||grjs||zmks||zmjs||'|'||gkfz from hjsd where ywbh=%1").arg(p)).toString(),
+        QStringLiteral("09:0018:0010:0012:00|30"));
 }
 
 void TestProjects::editChecksAndSaves()

@@ -13,6 +13,8 @@
 #include "visit/seljg.h"
 #include "visitfixture.h"
 
+#include <QCheckBox>
+#include <QDateTimeEdit>
 #include <QRadioButton>
 
 using namespace vt;
@@ -52,6 +54,7 @@ private slots:
     void completionWithResultChoice();
     void completionDrawsNextByStateOnly();
     void outcomeButtons();
+    void callBackAtATime();
     void answerFailureKeepsTheQuestion();
     void endingFailureKeepsTheCall();
     void endingWhenTheServerSessionEnds();
@@ -350,6 +353,70 @@ void TestVisitCall::outcomeButtons()
         QCOMPARE(w.text("Label40"), QString::number(ended));
         QCOMPARE(ADOcon().transactionDepth(), 0);
     }
+}
+
+void TestVisitCall::callBackAtATime()
+{
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    db.loginOperator(QStringLiteral("op1"), kOperator);
+    tst::MsgScript boxes;
+    const Survey s = makeSurvey(db);
+    const qint64 plain = addCustomer(db, s.p, QStringLiteral("13800000001"));
+    const qint64 booked = addCustomer(db, s.p, QStringLiteral("13800000002"));
+    // A call-back for anyone, due ten minutes ago.
+    const QString due = QDateTime::currentDateTime().addSecs(-600).toString(QStringLiteral("yyyy-MM-dd HH:mm:00"));
+    db.exec(QStringLiteral("update yhda set sljg='下次联系',kcsj=%1 where id=%2").arg(q(due)).arg(booked));
+    db.exec(QStringLiteral("insert into hfyy(yhid,ywbh,dhhm,kssj,jssj,gksj,yyz,yyzxm,zy,bz) values(%1,%2,"
+                           "'13800000002',%3,'2099-01-01 00:00:00',%3,'op2','王''五',0,'请下午''打')")
+                .arg(booked)
+                .arg(s.p)
+                .arg(q(due)));
+    Win w;
+    auto* when = w.get<QDateTimeEdit>("DateTimeCallBack");
+    QCOMPARE(when->text().trimmed(), QString()); // blank: no call-back
+    QCOMPARE(w.combo("ComboCallBackLength")->currentData().toInt(), 60);
+    QVERIFY(w.get<QCheckBox>("CheckOnlyMe")->isChecked());
+
+    // The due call-back comes first, and the window says so.
+    QCOMPARE(w.text("LabelDueCallBacks"), QStringLiteral("1"));
+    w.click("Button1");
+    QCOMPARE(w.held(db), booked);
+    QVERIFY2(w.text("LabelBooked").contains(QStringLiteral("王'五")), qPrintable(w.text("LabelBooked")));
+    QVERIFY(w.text("LabelBooked").contains(QStringLiteral("请下午'打")));
+    QVERIFY(w.text("LabelBooked").contains(due.left(16)));
+
+    // A time gone by is refused, nothing written, the customer still held.
+    when->setDateTime(QDateTime::currentDateTime().addDays(-1));
+    w.click("Button8");
+    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("预约的回访时间已经过去，请重新选择回访时间!")});
+    QCOMPARE(w.held(db), booked);
+    QCOMPARE(db.count(QStringLiteral("visitlog")), 0);
+
+    // Tomorrow, two hours, anyone: booked with the ending, the old call-back closed by it.
+    const QDateTime tomorrow(QDate::currentDate().addDays(1), QTime(15, 0));
+    when->setDateTime(tomorrow);
+    w.combo("ComboCallBackLength")->setCurrentIndex(w.combo("ComboCallBackLength")->findData(120));
+    w.get<QCheckBox>("CheckOnlyMe")->setChecked(false);
+    w.type("Memo4", QStringLiteral("明天下午'三点"));
+    boxes.clear();
+    w.click("Button8");
+    QCOMPARE(boxes.count(), 0);
+    QCOMPARE(db.scalar(QStringLiteral("select kssj||'|'||jssj||'|'||zy||'|'||coalesce(hfz,'-')||'|'||bz from hfyy "
+                                      "where zt=0"))
+                 .toString(),
+             tomorrow.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss|")) +
+                 tomorrow.addSecs(7200).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss|")) +
+                 QStringLiteral("0|-|明天下午'三点"));
+    QCOMPARE(db.count(QStringLiteral("hfyy"), QStringLiteral("zt=1 and gbid is not null")), 1);
+    QCOMPARE(w.held(db), plain);
+    QVERIFY(w.text("LabelBooked").isEmpty());
+    QCOMPARE(when->text().trimmed(), QString());
+
+    // Without a time "下次联系" is what it always was.
+    w.click("Button8");
+    QCOMPARE(db.count(QStringLiteral("hfyy")), 2);
+    QCOMPARE(state(db, plain), QStringLiteral("下次联系"));
 }
 
 void TestVisitCall::answerFailureKeepsTheQuestion()

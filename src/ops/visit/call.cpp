@@ -107,14 +107,21 @@ const std::optional<Customer>& Call::drawByState(const QString& state)
 {
     m_elapsed = 0;
     m_customer.reset();
-    return drawn(claimByState(m_con, m_ywbh, state, m_who.uname));
+    m_resumes.reset();
+    Drawn d = ops::visit::drawByState(m_con, m_ywbh, state, m_who.uname, now());
+    m_resumes = d.resumes;
+    return drawn(std::move(d.customer));
 }
 
 const std::optional<Customer>& Call::drawByNumber(const QString& number)
 {
     m_elapsed = 0;
     m_customer.reset();
-    return drawn(claimByNumber(m_con, m_ywbh, number));
+    std::optional<Customer> c = claimByNumber(m_con, m_ywbh, number);
+    // A call-back booked for this customer is told, due or not.
+    if (c)
+        c->booked = openBooking(m_con, c->id, now());
+    return drawn(std::move(c));
 }
 
 // The answer to the question on screen. Answering replaces an earlier answer of this customer;
@@ -181,7 +188,8 @@ Call::Next Call::complete(int option, const QString& jg, const QString& remark, 
     return end(e, remark, nextState);
 }
 
-Call::Next Call::outcome(const QString& word, const QString& remark, const QString& nextState)
+Call::Next Call::outcome(const QString& word, const QString& remark, const QString& nextState,
+                         const std::optional<Booking>& booking)
 {
     if (!held())
         return {};
@@ -197,7 +205,55 @@ Call::Next Call::outcome(const QString& word, const QString& remark, const QStri
                     {db::text(word), db::text(remark), db::text(m_who.truename)}};
     e.answer = word;
     e.history = word;
+    e.word = word;
+    e.booking = booking;
+    if (booking) {
+        const BookingFault fault = checkBooking(*booking, now());
+        if (fault != BookingFault::None) {
+            Next refused;
+            refused.customer = m_customer;
+            refused.refused = fault;
+            return refused;
+        }
+    }
     return end(e, remark, nextState);
+}
+
+// Counts the call and keeps the customer back from the draw: until its call-back becomes
+// anyone's (the booker's own draw offers it before), for the retry delay of the word, or for
+// good at the word's limit of calls. A completed questionnaire has no rule.
+void Call::keepBack(const Ending& e, const QDateTime& at)
+{
+    QVariant until{QMetaType(QMetaType::QString)};
+    RetryRule rule;
+    if (e.booking) {
+        const CallingHours hours = callingHours(m_con, m_ywbh);
+        until = stamp(e.booking->onlyMe ? e.booking->start.addSecs(60LL * (e.booking->minutes + hours.graceMinutes))
+                                        : e.booking->start);
+    } else if (!e.word.isEmpty()) {
+        rule = retryRule(m_con, m_ywbh, e.word);
+        if (rule.delayMinutes > 0)
+            until = stamp(at.addSecs(60LL * rule.delayMinutes));
+    }
+    m_con.execute(QStringLiteral("update yhda set hjcs=hjcs+1,kcsj=case when ?>0 and hjcs+1>=? then ? else ? end "
+                                 "where id=") +
+                      db::num(m_customer->id),
+                  {rule.maxCalls, rule.maxCalls, kNeverAgain, until});
+}
+
+void Call::book(const Booking& b, const QString& remark, const QDateTime& at)
+{
+    const CallingHours hours = callingHours(m_con, m_ywbh);
+    const QDateTime end = b.start.addSecs(60LL * b.minutes);
+    const QDateTime anyones = b.onlyMe ? end.addSecs(60LL * hours.graceMinutes) : b.start;
+    QVariant owner{QMetaType(QMetaType::QString)};
+    if (b.onlyMe)
+        owner = db::text(m_who.uname);
+    m_con.execute(QStringLiteral("insert into hfyy(yhid,ywbh,dhhm,kssj,jssj,gksj,yyz,yyzxm,zy,hfz,bz,yysj) "
+                                 "values(?,?,?,?,?,?,?,?,?,?,?,?)"),
+                  {m_customer->id, m_ywbh, db::text(m_customer->dhhm1), stamp(b.start), stamp(end), stamp(anyones),
+                   db::text(m_who.uname), db::text(m_who.truename), b.onlyMe ? 1 : 0, owner, db::text(remark),
+                   stamp(at)});
 }
 
 // Writes the ending and locks the next customer in one transaction. The call changes only once
@@ -206,18 +262,27 @@ Call::Next Call::outcome(const QString& word, const QString& remark, const QStri
 Call::Next Call::end(const Ending& e, const QString& remark, const QString& nextState)
 {
     Next next;
+    const QDateTime at = now();
     db::Transaction t(m_con);
     m_con.execute(e.update);
+    keepBack(e, at);
     // A project without questions has no question to file the answer under.
     if (m_question)
         writeAnswer(e.answer, e.replaceAnswer);
-    m_con.execute(QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(") + db::num(m_ywbh) +
-                      QStringLiteral(",?,?,?,?)"),
-                  {db::text(m_customer->dhhm1), db::text(m_who.truename), db::text(e.history), db::text(remark)});
+    const QSqlRecord logged = m_con.firstRowKept(
+        QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(?,?,?,?,?) returning id"),
+        {m_ywbh, db::text(m_customer->dhhm1), db::text(m_who.truename), db::text(e.history), db::text(remark)});
+    // The ending closes the customer's open call-back (a new booking replaces it).
+    m_con.execute(QStringLiteral("update hfyy set zt=1,gbid=?,gbsj=? where yhid=? and zt=0"),
+                  {logged.value(0), stamp(at), m_customer->id});
+    if (e.booking)
+        book(*e.booking, remark, at);
     // A failed draw does not undo the ending: only the draw's own part is rolled back.
     try {
         db::Transaction draw(m_con);
-        next.customer = claimByState(m_con, m_ywbh, nextState, m_who.uname);
+        Drawn d = ops::visit::drawByState(m_con, m_ywbh, nextState, m_who.uname, at);
+        next.customer = std::move(d.customer);
+        next.resumes = d.resumes;
         draw.commit();
     } catch (const db::Error& failure) {
         next.drawFailed = true;
@@ -236,8 +301,12 @@ void Call::giveUp(const QString& remark, const QString& chosenState)
     if (!held())
         return;
     const QString state = m_customer->sljg.isEmpty() ? chosenState : m_customer->sljg;
-    m_con.execute(QStringLiteral("update yhda set sljg=?,bz=? where id=") + db::num(m_customer->id),
-                  {db::text(state), db::text(remark)});
+    // Kept back as it was before the draw (a retry delay, a call-back still to come).
+    QVariant until{QMetaType(QMetaType::QString)};
+    if (!m_customer->waitedUntil.isEmpty())
+        until = m_customer->waitedUntil;
+    m_con.execute(QStringLiteral("update yhda set sljg=?,bz=?,kcsj=? where id=") + db::num(m_customer->id),
+                  {db::text(state), db::text(remark), until});
     m_customer.reset();
     m_elapsed = 0;
 }

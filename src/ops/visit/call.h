@@ -4,8 +4,10 @@
 #include "ops/common/oplog.h"
 #include "ops/visit/draw.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class QSqlQuery;
@@ -49,6 +51,11 @@ public:
     // who: the operator; uname for the draws, truename in everything written.
     Call(db::Connection& con, Who who);
 
+    // Where the call reads the time (the draw's due call-backs and calling hours, the bookings,
+    // the retry delays); the system clock unless set.
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+    QDateTime now() const { return m_clock ? m_clock() : QDateTime::currentDateTime(); }
+
     // The project the call belongs to; the question on screen goes with it.
     void setProject(int ywbh);
     int project() const { return m_ywbh; }
@@ -64,6 +71,9 @@ public:
     // seconds start again from 0.
     const std::optional<Customer>& drawByState(const QString& state);
     const std::optional<Customer>& drawByNumber(const QString& number);
+    // When the last draw by state found nobody because the calling hours are over: when they
+    // resume.
+    const std::optional<QDateTime>& resumes() const { return m_resumes; }
     bool held() const { return m_customer.has_value(); }
     const std::optional<Customer>& customer() const { return m_customer; }
 
@@ -93,12 +103,18 @@ public:
         std::optional<Customer> customer;
         bool drawFailed = false;
         QString reason;
+        // The draw found nobody because the calling hours are over: when they resume.
+        std::optional<QDateTime> resumes;
+        // A call-back that cannot be booked: nothing was written and the customer is still held.
+        BookingFault refused = BookingFault::None;
     };
     // The questionnaire completed with option, with the marketing result jg ("成功", "不成功"
     // or empty).
     Next complete(int option, const QString& jg, const QString& remark, const QString& nextState);
-    // One of the outcome words ("关机", "停机", ...).
-    Next outcome(const QString& word, const QString& remark, const QString& nextState);
+    // One of the outcome words ("关机", "停机", ...). With a booking ("下次联系" at a time) the
+    // call-back is written with the ending, replacing an open one of the customer.
+    Next outcome(const QString& word, const QString& remark, const QString& nextState,
+                 const std::optional<Booking>& booking = std::nullopt);
 
     // Lets the customer go without an ending: back to the state it was drawn in (the chosen
     // state when it had none), with the remark. Nothing when no customer is held.
@@ -111,7 +127,11 @@ private:
         QString answer;       // answer row text
         QString history;      // history row's handling result
         bool replaceAnswer = false;
+        QString word; // the state written: its retry rule applies
+        std::optional<Booking> booking;
     };
+    void keepBack(const Ending& e, const QDateTime& at);
+    void book(const Booking& b, const QString& remark, const QDateTime& at);
     Next end(const Ending& e, const QString& remark, const QString& nextState);
     std::optional<Question> find(const QString& jet);
     Question readQuestion(const QSqlQuery& row);
@@ -125,6 +145,8 @@ private:
     int m_questionCount = 0;
     std::optional<Customer> m_customer;
     int m_elapsed = 0;
+    std::function<QDateTime()> m_clock;
+    std::optional<QDateTime> m_resumes;
 };
 
 } // namespace ops::visit

@@ -32,6 +32,8 @@ const QString kShown = QStringLiteral("id,dhhm1,yhxm,dz,dq,xxzl,sljg");
 Customer readCustomer(const QSqlRecord& row)
 {
     Customer c;
+    if (row.contains(QStringLiteral("kcsj")))
+        c.waitedUntil = text(row, "kcsj");
     c.id = row.value(QStringLiteral("id")).toLongLong();
     c.dhhm1 = text(row, "dhhm1");
     c.yhxm = text(row, "yhxm");
@@ -56,13 +58,13 @@ std::optional<Seen> smallest(db::Connection& con, int ywbh, const QString& state
 {
     const QString head = QStringLiteral(" where ywbh=") + db::num(ywbh) + QStringLiteral(" and sljg=?");
     // The assignee looked for: uname while such customers are left, else null (unassigned).
-    const QString who =
-        QStringLiteral("(select zdslz from yhda") + head + QStringLiteral(" and zdslz=? and del=0 limit 1)");
-    QSqlQuery q =
-        look(con,
-             QStringLiteral("select ") + kShown + QStringLiteral(",drawkey from yhda") + head +
-                 QStringLiteral(" and zdslz is ") + who + QStringLiteral(" and del=0 order by drawkey limit 1"),
-             {db::text(state), db::text(state), db::text(uname)});
+    const QString who = QStringLiteral("(select zdslz from yhda") + head +
+                        QStringLiteral(" and zdslz=? and del=0 and kcsj is null limit 1)");
+    QSqlQuery q = look(con,
+                       QStringLiteral("select ") + kShown + QStringLiteral(",drawkey from yhda") + head +
+                           QStringLiteral(" and zdslz is ") + who +
+                           QStringLiteral(" and del=0 and kcsj is null order by drawkey limit 1"),
+                       {db::text(state), db::text(state), db::text(uname)});
     if (!q.next())
         return std::nullopt;
     const QSqlRecord row = q.record();
@@ -89,7 +91,8 @@ std::optional<Customer> claimOnServer(db::Connection& con, int ywbh, const QStri
 {
     // One text for every draw of the session, the values bound: the server plans it once.
     static const QString group = QStringLiteral("(select id from yhda where ywbh=? and sljg=? and zdslz ");
-    static const QString pick = QStringLiteral(" and del=0 order by drawkey limit 1 for no key update skip locked)");
+    static const QString pick =
+        QStringLiteral(" and del=0 and kcsj is null order by drawkey limit 1 for no key update skip locked)");
     static const QString claim = QStringLiteral("update yhda set sljg=?,drawkey=null where id=coalesce(") + group +
                                  QStringLiteral("=?") + pick + QStringLiteral(",") + group + QStringLiteral("is null") +
                                  pick + QStringLiteral(") returning ") + kShown;
@@ -103,6 +106,88 @@ std::optional<Customer> claimOnServer(db::Connection& con, int ywbh, const QStri
     return c;
 }
 
+// How many customers kept back a draw lets back at most: a draw stays short when many come due
+// at once; the next draws let the rest back.
+constexpr int kLetBackAtOnce = 100;
+
+// Lets the customers of the project in the state whose wait is over back into the draw (each
+// gets a fresh draw key, see schema.sql), earliest first. On the server those another seat is
+// letting back at this moment are passed over. Returns how many.
+int letBack(db::Connection& con, int ywbh, const QString& state, const QString& at)
+{
+    static const QString file = QStringLiteral("update yhda set kcsj=null where id in (select id from yhda where "
+                                               "ywbh=? and sljg=? and kcsj is not null and kcsj<=? order by kcsj "
+                                               "limit ") +
+                                db::num(kLetBackAtOnce) + QStringLiteral(")");
+    static const QString server = file.chopped(1) + QStringLiteral(" for no key update skip locked)");
+    return con.execute(con.engine() == db::Engine::PostgreSQL ? server : file, {ywbh, db::text(state), at});
+}
+
+// The customer of a due call-back with what was booked.
+Customer readBooked(const QSqlRecord& row)
+{
+    Customer c = readCustomer(row);
+    c.booked = Booked{row.value(QStringLiteral("aid")).toLongLong(), fromStamp(text(row, "kssj")),
+                      fromStamp(text(row, "jssj")), text(row, "yyzxm"), text(row, "abz")};
+    return c;
+}
+
+// The two kinds of due call-back in the order the draw offers them: the operator's own by
+// their start, then anyone's by the time they became anyone's. Each reads its index from the
+// first due entry on; the customers other seats hold are passed over.
+const QString kOwnDue = QStringLiteral("a.ywbh=? and a.hfz=? and a.zt=0 and a.kssj<=? and y.del=0 and y.sljg<>? "
+                                       "order by a.kssj limit 1");
+const QString kAnyDue =
+    QStringLiteral("a.ywbh=? and a.zt=0 and a.gksj<=? and y.del=0 and y.sljg<>? order by a.gksj limit 1");
+const QString kBookedColumns = QStringLiteral("a.id as aid,a.kssj,a.jssj,a.yyzxm,a.bz as abz");
+
+std::optional<Customer> claimBookedOnFile(db::Connection& con, const QString& where, const QVariantList& values)
+{
+    for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+        std::optional<Customer> seen;
+        {
+            QSqlQuery q =
+                look(con,
+                     QStringLiteral("select y.id,y.dhhm1,y.yhxm,y.dz,y.dq,y.xxzl,y.sljg,y.kcsj,") + kBookedColumns +
+                         QStringLiteral(" from hfyy a join yhda y on y.id=a.yhid where ") + where,
+                     values);
+            if (!q.next())
+                return std::nullopt;
+            seen = readBooked(q.record());
+        }
+        // Taken only if nobody took the customer since the look.
+        if (con.execute(QStringLiteral("update yhda set sljg=?,drawkey=null,kcsj=null where id=") + db::num(seen->id) +
+                            QStringLiteral(" and sljg=? and del=0"),
+                        {vocab::kInHand, db::text(seen->sljg)}) == 1)
+            return seen;
+    }
+    return std::nullopt;
+}
+
+// On the server the look and the lock are one statement, passing over customers other seats
+// are locking, as the state draw does.
+std::optional<Customer> claimBookedOnServer(db::Connection& con, const QString& where, const QVariantList& values)
+{
+    const QString sql = QStringLiteral("with pick as (select y.id,y.sljg,y.kcsj,") + kBookedColumns +
+                        QStringLiteral(" from hfyy a join yhda y on y.id=a.yhid where ") + where +
+                        QStringLiteral(" for no key update of y skip locked) update yhda set sljg=?,drawkey=null,"
+                                       "kcsj=null from pick where yhda.id=pick.id returning yhda.id,yhda.dhhm1,"
+                                       "yhda.yhxm,yhda.dz,yhda.dq,yhda.xxzl,pick.sljg,pick.kcsj,pick.aid,pick.kssj,"
+                                       "pick.jssj,pick.yyzxm,pick.abz");
+    const QSqlRecord row = con.firstRowKept(sql, values + QVariantList{vocab::kInHand});
+    if (row.isEmpty())
+        return std::nullopt;
+    return readBooked(row);
+}
+
+std::optional<Customer> claimBooked(db::Connection& con, int ywbh, const QString& uname, const QString& at)
+{
+    const auto claim = con.engine() == db::Engine::PostgreSQL ? claimBookedOnServer : claimBookedOnFile;
+    if (auto c = claim(con, kOwnDue, {ywbh, db::text(uname), at, vocab::kInHand}))
+        return c;
+    return claim(con, kAnyDue, {ywbh, at, vocab::kInHand});
+}
+
 // The first column of a counter's one row.
 qint64 count(db::Connection& con, const QString& jet, const QVariantList& values)
 {
@@ -110,9 +195,8 @@ qint64 count(db::Connection& con, const QString& jet, const QVariantList& values
     return row.isEmpty() ? 0 : row.value(0).toLongLong();
 }
 
-} // namespace
-
-std::optional<Customer> claimByState(db::Connection& con, int ywbh, const QString& state, const QString& uname)
+// The state draw proper: the smallest draw key of the group (see smallest and claimOnServer).
+std::optional<Customer> claimInGroup(db::Connection& con, int ywbh, const QString& state, const QString& uname)
 {
     if (con.engine() == db::Engine::PostgreSQL)
         return claimOnServer(con, ywbh, state, uname);
@@ -125,6 +209,35 @@ std::optional<Customer> claimByState(db::Connection& con, int ywbh, const QStrin
         // Another seat took it between the look and the lock: look again.
     }
     return std::nullopt;
+}
+
+} // namespace
+
+Drawn drawByState(db::Connection& con, int ywbh, const QString& state, const QString& uname, const QDateTime& now)
+{
+    const QString at = stamp(now);
+    const bool inHand = state == vocab::kInHand;
+    if (!inHand) {
+        if (auto c = claimBooked(con, ywbh, uname, at))
+            return {std::move(c), std::nullopt};
+    }
+    // Outside the calling hours only the call-backs customers asked for are called.
+    const CallingHours hours = callingHours(con, ywbh);
+    if (!hours.open(now))
+        return {std::nullopt, hours.resumes(now)};
+    for (;;) {
+        const int back = inHand ? 0 : letBack(con, ywbh, state, at);
+        if (auto c = claimInGroup(con, ywbh, state, uname))
+            return {std::move(c), std::nullopt};
+        // More may be waiting behind those let back (all of them someone else's).
+        if (back < kLetBackAtOnce)
+            return {};
+    }
+}
+
+std::optional<Customer> claimByState(db::Connection& con, int ywbh, const QString& state, const QString& uname)
+{
+    return drawByState(con, ywbh, state, uname, QDateTime::currentDateTime()).customer;
 }
 
 std::optional<Customer> claimByNumber(db::Connection& con, int ywbh, const QString& number)
@@ -140,7 +253,8 @@ std::optional<Customer> claimByNumber(db::Connection& con, int ywbh, const QStri
             return std::nullopt;
         c = readCustomer(q.record());
     }
-    con.execute(QStringLiteral("update yhda set sljg=? where id=") + db::num(c->id), {vocab::kInHand});
+    // Held, it is out of the waiting ones; letting it go gives its wait back (waitedUntil).
+    con.execute(QStringLiteral("update yhda set sljg=?,kcsj=null where id=") + db::num(c->id), {vocab::kInHand});
     return c;
 }
 

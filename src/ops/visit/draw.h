@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ops/visit/callback.h"
+
+#include <QDateTime>
 #include <QRandomGenerator>
 #include <QString>
 #include <QtGlobal>
@@ -24,15 +27,38 @@ struct Customer
     QString dq;
     QString xxzl;
     QString sljg;
+    // Until when it was kept back from the draw before the lock (kcsj; empty: not kept back),
+    // given back when the operator lets it go without an ending.
+    QString waitedUntil;
+    // The call-back it was drawn for.
+    std::optional<Booked> booked;
 };
 
-// Draws a live customer of the project in the given state that is assigned to uname, or
-// else to nobody, at random among equals (each equally likely, whatever the ids), and locks it
-// as "正在受理". The lock is one conditional update, so when another window or another program
-// takes the same customer between the look and the lock, this draw sees no change and looks
-// again: two seats never hold the same customer (except when the state asked for is the lock
-// itself). On a server the look and the lock are one statement that passes over customers
-// other seats are locking at that moment instead of waiting for them.
+// A draw by state: the customer, or none; when none because the project's calling hours are
+// over, the time they resume.
+struct Drawn
+{
+    std::optional<Customer> customer;
+    std::optional<QDateTime> resumes;
+};
+
+// The draw of the visit window. Due call-backs come first whatever the state (except the lock
+// state "正在受理", which keeps its own rule): the operator's own, earliest first, then
+// anyone's (no owner, or an own-only one whose owner let it pass the project's minutes after
+// its window), earliest first; then, within the project's calling hours, the state draw:
+//
+// A live customer of the project in the given state that is assigned to uname, or else to
+// nobody, at random among equals (each equally likely, whatever the ids), locked as "正在受理".
+// Customers kept back (a retry delay, a call-back still to come, the limit of calls) are passed
+// over; those whose time has come are let back first. The lock is one conditional update, so
+// when another window or another program takes the same customer between the look and the
+// lock, this draw sees no change and looks again: two seats never hold the same customer
+// (except when the state asked for is the lock itself), nor the same call-back, whose customer
+// is what they lock. On a server the look and the lock are one statement that passes over
+// customers other seats are locking at that moment instead of waiting for them.
+Drawn drawByState(db::Connection& con, int ywbh, const QString& state, const QString& uname, const QDateTime& now);
+
+// The same as drawByState at the present time, without the reason for none.
 std::optional<Customer> claimByState(db::Connection& con, int ywbh, const QString& state, const QString& uname);
 
 // Draws the live customer of the project with this number in any of its four number

@@ -147,6 +147,8 @@ void TstUpgrade::keepsRowsAndMatchesFreshSchema()
     QVERIFY(changed);
     QVERIFY(steps.contains(QStringLiteral("added column yhda.drawkey")));
     QVERIFY(steps.contains(QStringLiteral("created table yhda_drawn")));
+    QVERIFY(steps.contains(QStringLiteral("created table hfyy")));
+    QVERIFY(steps.contains(QStringLiteral("added column yhda.kcsj")));
     QVERIFY(steps.contains(QStringLiteral("re-created view hwtjview2")));
     QVERIFY(steps.contains(QStringLiteral("re-created index q_ans_yhid_qid")));
 

@@ -109,6 +109,14 @@ public:
         // a draw records its group's last key; deleted rows leave gaps and a sequence past max(id)
         for (int i = 0; i < 3; ++i)
             ops::visit::claimByState(con, int(p), QStringLiteral("未受理"), QStringLiteral("op1"));
+        // call-backs, retry rules, calling hours and customers kept back
+        con.execute(QStringLiteral("insert into hfyy(yhid,ywbh,dhhm,kssj,jssj,gksj,yyz,yyzxm,zy,hfz,bz) "
+                                   "values(7,?,'13800000007','2024-03-05 15:00:00','2024-03-05 16:00:00',"
+                                   "'2024-03-05 16:30:00','op1',?,1,'op1',?)"),
+                    {p, QStringLiteral("话务员'一"), QStringLiteral("三点后'再打")});
+        con.execute(QStringLiteral("insert into cbgz(ywbh,sljg,ycfz,zdcs) values(?,'无应答',30,5)"), {p});
+        con.execute(QStringLiteral("insert into hjsd(ywbh,grks,grjs) values(?,'09:00','18:00')"), {p});
+        con.execute(QStringLiteral("update yhda set hjcs=2,kcsj='2024-03-05 16:30:00' where xh=7"));
         con.execute(QStringLiteral("update yhda set del=1, deltime='2024-03-02 10:00:00' where xh=5"));
         const qint64 top = con.scalar(QStringLiteral("select max(id) from yhda")).toLongLong();
         con.execute(QStringLiteral("delete from yhda where id >= ?"), {top - 1});
@@ -225,6 +233,7 @@ void TstMigrate::everyRowArrivesAndSequencesMovePast()
     QCOMPARE(tables, m.tables.size());
     QVERIFY(server.con.scalar("select count(*) from yhda_drawn").toInt() > 0);
     QVERIFY(server.con.scalar("select count(*) from hwtj_tally").toInt() > 0);
+    QCOMPARE(server.con.scalar("select count(*) from hfyy").toInt(), 1);
 
     // new rows go past every id the file ever gave, and the triggers are on again
     const qint64 given = src.con.scalar("select seq from sqlite_sequence where name='yhda'").toLongLong();

@@ -341,6 +341,8 @@ void TestCall::failedStatementKeepsNothing_data()
     QTest::newRow("complete: history") << QStringLiteral("complete") << QStringLiteral("insert into visitlog");
     QTest::newRow("关机: answer") << QStringLiteral("关机") << QStringLiteral("insert into q_ans");
     QTest::newRow("拒访: history") << QStringLiteral("拒访") << QStringLiteral("insert into visitlog");
+    QTest::newRow("无应答: call count") << QStringLiteral("无应答") << QStringLiteral("update yhda set hjcs");
+    QTest::newRow("下次联系: call-backs closed") << QStringLiteral("下次联系") << QStringLiteral("update hfyy");
 }
 
 // The change is kept whole or not at all, and the call stays as it was, so the operator can try again.
@@ -460,7 +462,7 @@ void TestCall::giveUp()
     f.call().answer(0);
     f.call().tick();
     // A failed write keeps the customer held.
-    f.fail(QStringLiteral("update yhda set sljg=?,bz=? where id="));
+    f.fail(QStringLiteral("update yhda set sljg=?,bz=?"));
     QVERIFY_THROWS_EXCEPTION(db::Error, f.call().giveUp(QStringLiteral("它's 备注"), QStringLiteral("拒访")));
     f.failNothing();
     QCOMPARE(f.call().customer()->id, id);
