@@ -1,5 +1,7 @@
 #include "phone/softphone.h"
 
+#include "phone/recording.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +13,7 @@
 #include <QUdpSocket>
 
 #include <algorithm>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcPhone, "tellvane.phone")
 
@@ -21,6 +24,7 @@ namespace {
 constexpr int kControlWaitMs = 5000; // the softphone opens its control port within this
 constexpr int kControlRetryMs = 100;
 constexpr int kLongestRestartMs = 30000;
+constexpr int kRecordingSettleMs = 500; // the softphone closes a call's sound files after reporting it
 
 int freePort(bool udp)
 {
@@ -271,11 +275,12 @@ void Softphone::stop()
         if (!m_process.waitForFinished(2000))
             m_process.kill(), m_process.waitForFinished(2000);
     }
+    saveRecording();
     m_dir.reset();
     setState(State::Off);
 }
 
-bool Softphone::dial(const QString& digits)
+bool Softphone::dial(const QString& digits, const QString& recordingName)
 {
     if (m_state != State::Ready) {
         emit problem(m_state == State::Off || m_state == State::Starting
@@ -285,6 +290,7 @@ bool Softphone::dial(const QString& digits)
     }
     m_gaveUp = false;
     m_hungUp = false;
+    m_recordingName = m_account.recordFolder.isEmpty() ? QString() : recordingName;
     QString uri = QStringLiteral("sip:%1@%2").arg(digits, m_account.server.trimmed());
     if (m_account.transport.trimmed().toLower() != u"udp")
         uri += QStringLiteral(";transport=") + m_account.transport.trimmed().toLower();
@@ -376,6 +382,13 @@ void Softphone::finishCall(Outcome outcome, const QString& reason)
     r.reason = reason;
     m_ring.stop();
     m_connected.invalidate();
+    if (r.connected && !m_recordingName.isEmpty()) {
+        saveRecording(); // an earlier call's, should one still wait
+        r.recording = QDir(m_account.recordFolder).filePath(m_recordingName);
+        m_pendingRecording = r.recording;
+        QTimer::singleShot(kRecordingSettleMs, this, &Softphone::saveRecording);
+    }
+    m_recordingName.clear();
     setState(m_stopping || m_process.state() == QProcess::NotRunning ? State::Off : State::Ready);
     emit callEnded(r);
 }
@@ -392,6 +405,27 @@ void Softphone::onFinished()
     ++m_restarts;
     emit problem(QStringLiteral("软电话意外退出，%1 秒后重新启动。").arg(wait / 1000));
     m_retry.start(wait);
+}
+
+void Softphone::saveRecording()
+{
+    if (m_pendingRecording.isEmpty() || !m_dir)
+        return;
+    const QString out = std::exchange(m_pendingRecording, QString());
+    QDir rec(m_dir->filePath(QStringLiteral("rec")));
+    const QStringList sent = rec.entryList({QStringLiteral("*-enc.wav")}, QDir::Files, QDir::Time);
+    const QStringList heard = rec.entryList({QStringLiteral("*-dec.wav")}, QDir::Files, QDir::Time);
+    QString why;
+    if (sent.isEmpty() || heard.isEmpty())
+        why = QStringLiteral("软电话没有录下声音。");
+    else if (!QDir().mkpath(m_account.recordFolder))
+        why = QStringLiteral("无法建立录音文件夹 %1。").arg(QDir::toNativeSeparators(m_account.recordFolder));
+    else
+        joinRecording(rec.filePath(sent.first()), rec.filePath(heard.first()), out, &why);
+    for (const QString& f : rec.entryList(QDir::Files))
+        rec.remove(f);
+    if (!why.isEmpty())
+        emit problem(QStringLiteral("这次通话的录音没有保存：") + why);
 }
 
 void Softphone::setState(State s)

@@ -49,7 +49,7 @@ struct CallResult
     bool connected = false;
     qint64 talkMs = 0; // from connected to hung up, measured on this seat
     QString reason;    // the line's words (e.g. "486 Busy Here")
-    QString recording; // the call's recording file, when recording
+    QString recording; // where the call's recording is saved, when recording (a moment later)
 };
 
 class Softphone : public QObject
@@ -67,7 +67,8 @@ public:
     void stop();
 
     // Dials the digits (see dialNumber). False, with problem(), when no call can be placed now.
-    bool dial(const QString& digits);
+    // When the account records, the call's recording is saved as recordingName in its folder.
+    bool dial(const QString& digits, const QString& recordingName = QString());
     void hangUp();
 
     State state() const { return m_state; }
@@ -94,6 +95,7 @@ private:
     void send(const QString& command, const QString& params = QString());
     void setState(State s);
     bool writeConfig(QString* why);
+    void saveRecording();
 
     SipAccount m_account;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -108,6 +110,8 @@ private:
     bool m_gaveUp = false; // the ring timer ran out
     bool m_hungUp = false; // the operator hung up
     QElapsedTimer m_startedAt;
+    QString m_recordingName;    // of the call in hand
+    QString m_pendingRecording; // a finished call's recording still to be saved there
     int m_controlPort = 0;
     int m_restarts = 0;
 };

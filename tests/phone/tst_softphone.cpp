@@ -1,7 +1,10 @@
 #include "phone/dialnumber.h"
+#include "phone/recording.h"
 #include "phone/softphone.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -105,6 +108,7 @@ private slots:
     void call_data();
     void call();
     void diesMidCallAndComesBack();
+    void recordsOneFilePerCall();
     void refusesBadSettings_data();
     void refusesBadSettings();
 
@@ -290,6 +294,29 @@ void TstSoftphone::diesMidCallAndComesBack()
     QCOMPARE(ended.first().first().value<phone::CallResult>().outcome, Outcome::Failed);
     QVERIFY(!problems.isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(m_phone->state(), Softphone::State::Ready, 10000);
+}
+
+void TstSoftphone::recordsOneFilePerCall()
+{
+    const QString name = phone::recordingName(QDateTime({2026, 12, 8}, {9, 5, 7}), "回访/一期:\"A\"", 42, "138 0013");
+    QCOMPARE(name, QStringLiteral("20261208-090507_回访_一期__A__42_138 0013.wav"));
+    answerWith(scenario(100, 200, 1000));
+    phone::SipAccount a = account();
+    a.recordFolder = m_dir->filePath("录音");
+    m_phone->start(a);
+    QTRY_COMPARE_WITH_TIMEOUT(m_phone->state(), Softphone::State::Ready, 10000);
+    QSignalSpy ended(m_phone.get(), &Softphone::callEnded);
+    QVERIFY(m_phone->dial(numberAt(), name));
+    QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 10000);
+    const QString file = ended.first().first().value<phone::CallResult>().recording;
+    QCOMPARE(file, QDir(a.recordFolder).filePath(name));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(file), 3000);
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray head = f.read(44);
+    QCOMPARE(head.mid(22, 2), QByteArray("\x02\x00", 2)); // two channels
+    const double seconds = double(f.size() - 44) / (8000 * 4);
+    QVERIFY2(seconds > 0.7 && seconds < 1.6, qPrintable(QString::number(seconds)));
 }
 
 void TstSoftphone::refusesBadSettings_data()
