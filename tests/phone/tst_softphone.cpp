@@ -1,5 +1,6 @@
 #include "phone/dialnumber.h"
 #include "phone/recording.h"
+#include "phone/sipsettings.h"
 #include "phone/softphone.h"
 
 #include <QDir>
@@ -109,6 +110,8 @@ private slots:
     void call();
     void diesMidCallAndComesBack();
     void recordsOneFilePerCall();
+    void settingsFile_data();
+    void settingsFile();
     void refusesBadSettings_data();
     void refusesBadSettings();
 
@@ -317,6 +320,53 @@ void TstSoftphone::recordsOneFilePerCall()
     QCOMPARE(head.mid(22, 2), QByteArray("\x02\x00", 2)); // two channels
     const double seconds = double(f.size() - 44) / (8000 * 4);
     QVERIFY2(seconds > 0.7 && seconds < 1.6, qPrintable(QString::number(seconds)));
+}
+
+void TstSoftphone::settingsFile_data()
+{
+    QTest::addColumn<QString>("ini");
+    QTest::addColumn<QString>("says"); // "" read, "none" no account, else part of the reason
+    const QString ok = "[sip]\nserver=pbx:5060\nuser=8001\n";
+    QTest::newRow("no section") << "[database]\nfile=dhyx.dat\n"
+                                << "none";
+    QTest::newRow("account") << ok + "prefix=9\nrecord=true\nrecord_folder=/tmp/r\n"
+                             << "";
+    QTest::newRow("password written in") << ok + "password=secret\n"
+                                         << "password_file";
+    QTest::newRow("no user") << "[sip]\nserver=pbx\n"
+                             << "user";
+    QTest::newRow("bad transport") << ok + "transport=sctp\n"
+                                   << "sctp";
+    QTest::newRow("letters in prefix") << ok + "prefix=9'; drop\n"
+                                       << "前缀";
+    QTest::newRow("ring seconds") << ok + "ring_seconds=abc\n"
+                                  << "ring_seconds";
+    QTest::newRow("record without folder") << ok + "record=true\n"
+                                           << "record_folder";
+}
+
+void TstSoftphone::settingsFile()
+{
+    QFETCH(QString, ini);
+    QFETCH(QString, says);
+    const QString path = m_dir->filePath("tellvane.ini");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(ini.toUtf8());
+    f.close();
+    QString why;
+    const auto read = phone::readSipSettings(path, &why);
+    QCOMPARE(read.has_value(), says.isEmpty());
+    QVERIFY2(says == u"none" ? why.isEmpty() : why.contains(says), qPrintable(why));
+    if (!read)
+        return;
+    // what is written is read back the same, and the other sections are kept
+    QVERIFY(phone::writeSipSettings(path, *read, &why));
+    const auto again = phone::readSipSettings(path, &why);
+    QVERIFY(again);
+    QCOMPARE(again->prefix, read->prefix);
+    QCOMPARE(again->account.recordFolder, read->account.recordFolder);
+    QCOMPARE(again->account.server, read->account.server);
 }
 
 void TstSoftphone::refusesBadSettings_data()
