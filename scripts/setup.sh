@@ -6,7 +6,8 @@ cd "$(dirname "$0")/.."
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev
           libxlsxwriter-dev libminizip-dev zlib1g-dev libfreexl-dev python3 python3-xlwt fonts-wqy-zenhei unzip
           qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev
-          libqt6sql6-psql postgresql libpq-dev libsodium-dev)
+          libqt6sql6-psql postgresql libpq-dev libsodium-dev
+          libphonenumber-dev baresip-core sip-tester)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

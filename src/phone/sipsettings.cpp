@@ -1,0 +1,101 @@
+#include "phone/sipsettings.h"
+
+#include <QDir>
+#include <QSettings>
+
+namespace phone {
+
+namespace {
+
+const QString kGroup = QStringLiteral("sip");
+
+bool dialable(const QString& prefix)
+{
+    for (const QChar c : prefix)
+        if (!c.isDigit() && c != u'*' && c != u'#')
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::optional<SipSettings> readSipSettings(const QString& iniPath, QString* why)
+{
+    why->clear();
+    QSettings ini(iniPath, QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError) {
+        *why = QStringLiteral("无法读取设置文件 %1。").arg(QDir::toNativeSeparators(iniPath));
+        return std::nullopt;
+    }
+    ini.beginGroup(kGroup);
+    const QString server = ini.value(QStringLiteral("server")).toString().trimmed();
+    if (server.isEmpty())
+        return std::nullopt;
+    if (ini.contains(QStringLiteral("password"))) {
+        *why = QStringLiteral("设置文件中不能写 SIP 密码：请写在只有本人能读的文件里，并用 password_file 指明。");
+        return std::nullopt;
+    }
+    SipSettings s;
+    SipAccount& a = s.account;
+    a.server = server;
+    a.user = ini.value(QStringLiteral("user")).toString().trimmed();
+    a.authUser = ini.value(QStringLiteral("auth_user")).toString().trimmed();
+    a.transport = ini.value(QStringLiteral("transport"), QStringLiteral("udp")).toString().trimmed().toLower();
+    a.passwordFile = ini.value(QStringLiteral("password_file")).toString().trimmed();
+    a.registers = ini.value(QStringLiteral("register"), true).toBool();
+    a.audioSource = ini.value(QStringLiteral("audio_source")).toString().trimmed();
+    a.audioPlayer = ini.value(QStringLiteral("audio_player")).toString().trimmed();
+    if (ini.value(QStringLiteral("record"), false).toBool())
+        a.recordFolder = ini.value(QStringLiteral("record_folder")).toString().trimmed();
+    bool ok = true;
+    if (ini.contains(QStringLiteral("ring_seconds")))
+        a.ringSeconds = ini.value(QStringLiteral("ring_seconds")).toInt(&ok);
+    s.prefix = ini.value(QStringLiteral("prefix")).toString().trimmed();
+
+    if (a.user.isEmpty())
+        *why = QStringLiteral("SIP 设置缺少用户名（user）。");
+    else if (a.transport != u"udp" && a.transport != u"tcp" && a.transport != u"tls")
+        *why = QStringLiteral("SIP 传输方式“%1”无效：应为 udp、tcp 或 tls。").arg(a.transport);
+    else if (!ok || a.ringSeconds < 5 || a.ringSeconds > 300)
+        *why = QStringLiteral("振铃等待秒数（ring_seconds）应为 5 到 300 的整数。");
+    else if (!dialable(s.prefix))
+        *why = QStringLiteral("拨号前缀“%1”只能由数字、* 和 # 组成。").arg(s.prefix);
+    else if (ini.value(QStringLiteral("record"), false).toBool() && a.recordFolder.isEmpty())
+        *why = QStringLiteral("开启了录音（record），却没有指定录音文件夹（record_folder）。");
+    if (!why->isEmpty())
+        return std::nullopt;
+    return s;
+}
+
+bool writeSipSettings(const QString& iniPath, const SipSettings& s, QString* why)
+{
+    QSettings ini(iniPath, QSettings::IniFormat);
+    ini.remove(kGroup);
+    const SipAccount& a = s.account;
+    if (!a.server.trimmed().isEmpty()) {
+        ini.beginGroup(kGroup);
+        ini.setValue(QStringLiteral("server"), a.server.trimmed());
+        ini.setValue(QStringLiteral("user"), a.user.trimmed());
+        ini.setValue(QStringLiteral("auth_user"), a.authUser.trimmed());
+        ini.setValue(QStringLiteral("transport"), a.transport);
+        ini.setValue(QStringLiteral("password_file"), a.passwordFile);
+        ini.setValue(QStringLiteral("register"), a.registers);
+        ini.setValue(QStringLiteral("prefix"), s.prefix);
+        ini.setValue(QStringLiteral("ring_seconds"), a.ringSeconds);
+        ini.setValue(QStringLiteral("record"), !a.recordFolder.isEmpty());
+        ini.setValue(QStringLiteral("record_folder"), a.recordFolder);
+        if (!a.audioSource.isEmpty())
+            ini.setValue(QStringLiteral("audio_source"), a.audioSource);
+        if (!a.audioPlayer.isEmpty())
+            ini.setValue(QStringLiteral("audio_player"), a.audioPlayer);
+        ini.endGroup();
+    }
+    ini.sync();
+    if (ini.status() != QSettings::NoError) {
+        *why = QStringLiteral("无法写入设置文件 %1。").arg(QDir::toNativeSeparators(iniPath));
+        return false;
+    }
+    return true;
+}
+
+} // namespace phone
