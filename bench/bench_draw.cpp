@@ -330,7 +330,7 @@ int runDraw(int argc, char** argv)
                 QElapsedTimer tm;
                 tm.start();
                 db::Transaction savepoint(ADOcon());
-                const auto d = ops::visit::drawByState(ADOcon(), p, vocab::kWsl, kOperator, at);
+                const auto d = ops::visit::drawByState(ADOcon(), p, vocab::kNotHandled, kOperator, at);
                 savepoint.commit();
                 ms->push_back(double(tm.nsecsElapsed()) / 1e6);
                 ending.commit();

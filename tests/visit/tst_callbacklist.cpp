@@ -48,10 +48,10 @@ void TestCallBackList::listsReassignsAndCancels()
     QVERIFY(db.ok());
     db.loginAdmin();
     tst::MsgScript boxes;
-    const int p = addProject(db, QStringLiteral("回访'项目"));
-    const qint64 due = addCustomer(db, p, QStringLiteral("13800000001"));
-    const qint64 later = addCustomer(db, p, QStringLiteral("13800000002"));
-    const qint64 closed = addCustomer(db, p, QStringLiteral("13800000003"));
+    const int p = addProject(db.con(), QStringLiteral("回访'项目"));
+    const qint64 due = addCustomer(db.con(), p, QStringLiteral("13800000001"));
+    const qint64 later = addCustomer(db.con(), p, QStringLiteral("13800000002"));
+    const qint64 closed = addCustomer(db.con(), p, QStringLiteral("13800000003"));
     const QDateTime now = QDateTime::currentDateTime();
     const QString insert = QStringLiteral("insert into hfyy(yhid,ywbh,dhhm,kssj,jssj,gksj,yyz,yyzxm,zy,hfz,bz,zt) "
                                           "values(%1,%2,%3,%4,%5,%6,'op1','话务员一',%7,%8,'备''注',%9)");

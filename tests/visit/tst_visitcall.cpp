@@ -362,8 +362,8 @@ void TestVisitCall::callBackAtATime()
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
-    const qint64 plain = addCustomer(db, s.p, QStringLiteral("13800000001"));
-    const qint64 booked = addCustomer(db, s.p, QStringLiteral("13800000002"));
+    const qint64 plain = addCustomer(db.con(), s.p, QStringLiteral("13800000001"));
+    const qint64 booked = addCustomer(db.con(), s.p, QStringLiteral("13800000002"));
     // A call-back for anyone, due ten minutes ago.
     const QString due = QDateTime::currentDateTime().addSecs(-600).toString(QStringLiteral("yyyy-MM-dd HH:mm:00"));
     db.exec(QStringLiteral("update yhda set sljg='下次联系',kcsj=%1 where id=%2").arg(q(due)).arg(booked));

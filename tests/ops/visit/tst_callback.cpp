@@ -41,11 +41,11 @@ struct Fixture
     Call call{db.con(), op(QStringLiteral("op1"))};
     Fixture()
     {
-        p = addProject(db, QStringLiteral("回访'项目"));
+        p = addProject(db.con(), QStringLiteral("回访'项目"));
         call.setProject(p);
         call.setClock([this] { return now; });
     }
-    qint64 customer(const QString& number) { return addCustomer(db, p, number); }
+    qint64 customer(const QString& number) { return addCustomer(db.con(), p, number); }
     // Draws the customer by number and ends the call with "下次联系" at the time given.
     Call::Next book(const QString& number, const Booking& b, const QString& remark = QString())
     {
