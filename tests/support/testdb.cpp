@@ -1,4 +1,5 @@
 #include "support/testdb.h"
+#include "support/operators.h"
 
 #include "db/password.h"
 
@@ -108,10 +109,7 @@ void TestDb::loginOperator(const QString& uname, const QString& truename)
 
 qint64 TestDb::addOperator(const QString& uname, const QString& truename, const QString& pwd, const QString& tp, int zt)
 {
-    exec(QStringLiteral("insert into syslogin(uname,truename,pwd,tp,zt) values(%1,%2,%3,%4,%5)")
-             .arg(db::quoted(uname), db::quoted(truename), db::quoted(db::passwordHash(pwd)), db::quoted(tp))
-             .arg(zt));
-    return scalar(QStringLiteral("select max(id) from syslogin")).toLongLong();
+    return tst::addOperatorRow(ADOcon(), uname, truename, pwd, tp, zt);
 }
 
 void TestDb::exec(const QString& sql)

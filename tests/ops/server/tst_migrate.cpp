@@ -217,7 +217,9 @@ void TstMigrate::everyRowArrivesAndSequencesMovePast()
     int tables = 0;
     while (t.next()) {
         const QString table = t.value(0).toString();
-        const QStringList cols = columnsOf(src.con, table);
+        QStringList cols = columnsOf(src.con, table);
+        if (table == QLatin1String("syslogin"))
+            cols.removeAll(QStringLiteral("pwd")); // the server keeps no passwords: see operatorsBecomeRoles
         const QStringList there = rows(server.con, table, cols);
         QCOMPARE(there, rows(src.con, table, cols));
         ++tables;
