@@ -193,12 +193,16 @@ BEGIN
         EXECUTE format('ALTER ROLE %I PASSWORD %L', newname, verifier);
     END IF;
     EXECUTE format('ALTER ROLE %I %s', newname, CASE WHEN can_login THEN 'LOGIN' ELSE 'NOLOGIN' END);
-    IF is_admin THEN
-        EXECUTE format('GRANT tellvane_admin TO %I', newname);
-        EXECUTE format('REVOKE tellvane_operator FROM %I', newname);
-    ELSE
-        EXECUTE format('GRANT tellvane_operator TO %I', newname);
-        EXECUTE format('REVOKE tellvane_admin FROM %I', newname);
+    -- in one group, out of the other
+    IF NOT EXISTS (SELECT 1 FROM pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid JOIN pg_roles r ON r.oid = m.member
+                    WHERE r.rolname = newname AND g.rolname = CASE WHEN is_admin THEN 'tellvane_admin' ELSE 'tellvane_operator' END)
+    THEN
+        EXECUTE format('GRANT %I TO %I', CASE WHEN is_admin THEN 'tellvane_admin' ELSE 'tellvane_operator' END, newname);
+    END IF;
+    IF EXISTS (SELECT 1 FROM pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid JOIN pg_roles r ON r.oid = m.member
+                WHERE r.rolname = newname AND g.rolname = CASE WHEN is_admin THEN 'tellvane_operator' ELSE 'tellvane_admin' END)
+    THEN
+        EXECUTE format('REVOKE %I FROM %I', CASE WHEN is_admin THEN 'tellvane_operator' ELSE 'tellvane_admin' END, newname);
     END IF;
 END
 $$;
