@@ -9,7 +9,7 @@
 -- Administrators manage the operators' roles only through the tv_seat_role* functions below,
 -- which run as the owner of the tables: the group itself has no CREATEROLE.
 --
--- A new table gets its rights in the list "Rights per table" (one line).
+-- A new table gets its rights in the list of tv_grant_rights() (one line).
 
 -- ==========================================================================================
 -- Groups
@@ -38,42 +38,37 @@ CREATE UNIQUE INDEX syslogin_rolname ON syslogin(rolname);
 REVOKE ALL ON ALL TABLES IN SCHEMA public FROM PUBLIC;
 REVOKE CREATE ON SCHEMA public FROM PUBLIC;
 
-CREATE TABLE tv_rights (
-    tbl      text PRIMARY KEY,
-    operator text NOT NULL, -- what tellvane_operator may do ('' = nothing)
-    admin    text NOT NULL  -- what tellvane_admin may do
-);
-INSERT INTO tv_rights(tbl, operator, admin) VALUES
-    ('syslogin',     'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
-    ('syslog',       'INSERT',                                      'SELECT, INSERT'),
-    ('"option"',     'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
-    ('t_ywbh',       'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
-    ('q_table',      'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
-    ('q_sel',        'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
-    ('yhda',         'SELECT, UPDATE (sljg, jg, bz, slsj, slz, drawkey)', 'SELECT, INSERT, UPDATE, DELETE'),
-    ('q_ans',        'SELECT, INSERT, DELETE',                      'SELECT, INSERT, UPDATE, DELETE'),
-    ('visitlog',     'SELECT, INSERT',                              'SELECT, INSERT, UPDATE, DELETE'),
-    ('yhda_tally',   'SELECT',                                      'SELECT'),
-    ('yhda_drawn',   'SELECT',                                      'SELECT'),
-    ('yhda_talk',    'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
-    ('hwtj_tally',   'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
-    ('q_ans_tally',  'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
-    ('yhdaview',     'SELECT',                                      'SELECT'),
-    ('visitlogview', 'SELECT',                                      'SELECT'),
-    ('hfjgview',     'SELECT',                                      'SELECT'),
-    ('qview',        'SELECT',                                      'SELECT'),
-    ('q_ansview',    'SELECT',                                      'SELECT'),
-    ('qansbbview',   'SELECT',                                      'SELECT'),
-    ('hwtjview2',    'SELECT',                                      'SELECT'),
-    ('hwtjsumview',  'SELECT',                                      'SELECT'),
-    ('q_anssumview', 'SELECT',                                      'SELECT');
-
--- Gives the rights of the list (again: new lines may be added and this run once more).
+-- What each group may do with each table or view: (table, operator, administrator); '' =
+-- nothing. Run tv_grant_rights() again after adding a line.
 CREATE FUNCTION tv_grant_rights() RETURNS void LANGUAGE plpgsql AS $$
 DECLARE
     r record;
 BEGIN
-    FOR r IN SELECT * FROM tv_rights LOOP
+    FOR r IN SELECT * FROM (VALUES
+        ('syslogin',     'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
+        ('syslog',       'INSERT',                                      'SELECT, INSERT'),
+        ('"option"',     'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
+        ('t_ywbh',       'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
+        ('q_table',      'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
+        ('q_sel',        'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
+        ('yhda',         'SELECT, UPDATE (sljg, jg, bz, slsj, slz, drawkey)', 'SELECT, INSERT, UPDATE, DELETE'),
+        ('q_ans',        'SELECT, INSERT, DELETE',                      'SELECT, INSERT, UPDATE, DELETE'),
+        ('visitlog',     'SELECT, INSERT',                              'SELECT, INSERT, UPDATE, DELETE'),
+        ('yhda_tally',   'SELECT',                                      'SELECT'),
+        ('yhda_drawn',   'SELECT',                                      'SELECT'),
+        ('yhda_talk',    'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
+        ('hwtj_tally',   'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
+        ('q_ans_tally',  'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
+        ('yhdaview',     'SELECT',                                      'SELECT'),
+        ('visitlogview', 'SELECT',                                      'SELECT'),
+        ('hfjgview',     'SELECT',                                      'SELECT'),
+        ('qview',        'SELECT',                                      'SELECT'),
+        ('q_ansview',    'SELECT',                                      'SELECT'),
+        ('qansbbview',   'SELECT',                                      'SELECT'),
+        ('hwtjview2',    'SELECT',                                      'SELECT'),
+        ('hwtjsumview',  'SELECT',                                      'SELECT'),
+        ('q_anssumview', 'SELECT',                                      'SELECT')
+    ) AS rights(tbl, operator, admin) LOOP
         EXECUTE format('REVOKE ALL ON %s FROM tellvane_operator, tellvane_admin', r.tbl);
         IF r.operator <> '' THEN
             EXECUTE format('GRANT %s ON %s TO tellvane_operator', r.operator, r.tbl);
@@ -87,7 +82,6 @@ BEGIN
 END
 $$;
 SELECT tv_grant_rights();
-REVOKE ALL ON tv_rights FROM PUBLIC;
 
 -- The detail report replaces its table tmp: administrators create it in the schema and hand it
 -- to their group, so that the next administrator may replace it.
@@ -177,7 +171,11 @@ BEGIN
     IF oldname IS NOT NULL AND oldname <> newname AND EXISTS (SELECT 1 FROM pg_roles WHERE rolname = oldname) THEN
         PERFORM tv_seat_role_check(oldname);
         IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = newname) THEN
-            RAISE EXCEPTION 'role % already exists', newname;
+            -- No other operator of this database has it (syslogin_rolname is unique, and the
+            -- renamed row holds the new name already): it is left over from an operator of a
+            -- database dropped since, and gives way.
+            PERFORM tv_seat_role_check(newname);
+            EXECUTE format('DROP ROLE %I', newname);
         END IF;
         EXECUTE format('ALTER ROLE %I RENAME TO %I', oldname, newname);
     END IF;
