@@ -134,7 +134,8 @@ void Tfrmlogin::BitBtn1Click()
         } catch (const ops::SettingsError& e) {
             throw ops::SettingsError(kBadSettings.arg(e.text()));
         }
-        con.close();
+        if (!where.server)
+            con.close();
         // The boxes keep what was typed; only the values used are trimmed.
         const QString name = text::trimmed(Edit1->text());
         const QString password = text::trimmed(Edit2->text());

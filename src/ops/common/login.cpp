@@ -13,17 +13,30 @@ namespace ops {
 
 bool openAsOperator(db::Connection& con, db::ServerParams where, const QString& name, const QString& password)
 {
+    // No operator has an empty name or password; and an empty password would let libpq look for
+    // one in the seat's own files.
+    if (db::rolePassword(name).isEmpty() || db::rolePassword(password).isEmpty())
+        return false;
+    // A refused login leaves the program's session as it was.
+    const bool hadSession = con.isOpen() && con.engine() == db::Engine::PostgreSQL;
+    const db::ServerParams before = con.server();
     where.user = db::roleName(name);
     where.password = db::rolePassword(password);
     try {
         con.openServer(where);
     } catch (const db::Error& e) {
-        if (e.fault() == db::Fault::Login) {
-            // the server's reason stays in the log; the user is told what any wrong login is told
-            db::logFailure(lcOps(), e, QStringLiteral("login refused"));
-            return false;
+        if (e.fault() != db::Fault::Login)
+            throw;
+        // the server's reason stays in the log; the user is told what any wrong login is told
+        db::logFailure(lcOps(), e, QStringLiteral("login refused"));
+        if (hadSession) {
+            try {
+                con.openServer(before);
+            } catch (const db::Error& again) {
+                db::logFailure(lcOps(), again, QStringLiteral("the session before the login"));
+            }
         }
-        throw;
+        return false;
     }
     return true;
 }
