@@ -119,7 +119,7 @@ void TstRoles::statements_data()
     row("op: delete the log", false, "delete from syslog", Expect::Refused);
     row("op: read the log", false, "select count(*) from syslog", Expect::Refused);
     row("op: assign customers", false, "update yhda set zdslz='zhao' where id=$others", Expect::Refused);
-    row("op: change another's customer", false, "update yhda set sljg='已受理' where id=$others", Expect::Nothing);
+    row("op: change another's customer", false, "update yhda set sljg='已受理' where id=$others", Expect::Refused);
     row("op: read another operator", false, "select count(*) from syslogin where uname='qian'", Expect::Nothing);
     row("op: questions", false, "insert into q_table(ywbh,qbh,qnr) values($p,2,'x')", Expect::Refused);
     row("op: settings change", false, "update [option] set jgts=1", Expect::Refused);
