@@ -206,7 +206,8 @@ PlaceGuard::~PlaceGuard()
         QStringList roles;
         try {
             if (m_con) {
-                QSqlQuery q = m_con->select(QStringLiteral("select rolname from syslogin where substr(rolname, 1, 7) = 'tv_seat'"));
+                QSqlQuery q = m_con->select(
+                    QStringLiteral("select rolname from syslogin where substr(rolname, 1, 7) = 'tv_seat'"));
                 while (q.next())
                     roles << q.value(0).toString();
             }

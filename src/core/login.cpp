@@ -151,8 +151,7 @@ void Tfrmlogin::BitBtn1Click()
             con.open(where.file);
         }
 
-        const std::optional<ops::LoginFound> found =
-            admitted ? ops::logIn(con, name, password, gIpAddr) : std::nullopt;
+        const std::optional<ops::LoginFound> found = admitted ? ops::logIn(con, name, password, gIpAddr) : std::nullopt;
         if (!found) {
             wait.restore();
             msg::box(QStringLiteral("用户名或登录密码不正确!"), QStringLiteral("提示"), msg::Buttons::Ok);

@@ -204,7 +204,8 @@ void Connection::openServer(const ServerParams& p)
         const QString why = errorText(db.lastError()).trimmed();
         db.setConnectOptions();
         db.setPassword(QString());
-        throw Error(why, QString(), !p.password.isEmpty() && passwordRefused(p, why) ? Fault::Login : Fault::Connection);
+        throw Error(why, QString(),
+                    !p.password.isEmpty() && passwordRefused(p, why) ? Fault::Login : Fault::Connection);
     }
     m_engine = Engine::PostgreSQL;
     m_server = p;

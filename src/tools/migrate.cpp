@@ -20,9 +20,10 @@
 namespace {
 int usage()
 {
-    std::fprintf(stderr, "usage: tellvane-migrate FILE --admin NAME --server \"host=... port=... dbname=... user=...\"\n"
-                         "       tellvane-migrate FILE --admin NAME --server service=NAME\n"
-                         "       (the administrator's password is read from the terminal, or from standard input)\n");
+    std::fprintf(stderr,
+                 "usage: tellvane-migrate FILE --admin NAME --server \"host=... port=... dbname=... user=...\"\n"
+                 "       tellvane-migrate FILE --admin NAME --server service=NAME\n"
+                 "       (the administrator's password is read from the terminal, or from standard input)\n");
     return 2;
 }
 
@@ -84,10 +85,13 @@ int main(int argc, char** argv)
         con.openServer(params);
         QElapsedTimer clock;
         clock.start();
-        const ops::server::Migration m = ops::server::migrateToServer(file, con, [](const QString& line) {
-            std::printf("%s\n", qPrintable(line));
-            std::fflush(stdout);
-        }, admin.trimmed(), password);
+        const ops::server::Migration m = ops::server::migrateToServer(
+            file, con,
+            [](const QString& line) {
+                std::printf("%s\n", qPrintable(line));
+                std::fflush(stdout);
+            },
+            admin.trimmed(), password);
         const double secs = clock.elapsed() / 1000.0;
         for (const QString& t : m.skipped)
             std::printf("not copied: %s (a table the program does not use)\n", qPrintable(t));

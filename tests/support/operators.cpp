@@ -47,8 +47,7 @@ bool passwordWorks(db::Connection& con, const QString& uname, const QString& pwd
 {
     if (con.engine() != db::Engine::PostgreSQL) {
         QSqlQuery q = con.select(QStringLiteral("select pwd from syslogin where uname=?"), {uname}, true);
-        return q.next() && db::isPasswordHash(q.value(0).toString()) &&
-               db::passwordMatches(q.value(0).toString(), pwd);
+        return q.next() && db::isPasswordHash(q.value(0).toString()) && db::passwordMatches(q.value(0).toString(), pwd);
     }
     static std::atomic<int> serial{0};
     db::Connection seat(QStringLiteral("tst.seat%1").arg(++serial));

@@ -1,10 +1,10 @@
 #include "ops/common/login.h"
 
-#include "db/password.h"
 #include "db/log.h"
+#include "db/password.h"
 #include "db/roles.h"
-#include "ops/common/log.h"
 #include "db/transaction.h"
+#include "ops/common/log.h"
 #include "ops/common/oplog.h"
 
 #include <QSqlQuery>

@@ -3,8 +3,8 @@
 #include "db/password.h"
 #include "db/roles.h"
 #include "db/schema.h"
-#include "db/vocab.h"
 #include "db/transaction.h"
+#include "db/vocab.h"
 #include "ops/server/copyin.h"
 
 #include <QHash>

@@ -127,11 +127,12 @@ void TestAccounts::failuresKeepNothing_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("failing");
-    const QList<QPair<const char*, const char*>> changes = {{"add", "insert into syslogin"},
-                                                            {"change", "update syslogin set"},
-                                                            {"disable", "update  syslogin set zt"},
-                                                            {"delete", "delete from syslogin"},
-                                                            {"password", tst::onServer() ? "alter role" : "update syslogin set pwd"}};
+    const QList<QPair<const char*, const char*>> changes = {
+        {"add", "insert into syslogin"},
+        {"change", "update syslogin set"},
+        {"disable", "update  syslogin set zt"},
+        {"delete", "delete from syslogin"},
+        {"password", tst::onServer() ? "alter role" : "update syslogin set pwd"}};
     for (const auto& [action, change] : changes) {
         QTest::addRow("%s: the change", action) << action << change;
         QTest::addRow("%s: its log row", action) << action << "insert into  syslog";

@@ -103,7 +103,8 @@ void TstRoles::statements_data()
     row("op: draw a free customer", false, "update yhda set sljg='正在受理',drawkey=null where id=$free", Expect::Done);
     row("op: end an own call", false,
         "update yhda set sljg='已受理',jg='成功',bz='b',slsj=now(),slz='zhao' where id=$own", Expect::Done);
-    row("op: answer", false, "insert into q_ans(qid,yhid,ans,slz,tottime) values($q,$own,'满意','zhao',3)", Expect::Done);
+    row("op: answer", false, "insert into q_ans(qid,yhid,ans,slz,tottime) values($q,$own,'满意','zhao',3)",
+        Expect::Done);
     row("op: answer again", false, "delete from q_ans where qid=$q and yhid=$own", Expect::Done);
     row("op: history", false, "insert into visitlog(ywbh,dhhm,slz,sljg) values($p,'138','zhao','已受理')",
         Expect::Done);
@@ -136,8 +137,7 @@ void TstRoles::statements_data()
     row("admin: settings", true, "update [option] set jgts=1", Expect::Done);
     row("admin: import", true, "insert into yhda(ywbh,pc,xh,yhxm,dhhm1) values($p,2,1,'x','139')", Expect::Done);
     row("admin: assign", true, "update yhda set zdslz='qian',zdslzxm='钱' where id=$free", Expect::Done);
-    row("admin: mark deleted", true, "update yhda set del=1,deltime=now(),deler='boss' where id=$others",
-        Expect::Done);
+    row("admin: mark deleted", true, "update yhda set del=1,deltime=now(),deler='boss' where id=$others", Expect::Done);
     row("admin: delete", true, "delete from yhda where id=$others", Expect::Done);
     row("admin: read the log", true, "select count(*) from syslog", Expect::Done);
     row("admin: operators", true, "select count(*) from syslogin", Expect::Done);
@@ -165,9 +165,8 @@ void TstRoles::statements()
     const auto undo = qScopeGuard([&seat] { seat.rollback(); });
     try {
         // a count: what it may read; anything else: the rows it changed
-        const int changed = sql.startsWith(QLatin1String("select count"))
-                                ? seat.scalar(s.ids(sql)).toInt()
-                                : seat.execute(s.ids(sql));
+        const int changed =
+            sql.startsWith(QLatin1String("select count")) ? seat.scalar(s.ids(sql)).toInt() : seat.execute(s.ids(sql));
         QVERIFY2(expect != int(Expect::Refused), "the server let it through");
         if (expect == int(Expect::Nothing))
             QCOMPARE(changed, 0);
@@ -189,7 +188,8 @@ void TstRoles::operatorDrawsAndEndsCalls()
     int drawn = 0;
     for (const auto* c = &call.drawByState(vocab::kNotHandled); c->has_value(); ++drawn) {
         QVERIFY((*c)->id != s.others); // another operator's customer is never drawn
-        const ops::visit::Call::Next next = call.outcome(QStringLiteral("关机"), QStringLiteral("r'\\"), vocab::kNotHandled);
+        const ops::visit::Call::Next next =
+            call.outcome(QStringLiteral("关机"), QStringLiteral("r'\\"), vocab::kNotHandled);
         QVERIFY(!next.drawFailed);
         c = &call.customer();
     }
@@ -208,7 +208,8 @@ void TstRoles::logCannotBeForged()
     QVERIFY(s.build());
     ops::writeLog(s.op, {QStringLiteral("boss"), QStringLiteral("老板"), QStringLiteral("10.0.0.1")},
                   QStringLiteral("成功登录系统"));
-    s.op.execute(QStringLiteral("insert into syslog(uname,truename,dt,logcon) values('qian','钱','2001-01-01 00:00:00','x')"));
+    s.op.execute(
+        QStringLiteral("insert into syslog(uname,truename,dt,logcon) values('qian','钱','2001-01-01 00:00:00','x')"));
     QCOMPARE(s.db.count(QStringLiteral("syslog"), QStringLiteral("uname='zhao' and truename='赵' and dt > '2020'")), 2);
     QCOMPARE(s.db.count(QStringLiteral("syslog"), QStringLiteral("ipaddr='10.0.0.1'")), 1);
 }
@@ -218,15 +219,31 @@ void TstRoles::login_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("found"); // uname|tp, or empty: refused
-    QTest::newRow("operator") << "zhao" << "pw" << "zhao|话务员";
-    QTest::newRow("letter case of name and password") << " ZHAO " << "PW" << "zhao|话务员";
+    QTest::newRow("operator") << "zhao"
+                              << "pw"
+                              << "zhao|话务员";
+    QTest::newRow("letter case of name and password") << " ZHAO "
+                                                      << "PW"
+                                                      << "zhao|话务员";
     QTest::newRow("administrator") << "boss" << kAdminPwd << "boss|管理员";
-    QTest::newRow("wrong password") << "zhao" << "pw1" << "";
-    QTest::newRow("disabled") << "sun" << "pw" << "";
-    QTest::newRow("deleted") << "li" << "pw" << "";
-    QTest::newRow("unknown") << "nobody" << "pw" << "";
-    QTest::newRow("quote") << "zhao" << "' or '1'='1" << "";
-    QTest::newRow("name with quote, backslash, Chinese") << "周'\\五" << "密'码\\" << "周'\\五|话务员";
+    QTest::newRow("wrong password") << "zhao"
+                                    << "pw1"
+                                    << "";
+    QTest::newRow("disabled") << "sun"
+                              << "pw"
+                              << "";
+    QTest::newRow("deleted") << "li"
+                             << "pw"
+                             << "";
+    QTest::newRow("unknown") << "nobody"
+                             << "pw"
+                             << "";
+    QTest::newRow("quote") << "zhao"
+                           << "' or '1'='1"
+                           << "";
+    QTest::newRow("name with quote, backslash, Chinese") << "周'\\五"
+                                                         << "密'码\\"
+                                                         << "周'\\五|话务员";
 }
 
 void TstRoles::login()
@@ -242,7 +259,8 @@ void TstRoles::login()
     const qint64 li =
         tst::addOperatorRow(c, QStringLiteral("li"), QStringLiteral("李"), QStringLiteral("pw"), vocab::kOperator);
     QCOMPARE(ops::admin::deleteAccount(c, s.db.who, li), Outcome::Done);
-    tst::addOperatorRow(c, QStringLiteral("周'\\五"), QStringLiteral("周"), QStringLiteral("密'码\\"), vocab::kOperator);
+    tst::addOperatorRow(c, QStringLiteral("周'\\五"), QStringLiteral("周"), QStringLiteral("密'码\\"),
+                        vocab::kOperator);
 
     db::Connection seat(QStringLiteral("seat.login"));
     const bool admitted = ops::openAsOperator(seat, c.server(), name.trimmed(), password);
@@ -263,21 +281,22 @@ void TstRoles::accountsAreRoles()
     const ops::Who boss{QStringLiteral("boss"), QStringLiteral("老板"), QString()};
     const QString pwd = QStringLiteral("它's\\x");
     qint64 id = 0;
-    QCOMPARE(ops::admin::addAccount(s.admin, boss, {QStringLiteral("Wang"), QStringLiteral("王"), pwd, vocab::kOperator},
-                                    &id),
+    QCOMPARE(ops::admin::addAccount(s.admin, boss,
+                                    {QStringLiteral("Wang"), QStringLiteral("王"), pwd, vocab::kOperator}, &id),
              Outcome::Done);
     QVERIFY(tst::passwordWorks(s.db.con(), QStringLiteral("wANG"), QStringLiteral("它'S\\X")));
     QCOMPARE(s.db.scalar(QStringLiteral("select count(*) from syslogin where id=%1").arg(id)).toInt(), 1);
     // an operator's seat cannot
-    QVERIFY_THROWS_EXCEPTION(db::Error, ops::admin::addAccount(s.op, boss, {QStringLiteral("x"), QStringLiteral("x"),
-                                                                           QStringLiteral("x"), vocab::kAdmin}));
+    QVERIFY_THROWS_EXCEPTION(
+        db::Error, ops::admin::addAccount(
+                       s.op, boss, {QStringLiteral("x"), QStringLiteral("x"), QStringLiteral("x"), vocab::kAdmin}));
     QCOMPARE(ops::admin::setAccountState(s.admin, boss, QStringLiteral("WANG"), 1), Outcome::Done);
     QVERIFY(!tst::passwordWorks(s.db.con(), QStringLiteral("wang"), pwd));
     QCOMPARE(ops::admin::setAccountState(s.admin, boss, QStringLiteral("wang"), 0), Outcome::Done);
     QVERIFY(tst::passwordWorks(s.db.con(), QStringLiteral("wang"), pwd));
     // renamed, made administrator, given a new password
-    QCOMPARE(ops::admin::changeAccount(s.admin, boss, id,
-                                       {QStringLiteral("王二"), QStringLiteral("王"), QStringLiteral("n"), vocab::kAdmin}),
+    QCOMPARE(ops::admin::changeAccount(
+                 s.admin, boss, id, {QStringLiteral("王二"), QStringLiteral("王"), QStringLiteral("n"), vocab::kAdmin}),
              Outcome::Done);
     QVERIFY(!tst::passwordWorks(s.db.con(), QStringLiteral("wang"), pwd));
     db::Connection seat(QStringLiteral("seat.wang"));

@@ -1,5 +1,6 @@
 // Migrating a database file into an empty server database, on the throwaway server the test
 // command starts (skipped without one).
+#include "db/password.h"
 #include "db/schema.h"
 #include "db/sqlvalue.h"
 #include "ops/admin/accounts.h"
@@ -11,7 +12,6 @@
 #include "ops/server/migrate.h"
 #include "ops/visit/call.h"
 #include "ops/visit/draw.h"
-#include "db/password.h"
 #include "support/operators.h"
 #include "support/serverdb.h"
 
@@ -424,20 +424,22 @@ void TstMigrate::operatorsBecomeRoles()
     {
         EmptyServerDb server;
         QVERIFY_THROWS_EXCEPTION(db::Error, ops::server::migrateToServer(src.file(), server.con, {},
-                                                                          QStringLiteral("admin"), QStringLiteral("x")));
+                                                                         QStringLiteral("admin"), QStringLiteral("x")));
         QCOMPARE(server.tables(), 0);
     }
     EmptyServerDb server;
     ops::server::migrateToServer(src.file(), server.con, {}, QStringLiteral("ADMIN"), QStringLiteral(" Admin "));
-    QCOMPARE(server.con.scalar(QStringLiteral("select count(*) from information_schema.columns where "
-                                              "table_name='syslogin' and column_name='pwd'"))
+    QCOMPARE(server.con
+                 .scalar(QStringLiteral("select count(*) from information_schema.columns where "
+                                        "table_name='syslogin' and column_name='pwd'"))
                  .toInt(),
              0);
     QVERIFY(tst::passwordWorks(server.con, QStringLiteral("admin"), QStringLiteral("admin")));
     QVERIFY(!tst::passwordWorks(server.con, QStringLiteral("op2"), QStringLiteral("secret")));
     QVERIFY(!tst::passwordWorks(server.con, QStringLiteral("op3"), QStringLiteral("pw"))); // disabled
-    QCOMPARE(server.con.scalar(QStringLiteral("select count(*) from pg_roles where rolname in ('tv_op2','tv_op3') "
-                                              "and not rolcanlogin = (rolname='tv_op2')"))
+    QCOMPARE(server.con
+                 .scalar(QStringLiteral("select count(*) from pg_roles where rolname in ('tv_op2','tv_op3') "
+                                        "and not rolcanlogin = (rolname='tv_op2')"))
                  .toInt(),
              0);
 }
