@@ -55,9 +55,10 @@ double percentile(std::vector<double> v, double p)
 // project in progress has them.
 QString stateFor(quint32 r)
 {
-    static const std::vector<StateShare> shares{{900, vocab::kWsl}, {5, vocab::kZzsl}, {20, vocab::kWyd},
-                                                {15, vocab::kGj},   {10, vocab::kTj},  {15, vocab::kJf},
-                                                {10, vocab::kXclx}, {20, vocab::kYsl}, {5, vocab::kWxsj}};
+    static const std::vector<StateShare> shares{
+        {900, vocab::kNotHandled}, {5, vocab::kInHand},        {20, vocab::kNoAnswer},
+        {15, vocab::kSwitchedOff}, {10, vocab::kOutOfService}, {15, vocab::kRefused},
+        {10, vocab::kCallBack},    {20, vocab::kHandled},      {5, vocab::kInvalidData}};
     return stateOf(r, shares);
 }
 
@@ -84,7 +85,7 @@ int makeProject(int rows)
     for (int i = 0; i < rows; ++i) {
         const QString state = stateFor(rng.generate());
         const quint32 who = rng.bounded(100u);
-        const bool handled = state != vocab::kWsl && state != vocab::kZzsl;
+        const bool handled = state != vocab::kNotHandled && state != vocab::kInHand;
         ins.bindValue(0, p);
         ins.bindValue(1, i + 1);
         ins.bindValue(2, QStringLiteral("客户%1").arg(i + 1));
@@ -93,7 +94,7 @@ int makeProject(int rows)
         ins.bindValue(5, QString::number(13000000000LL + i));
         ins.bindValue(6, QStringLiteral("套餐:  A%1\r\n").arg(i % 7));
         ins.bindValue(7, state);
-        ins.bindValue(8, state == vocab::kYsl ? QVariant(vocab::kCg) : null);
+        ins.bindValue(8, state == vocab::kHandled ? QVariant(vocab::kSuccess) : null);
         if (handled) {
             // An operator ends a few hundred calls a day.
             const bool mineToday = rng.bounded(1000u) < 3;
@@ -208,7 +209,7 @@ int runDraw(int argc, char** argv)
             QElapsedTimer t;
             t.start();
             db::Transaction draw(ADOcon());
-            const auto c = ops::visit::claimByState(ADOcon(), p, vocab::kWsl, uname);
+            const auto c = ops::visit::claimByState(ADOcon(), p, vocab::kNotHandled, uname);
             draw.commit();
             ms->push_back(double(t.nsecsElapsed()) / 1e6);
             ending.commit();
@@ -223,7 +224,7 @@ int runDraw(int argc, char** argv)
             drawInEnding(QStringLiteral("nobody"), &drawFree);
         // "提取客户" runs it on its own: the lock is then a transaction of its own, made durable.
         const std::vector<double> drawAlone =
-            timeRuns(101, [&] { ops::visit::claimByState(ADOcon(), p, vocab::kWsl, QStringLiteral("nobody")); });
+            timeRuns(101, [&] { ops::visit::claimByState(ADOcon(), p, vocab::kNotHandled, QStringLiteral("nobody")); });
         qint64 assignedFirst = 0;
         for (qint64 id : drawn)
             assignedFirst += ADOcon()
@@ -303,14 +304,14 @@ int runDraw(int argc, char** argv)
         {
             db::Transaction t(ADOcon());
             for (qint64 i = 0; i < draws; ++i) {
-                const auto c = ops::visit::claimByState(ADOcon(), gapped, vocab::kWsl, QStringLiteral("nobody"));
+                const auto c = ops::visit::claimByState(ADOcon(), gapped, vocab::kNotHandled, QStringLiteral("nobody"));
                 const auto it = c ? slot.find(c->id) : slot.end();
                 if (it == slot.end()) {
                     ++strays;
                     continue;
                 }
                 ++counts[size_t(it->second)];
-                ADOcon().execute(QStringLiteral("update yhda set sljg=? where id=?"), {vocab::kWsl, c->id});
+                ADOcon().execute(QStringLiteral("update yhda set sljg=? where id=?"), {vocab::kNotHandled, c->id});
             }
             t.commit();
         }

@@ -60,9 +60,9 @@ double medianMs(int runs, const std::function<void(int)>& fn)
 
 QString stateFor(quint32 r)
 {
-    static const std::vector<StateShare> shares{{900, vocab::kWsl}, {20, vocab::kWyd},  {20, vocab::kGj},
-                                                {10, vocab::kJf},   {10, vocab::kXclx}, {35, vocab::kYsl},
-                                                {5, vocab::kWxsj}};
+    static const std::vector<StateShare> shares{
+        {900, vocab::kNotHandled}, {20, vocab::kNoAnswer}, {20, vocab::kSwitchedOff}, {10, vocab::kRefused},
+        {10, vocab::kCallBack},    {35, vocab::kHandled},  {5, vocab::kInvalidData}};
     return stateOf(r, shares);
 }
 
@@ -108,7 +108,7 @@ bool makeData(int rows, Data* d)
         const int pc = i / kBatch + 1;
         const int p = (i % 10 == 9) ? small : d->big;
         const QString state = stateFor(rng.generate());
-        const bool handled = state != vocab::kWsl;
+        const bool handled = state != vocab::kNotHandled;
         const QString phone = QString::number(13000000000LL + i);
         const QString other = QString::number(15000000000LL + i);
         const int where = int(rng.bounded(6u)); // a second number in one of the other columns, or none
@@ -130,7 +130,8 @@ bool makeData(int rows, Data* d)
         yh.bindValue(10, QStringLiteral("套餐:  A%1\r\n").arg(i % 7));
         yh.bindValue(11, stamp(QDateTime(d->firstDay.addDays(pc - 1), QTime(9, 0)).addSecs(i % kBatch / 5)));
         yh.bindValue(12, state);
-        yh.bindValue(13, state == vocab::kYsl ? QVariant(rng.bounded(2u) ? vocab::kCg : vocab::kBcg) : null);
+        yh.bindValue(13,
+                     state == vocab::kHandled ? QVariant(rng.bounded(2u) ? vocab::kSuccess : vocab::kNoSuccess) : null);
         yh.bindValue(14, handled ? QVariant(handledAt) : null);
         yh.bindValue(15, handled ? slz : QString());
         yh.bindValue(16, who < 2 ? QVariant(QStringLiteral("op")) : null);
@@ -142,12 +143,13 @@ bool makeData(int rows, Data* d)
         if (!handled)
             continue;
         const qint64 id = i + 1;
-        const int answers = state == vocab::kYsl ? 3 : 1;
+        const int answers = state == vocab::kHandled ? 3 : 1;
         for (int a = 0; a < answers; ++a) {
             ans.bindValue(0, qids[p].at(a));
             ans.bindValue(1, phone);
             ans.bindValue(2, id);
-            ans.bindValue(3, state == vocab::kYsl ? (a == 0 ? QStringLiteral("满意") : QStringLiteral("是")) : state);
+            ans.bindValue(3,
+                          state == vocab::kHandled ? (a == 0 ? QStringLiteral("满意") : QStringLiteral("是")) : state);
             ans.bindValue(4, slz);
             ans.bindValue(5, 10 * (a + 1));
             ans.bindValue(6, handledAt);
@@ -156,7 +158,7 @@ bool makeData(int rows, Data* d)
         vis.bindValue(0, p);
         vis.bindValue(1, phone);
         vis.bindValue(2, slz);
-        vis.bindValue(3, state == vocab::kYsl ? QStringLiteral("已受理(成功)") : state);
+        vis.bindValue(3, state == vocab::kHandled ? QStringLiteral("已受理(成功)") : state);
         vis.bindValue(4, handledAt);
         vis.exec();
     }
@@ -239,10 +241,10 @@ int runManage(int argc, char** argv)
               }));
         print("date_search_counter", w->Label1->text());
         w->CheckBox1->setChecked(false);
-        w->ComboBox3->setCurrentText(vocab::kGj);
+        w->ComboBox3->setCurrentText(vocab::kSwitchedOff);
         print("state_search_ms", medianMs(5, [&](int) { queryMs(w); }));
         print("state_search_counter", w->Label1->text());
-        w->ComboBox3->setCurrentText(vocab::kWsl);
+        w->ComboBox3->setCurrentText(vocab::kNotHandled);
         print("state_unhandled_search_ms", medianMs(5, [&](int) { queryMs(w); }));
         print("state_unhandled_search_counter", w->Label1->text());
         w->ComboBox3->setCurrentIndex(0);
@@ -278,8 +280,8 @@ int runManage(int argc, char** argv)
         resultRun("result_query_project_ms", [] {});
         resultRun("result_query_phone_ms", [&] { ywcx->Edit2->setText(data.phones.front()); });
         resultRun("result_query_operator_ms", [&] { ywcx->Edit1->setText(kOperators.at(3)); });
-        resultRun("result_query_state_ms", [&] { ywcx->Edit3->setText(vocab::kYsl); });
-        resultRun("result_query_result_ms", [&] { ywcx->ComboBox3->setCurrentText(vocab::kCg); });
+        resultRun("result_query_state_ms", [&] { ywcx->Edit3->setText(vocab::kHandled); });
+        resultRun("result_query_result_ms", [&] { ywcx->ComboBox3->setCurrentText(vocab::kSuccess); });
         resultRun("result_query_day_ms", [&] {
             ywcx->CheckBox1->setChecked(true);
             ywcx->DateTimePicker1->setDate(QDate::currentDate().addDays(-3));
@@ -293,7 +295,7 @@ int runManage(int argc, char** argv)
         ydcx->Edit2->setText(QString::number(13000000000LL + 19)); // a handled one, or nobody
         answer.push_back(medianMs(5, [&](int) { queryMs(ydcx, "BitBtn1"); }));
         ydcx->Edit2->clear();
-        ydcx->Edit3->setText(vocab::kJf);
+        ydcx->Edit3->setText(vocab::kRefused);
         answer.push_back(medianMs(5, [&](int) { queryMs(ydcx, "BitBtn1"); }));
         print("answer_query_ms", *std::max_element(answer.begin(), answer.end()));
 

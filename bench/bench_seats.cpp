@@ -301,7 +301,8 @@ void runSeat(Shared& sh, int seat, SeatResult& r)
         std::this_thread::sleep_for(
             std::chrono::milliseconds(std::uniform_int_distribution<int>(0, sh.thinkMs - 1)(random)));
     }
-    static const QString kWords[] = {vocab::kYsl, vocab::kWyd, vocab::kGj, vocab::kTj, vocab::kJf, vocab::kXclx};
+    static const QString kWords[] = {vocab::kHandled,      vocab::kNoAnswer, vocab::kSwitchedOff,
+                                     vocab::kOutOfService, vocab::kRefused,  vocab::kCallBack};
     qint64 k = seat;
     QElapsedTimer t;
     while (!sh.stop) {
@@ -309,7 +310,7 @@ void runSeat(Shared& sh, int seat, SeatResult& r)
         try {
             if (!call.held()) {
                 // "提取客户": the draw on its own.
-                hold(call.drawByState(vocab::kWsl));
+                hold(call.drawByState(vocab::kNotHandled));
                 if (!call.held())
                     break; // nobody left
                 show();
@@ -318,11 +319,11 @@ void runSeat(Shared& sh, int seat, SeatResult& r)
                 // own), or one of the outcome buttons; an ending draws the next customer.
                 const QString& word = kWords[k % 6];
                 std::optional<ops::visit::Call::Next> next;
-                if (word == vocab::kYsl) {
+                if (word == vocab::kHandled) {
                     if (call.answer(0) == ops::visit::Call::Answered::Completes)
-                        next = call.complete(0, QString(), QString(), vocab::kWsl);
+                        next = call.complete(0, QString(), QString(), vocab::kNotHandled);
                 } else {
-                    next = call.outcome(word, QString(), vocab::kWsl);
+                    next = call.outcome(word, QString(), vocab::kNotHandled);
                 }
                 if (next) {
                     ++r.endings;
@@ -349,7 +350,7 @@ void runSeat(Shared& sh, int seat, SeatResult& r)
         r.serverSeconds = processSeconds(serverPid) - serverStart;
     // Gives the customer up again as "放弃受理" does, so that the next round starts clean.
     try {
-        call.giveUp(QString(), vocab::kWsl);
+        call.giveUp(QString(), vocab::kNotHandled);
         hold(std::nullopt);
     } catch (const db::Error& e) {
         fail(e);
@@ -454,8 +455,8 @@ Figures runRound(db::Connection& con, const Place& place, int ywbh, int seats, i
         const QString p = db::num(ywbh);
         QSqlQuery q = con.select(
             QStringLiteral("select slz,sum(r),sum(l) from (select slz,1 as r,0 as l from yhda where ywbh=") + p +
-                QStringLiteral(" and sljg<>") + db::quoted(vocab::kWsl) + QStringLiteral(" and sljg<>") +
-                db::quoted(vocab::kZzsl) + QStringLiteral(" union all select slz,0,1 from visitlog where ywbh=") + p +
+                QStringLiteral(" and sljg<>") + db::quoted(vocab::kNotHandled) + QStringLiteral(" and sljg<>") +
+                db::quoted(vocab::kInHand) + QStringLiteral(" union all select slz,0,1 from visitlog where ywbh=") + p +
                 QStringLiteral(") as u group by slz"),
             true);
         while (q.next())

@@ -29,18 +29,4 @@ inline const QString kNoSuccess = QStringLiteral("不成功");
 inline const QString kAdmin = QStringLiteral("管理员");
 inline const QString kOperator = QStringLiteral("话务员");
 
-// The names these words had before (their pinyin initials), for code not yet moved to the
-// English ones.
-inline const QString& kWsl = kNotHandled;
-inline const QString& kZzsl = kInHand;
-inline const QString& kWyd = kNoAnswer;
-inline const QString& kGj = kSwitchedOff;
-inline const QString& kTj = kOutOfService;
-inline const QString& kJf = kRefused;
-inline const QString& kXclx = kCallBack;
-inline const QString& kYsl = kHandled;
-inline const QString& kWxsj = kInvalidData;
-inline const QString& kCg = kSuccess;
-inline const QString& kBcg = kNoSuccess;
-
 } // namespace vocab

@@ -87,7 +87,7 @@ void addSurvey(tst::TestDb& db, int customers)
     const qint64 q = tst::addQuestion(ADOcon(), p, 1, QStringLiteral("满意吗?"));
     tst::addOption(ADOcon(), q, QStringLiteral("满意"), 0);
     for (int i = 0; i < customers; ++i)
-        dt::addCustomer(db, p, QStringLiteral("1380000000%1").arg(i));
+        tst::addCustomer(db.con(), p, QStringLiteral("1380000000%1").arg(i));
 }
 
 QStringList titles(TDBGrid* g)
@@ -103,9 +103,18 @@ QStringList titles(TDBGrid* g)
 class TestAdmin : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test.
+    std::unique_ptr<tst::TestDb> m_db;
+
 private slots:
     void initTestCase() { registerAllWindows(); }
-    void init() { TfrmMain::setAutoLogin(false); }
+    void init()
+    {
+        TfrmMain::setAutoLogin(false);
+        m_db = std::make_unique<tst::TestDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void operatorFromAddToDisable();
     void listSortsByTitle();
     void editDialogRules();
@@ -116,8 +125,7 @@ private slots:
 
 void TestAdmin::operatorFromAddToDisable()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     addSurvey(db, 3);
     tst::MsgScript boxes;
     const QString pwd = QStringLiteral("Li'pw");
@@ -229,11 +237,10 @@ void TestAdmin::operatorFromAddToDisable()
 
 void TestAdmin::listSortsByTitle()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
-    db.addOperator(QStringLiteral("bo"), QStringLiteral("丙"), QStringLiteral("p"));
-    db.addOperator(QStringLiteral("ann"), QStringLiteral("甲"), QStringLiteral("p"));
+    tst::addOperator(db.con(), QStringLiteral("bo"), QStringLiteral("丙"), QStringLiteral("p"));
+    tst::addOperator(db.con(), QStringLiteral("ann"), QStringLiteral("甲"), QStringLiteral("p"));
     dt::Shown<Tfrmuser> w;
     TDBGrid* g = w->DBGrid1;
     const int unameColumn = g->fieldIndex(QStringLiteral("uname"));
@@ -264,11 +271,10 @@ void TestAdmin::listSortsByTitle()
 
 void TestAdmin::editDialogRules()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
-    const qint64 id =
-        db.addOperator(QStringLiteral("wu"), QStringLiteral("吴"), QStringLiteral("Old"), QStringLiteral("经理"));
+    const qint64 id = tst::addOperator(db.con(), QStringLiteral("wu"), QStringLiteral("吴"), QStringLiteral("Old"),
+                                       QStringLiteral("经理"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmuser> w;
     w->DBGrid1->setCurrentRowIndex(rowOf(w->DBGrid1, QStringLiteral("wu")));
@@ -303,10 +309,9 @@ void TestAdmin::editDialogRules()
 
 void TestAdmin::stateChangeFailureAndLastAdministrator()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
-    db.addOperator(QStringLiteral("zhou"), QStringLiteral("周"), QStringLiteral("p"));
+    tst::addOperator(db.con(), QStringLiteral("zhou"), QStringLiteral("周"), QStringLiteral("p"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmuser> w;
     TDBGrid* g = w->DBGrid1;
@@ -349,8 +354,7 @@ void TestAdmin::stateChangeFailureAndLastAdministrator()
 
 void TestAdmin::logViewerFilters()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     WriteSysLog(QStringLiteral("成功登录系统"));
     tst::MsgScript boxes;
@@ -374,8 +378,7 @@ void TestAdmin::logViewerFilters()
 
 void TestAdmin::settingFailureKeepsTheProgramAndDatabaseAgreed()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAs(QStringLiteral("admin"), QStringLiteral("系统管理员"), QStringLiteral("管理员"), 1);
     db.exec(QStringLiteral("update [option] set jgts=1"));
     tst::MsgScript boxes;

@@ -138,6 +138,7 @@ private:
     QTemporaryDir m_tmp;
     QStringList m_opened;
     bool m_openable = true; // a program takes the workbook
+    std::unique_ptr<tst::TestDb> m_db; // a fresh one for every test
 
     QString exportTo(TDBGrid& grid, const QString& name)
     {
@@ -152,6 +153,8 @@ private:
 private slots:
     void init()
     {
+        m_db = std::make_unique<tst::TestDb>();
+        QVERIFY(m_db->ok());
         m_opened.clear();
         m_openable = true;
         xlsexport::setOpener([this](const QString& p) {
@@ -164,12 +167,12 @@ private slots:
         xlsexport::setOpener({});
         xlsexport::setRowsPerSheet(0);
         filedlg::clearAnswers();
+        m_db.reset();
     }
 
     void keepsLayoutAndFormats()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
+        tst::TestDb& db = *m_db;
         fillCustomers(db);
         TDBGrid grid;
         grid.setColumns({{QStringLiteral("s"), QStringLiteral("电话"), 120},
@@ -227,8 +230,7 @@ private slots:
 
     void rowsInTheGridsOrderAndHiddenColumnsLeftOut()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
+        tst::TestDb& db = *m_db;
         fillCustomers(db);
         TDBGrid grid;
         grid.setColumns({{QStringLiteral("n"), QStringLiteral("数量"), 60}, {QStringLiteral("s"), QStringLiteral("S"), 60}});
@@ -243,8 +245,6 @@ private slots:
 
     void emptyDataSetGivesTitleRowOnly()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
         TDBGrid grid;
         grid.setColumns({{QStringLiteral("yhxm"), QStringLiteral("姓名"), 80},
                          {QStringLiteral("dhhm1"), QStringLiteral("电话号码"), 80}});
@@ -258,8 +258,6 @@ private slots:
 
     void cancelledOrClosedWritesNothing()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
         tst::MsgScript boxes;
         boxes.strict();
         TDBGrid grid;
@@ -283,8 +281,7 @@ private slots:
 
     void unwritableTargetIsReportedAndExistingFileKept()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
+        tst::TestDb& db = *m_db;
         tst::MsgScript boxes;
         TDBGrid grid;
         grid.open(QStringLiteral("select * from syslogin"));
@@ -316,8 +313,6 @@ private slots:
 
     void nameWithoutExtensionAndSheetNames()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
         TDBGrid a;
         TDBGrid b;
         TDBGrid c;
@@ -335,8 +330,6 @@ private slots:
 
     void noProgramForWorkbooksSaysWhereItIs()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
         tst::MsgScript boxes;
         TDBGrid grid;
         grid.open(QStringLiteral("select uname from syslogin"));
@@ -356,8 +349,7 @@ private slots:
     void exportsWhatTheGridShows()
     {
         QFETCH(int, rows);
-        tst::TestDb db;
-        QVERIFY(db.ok());
+        tst::TestDb& db = *m_db;
         db.exec(QStringLiteral("with recursive c(i) as (select 1 union all select i+1 from c where i<%1) "
                                "insert into syslog(uname,logcon) select 'u', 'row '||i from c")
                     .arg(rows));
@@ -383,8 +375,7 @@ private slots:
 
     void longListGoesOnInFurtherSheets()
     {
-        tst::TestDb db;
-        QVERIFY(db.ok());
+        tst::TestDb& db = *m_db;
         for (int i = 1; i <= 5; ++i)
             db.exec(QStringLiteral("insert into syslog(uname,logcon) values('u','%1')").arg(i));
         xlsexport::setRowsPerSheet(2);

@@ -101,7 +101,7 @@ void TstLogin::blanksAndLetterCase()
     QFETCH(QString, pwd);
     tst::TestDb db;
     QVERIFY(db.ok());
-    db.addOperator("zhang", "张三", "Secret1");
+    tst::addOperator(db.con(), "zhang", "张三", "Secret1");
     tst::MsgScript boxes;
     boxes.strict();
     Tfrmlogin dlg;
@@ -133,8 +133,8 @@ void TstLogin::refusedLogins()
     QFETCH(QString, pwd);
     tst::TestDb db;
     QVERIFY(db.ok());
-    db.addOperator("li", "李四", "pw");
-    db.addOperator("wang", "王五", "pw", "话务员", 1);
+    tst::addOperator(db.con(), "li", "李四", "pw");
+    tst::addOperator(db.con(), "wang", "王五", "pw", "话务员", 1);
     tst::MsgScript boxes;
     QVERIFY(!login(name, pwd));
     QCOMPARE(boxes.count(), 1);

@@ -130,7 +130,7 @@ void TstMainWindow::loginThroughTheWindow()
 {
     tst::TestDb db;
     QVERIFY(db.ok());
-    db.addOperator("op", "话务员甲", "pw");
+    tst::addOperator(db.con(), "op", "话务员甲", "pw");
     tst::MsgScript boxes;
     boxes.strict();
     TfrmMain w;

@@ -16,11 +16,6 @@ QString fixture(const QString& name)
     return QStringLiteral(TV_FIXTURES "/") + name;
 }
 
-int addProject(tst::TestDb&, const QString& name, int zt)
-{
-    return int(tst::addProject(ADOcon(), name, QString(), zt));
-}
-
 Window::Window() : w(new Tfrmadddata) {}
 
 bool prepareSession(tst::TestDb& db)
@@ -28,7 +23,7 @@ bool prepareSession(tst::TestDb& db)
     if (!db.ok())
         return false;
     db.loginAdmin();
-    addProject(db, QStringLiteral("P"));
+    tst::addProject(db.con(), QStringLiteral("P"));
     return true;
 }
 

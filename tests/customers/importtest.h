@@ -17,8 +17,6 @@ using dt::ctl;
 
 // A small workbook of tests/customers/fixtures.
 QString fixture(const QString& name);
-// Adds a project; returns its number.
-int addProject(tst::TestDb& db, const QString& name, int zt = 1);
 
 // An import window for one test; deleted at the end unless it closed itself.
 struct Window

@@ -86,9 +86,9 @@ private slots:
         tst::TestDb db;
         QVERIFY(db.ok());
         db.loginAdmin();
-        addProject(db, QStringLiteral("旧项目"));
-        addProject(db, QStringLiteral("停用项目"), 0);
-        addProject(db, QStringLiteral("新项目"));
+        tst::addProject(db.con(), QStringLiteral("旧项目"));
+        tst::addProject(db.con(), QStringLiteral("停用项目"), QString(), 0);
+        tst::addProject(db.con(), QStringLiteral("新项目"));
         {
             Window w;
             QCOMPARE(w->windowTitle(), QStringLiteral("客户数据导入"));
@@ -124,7 +124,7 @@ private slots:
             ctl<QPushButton>(w, "Button1")->click();
             QCOMPARE(boxes.lastText(), QStringLiteral("请指定导入的项目"));
         }
-        addProject(db, QStringLiteral("P"));
+        tst::addProject(db.con(), QStringLiteral("P"));
         Window w;
         ctl<QLineEdit>(w, "Edit1")->setText(QStringLiteral("  \t "));
         ctl<QPushButton>(w, "Button1")->click();
@@ -163,7 +163,7 @@ private slots:
         tst::TestDb db;
         QVERIFY(db.ok());
         db.loginAdmin();
-        addProject(db, QStringLiteral("P"));
+        tst::addProject(db.con(), QStringLiteral("P"));
         Window w;
         QVERIFY(pick(w, fixture(QStringLiteral("extra.xls"))));
         QCOMPARE(ctl<QComboBox>(w, "ComboBox1")->count(), 2);
@@ -194,25 +194,16 @@ private slots:
         tst::TestDb db;
         QVERIFY(db.ok());
         db.loginAs(QStringLiteral("imp"), QStringLiteral("导入员'甲"), QStringLiteral("管理员"));
-        const int p = addProject(db, QStringLiteral("回访'项目"));
+        const int p = tst::addProject(db.con(), QStringLiteral("回访'项目"));
         tst::MsgScript boxes;
         Window w;
         QVERIFY(pick(w, fixture(QStringLiteral("five.xls"))));
         ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.texts(), QStringList{kDone.arg(3)});
         QVERIFY(!waitMsgWindow());
-        QCOMPARE(db.count(QStringLiteral("yhda")), 3);
-        QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("xxzl='' and sljg='未受理' and del=0 and jg is null "
-                                                                   "and zdslz is null and drsj is not null")),
-                 3);
+        // What the window passes on: the project, the first batch and the operator (the rows
+        // themselves are the import's, tested there).
         QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("ywbh=%1 and pc=1 and drz='导入员''甲'").arg(p)), 3);
-        // A phone stored as a number comes out as its digits; text phones keep their zeros.
-        QCOMPARE(rowText(db, "dhhm1", "xh=1"), QStringLiteral("13800138000"));
-        QCOMPARE(rowText(db, "dhhm1", "xh=2"), QStringLiteral("0755-1234567"));
-        QCOMPARE(rowText(db, "dhhm1", "xh=3"), QStringLiteral("01234"));
-        QCOMPARE(rowText(db, "dz", "xh=1"), QStringLiteral("人民路1号")); // trimmed
-        QCOMPARE(rowText(db, "yhxm", "xh=2"), QStringLiteral("李四"));
-        QCOMPARE(rowText(db, "dq", "xh=3"), QStringLiteral("南区"));
         QCOMPARE(db.scalar(QStringLiteral("select logcon from syslog")).toString(),
                  QStringLiteral("导入3条营销数据到项目:回访'项目"));
         QCOMPARE(ctl<QPushButton>(w, "Button2")->text(), QStringLiteral("取   消"));
@@ -267,17 +258,9 @@ private slots:
         QVERIFY(pick(w, fixture(QStringLiteral("extra.xls")), QStringLiteral("名单")));
         ctl<QPushButton>(w, "Button1")->click();
         QCOMPARE(boxes.texts(), QStringList{kDone.arg(3)});
-        QCOMPARE(db.count(QStringLiteral("yhda")), 3);
-        QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("yhxm='空行'")), 0);
+        // The rows as stored are the import's own test; the window's sheet and extra columns went in.
         QCOMPARE(rowText(db, "xxzl", "xh=1"),
                  QStringLiteral("性别:  男\r\n年龄:  35\r\n生日:  1990-05-17\r\n备注:  老客户\r\n"));
-        QCOMPARE(rowText(db, "xxzl", "xh=2"), QStringLiteral("性别:  女\r\n年龄:  41.5\r\n生日:  \r\n备注:  \r\n"));
-        QCOMPARE(rowText(db, "xxzl", "xh=3"), QStringLiteral("性别:  \r\n年龄:  \r\n生日:  \r\n备注:  x'y\r\n"));
-        // Quotes and statement text in cells are stored as they are.
-        QCOMPARE(rowText(db, "yhxm", "xh=2"), QStringLiteral("O'Brien"));
-        QCOMPARE(rowText(db, "dz", "xh=2"), QStringLiteral("it's \"here\"; drop table yhda;--"));
-        QCOMPARE(rowText(db, "dhhm1", "xh=2"), QString()); // empty phone imported
-        QVERIFY(!db.scalar(QStringLiteral("select dhhm1 from yhda where xh=2")).isNull());
 
         // Another sheet of the same workbook, same opening: same batch; the same rows again
         // are imported again (no duplicate test).
@@ -597,7 +580,7 @@ private slots:
         tst::TestDb db;
         QVERIFY(db.ok());
         db.loginAdmin();
-        addProject(db, QStringLiteral("P"));
+        tst::addProject(db.con(), QStringLiteral("P"));
         registerAllWindows();
         TfrmMain::setAutoLogin(false);
         TfrmMain main;

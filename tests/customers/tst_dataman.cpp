@@ -30,9 +30,11 @@ void seed(tst::TestDb& db)
                            "(1,1,4,'d','444','','未受理','2013-06-07 09:00:00',0),"
                            "(1,1,5,'e','111','','拒访','2013-06-05 08:00:00',1),"
                            "(2,2,1,'f','111','','未受理','2013-06-05 08:00:00',0)"));
-    db.addOperator(QStringLiteral("op1"), QStringLiteral("话务员一"), QStringLiteral("p"));
-    db.addOperator(QStringLiteral("off"), QStringLiteral("停用员"), QStringLiteral("p"), QStringLiteral("话务员"), 1);
-    db.addOperator(QStringLiteral("adm2"), QStringLiteral("管理员二"), QStringLiteral("p"), QStringLiteral("管理员"));
+    tst::addOperator(db.con(), QStringLiteral("op1"), QStringLiteral("话务员一"), QStringLiteral("p"));
+    tst::addOperator(db.con(), QStringLiteral("off"), QStringLiteral("停用员"), QStringLiteral("p"),
+                     QStringLiteral("话务员"), 1);
+    tst::addOperator(db.con(), QStringLiteral("adm2"), QStringLiteral("管理员二"), QStringLiteral("p"),
+                     QStringLiteral("管理员"));
 }
 
 QString counter(Tfrmdataman* w)
@@ -71,7 +73,16 @@ void assignTo(Tfrmdataman* w, const QString& truename)
 class TestDataman : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::TestDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::TestDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void opensOnEveryRecord();
     void nothingToSearchWithoutProjects();
     void confirmations_data();
@@ -83,8 +94,7 @@ private slots:
 
 void TestDataman::opensOnEveryRecord()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     seed(db);
     dt::Shown<Tfrmdataman> w;
@@ -111,8 +121,7 @@ void TestDataman::opensOnEveryRecord()
 
 void TestDataman::nothingToSearchWithoutProjects()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     dt::Shown<Tfrmdataman> w;
     QCOMPARE(counter(w.get()), QStringLiteral("记录数：0/0"));
@@ -142,8 +151,7 @@ void TestDataman::confirmations()
     QFETCH(QString, question);
     QFETCH(QString, log);
     QFETCH(int, left);
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     seed(db);
     db.exec(QStringLiteral("update yhda set zdslz='op1',zdslzxm='话务员一'"));
@@ -161,8 +169,7 @@ void TestDataman::confirmations()
 
 void TestDataman::operatorDialog()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     seed(db);
     dt::Shown<Tfrmdataman> w;
@@ -191,8 +198,7 @@ void TestDataman::operatorDialog()
 
 void TestDataman::dialogGoesWithItsWindow()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     seed(db);
     auto* first = new Tfrmdataman;
@@ -213,8 +219,7 @@ void TestDataman::dialogGoesWithItsWindow()
 
 void TestDataman::failuresKeepNothing()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     seed(db);
     dt::Shown<Tfrmdataman> w;

@@ -50,7 +50,7 @@ void TestWalkthrough::assignDrawCorrect()
                        "(1,1,2,'甲','101','','2013-06-05 09:00:00'),(1,1,3,'乙','102','','2013-06-05 23:59:59'),"
                        "(1,1,4,'丙','103','139','2013-06-05 10:00:00'),(1,1,5,'丁','104','','2013-06-06 00:00:00')"));
     db.exec(QStringLiteral("update yhda set sljg='关机' where yhxm='乙'"));
-    db.addOperator(QStringLiteral("op1"), QStringLiteral("话务员一"), QStringLiteral("p"));
+    tst::addOperator(db.con(), QStringLiteral("op1"), QStringLiteral("话务员一"), QStringLiteral("p"));
     db.loginAdmin();
     tst::MsgScript boxes;
     TfrmMain main;

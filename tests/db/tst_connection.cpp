@@ -82,15 +82,6 @@ struct BulkDb
     if (!tst::onServer())                                                                                              \
     QSKIP("runs on the server (the _pg test)")
 
-// A second connection to the same database, whichever engine it is on.
-void openSecond(db::Connection& other, const tst::TestDb& db)
-{
-    if (db.onServer())
-        other.openServer(ADOcon().server());
-    else
-        other.open(db.file());
-}
-
 } // namespace
 
 void TstConnection::missingFileIsNotCreated()
@@ -157,7 +148,7 @@ void TstConnection::guardRollsBackWhenLeft()
     // the connection is usable and not inside a forgotten transaction
     ADOcon().execute("insert into t_ywbh(ywname) values('b')");
     db::Connection other("other");
-    openSecond(other, db);
+    db.openSecond(other);
     QCOMPARE(other.scalar("select count(*) from t_ywbh").toInt(), 1);
 }
 

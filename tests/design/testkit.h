@@ -1,7 +1,6 @@
 #pragma once
 
-// Shared by the questionnaire design tests: rows to start from (tst:: builders on ADOcon()) and
-// the dialog runner.
+// Shared by the questionnaire design tests: the fixture with its builders, and the dialog runner.
 
 #include "support/builders.h"
 #include "support/failwhere.h"
@@ -18,13 +17,6 @@
 #include <memory>
 
 namespace dt {
-
-inline void addCustomer(tst::TestDb& db, qint64 ywbh, const QString& phone)
-{
-    db.exec(QStringLiteral("insert into yhda(ywbh,pc,xh,yhxm,dhhm1) values(%1,1,1,'客户',%2)")
-                .arg(ywbh)
-                .arg(db::quoted(phone)));
-}
 
 // The newest log texts first.
 inline QStringList logTexts(tst::TestDb& db)

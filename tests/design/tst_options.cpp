@@ -67,7 +67,17 @@ class TestOptions : public QObject
 {
     Q_OBJECT
 
+    // A fresh database for every test (and every row of a data-driven one), the administrator logged in.
+    std::unique_ptr<tst::TestDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::TestDb>();
+        QVERIFY(m_db->ok());
+        m_db->loginAdmin();
+    }
+    void cleanup() { m_db.reset(); }
     void managerOpensForTheSelectedQuestion();
     void jumpProposal_data();
     void jumpProposal();
@@ -83,9 +93,6 @@ private slots:
 
 void TestOptions::managerOpensForTheSelectedQuestion()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
     const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
     tst::addQuestion(ADOcon(), a, 1, QStringLiteral("第一题"));
     const qint64 q2 = tst::addQuestion(ADOcon(), a, 2, QStringLiteral("第二题\n请读出选项"));
@@ -131,9 +138,6 @@ void TestOptions::jumpProposal()
     QFETCH(QList<int>, others);
     QFETCH(int, managed);
     QFETCH(QString, proposal);
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
     const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
     const qint64 b = tst::addProject(ADOcon(), QStringLiteral("乙"));
     qint64 qid = -1;
@@ -159,9 +163,7 @@ void TestOptions::jumpProposal()
 
 void TestOptions::addChecksAndKeepsEntering()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
     const qint64 q = tst::addQuestion(ADOcon(), a, 1, QStringLiteral("满意吗"));
     tst::addQuestion(ADOcon(), a, 2, QStringLiteral("为什么"));
@@ -208,9 +210,7 @@ void TestOptions::addChecksAndKeepsEntering()
 void TestOptions::addFailureWritesNothing()
 {
     // A save reported as failed must not have written the option: saving again would list it twice.
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     const qint64 q =
         tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
     tst::MsgScript boxes;
@@ -260,9 +260,7 @@ void TestOptions::jumpNumbers()
     QFETCH(QString, typed);
     QFETCH(bool, accepted);
     QFETCH(int, stored);
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     const qint64 q =
         tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
     tst::MsgScript boxes;
@@ -284,9 +282,7 @@ void TestOptions::jumpNumbers()
 
 void TestOptions::editKeepsThePlace()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     const qint64 q =
         tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
     tst::addOption(ADOcon(), q, QStringLiteral("甲"), 2);
@@ -329,9 +325,7 @@ void TestOptions::editKeepsThePlace()
 
 void TestOptions::deleteAsksAndLogs()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     const qint64 q =
         tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
     tst::addOption(ADOcon(), q, QStringLiteral("是"), 0);
@@ -376,9 +370,7 @@ void TestOptions::deleteAsksAndLogs()
 
 void TestOptions::dialogsWithoutManager()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     const qint64 q =
         tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
     tst::addOption(ADOcon(), q, QStringLiteral("是"), 0);
@@ -417,9 +409,6 @@ void TestOptions::dialogsWithoutManager()
 
 void TestOptions::openingFailureClosesTheManager()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
     const qint64 q =
         tst::addQuestion(ADOcon(), tst::addProject(ADOcon(), QStringLiteral("甲")), 1, QStringLiteral("题"));
     tst::MsgScript boxes;

@@ -50,7 +50,17 @@ class TestProjects : public QObject
 {
     Q_OBJECT
 
+    // A fresh database for every test (and every row of a data-driven one), the administrator logged in.
+    std::unique_ptr<tst::TestDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::TestDb>();
+        QVERIFY(m_db->ok());
+        m_db->loginAdmin();
+    }
+    void cleanup() { m_db.reset(); }
     void listShowsProjectsWithStateWords();
     void promptLengthLimit_data();
     void promptLengthLimit();
@@ -70,9 +80,6 @@ private slots:
 
 void TestProjects::listShowsProjectsWithStateWords()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
     tst::addProject(ADOcon(), QStringLiteral("甲项目"), QStringLiteral("提示一"), 1);
     tst::addProject(ADOcon(), QStringLiteral("乙项目"), QStringLiteral("提示二"), 0);
     tst::addProject(ADOcon(), QStringLiteral("丙项目"), QString(), 1);
@@ -122,9 +129,7 @@ void TestProjects::promptLengthLimit()
     QFETCH(int, shown);
     QFETCH(bool, accepted);
     QFETCH(QString, stored);
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     tst::MsgScript boxes;
     dt::Shown<Tfrmopt> w;
 
@@ -155,9 +160,7 @@ void TestProjects::promptLengthLimit()
 
 void TestProjects::addRefusesEmptyAndDuplicateNames()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     tst::addProject(ADOcon(), QStringLiteral("满意度回访"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmopt> w;
@@ -178,9 +181,7 @@ void TestProjects::addRefusesEmptyAndDuplicateNames()
 
 void TestProjects::addKeepsEnteringOrCloses()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     tst::MsgScript boxes;
     dt::Shown<Tfrmopt> w;
     auto* g = ctl<TDBGrid>(w.get(), "DBGrid1");
@@ -217,9 +218,7 @@ void TestProjects::addKeepsEnteringOrCloses()
 
 void TestProjects::hostileTextStoredUnchanged()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     tst::MsgScript boxes;
     dt::Shown<Tfrmopt> w;
     const QString name = QStringLiteral("O'Brien\"s 项目'; drop table t_ywbh; --\\");
@@ -260,9 +259,7 @@ void TestProjects::hostileTextStoredUnchanged()
 
 void TestProjects::editChecksAndSaves()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     tst::addProject(ADOcon(), QStringLiteral("甲"), QStringLiteral("甲提示"));
     const qint64 b = tst::addProject(ADOcon(), QStringLiteral("乙"), QStringLiteral("乙提示"));
     tst::addProject(ADOcon(), QStringLiteral("丙"));
@@ -313,9 +310,7 @@ void TestProjects::editChecksAndSaves()
 
 void TestProjects::stopAndStartRestorePosition()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     for (const char* n : {"一", "二", "三", "四"})
         tst::addProject(ADOcon(), QString::fromUtf8(n));
     tst::MsgScript boxes;
@@ -358,9 +353,7 @@ void TestProjects::stopAndStartRestorePosition()
 
 void TestProjects::stopRollsBackWhenLogFails()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     tst::addProject(ADOcon(), QStringLiteral("甲"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmopt> w;
@@ -393,12 +386,10 @@ void TestProjects::stopRollsBackWhenLogFails()
 
 void TestProjects::deleteOnlyWithoutCustomers()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     const qint64 used = tst::addProject(ADOcon(), QStringLiteral("有客户"));
     const qint64 empty = tst::addProject(ADOcon(), QStringLiteral("无客户"));
-    dt::addCustomer(db, used, QStringLiteral("13800000000"));
+    tst::addCustomer(db.con(), used, QStringLiteral("13800000000"));
     tst::addQuestion(ADOcon(), empty, 1, QStringLiteral("问题"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmopt> w;
@@ -441,9 +432,7 @@ void TestProjects::deleteOnlyWithoutCustomers()
 void TestProjects::writesAndLogRowsGoTogether()
 {
     // A save or delete whose log row cannot be written keeps nothing: the message tells the truth.
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     tst::addProject(ADOcon(), QStringLiteral("旧项目"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmopt> w;
@@ -475,9 +464,6 @@ void TestProjects::writesAndLogRowsGoTogether()
 
 void TestProjects::emptyListButtonsDoNothing()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
     tst::MsgScript boxes;
     boxes.strict();
     dt::Shown<Tfrmopt> w;
@@ -492,9 +478,7 @@ void TestProjects::emptyListButtonsDoNothing()
 
 void TestProjects::dialogsSurviveFreedList()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     tst::addProject(ADOcon(), QStringLiteral("甲"));
     tst::MsgScript boxes;
 
@@ -528,9 +512,7 @@ void TestProjects::dialogsSurviveFreedList()
 
 void TestProjects::dialogsActOnTheListThatOpenedThem()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     tst::addProject(ADOcon(), QStringLiteral("甲"));
     tst::addProject(ADOcon(), QStringLiteral("乙"));
     tst::MsgScript boxes;
@@ -554,9 +536,6 @@ void TestProjects::dialogsActOnTheListThatOpenedThem()
 
 void TestProjects::scalingByScreenWidth()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
     tst::MsgScript boxes;
     const scaling::Factor f = scaling::forScreenWidth(QGuiApplication::primaryScreen()->geometry().width());
     if (f.identity())

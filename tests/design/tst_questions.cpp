@@ -41,7 +41,17 @@ class TestQuestions : public QObject
 {
     Q_OBJECT
 
+    // A fresh database for every test (and every row of a data-driven one), the administrator logged in.
+    std::unique_ptr<tst::TestDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::TestDb>();
+        QVERIFY(m_db->ok());
+        m_db->loginAdmin();
+    }
+    void cleanup() { m_db.reset(); }
     void filterListsProjectsOldestFirst();
     void addNeedsAProject();
     void numberProposal();
@@ -56,9 +66,6 @@ private slots:
 
 void TestQuestions::filterListsProjectsOldestFirst()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
     const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲项目"));
     const qint64 b = tst::addProject(ADOcon(), QStringLiteral("乙'项目"), QString(), 0); // stopped ones are offered too
     tst::addQuestion(ADOcon(), b, 2, QStringLiteral("乙二"));
@@ -105,9 +112,6 @@ void TestQuestions::filterListsProjectsOldestFirst()
 
 void TestQuestions::addNeedsAProject()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
     tst::MsgScript boxes;
     dt::Shown<Tfrmoptsel> w;
     // The filter was read when the window opened: a project made since does not count yet.
@@ -119,9 +123,7 @@ void TestQuestions::addNeedsAProject()
 
 void TestQuestions::numberProposal()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
     tst::addProject(ADOcon(), QStringLiteral("乙"));
     tst::addQuestion(ADOcon(), a, 1, QStringLiteral("一"));
@@ -203,9 +205,7 @@ void TestQuestions::numberChecks()
     QFETCH(QString, number);
     QFETCH(QString, message);
     QFETCH(int, stored);
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
     const qint64 q = tst::addQuestion(ADOcon(), a, 1, QStringLiteral("原问题"));
     tst::MsgScript boxes;
@@ -259,9 +259,7 @@ void TestQuestions::numberChecks()
 
 void TestQuestions::addKeepsEnteringOrCloses()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     tst::addProject(ADOcon(), QStringLiteral("甲"));
     tst::MsgScript boxes;
     dt::Shown<Tfrmoptsel> w;
@@ -297,9 +295,7 @@ void TestQuestions::addKeepsEnteringOrCloses()
 
 void TestQuestions::addKeepsTheListFilter()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
     tst::addProject(ADOcon(), QStringLiteral("乙"));
     tst::addQuestion(ADOcon(), a, 1, QStringLiteral("甲一"));
@@ -323,9 +319,7 @@ void TestQuestions::addKeepsTheListFilter()
 
 void TestQuestions::editSavesOnlyTheQuestion()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
     tst::addQuestion(ADOcon(), a, 1, QStringLiteral("一"));
     const qint64 q2 = tst::addQuestion(ADOcon(), a, 2, QStringLiteral("二"));
@@ -373,9 +367,7 @@ void TestQuestions::editSavesOnlyTheQuestion()
 
 void TestQuestions::deleteKeepsOptionsAndLogs()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     const qint64 a = tst::addProject(ADOcon(), QStringLiteral("甲"));
     tst::addQuestion(ADOcon(), a, 1, QStringLiteral("一"));
     const qint64 q2 = tst::addQuestion(ADOcon(), a, 2, QStringLiteral("二\n第二行"));
@@ -423,9 +415,6 @@ void TestQuestions::deleteKeepsOptionsAndLogs()
 
 void TestQuestions::openingFailureClosesTheWindow()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
     tst::MsgScript boxes;
     std::optional<dt::FailWhere> fail(std::in_place, QStringLiteral("qview"));
     dt::Shown<Tfrmoptsel> w;

@@ -121,8 +121,8 @@ void TestRoundTrip::designedQuestionnaireRunsInTheVisitWindow()
 
     // Two customers, run by an operator through both branches.
     const qint64 ywbh = db.scalar(QStringLiteral("select ywbh from t_ywbh")).toLongLong();
-    dt::addCustomer(db, ywbh, QStringLiteral("13800000001"));
-    dt::addCustomer(db, ywbh, QStringLiteral("13800000002"));
+    tst::addCustomer(db.con(), ywbh, QStringLiteral("13800000001"));
+    tst::addCustomer(db.con(), ywbh, QStringLiteral("13800000002"));
     db.loginOperator();
     const vt::View visit{openFromMenu<Tfrmuserhf>(main, "电话访问")};
     QVERIFY(visit.p);

@@ -97,8 +97,18 @@ struct Data
 class TstReportWindows : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test, the administrator logged in.
+    std::unique_ptr<tst::TestDb> m_db;
+
 private slots:
-    void init() { filedlg::clearAnswers(); }
+    void init()
+    {
+        filedlg::clearAnswers();
+        m_db = std::make_unique<tst::TestDb>();
+        QVERIFY(m_db->ok());
+        m_db->loginAdmin();
+    }
+    void cleanup() { m_db.reset(); }
     void registered();
     void resultStatistics();
     void answerStatistics();
@@ -116,9 +126,6 @@ void TstReportWindows::registered()
 
 void TstReportWindows::resultStatistics()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
     Data data(ADOcon());
     tst::MsgScript boxes;
     boxes.strict();
@@ -172,9 +179,6 @@ void TstReportWindows::resultStatistics()
 
 void TstReportWindows::answerStatistics()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
     Data data(ADOcon());
     tst::MsgScript boxes;
     boxes.strict();
@@ -212,9 +216,7 @@ void TstReportWindows::answerStatistics()
 
 void TstReportWindows::detailReport()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     Data data(ADOcon());
     tst::MsgScript boxes;
     Tfrmqansbb w;
@@ -256,9 +258,7 @@ void TstReportWindows::detailReport()
 
 void TstReportWindows::detailGridReadsOnAfterOtherWork()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     const qint64 p = addProject(ADOcon(), QStringLiteral("回访"));
     db.exec(QStringLiteral("with recursive c(i) as (select 1 union all select i+1 from c where i<300) "
                            "insert into yhda(ywbh,yhxm,dhhm1,sljg) select %1, 'x', '139', '关机' from c")
@@ -284,9 +284,7 @@ void TstReportWindows::detailGridReadsOnAfterOtherWork()
 
 void TstReportWindows::nothingRunsWithoutAProject()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
-    db.loginAdmin();
+    tst::TestDb& db = *m_db;
     tst::MsgScript boxes;
     Tfrmhwtj2 a;
     Tfrmxmtj b;

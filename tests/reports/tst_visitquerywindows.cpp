@@ -53,7 +53,16 @@ void query(VisitQueryForm* w, const QString& project)
 class TestVisitQueryWindows : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::TestDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::TestDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void resultQueryMarksTheResult();
     void markActsOnTheRowSeen();
     void answerAndHistoryQueries();
@@ -61,8 +70,7 @@ private slots:
 
 void TestVisitQueryWindows::resultQueryMarksTheResult()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     seed(db);
     dt::Shown<Tfrmywcx> w;
@@ -92,8 +100,7 @@ void TestVisitQueryWindows::resultQueryMarksTheResult()
 
 void TestVisitQueryWindows::markActsOnTheRowSeen()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     seed(db);
     dt::Shown<Tfrmywcx> w;
@@ -115,8 +122,7 @@ void TestVisitQueryWindows::markActsOnTheRowSeen()
 
 void TestVisitQueryWindows::answerAndHistoryQueries()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginAdmin();
     seed(db);
     dt::Shown<Tfrmydcx> answers;

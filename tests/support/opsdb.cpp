@@ -10,10 +10,21 @@ namespace tst {
 
 OpsDb::OpsDb() : m_dir(std::make_unique<QTemporaryDir>())
 {
+    static int serial = 0;
+    m_own = std::make_unique<db::Connection>(QStringLiteral("opsdb%1").arg(++serial));
+    m_con = m_own.get();
+    lay();
+}
+
+OpsDb::OpsDb(db::Connection& con) : m_dir(std::make_unique<QTemporaryDir>()), m_con(&con)
+{
+    lay();
+}
+
+void OpsDb::lay()
+{
     // Test databases hash passwords at the least cost: a login there need not take a quarter second.
     db::setPasswordHashCost(db::HashCost::Least);
-    static int serial = 0;
-    m_con = std::make_unique<db::Connection>(QStringLiteral("opsdb%1").arg(++serial));
     if (tst::onServer()) {
         m_server = std::make_unique<ServerDb>();
         if (!m_server->ok())
@@ -43,8 +54,14 @@ OpsDb::OpsDb() : m_dir(std::make_unique<QTemporaryDir>())
 
 OpsDb::~OpsDb()
 {
-    m_con.reset();
+    m_con->close(); // before its server database is dropped
+    m_own.reset();
     m_server.reset();
+}
+
+QString OpsDb::folder() const
+{
+    return m_dir->path();
 }
 
 QString OpsDb::file() const

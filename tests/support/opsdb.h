@@ -2,6 +2,7 @@
 
 #include "db/connection.h"
 #include "ops/common/oplog.h"
+#include "support/builders.h"
 #include "support/serverdb.h"
 
 #include <QString>
@@ -11,15 +12,24 @@
 
 namespace tst {
 
-// A fresh database from the schema in a temporary folder with its own open connection, for
-// testing operations without any window (Qt Core + Sql only). One per test function. On the
-// server (TV_TEST_ENGINE=postgresql) a fresh server database instead.
+// A fresh database from the schema in a temporary folder with an open connection (Qt Core + Sql
+// only). One per test: made in init(), dropped in cleanup(). On the server
+// (TV_TEST_ENGINE=postgresql) a fresh server database instead. The window tests' TestDb is one of
+// these whose connection is the data module's.
 class OpsDb
 {
 public:
+    // With a connection of its own, for testing operations without any window.
     OpsDb();
+    // Opens con (which must outlive this) on the fresh database instead.
+    explicit OpsDb(db::Connection& con);
     ~OpsDb();
+    OpsDb(const OpsDb&) = delete;
+    OpsDb& operator=(const OpsDb&) = delete;
+
     bool ok() const { return m_ok; }
+    // The temporary folder the database file is in (also made on the server).
+    QString folder() const;
     // The database file (empty on the server).
     QString file() const;
     db::Connection& con() { return *m_con; }
@@ -34,11 +44,15 @@ public:
     QVariant scalar(const QString& sql);
     qint64 count(const QString& table, const QString& where = QString());
 
+protected:
+    bool m_ok = false;
+
 private:
+    void lay();
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ServerDb> m_server;
-    std::unique_ptr<db::Connection> m_con;
-    bool m_ok = false;
+    std::unique_ptr<db::Connection> m_own;
+    db::Connection* m_con = nullptr;
 };
 
 } // namespace tst

@@ -35,7 +35,16 @@ class TestVisitCall : public QObject
 {
     Q_OBJECT
 
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::TestDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::TestDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void firstQuestionAndLinks();
     void answersFollowJumpsAndReplace();
     void answerNeedsChoiceAndCustomer();
@@ -52,12 +61,11 @@ private slots:
 
 void TestVisitCall::firstQuestionAndLinks()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
-    addCustomer(db, s.p, QStringLiteral("13800000001"));
+    addCustomer(db.con(), s.p, QStringLiteral("13800000001"));
     Win w;
     // Lowest number first, the total is the number of questions.
     QCOMPARE(w.text("Memo1"), QStringLiteral("问题10(总共5个问题):\n问题一"));
@@ -92,7 +100,7 @@ void TestVisitCall::firstQuestionAndLinks()
     QCOMPARE(w.text("Memo4"), QStringLiteral("客户很忙"));
     QCOMPARE(db.count(QStringLiteral("q_ans")), 0);
     // The total is not recounted while a customer is worked.
-    addQuestion(db, s.p, 60, QStringLiteral("问题六"));
+    addQuestion(db.con(), s.p, 60, QStringLiteral("问题六"));
     w.link("Label20");
     QCOMPARE(w.line1(), QStringLiteral("问题50(总共5个问题):"));
 
@@ -108,12 +116,11 @@ void TestVisitCall::firstQuestionAndLinks()
 // The window follows the jumps the call takes (what each answer writes is checked on the call).
 void TestVisitCall::answersFollowJumpsAndReplace()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
-    const qint64 id = addCustomer(db, s.p, QStringLiteral("13800000001"));
+    const qint64 id = addCustomer(db.con(), s.p, QStringLiteral("13800000001"));
     Win w;
     w.click("Button1");
     // 10 "不满意" jumps over 20 to 30.
@@ -127,7 +134,6 @@ void TestVisitCall::answersFollowJumpsAndReplace()
     QCOMPARE(w.line1(), QStringLiteral("问题30(总共5个问题):"));
     QCOMPARE(w.text("ComboBox4"), QStringLiteral("继续"));
     w.click("Button2");
-    QCOMPARE(answers(db, s.q30, id), 1);
     QCOMPARE(w.line1(), QStringLiteral("问题40(总共5个问题):"));
     QCOMPARE(w.held(db), id);
     QCOMPARE(boxes.count(), 0);
@@ -135,15 +141,14 @@ void TestVisitCall::answersFollowJumpsAndReplace()
 
 void TestVisitCall::answerNeedsChoiceAndCustomer()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
-    const int p = addProject(db, QStringLiteral("项目"));
-    addQuestion(db, p, 1, QStringLiteral("没有选项的问题"));
-    const qint64 q2 = addQuestion(db, p, 2, QStringLiteral("第二题"));
-    addOption(db, q2, QStringLiteral("是"), QStringLiteral("0"));
-    addCustomer(db, p, QStringLiteral("13800000001"));
+    const int p = addProject(db.con(), QStringLiteral("项目"));
+    addQuestion(db.con(), p, 1, QStringLiteral("没有选项的问题"));
+    const qint64 q2 = addQuestion(db.con(), p, 2, QStringLiteral("第二题"));
+    addOption(db.con(), q2, QStringLiteral("是"), 0);
+    addCustomer(db.con(), p, QStringLiteral("13800000001"));
     Win w;
     // Nothing held: nothing happens.
     w.click("Button2");
@@ -165,19 +170,13 @@ void TestVisitCall::answerNeedsChoiceAndCustomer()
 
 void TestVisitCall::completionWithoutResultChoice()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
-    const int p = addProject(db, QStringLiteral("项目"), QStringLiteral("提示语"));
-    const qint64 q1 = addQuestion(db, p, 1, QStringLiteral("唯一的问题"));
-    addOption(db, q1, QStringLiteral("同意"), QStringLiteral("0"));
-    const qint64 id = addCustomer(db, p, QStringLiteral("13800000001"));
-    // Answered once before: completion replaces that row.
-    db.exec(QStringLiteral("insert into q_ans(qid,dhhm,yhid,ans,slz,tottime) values(%1,'13800000001',%2,'旧',"
-                           "'别人',3)")
-                .arg(q1)
-                .arg(id));
+    const int p = addProject(db.con(), QStringLiteral("项目"), QStringLiteral("提示语"));
+    const qint64 q1 = addQuestion(db.con(), p, 1, QStringLiteral("唯一的问题"));
+    addOption(db.con(), q1, QStringLiteral("同意"), 0);
+    const qint64 id = addCustomer(db.con(), p, QStringLiteral("13800000001"));
     Win w;
     w.click("Button1");
     w.type("Memo4", QStringLiteral("\n 愿意参加 \r\n"));
@@ -185,17 +184,12 @@ void TestVisitCall::completionWithoutResultChoice()
     w.click("Button2");
 
     QCOMPARE(boxes.texts(), QStringList{kNothing});
-    QCOMPARE(state(db, id), QStringLiteral("已受理"));
-    const QVariant jg = db.scalar(QStringLiteral("select jg from yhda where id=%1").arg(id));
-    QVERIFY(!jg.isNull());
-    QCOMPARE(jg.toString(), QString());
-    QCOMPARE(db.scalar(QStringLiteral("select bz||'|'||slz from yhda where id=%1").arg(id)).toString(),
-             QStringLiteral("愿意参加|") + kOperator);
-    QCOMPARE(answers(db, q1, id), 1);
+    // What the window passes on: the remark, the operator, the option and the seconds (what the
+    // completion writes besides is the call's, tested there).
+    QCOMPARE(db.scalar(QStringLiteral("select sljg||'|'||bz||'|'||slz from yhda where id=%1").arg(id)).toString(),
+             QStringLiteral("已受理|愿意参加|") + kOperator);
     QCOMPARE(db.scalar(QStringLiteral("select ans||'|'||slz||'|'||tottime from q_ans")).toString(),
              QStringLiteral("同意|") + kOperator + QStringLiteral("|17"));
-    QCOMPARE(db.scalar(QStringLiteral("select ywbh||'|'||dhhm||'|'||slz||'|'||sljg||'|'||bz from visitlog")).toString(),
-             QStringLiteral("%1|13800000001|%2|已受理()|愿意参加").arg(p).arg(kOperator));
     // Idle afterwards, with current counters, an empty remark and the first question.
     QVERIFY(!w.holding());
     QVERIFY(w.text("Memo4").isEmpty());
@@ -210,16 +204,15 @@ void TestVisitCall::completionWithoutResultChoice()
 // the other choice, and the dialog closed without choosing, one customer each.
 void TestVisitCall::completionWithResultChoice()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), kOperator);
     gJgts = 1;
     tst::MsgScript boxes;
-    const int p = addProject(db, QStringLiteral("项目"));
-    const qint64 q1 = addQuestion(db, p, 1, QStringLiteral("问题"));
-    addOption(db, q1, QStringLiteral("好"), QStringLiteral("9"));
+    const int p = addProject(db.con(), QStringLiteral("项目"));
+    const qint64 q1 = addQuestion(db.con(), p, 1, QStringLiteral("问题"));
+    addOption(db.con(), q1, QStringLiteral("好"), 9);
     for (int i = 0; i < 3; ++i)
-        addCustomer(db, p, QStringLiteral("1380000000%1").arg(i));
+        addCustomer(db.con(), p, QStringLiteral("1380000000%1").arg(i));
     Win w;
     w.click("Button1");
     const struct
@@ -255,22 +248,21 @@ void TestVisitCall::completionWithResultChoice()
 
 void TestVisitCall::completionDrawsNextByStateOnly()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
-    const int p = addProject(db, QStringLiteral("项目"));
-    const qint64 q1 = addQuestion(db, p, 1, QStringLiteral("问题"));
-    addOption(db, q1, QStringLiteral("好"), QStringLiteral("0"));
+    const int p = addProject(db.con(), QStringLiteral("项目"));
+    const qint64 q1 = addQuestion(db.con(), p, 1, QStringLiteral("问题"));
+    addOption(db.con(), q1, QStringLiteral("好"), 0);
     Cust first;
     first.dhhm1 = QStringLiteral("13800000001");
     first.zdslz = QStringLiteral("op1");
-    const qint64 a = addCustomer(db, p, first);
-    const qint64 b = addCustomer(db, p, QStringLiteral("13800000002"));
+    const qint64 a = addCustomer(db.con(), p, first);
+    const qint64 b = addCustomer(db.con(), p, QStringLiteral("13800000002"));
     Cust numbered;
     numbered.dhhm1 = QStringLiteral("13899999999");
     numbered.sljg = QStringLiteral("拒访");
-    addCustomer(db, p, numbered);
+    addCustomer(db.con(), p, numbered);
     db.exec(
         QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(%1,'13800000002','某','关机','')").arg(p));
     Win w;
@@ -297,13 +289,12 @@ void TestVisitCall::completionDrawsNextByStateOnly()
 // when it cannot, and draws the next customer at once.
 void TestVisitCall::outcomeButtons()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
     for (int i = 0; i < 7; ++i)
-        addCustomer(db, s.p, QStringLiteral("1380000000%1").arg(i));
+        addCustomer(db.con(), s.p, QStringLiteral("1380000000%1").arg(i));
     const QString plain = QStringLiteral("连接数据库时出错，请检查网络!");
     const struct
     {
@@ -350,7 +341,6 @@ void TestVisitCall::outcomeButtons()
         QCOMPARE(
             db.scalar(QStringLiteral("select qid||'|'||ans||'|'||tottime from q_ans where yhid=%1").arg(id)).toString(),
             QStringLiteral("%1|%2|25").arg(s.q20).arg(b.word));
-        QCOMPARE(db.count(QStringLiteral("visitlog"), QStringLiteral("sljg=%1 and bz='通话中断'").arg(q(b.word))), 1);
         // The next customer is drawn at once, the first question is back.
         const qint64 next = w.held(db);
         QVERIFY(next > 0 && next != id);
@@ -364,12 +354,11 @@ void TestVisitCall::outcomeButtons()
 
 void TestVisitCall::answerFailureKeepsTheQuestion()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
-    const qint64 id = addCustomer(db, s.p, QStringLiteral("13800000001"));
+    const qint64 id = addCustomer(db.con(), s.p, QStringLiteral("13800000001"));
     Win w;
     w.click("Button1");
     w.click("Button2"); // 10 answered
@@ -404,14 +393,13 @@ void TestVisitCall::answerFailureKeepsTheQuestion()
 // the next customer keeps the ending.
 void TestVisitCall::endingFailureKeepsTheCall()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
-    const qint64 id = addCustomer(db, s.p, QStringLiteral("13800000001"));
-    const qint64 next = addCustomer(db, s.p, QStringLiteral("13800000002"));
-    const qint64 later = addCustomer(db, s.p, QStringLiteral("13800000003"));
+    const qint64 id = addCustomer(db.con(), s.p, QStringLiteral("13800000001"));
+    const qint64 next = addCustomer(db.con(), s.p, QStringLiteral("13800000002"));
+    const qint64 later = addCustomer(db.con(), s.p, QStringLiteral("13800000003"));
     Win w;
     w.type("Edit1", QStringLiteral("13800000001"));
     w.click("Button1");
@@ -465,13 +453,12 @@ void TestVisitCall::endingWhenTheServerSessionEnds()
 {
     if (!tst::onServer())
         QSKIP("a server session (the _pg test)");
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator();
     tst::MsgScript boxes;
     const Survey s = makeSurvey(db);
-    const qint64 id = addCustomer(db, s.p, QStringLiteral("13800000001"));
-    addCustomer(db, s.p, QStringLiteral("13800000002")); // drawn after the ending
+    const qint64 id = addCustomer(db.con(), s.p, QStringLiteral("13800000001"));
+    addCustomer(db.con(), s.p, QStringLiteral("13800000002")); // drawn after the ending
     Win w;
     w.type("Edit1", QStringLiteral("13800000001"));
     w.click("Button1");
@@ -503,15 +490,14 @@ void TestVisitCall::endingWhenTheServerSessionEnds()
 
 void TestVisitCall::projectWithoutQuestions()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     db.loginOperator(QStringLiteral("op1"), kOperator);
     tst::MsgScript boxes;
     // The window has just shown another project's question: it must not leak into this one.
-    const int empty = addProject(db, QStringLiteral("无问题项目"), QStringLiteral("直接问"));
-    const int other = addProject(db, QStringLiteral("有问题项目"));
-    addQuestion(db, other, 3, QStringLiteral("别的问题"));
-    const qint64 id = addCustomer(db, empty, QStringLiteral("13800000001"));
+    const int empty = addProject(db.con(), QStringLiteral("无问题项目"), QStringLiteral("直接问"));
+    const int other = addProject(db.con(), QStringLiteral("有问题项目"));
+    addQuestion(db.con(), other, 3, QStringLiteral("别的问题"));
+    const qint64 id = addCustomer(db.con(), empty, QStringLiteral("13800000001"));
     Win w;
     QCOMPARE(w.line1(), QStringLiteral("问题3(总共1个问题):"));
     w.combo("ComboBox1")->setCurrentIndex(1);
@@ -547,8 +533,7 @@ void TestVisitCall::projectWithoutQuestions()
 // written as they are (the statements themselves are checked on the call).
 void TestVisitCall::hostileText()
 {
-    tst::TestDb db;
-    QVERIFY(db.ok());
+    tst::TestDb& db = *m_db;
     tst::MsgScript boxes;
     const Hostile h = makeHostile(db);
     db.loginOperator(QStringLiteral("o'b"), h.truename);

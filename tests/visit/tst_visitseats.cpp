@@ -22,15 +22,15 @@ void TestVisitSeats::endingsWhileAnotherSeatWrites()
     QVERIFY(db.ok());
     db.loginOperator();
     tst::MsgScript boxes;
-    const int big = addProject(db, QStringLiteral("大问卷"));
+    const int big = addProject(db.con(), QStringLiteral("大问卷"));
     db.exec(QStringLiteral("with recursive c(i) as (select 1 union all select i+1 from c where i<300) "
                            "insert into q_table(ywbh,qbh,qnr) select %1, i, '问题'||i from c")
                 .arg(big));
-    const int p = addProject(db, QStringLiteral("回访"));
-    addOption(db, addQuestion(db, p, 1, QStringLiteral("问题")), QStringLiteral("好"), QStringLiteral("0"));
+    const int p = addProject(db.con(), QStringLiteral("回访"));
+    addOption(db.con(), addQuestion(db.con(), p, 1, QStringLiteral("问题")), QStringLiteral("好"), 0);
     for (int i = 0; i < 5; ++i)
-        addCustomer(db, p, QStringLiteral("1380000000%1").arg(i));
-    const qint64 theirs = addCustomer(db, big, QStringLiteral("13900000000"));
+        addCustomer(db.con(), p, QStringLiteral("1380000000%1").arg(i));
+    const qint64 theirs = addCustomer(db.con(), big, QStringLiteral("13900000000"));
     TDBGrid questions; // the long question list, open somewhere in the program
     questions.open(QStringLiteral("select * from q_table where ywbh=%1 order by qbh").arg(big));
     // (the file keeps a read snapshot for a list read only partly; the server reads it whole)

@@ -7,6 +7,7 @@ namespace {
 constexpr qint64 kChunk = 64 * 1024;
 constexpr qsizetype kMaxFieldChars = 1024 * 1024;
 constexpr qsizetype kMaxFields = 16384;
+constexpr qsizetype kMaxRowChars = 16 * 1024 * 1024;
 
 const QString kUtf8 = QStringLiteral("UTF-8");
 const QString kGb18030 = QStringLiteral("GB18030");
@@ -144,59 +145,86 @@ bool CsvReader::fill()
 
 bool CsvReader::nextRow(QStringList* cells)
 {
+    while (m_pos >= m_text.size())
+        if (!fill())
+            return false;
+    // A row is parsed from the text decoded so far; one that runs past it is parsed again when
+    // more is there (rows are short: this is rare and cheap).
+    bool last = false;
+    while (!parseRow(cells, last)) {
+        if (m_text.size() - m_pos > kMaxRowChars)
+            fail(QStringLiteral("a line is too long"));
+        if (!fill())
+            last = true;
+    }
+    return true;
+}
+
+// Parses the row at m_pos into cells; false when the text decoded so far ends inside it (unless
+// it is the last, which then ends with the file).
+bool CsvReader::parseRow(QStringList* cells, bool last)
+{
     cells->clear();
-    // Skip nothing: the end of the text is the end of the rows.
-    if (m_pos >= m_text.size() && !fill())
-        return false;
-    if (m_pos >= m_text.size() && m_atEnd)
-        return false;
-    QString field;
-    bool quoted = false, wasQuoted = false;
+    const QChar* d = m_text.constData();
+    const qsizetype n = m_text.size();
+    const char16_t sep = m_separator.unicode();
+    qsizetype i = m_pos;
     for (;;) {
-        if (m_pos >= m_text.size()) {
-            if (!fill() || (m_pos >= m_text.size() && m_atEnd)) {
-                if (quoted)
-                    fail(QStringLiteral("a quoted field is not closed"));
-                cells->append(field);
-                return true;
-            }
-            continue;
-        }
-        const QChar c = m_text[m_pos++];
-        if (quoted) {
-            if (c == u'"') {
-                if (m_pos >= m_text.size())
-                    fill();
-                if (m_pos < m_text.size() && m_text[m_pos] == u'"') {
-                    field += u'"';
-                    ++m_pos;
-                } else {
-                    quoted = false;
+        QString field;
+        if (i < n && d[i] == u'"') {
+            // Quoted: separators and line breaks belong to the field, "" is one quote.
+            ++i;
+            for (;;) {
+                const qsizetype q = m_text.indexOf(u'"', i);
+                if (q < 0) {
+                    if (last)
+                        fail(QStringLiteral("a quoted field is not closed"));
+                    return false;
                 }
-            } else {
-                field += c;
+                field.append(d + i, q - i);
+                if (q + 1 >= n && !last)
+                    return false; // a doubled quote may be cut in two
+                if (q + 1 < n && d[q + 1] == u'"') {
+                    field.append(u'"');
+                    i = q + 2;
+                } else {
+                    i = q + 1;
+                    break;
+                }
+                if (field.size() > kMaxFieldChars)
+                    fail(QStringLiteral("a field is too long"));
             }
-        } else if (c == m_separator) {
-            cells->append(field);
-            field.clear();
-            wasQuoted = false;
-            if (cells->size() > kMaxFields)
-                fail(QStringLiteral("a line has more than %1 fields").arg(kMaxFields));
-        } else if (c == u'\n' || c == u'\r') {
-            if (c == u'\r') {
-                if (m_pos >= m_text.size())
-                    fill();
-                if (m_pos < m_text.size() && m_text[m_pos] == u'\n')
-                    ++m_pos;
-            }
-            cells->append(field);
-            return true;
-        } else if (c == u'"' && field.isEmpty() && !wasQuoted) {
-            quoted = wasQuoted = true;
-        } else {
-            field += c;
         }
+        // Unquoted, or what follows the closing quote: up to the separator or the line's end.
+        qsizetype j = i;
+        while (j < n && d[j] != sep && d[j] != u'\n' && d[j] != u'\r')
+            ++j;
+        if (j == n && !last)
+            return false;
+        if (field.isEmpty())
+            field = m_text.mid(i, j - i);
+        else
+            field.append(d + i, j - i);
         if (field.size() > kMaxFieldChars)
             fail(QStringLiteral("a field is too long"));
+        cells->append(field);
+        if (j == n) {
+            m_pos = n;
+            return true;
+        }
+        if (d[j] == sep) {
+            if (cells->size() > kMaxFields)
+                fail(QStringLiteral("a line has more than %1 fields").arg(kMaxFields));
+            i = j + 1;
+            continue;
+        }
+        if (d[j] == u'\r') {
+            if (j + 1 >= n && !last)
+                return false; // its \n may follow
+            if (j + 1 < n && d[j + 1] == u'\n')
+                ++j;
+        }
+        m_pos = j + 1;
+        return true;
     }
 }

@@ -37,6 +37,7 @@ protected:
 
 private:
     bool fill();
+    bool parseRow(QStringList* cells, bool last);
     QString m_path;
     QString m_encoding;
     bool m_bigEndian = false; // UTF-16 with a mark that says so

@@ -83,14 +83,14 @@ bool CustomerImport::importRow(int row)
                         notNull(m_sheet.text(row, m_dq)),
                         notNull(text::trimmed(m_sheet.text(row, m_dh))),
                         notNull(text::trimmed(m_sheet.text(row, m_dz))),
-                        vocab::kWsl,
+                        vocab::kNotHandled,
                         notNull(extraInfo(row))};
     if (!m_inBatch) {
         m_con.begin();
         m_inBatch = true;
         m_batchFirstRow = row;
         try {
-            m_keys.readBase(m_con, m_target.ywbh, vocab::kWsl);
+            m_keys.readBase(m_con, m_target.ywbh, vocab::kNotHandled);
         } catch (const db::Error&) {
             m_inBatch = false;
             m_con.rollback();

@@ -59,6 +59,15 @@ QStringList StreamedSheetReader::tableNames() const
     return t;
 }
 
+bool StreamedSheetReader::skipRow(int* width)
+{
+    QStringList cells;
+    if (!nextRow(&cells))
+        return false;
+    *width = int(cells.size());
+    return true;
+}
+
 void StreamedSheetReader::resetSheet()
 {
     if (m_reading)
@@ -84,16 +93,16 @@ void StreamedSheetReader::selectSheet(const QString& sheet)
         throw XlsError(QStringLiteral("no sheet named %1").arg(sheet));
     // The whole sheet is read once here: a damaged part is found before a row is imported,
     // and the count and width are known for the progress and the extra columns.
-    QStringList headerCells, cells;
+    QStringList headerCells;
     int rows = 0, columns = 0;
     startRows(index);
     m_reading = true;
     try {
-        while (nextRow(&cells)) {
-            if (rows == 0)
-                headerCells = cells;
-            ++rows;
-            columns = std::max(columns, int(cells.size()));
+        if (nextRow(&headerCells)) {
+            rows = 1;
+            columns = int(headerCells.size());
+            for (int width = 0; skipRow(&width); ++rows)
+                columns = std::max(columns, width);
         }
     } catch (...) {
         resetSheet();

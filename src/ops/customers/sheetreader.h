@@ -89,6 +89,9 @@ protected:
     // anything is imported, and again to give the rows.
     virtual void startRows(int sheet) = 0;
     virtual bool nextRow(QStringList* cells) = 0;
+    // The next row read and checked as nextRow() reads it, without giving its cells: only its
+    // width (false at the end). The check and count before an import need no more.
+    virtual bool skipRow(int* width);
     virtual void endRows() = 0;
     void resetSheet();
 

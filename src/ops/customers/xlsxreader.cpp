@@ -1,9 +1,10 @@
 #include "ops/customers/xlsxreader.h"
 
+#include "ops/customers/partxml.h"
+
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QXmlStreamReader>
 #include <unzip.h>
 
 namespace {
@@ -96,11 +97,10 @@ biff::DateKind kindOfBuiltIn(int id)
 }
 
 // A cell reference's column ("C7" -> 2), or -1 when it has no letters.
-int columnOf(QStringView ref)
+int columnOf(QByteArrayView ref)
 {
     int c = 0, letters = 0;
-    for (QChar ch : ref) {
-        const char16_t u = ch.unicode();
+    for (char u : ref) {
         if (u >= 'A' && u <= 'Z')
             c = c * 26 + (u - 'A' + 1);
         else if (u >= 'a' && u <= 'z')
@@ -113,24 +113,29 @@ int columnOf(QStringView ref)
     return letters == 0 ? -1 : c - 1;
 }
 
-bool digitsOnly(const QString& s)
+bool digitsOnly(QByteArrayView s)
 {
-    const qsizetype from = s.startsWith(u'-') ? 1 : 0;
+    const qsizetype from = s.startsWith('-') ? 1 : 0;
     if (s.size() <= from)
         return false;
     for (qsizetype i = from; i < s.size(); ++i)
-        if (!s[i].isDigit() || s[i].unicode() > '9')
+        if (s[i] < '0' || s[i] > '9')
             return false;
     return true;
 }
 
+const QString kEmpty = QStringLiteral("");
+
 } // namespace
 
-// One part of the package as XML, fed to the reader in pieces as it is inflated.
+// One part of the package as XML, inflated a piece at a time as the XML reader asks for more.
 class XlsxReader::Part
 {
 public:
-    Part(void* zip, quint64 declared) : m_zip(zip), m_declared(declared) {}
+    Part(void* zip, quint64 declared)
+        : xml([this](char* into, qsizetype size) { return feed(into, size); }), m_zip(zip), m_declared(declared)
+    {
+    }
     ~Part()
     {
         if (!m_closed)
@@ -139,62 +144,58 @@ public:
     Part(const Part&) = delete;
     Part& operator=(const Part&) = delete;
 
-    // The next token; throws when the part is damaged, is not well-formed XML or declares a
-    // document type (entities are how XML is made to expand without end).
-    QXmlStreamReader::TokenType next()
+    // The text of the element just started, up to its end: its own text for <v>, the text of its
+    // runs (<t>) for a string (<si>, <is>), where a phonetic reading (<rPh>) is no part of it.
+    void text(QString* to)
     {
+        const int depth = xml.depth();
+        const qsizetype from = to->size();
+        int phonetic = 0;
+        bool own = xml.isNamed("t") || xml.isNamed("v");
         for (;;) {
-            if (m_started && m_depth == 0)
-                return QXmlStreamReader::EndDocument;
-            const QXmlStreamReader::TokenType t = xml.readNext();
-            if (t == QXmlStreamReader::Invalid) {
-                if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError && !m_eof) {
-                    feed();
-                    continue;
-                }
-                fail(QStringLiteral("the workbook's XML is not well formed: %1").arg(xml.errorString()));
-            }
-            if (t == QXmlStreamReader::DTD || t == QXmlStreamReader::EntityReference)
-                fail(QStringLiteral("the workbook's XML declares a document type"));
-            if (t == QXmlStreamReader::StartElement) {
-                m_started = true;
-                ++m_depth;
-            } else if (t == QXmlStreamReader::EndElement) {
-                --m_depth;
-            } else if (t == QXmlStreamReader::EndDocument) {
-                return t;
-            }
-            return t;
-        }
-    }
-
-    // The text up to the end of the element just started (its children's texts included).
-    QString text()
-    {
-        QString s;
-        for (int depth = 1; depth > 0;) {
-            const auto t = next();
-            if (t == QXmlStreamReader::StartElement)
-                ++depth;
-            else if (t == QXmlStreamReader::EndElement)
-                --depth;
-            else if (t == QXmlStreamReader::Characters)
-                s += xml.text();
-            else if (t == QXmlStreamReader::EndDocument)
+            const PartXml::Token t = xml.next();
+            if (t == PartXml::Characters) {
+                if (own && !phonetic)
+                    xml.appendText(to);
+            } else if (t == PartXml::StartElement) {
+                if (xml.isNamed("rPh") && !phonetic)
+                    phonetic = xml.depth();
+                own = xml.isNamed("t");
+            } else if (t == PartXml::EndElement) {
+                if (xml.depth() < depth)
+                    return;
+                if (xml.depth() < phonetic)
+                    phonetic = 0;
+                own = false;
+            } else {
                 fail(QStringLiteral("the workbook's XML ends inside an element"));
-            if (s.size() > kMaxCellChars)
+            }
+            if (to->size() - from > kMaxCellChars)
                 fail(QStringLiteral("a cell of the workbook is too long"));
         }
-        return s;
     }
 
-    QXmlStreamReader xml;
+    // Reads on to the end of the element just started.
+    void skip()
+    {
+        const int depth = xml.depth();
+        for (;;) {
+            const PartXml::Token t = xml.next();
+            if (t == PartXml::EndElement && xml.depth() < depth)
+                return;
+            if (t == PartXml::EndDocument)
+                fail(QStringLiteral("the workbook's XML ends inside an element"));
+        }
+    }
+
+    PartXml xml;
 
 private:
-    void feed()
+    qsizetype feed(char* into, qsizetype size)
     {
-        QByteArray buf(kChunk, Qt::Uninitialized);
-        const int n = unzReadCurrentFile(zipOf(m_zip), buf.data(), kChunk);
+        if (m_eof)
+            return 0;
+        const int n = unzReadCurrentFile(zipOf(m_zip), into, unsigned(std::min<qsizetype>(size, kChunk * 16)));
         if (n < 0)
             fail(QStringLiteral("the workbook's package is damaged (%1)").arg(n));
         if (n == 0) {
@@ -202,13 +203,12 @@ private:
             m_closed = true;
             if (unzCloseCurrentFile(zipOf(m_zip)) != UNZ_OK) // the checksum
                 fail(QStringLiteral("the workbook's package is damaged"));
-            return;
+            return 0;
         }
         m_read += quint64(n);
         if (m_read > m_declared)
             fail(QStringLiteral("a part of the workbook's package is larger than it says"));
-        buf.truncate(n);
-        xml.addData(buf);
+        return n;
     }
 
     void* m_zip;
@@ -216,8 +216,6 @@ private:
     quint64 m_read = 0;
     bool m_eof = false;
     bool m_closed = false;
-    bool m_started = false;
-    int m_depth = 0;
 };
 
 XlsxReader::XlsxReader() = default;
@@ -307,29 +305,24 @@ void XlsxReader::readWorkbook()
     QVector<Entry> entries;
     {
         auto p = openPart(QStringLiteral("xl/workbook.xml"), true);
-        for (auto t = p->next(); t != QXmlStreamReader::EndDocument; t = p->next()) {
-            if (t != QXmlStreamReader::StartElement)
+        for (auto t = p->xml.next(); t != PartXml::EndDocument; t = p->xml.next()) {
+            if (t != PartXml::StartElement)
                 continue;
-            const auto a = p->xml.attributes();
-            if (p->xml.name() == u"workbookPr") {
-                const auto v = a.value(QLatin1String("date1904"));
-                m_1904 = v == u"1" || v == u"true";
-            } else if (p->xml.name() == u"sheet") {
-                QString rel;
-                for (const auto& at : a)
-                    if (at.name() == u"id")
-                        rel = at.value().toString();
-                entries.append({a.value(QLatin1String("name")).toString(), rel});
+            if (p->xml.isNamed("workbookPr")) {
+                const auto v = p->xml.attribute("date1904");
+                m_1904 = v == "1" || v == "true";
+            } else if (p->xml.isNamed("sheet")) {
+                entries.append({p->xml.attributeText("name"), p->xml.attributeText("id")});
             }
         }
     }
     QHash<QString, QString> targets;
     if (auto p = openPart(QStringLiteral("xl/_rels/workbook.xml.rels"), true)) {
-        for (auto t = p->next(); t != QXmlStreamReader::EndDocument; t = p->next())
-            if (t == QXmlStreamReader::StartElement && p->xml.name() == u"Relationship") {
-                QString target = p->xml.attributes().value(QLatin1String("Target")).toString();
+        for (auto t = p->xml.next(); t != PartXml::EndDocument; t = p->xml.next())
+            if (t == PartXml::StartElement && p->xml.isNamed("Relationship")) {
+                QString target = p->xml.attributeText("Target");
                 target = target.startsWith(u'/') ? target.mid(1) : QStringLiteral("xl/") + target;
-                targets.insert(p->xml.attributes().value(QLatin1String("Id")).toString(), QDir::cleanPath(target));
+                targets.insert(p->xml.attributeText("Id"), QDir::cleanPath(target));
             }
     }
     for (const Entry& e : entries) {
@@ -348,28 +341,12 @@ void XlsxReader::readSharedStrings()
     auto p = openPart(QStringLiteral("xl/sharedStrings.xml"), false);
     if (!p)
         return;
-    for (auto t = p->next(); t != QXmlStreamReader::EndDocument; t = p->next()) {
-        if (t != QXmlStreamReader::StartElement || p->xml.name() != u"si")
+    for (auto t = p->xml.next(); t != PartXml::EndDocument; t = p->xml.next()) {
+        if (t != PartXml::StartElement || !p->xml.isNamed("si"))
             continue;
-        // The plain text of the runs; a phonetic reading (rPh) is no part of it.
-        for (int depth = 1, phonetic = 0; depth > 0;) {
-            t = p->next();
-            if (t == QXmlStreamReader::StartElement) {
-                ++depth;
-                if (p->xml.name() == u"rPh")
-                    phonetic = depth;
-                else if (p->xml.name() == u"t" && !phonetic)
-                    m_strings += p->text(), --depth;
-            } else if (t == QXmlStreamReader::EndElement) {
-                if (depth == phonetic)
-                    phonetic = 0;
-                --depth;
-            } else if (t == QXmlStreamReader::EndDocument) {
-                fail(QStringLiteral("the shared strings end inside a string"));
-            }
-            if (m_strings.size() > kMaxStringChars)
-                fail(QStringLiteral("the workbook's shared strings are too long"));
-        }
+        p->text(&m_strings);
+        if (m_strings.size() > kMaxStringChars)
+            fail(QStringLiteral("the workbook's shared strings are too long"));
         m_stringEnds.append(quint32(m_strings.size()));
         if (m_stringEnds.size() > kMaxStrings)
             fail(QStringLiteral("the workbook has too many shared strings"));
@@ -387,19 +364,17 @@ void XlsxReader::readStyles()
     QHash<int, biff::DateKind> custom;
     QVector<int> formats;
     bool inCellXfs = false;
-    for (auto t = p->next(); t != QXmlStreamReader::EndDocument; t = p->next()) {
-        if (t == QXmlStreamReader::EndElement && p->xml.name() == u"cellXfs")
+    for (auto t = p->xml.next(); t != PartXml::EndDocument; t = p->xml.next()) {
+        if (t == PartXml::EndElement && p->xml.isNamed("cellXfs"))
             inCellXfs = false;
-        if (t != QXmlStreamReader::StartElement)
+        if (t != PartXml::StartElement)
             continue;
-        const auto a = p->xml.attributes();
-        if (p->xml.name() == u"numFmt")
-            custom.insert(a.value(QLatin1String("numFmtId")).toInt(),
-                          kindOfFormat(a.value(QLatin1String("formatCode")).toString()));
-        else if (p->xml.name() == u"cellXfs")
+        if (p->xml.isNamed("numFmt"))
+            custom.insert(p->xml.attribute("numFmtId").toInt(), kindOfFormat(p->xml.attributeText("formatCode")));
+        else if (p->xml.isNamed("cellXfs"))
             inCellXfs = true;
-        else if (p->xml.name() == u"xf" && inCellXfs && formats.size() < 65536)
-            formats.append(a.value(QLatin1String("numFmtId")).toInt());
+        else if (p->xml.isNamed("xf") && inCellXfs && formats.size() < 65536)
+            formats.append(p->xml.attribute("numFmtId").toInt());
     }
     for (int id : formats)
         m_styleKinds.append(custom.contains(id) ? custom.value(id) : kindOfBuiltIn(id));
@@ -422,86 +397,172 @@ bool XlsxReader::nextRow(QStringList* cells)
 {
     if (!m_sheet)
         fail(QStringLiteral("no sheet is being read"));
-    if (m_aheadNumber == 0 && !readRow(&m_ahead, &m_aheadNumber))
-        return false;
+    if (m_aheadNumber == 0) {
+        if (!readRow(&m_ahead, &m_aheadNumber, &m_aheadWidth))
+            return false;
+        m_aheadSkipped = false;
+    }
     // A row the XML leaves out is an empty row.
-    if (m_aheadNumber > m_next)
+    if (m_aheadNumber > m_next) {
         cells->clear();
-    else
+    } else {
+        if (m_aheadSkipped)
+            fail(QStringLiteral("a row read for its width only is wanted whole"));
         *cells = std::exchange(m_ahead, {}), m_aheadNumber = 0;
+    }
     ++m_next;
     return true;
 }
 
-bool XlsxReader::readRow(QStringList* cells, int* number)
+bool XlsxReader::skipRow(int* width)
+{
+    if (!m_sheet)
+        fail(QStringLiteral("no sheet is being read"));
+    if (m_aheadNumber == 0) {
+        if (!readRow(nullptr, &m_aheadNumber, &m_aheadWidth))
+            return false;
+        m_aheadSkipped = true;
+    }
+    if (m_aheadNumber > m_next) {
+        *width = 0;
+    } else {
+        *width = m_aheadWidth;
+        m_ahead.clear();
+        m_aheadNumber = 0;
+    }
+    ++m_next;
+    return true;
+}
+
+// The next row in the XML, its number and width; its cells too unless `cells` is null (they
+// are checked all the same).
+bool XlsxReader::readRow(QStringList* cells, int* number, int* width)
 {
     Part& p = *m_sheet;
-    auto t = p.next();
-    while (t != QXmlStreamReader::EndDocument && !(t == QXmlStreamReader::StartElement && p.xml.name() == u"row"))
-        t = p.next();
-    if (t == QXmlStreamReader::EndDocument)
+    PartXml& x = p.xml;
+    PartXml::Token t = x.next();
+    while (t != PartXml::EndDocument && !(t == PartXml::StartElement && x.isNamed("row")))
+        t = x.next();
+    if (t == PartXml::EndDocument)
         return false;
     bool ok = true;
-    const auto r = p.xml.attributes().value(QLatin1String("r"));
+    const QByteArrayView r = x.attribute("r");
     const int n = r.isEmpty() ? m_next : r.toInt(&ok);
     if (!ok || n < m_next || n > kMaxRows)
         fail(QStringLiteral("the sheet's rows are out of order"));
     *number = n;
-    cells->clear();
+    *width = 0;
+    if (cells)
+        cells->clear();
+    const int rowDepth = x.depth();
     int column = -1;
-    for (t = p.next(); !(t == QXmlStreamReader::EndElement && p.xml.name() == u"row"); t = p.next()) {
-        if (t == QXmlStreamReader::EndDocument)
+    for (;;) {
+        t = x.next();
+        if (t == PartXml::EndElement && x.depth() < rowDepth)
+            break;
+        if (t == PartXml::EndDocument)
             fail(QStringLiteral("the sheet ends inside a row"));
-        if (t != QXmlStreamReader::StartElement || p.xml.name() != u"c")
+        if (t != PartXml::StartElement || !x.isNamed("c"))
             continue;
-        const auto a = p.xml.attributes();
-        const int at = columnOf(a.value(QLatin1String("r")));
+        const int at = columnOf(x.attribute("r"));
         column = at >= 0 ? at : column + 1;
         if (column >= kMaxColumns)
             fail(QStringLiteral("the sheet is wider than %1 columns").arg(kMaxColumns));
-        const QString type = a.value(QLatin1String("t")).toString();
-        const int style = a.value(QLatin1String("s")).toInt();
-        QString value;
-        for (t = p.next(); !(t == QXmlStreamReader::EndElement && p.xml.name() == u"c"); t = p.next()) {
-            if (t == QXmlStreamReader::EndDocument)
+        const CellType type = cellType(x.attribute("t"));
+        const int style = x.attribute("s").toInt();
+        // The value as written: the digits of a number or of a string's index, or the text.
+        m_value.clear();
+        QString inlineText;
+        const int cellDepth = x.depth();
+        for (;;) {
+            t = x.next();
+            if (t == PartXml::EndElement && x.depth() < cellDepth)
+                break;
+            if (t == PartXml::EndDocument)
                 fail(QStringLiteral("the sheet ends inside a cell"));
-            if (t != QXmlStreamReader::StartElement)
+            if (t != PartXml::StartElement)
                 continue;
-            if (p.xml.name() == u"v" || p.xml.name() == u"is")
-                value = p.text();
-            else if (p.xml.name() == u"f")
-                p.text(); // the formula itself is not what the cell shows
+            if (x.isNamed("v")) {
+                m_value.clear();
+                for (t = x.next(); t == PartXml::Characters; t = x.next()) {
+                    if (x.textHasReferences()) {
+                        QString decoded;
+                        x.appendText(&decoded);
+                        m_value += decoded.toStdString();
+                    } else {
+                        m_value.append(x.rawText().data(), size_t(x.rawText().size()));
+                    }
+                    if (qsizetype(m_value.size()) > kMaxCellChars * 3)
+                        fail(QStringLiteral("a cell of the workbook is too long"));
+                }
+                if (t != PartXml::EndElement)
+                    fail(QStringLiteral("a cell's value holds an element"));
+            } else if (x.isNamed("is")) {
+                inlineText.clear();
+                p.text(&inlineText);
+            } else {
+                p.skip(); // a formula is not what the cell shows
+            }
+        }
+        *width = std::max(*width, column + 1);
+        if (!cells) {
+            cellValue(type, style, inlineText, false);
+            continue;
         }
         while (cells->size() <= column)
-            cells->append(QStringLiteral(""));
-        (*cells)[column] = cellValue(type, style, value);
+            cells->append(kEmpty);
+        (*cells)[column] = cellValue(type, style, inlineText);
     }
     return true;
 }
 
-QString XlsxReader::cellValue(QStringView type, int style, const QString& value) const
+XlsxReader::CellType XlsxReader::cellType(QByteArrayView t)
 {
-    if (type == u"s") {
+    if (t.isEmpty() || PartXml::equals(t, "n"))
+        return CellType::Number;
+    if (PartXml::equals(t, "s"))
+        return CellType::Shared;
+    if (PartXml::equals(t, "inlineStr"))
+        return CellType::Inline;
+    if (PartXml::equals(t, "e"))
+        return CellType::Error;
+    return CellType::Text; // str (a formula's text), b (0 or 1), d (a date as text)
+}
+
+QString XlsxReader::cellValue(CellType type, int style, const QString& inlineText, bool wanted) const
+{
+    const QByteArrayView value(m_value.data(), qsizetype(m_value.size()));
+    switch (type) {
+    case CellType::Shared: {
         bool ok = false;
-        const qlonglong i = value.toLongLong(&ok);
+        const qlonglong i = value.trimmed().toLongLong(&ok);
         if (!ok || i < 0 || i >= m_stringEnds.size())
-            fail(QStringLiteral("a cell refers to shared string %1, which is not there").arg(value));
+            fail(QStringLiteral("a cell refers to shared string %1, which is not there")
+                     .arg(QString::fromUtf8(value.first(std::min<qsizetype>(32, value.size())))));
+        if (!wanted)
+            return {};
         const qsizetype from = i == 0 ? 0 : m_stringEnds[i - 1];
         return m_strings.mid(from, m_stringEnds[i] - from);
     }
-    if (type == u"inlineStr" || type == u"str" || type == u"b" || type == u"d")
-        return value;
-    if (type == u"e") // an error value is empty, as in the .xls
-        return QStringLiteral("");
+    case CellType::Inline:
+        return inlineText;
+    case CellType::Text:
+        return wanted ? QString::fromUtf8(value) : QString();
+    case CellType::Error: // an error value is empty, as in the .xls
+        return kEmpty;
+    case CellType::Number:
+        break;
+    }
     if (value.isEmpty())
-        return QStringLiteral("");
+        return kEmpty;
     const biff::DateKind kind = m_styleKinds.value(style, biff::DateKind::Plain);
     // Digits stay as they are written, however many there are (a phone number).
     if (kind == biff::DateKind::Plain && digitsOnly(value))
-        return value;
+        return wanted ? QString::fromLatin1(value) : QString();
     bool ok = false;
-    const double d = value.toDouble(&ok);
+    const double d = value.trimmed().toDouble(&ok);
     if (!ok)
-        fail(QStringLiteral("a number cell holds '%1'").arg(value));
-    return biff::valueText(kind, d, m_1904);
+        fail(QStringLiteral("a number cell holds '%1'")
+                 .arg(QString::fromUtf8(value.first(std::min<qsizetype>(32, value.size())))));
+    return wanted ? biff::valueText(kind, d, m_1904) : QString();
 }

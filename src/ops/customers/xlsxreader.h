@@ -5,6 +5,7 @@
 
 #include <QVector>
 #include <memory>
+#include <string>
 
 // Reads an Excel 2007 and later (.xlsx) workbook: a zip package of XML parts. The sheet list
 // comes from the workbook part, cells are given as the .xls reader gives them (shared and inline
@@ -33,6 +34,7 @@ public:
 protected:
     void startRows(int sheet) override;
     bool nextRow(QStringList* cells) override;
+    bool skipRow(int* width) override;
     void endRows() override;
 
 private:
@@ -42,8 +44,11 @@ private:
     void readWorkbook();
     void readSharedStrings();
     void readStyles();
-    bool readRow(QStringList* cells, int* number);
-    QString cellValue(QStringView type, int style, const QString& value) const;
+    bool readRow(QStringList* cells, int* number, int* width);
+    enum class CellType { Number, Shared, Inline, Text, Error };
+    static CellType cellType(QByteArrayView t);
+    // The cell's text; only checked when not `wanted` (an empty string then).
+    QString cellValue(CellType type, int style, const QString& inlineText, bool wanted = true) const;
 
     void* m_zip = nullptr;
     QStringList m_parts; // of the sheets, in order
@@ -58,4 +63,7 @@ private:
     int m_next = 1;
     QStringList m_ahead;
     int m_aheadNumber = 0;
+    int m_aheadWidth = 0;
+    bool m_aheadSkipped = false; // read for its width only
+    std::string m_value;         // of the cell being read, as written
 };

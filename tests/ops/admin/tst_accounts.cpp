@@ -3,6 +3,7 @@
 #include "ops/admin/accounts.h"
 #include "ops/admin/password.h"
 #include "ops/admin/settings.h"
+#include "support/builders.h"
 #include "support/operators.h"
 #include "support/opsdb.h"
 
@@ -25,7 +26,7 @@ QString field(tst::OpsDb& db, qint64 id, const char* column)
 
 qint64 addRow(tst::OpsDb& db, const QString& uname, const QString& tp = vocab::kOperator, int zt = 0)
 {
-    return tst::addOperatorRow(db.con(), uname, uname + QStringLiteral("名"), QStringLiteral("pw"), tp, zt);
+    return tst::addOperator(db.con(), uname, uname + QStringLiteral("名"), QStringLiteral("pw"), tp, zt);
 }
 
 // The password is kept as a hash of the typed one (on the server as the role's), never the text.
@@ -59,7 +60,16 @@ Account account(const QString& uname, const QString& tp = vocab::kOperator, cons
 class TestAccounts : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::OpsDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::OpsDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void addAndChange();
     void builtInAndState();
     void failuresKeepNothing_data();
@@ -71,8 +81,7 @@ private slots:
 
 void TestAccounts::addAndChange()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     qint64 id = 0;
     const Account hostile{QStringLiteral("o'neil"), QStringLiteral("奥'尼尔; drop table syslogin"),
                           QStringLiteral("p'w\\%"), QStringLiteral("超级用户")};
@@ -106,8 +115,7 @@ void TestAccounts::addAndChange()
 
 void TestAccounts::builtInAndState()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     addRow(db, QStringLiteral("boss"), vocab::kAdmin);
     const qint64 op = addRow(db, QStringLiteral("o'hara"));
     // The built-in operator can be disabled and enabled, but not deleted.
@@ -143,8 +151,7 @@ void TestAccounts::failuresKeepNothing()
 {
     QFETCH(QString, action);
     QFETCH(QString, failing);
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     const qint64 id = addRow(db, QStringLiteral("zhao"));
     const QString all = QStringLiteral("select * from syslogin order by id");
     const QStringList before = rows(db, all);
@@ -173,8 +180,7 @@ void TestAccounts::failuresKeepNothing()
 
 void TestAccounts::lastAdministrator()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     // A disabled administrator does not count: the built-in one is the last.
     const qint64 off = addRow(db, QStringLiteral("off"), vocab::kAdmin, 1);
     QVERIFY(isLastAdministrator(db.con(), kBuiltIn));
@@ -198,8 +204,7 @@ void TestAccounts::lastAdministrator()
 
 void TestAccounts::ownPassword()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     const qint64 id = addRow(db, QStringLiteral("sun"));
     // As the operator's own seat does it (on the server: a session as its role).
     db::Connection seat(QStringLiteral("seat.sun"));
@@ -224,8 +229,7 @@ void TestAccounts::ownPassword()
 
 void TestAccounts::setting()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     QCOMPARE(readJgts(db.con()), 0);
     writeJgts(db.con(), 1);
     writeJgts(db.con(), 1); // the same value again

@@ -32,7 +32,16 @@ QStringList listed(tst::OpsDb& db, const db::Statement& sql)
 class TestLogQuery : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::OpsDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::OpsDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void newestRowsUpToTheCap();
     void filters_data();
     void filters();
@@ -40,8 +49,7 @@ private slots:
 
 void TestLogQuery::newestRowsUpToTheCap()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     {
         db::Transaction t(db.con());
         for (int i = 1; i <= kLogRowCap + 5; ++i)
@@ -102,8 +110,7 @@ void TestLogQuery::filters()
     QFETCH(QString, from);
     QFETCH(QString, to);
     QFETCH(QStringList, expected);
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     addLog(db, QStringLiteral("系统管理员"), QStringLiteral("成功登录系统"), QStringLiteral("2024-03-01 23:59:59"));
     addLog(db, QStringLiteral("王五"), QStringLiteral("添加操作人员:li(李)"), QStringLiteral("2024-03-02 00:00:00"));
     addLog(db, QStringLiteral("王五"), QStringLiteral("删除操作人员:o'b(奥)"), QStringLiteral("2024-03-02 23:59:59"));

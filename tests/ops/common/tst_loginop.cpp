@@ -2,6 +2,7 @@
 // backslashes on a server session that treats them as escapes) gets past the check.
 #include "db/sqlvalue.h"
 #include "ops/common/login.h"
+#include "support/builders.h"
 #include "support/operators.h"
 #include "support/opsdb.h"
 
@@ -18,9 +19,9 @@ private slots:
     {
         m_db = std::make_unique<tst::OpsDb>();
         QVERIFY(m_db->ok());
-        tst::addOperatorRow(m_db->con(), QStringLiteral("op1"), QStringLiteral("话务员一"), QStringLiteral("Secret"),
+        tst::addOperator(m_db->con(), QStringLiteral("op1"), QStringLiteral("话务员一"), QStringLiteral("Secret"),
                             QStringLiteral("话务员"));
-        tst::addOperatorRow(m_db->con(), QStringLiteral("gone"), QStringLiteral("离职"), QStringLiteral("x"),
+        tst::addOperator(m_db->con(), QStringLiteral("gone"), QStringLiteral("离职"), QStringLiteral("x"),
                             QStringLiteral("话务员"), 1);
         m_db->exec(QStringLiteral("update [option] set jgts=1"));
     }

@@ -39,9 +39,9 @@ struct Scene
         project = tst::addProject(c, QStringLiteral("回访"));
         question = tst::addQuestion(c, project, 1, QStringLiteral("满意吗？"));
         tst::addOption(c, question, QStringLiteral("满意"), QVariant());
-        tst::addOperatorRow(c, QStringLiteral("zhao"), QStringLiteral("赵"), QStringLiteral("pw"), vocab::kOperator);
-        tst::addOperatorRow(c, QStringLiteral("qian"), QStringLiteral("钱"), QStringLiteral("pw"), vocab::kOperator);
-        tst::addOperatorRow(c, QStringLiteral("boss"), QStringLiteral("老板"), kAdminPwd, vocab::kAdmin);
+        tst::addOperator(c, QStringLiteral("zhao"), QStringLiteral("赵"), QStringLiteral("pw"), vocab::kOperator);
+        tst::addOperator(c, QStringLiteral("qian"), QStringLiteral("钱"), QStringLiteral("pw"), vocab::kOperator);
+        tst::addOperator(c, QStringLiteral("boss"), QStringLiteral("老板"), kAdminPwd, vocab::kAdmin);
         auto customer = [&](const QVariant& zdslz) {
             c.execute(QStringLiteral("insert into yhda(ywbh,xh,yhxm,dhhm1,sljg,zdslz) values(?,1,'x','138',?,?)"),
                       {project, vocab::kNotHandled, zdslz});
@@ -254,12 +254,12 @@ void TstRoles::login()
     Scene s;
     QVERIFY(s.build());
     db::Connection& c = s.db.con();
-    tst::addOperatorRow(c, QStringLiteral("sun"), QStringLiteral("孙"), QStringLiteral("pw"), vocab::kOperator);
+    tst::addOperator(c, QStringLiteral("sun"), QStringLiteral("孙"), QStringLiteral("pw"), vocab::kOperator);
     QCOMPARE(ops::admin::setAccountState(c, s.db.who, QStringLiteral("sun"), 1), Outcome::Done);
     const qint64 li =
-        tst::addOperatorRow(c, QStringLiteral("li"), QStringLiteral("李"), QStringLiteral("pw"), vocab::kOperator);
+        tst::addOperator(c, QStringLiteral("li"), QStringLiteral("李"), QStringLiteral("pw"), vocab::kOperator);
     QCOMPARE(ops::admin::deleteAccount(c, s.db.who, li), Outcome::Done);
-    tst::addOperatorRow(c, QStringLiteral("周'\\五"), QStringLiteral("周"), QStringLiteral("密'码\\"),
+    tst::addOperator(c, QStringLiteral("周'\\五"), QStringLiteral("周"), QStringLiteral("密'码\\"),
                         vocab::kOperator);
 
     db::Connection seat(QStringLiteral("seat.login"));

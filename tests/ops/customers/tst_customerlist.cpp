@@ -69,7 +69,16 @@ Filter project1()
 class TestCustomerList : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::OpsDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::OpsDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void conditionPiecesInOrder();
     void search_data();
     void search();
@@ -136,8 +145,7 @@ void TestCustomerList::search()
 {
     QFETCH(Filter, filter);
     QFETCH(QList<int>, xh);
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     seed(db);
     const CustomerList list = CustomerList::search(filter);
     QCOMPARE(listed(db, list.statement()), xh);
@@ -146,8 +154,7 @@ void TestCustomerList::search()
 
 void TestCustomerList::openingListAndStates()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     QCOMPARE(count(db.con(), CustomerList::everyRecord()), 0);
     QVERIFY(handlingStates(db.con()).isEmpty());
     seed(db);
@@ -171,8 +178,7 @@ void TestCustomerList::openingListAndStates()
 
 void TestCustomerList::operatorsOffered()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     db.exec(
         QStringLiteral("insert into syslogin(uname,truename,tp,zt) values('a','甲','话务员',0),('b','乙','管理员',0),"
                        "('c','丙','话务员',1),('d','丁','管理员',0)"));
@@ -184,8 +190,7 @@ void TestCustomerList::operatorsOffered()
 
 void TestCustomerList::bulkActionsChangeTheListedRecords()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     seed(db);
     Filter f = project1();
     f.state = QStringLiteral("已受理");
@@ -216,8 +221,7 @@ void TestCustomerList::bulkActionsChangeTheListedRecords()
 
 void TestCustomerList::emptyListAssignsNothingAndSaysSo()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     seed(db);
     Filter f = project1();
     f.phone = QStringLiteral("nobody");
@@ -239,8 +243,7 @@ void TestCustomerList::bulkActionKeepsNothingWhenItFails()
 {
     QFETCH(int, action);
     QFETCH(bool, inTheLog);
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     seed(db);
     db.exec(QStringLiteral("update yhda set zdslz='z',zdslzxm='z'"));
     if (inTheLog)

@@ -318,7 +318,39 @@ private slots:
                  QStringLiteral("it's \"here\"; drop table yhda;--"));
         QCOMPARE(db.scalar(QStringLiteral("select xxzl from yhda where xh=1")).toString(),
                  QStringLiteral("性别:  男\r\n年龄:  35\r\n生日:  1990-05-17\r\n备注:  老客户\r\n"));
+        QCOMPARE(db.scalar(QStringLiteral("select xxzl from yhda where xh=2")).toString(),
+                 QStringLiteral("性别:  女\r\n年龄:  41.5\r\n生日:  \r\n备注:  \r\n"));
+        QCOMPARE(db.scalar(QStringLiteral("select xxzl from yhda where xh=3")).toString(),
+                 QStringLiteral("性别:  \r\n年龄:  \r\n生日:  \r\n备注:  x'y\r\n"));
+        QCOMPARE(db.scalar(QStringLiteral("select yhxm from yhda where xh=2")).toString(), QStringLiteral("O'Brien"));
+        // A row without a number is left out; an empty phone is empty text, never null.
+        QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("yhxm='空行'")), 0);
+        QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("xh=2 and dhhm1=''")), 1);
         QCOMPARE(db.con().transactionDepth(), 0);
+    }
+
+    // Five columns only: a phone stored as a number comes out as its digits, text phones keep
+    // their zeros, cells are trimmed; the record starts unhandled, unassigned, with no result.
+    void storesFiveColumnsAsWritten()
+    {
+        tst::OpsDb db;
+        QVERIFY(db.ok());
+        const qint64 p = tst::addProject(db.con(), QStringLiteral("P"));
+        XlsReader book;
+        QVERIFY(openSheet(book, "five.xls", QStringLiteral("客户")));
+        CustomerImport rows(db.con(), book, {p, 1, QStringLiteral("甲")});
+        QCOMPARE(rows.run({1, 0}, {}), CustomerImport::End::Finished);
+        const auto row = [&db](int xh) {
+            return db.con()
+                .scalar(QStringLiteral("select yhxm||'|'||dq||'|'||dz||'|'||dhhm1 from yhda where xh=?"), {xh})
+                .toString();
+        };
+        QCOMPARE(row(1), QStringLiteral("张三|东区|人民路1号|13800138000"));
+        QCOMPARE(row(2), QStringLiteral("李四|西区|解放路2号|0755-1234567"));
+        QCOMPARE(row(3), QStringLiteral("王五|南区|中山路3号|01234"));
+        QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("xxzl='' and sljg='未受理' and del=0 and jg is null "
+                                                                 "and zdslz is null and drsj is not null")),
+                 3);
     }
 
     // Batches of three; row `failing` fails, refused by the connection (as a lost disk would be)

@@ -48,7 +48,16 @@ struct Failing
 class TestDesignOps : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::OpsDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::OpsDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void projects();
     void projectWritesKeepNothingOnFailure_data();
     void projectWritesKeepNothingOnFailure();
@@ -58,8 +67,7 @@ private slots:
 
 void TestDesignOps::projects()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     qint64 a = 0;
     QCOMPARE(addProject(db.con(), db.who, kHostile, QStringLiteral("提示'"), &a), Outcome::Done);
     // The column default makes it active; the list shows the state word.
@@ -100,8 +108,7 @@ void TestDesignOps::projectWritesKeepNothingOnFailure_data()
 void TestDesignOps::projectWritesKeepNothingOnFailure()
 {
     QFETCH(QString, failing);
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     const qint64 a = tst::addProject(db.con(), QStringLiteral("甲"));
     {
         Failing f(db, failing);
@@ -118,8 +125,7 @@ void TestDesignOps::projectWritesKeepNothingOnFailure()
 
 void TestDesignOps::questions()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     const qint64 a = tst::addProject(db.con(), kHostile);
     const qint64 b = tst::addProject(db.con(), QStringLiteral("乙"));
     QCOMPARE(nextQuestionNumber(db.con(), a), 1);
@@ -146,8 +152,7 @@ void TestDesignOps::questions()
 
 void TestDesignOps::options()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     const qint64 q =
         tst::addQuestion(db.con(), tst::addProject(db.con(), QStringLiteral("甲")), 1, QStringLiteral("题"));
     const qint64 first = addOption(db.con(), q, kHostile, 2);

@@ -1,30 +1,18 @@
 #pragma once
 
-// Builders of projects, questions, customers and answers for the report tests.
+// Customers and answers as the report tests need them, beside the shared builders.
 #include "db/connection.h"
 #include "db/sqlvalue.h"
+#include "support/builders.h"
 
 #include <QString>
 #include <QVariant>
 
 namespace tst::reports {
 
-inline qint64 lastId(db::Connection& con)
-{
-    return con.scalar(QStringLiteral("select last_insert_rowid()")).toLongLong();
-}
-
-inline qint64 addProject(db::Connection& con, const QString& name)
-{
-    con.execute(QStringLiteral("insert into t_ywbh(ywname) values(?)"), {name});
-    return lastId(con);
-}
-
-inline qint64 addQuestion(db::Connection& con, qint64 ywbh, int qbh, const QString& qnr)
-{
-    con.execute(QStringLiteral("insert into q_table(ywbh,qbh,qnr) values(?,?,?)"), {ywbh, qbh, qnr});
-    return lastId(con);
-}
+using tst::addProject;
+using tst::addQuestion;
+using tst::lastId;
 
 // A customer record; sljg "未受理" and an empty slsj make a never-handled one.
 inline qint64 addCustomer(db::Connection& con, qint64 ywbh, const QString& slz, const QString& sljg,

@@ -72,7 +72,16 @@ const QString kFixed = QStringLiteral("ywname:项目名称,yhxm:客户姓名,dhh
 class TstDetailReport : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::OpsDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::OpsDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void columns();
     void cells();
     void filters();
@@ -83,8 +92,7 @@ private slots:
 
 void TstDetailReport::columns()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     auto& con = db.con();
     const qint64 none = addProject(con, QStringLiteral("无问题"));
     addCustomer(con, none, QStringLiteral("甲"), QStringLiteral("关机"), {}, "2024-03-05 10:00:00");
@@ -106,8 +114,7 @@ void TstDetailReport::columns()
 
 void TstDetailReport::cells()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     auto& con = db.con();
     const qint64 p = addProject(con, QStringLiteral("回访"));
     const qint64 q1 = addQuestion(con, p, 1, QStringLiteral("一"));
@@ -141,8 +148,7 @@ void TstDetailReport::cells()
 
 void TstDetailReport::filters()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     auto& con = db.con();
     const qint64 p = addProject(con, QStringLiteral("回访"));
     const QString hostile = QStringLiteral("O'Brien'); drop table yhda; --");
@@ -163,8 +169,7 @@ void TstDetailReport::filters()
 
 void TstDetailReport::failedRunKeepsThePreviousReport()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     auto& con = db.con();
     const qint64 p = addProject(con, QStringLiteral("回访"));
     const qint64 q1 = addQuestion(con, p, 1, QStringLiteral("一"));
@@ -201,8 +206,7 @@ void TstDetailReport::failedRunKeepsThePreviousReport()
 
 void TstDetailReport::eachConnectionBuildsItsOwn()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     auto& con = db.con();
     const qint64 p = addProject(con, QStringLiteral("回访"));
     const qint64 c = addCustomer(con, p, QStringLiteral("甲"), QStringLiteral("关机"), {}, "2024-03-05 10:00:00");
@@ -247,8 +251,7 @@ void TstDetailReport::eachConnectionBuildsItsOwn()
 
 void TstDetailReport::scanReadsRowsAsStored()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     auto& con = db.con();
     QStringList seen;
     con.scan(QStringLiteral("select 7, 'O''Neil 张三', null"), [&](const db::RowView& v) {

@@ -55,7 +55,16 @@ rp::Filter projectFilter(qint64 ywbh)
 class TstReportStats : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::OpsDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::OpsDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void resultFigures();
     void successRate_data();
     void successRate();
@@ -66,8 +75,7 @@ private slots:
 
 void TstReportStats::resultFigures()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     auto& con = db.con();
     const qint64 p = addProject(con, QStringLiteral("回访"));
     const qint64 other = addProject(con, QStringLiteral("别的"));
@@ -121,8 +129,7 @@ void TstReportStats::successRate()
     QFETCH(int, successes);
     QFETCH(int, otherSuccess);
     QFETCH(QString, rate);
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     auto& con = db.con();
     const qint64 p = addProject(con, QStringLiteral("回访"));
     const QString t = QStringLiteral("2024-03-05 10:00:00");
@@ -139,8 +146,7 @@ void TstReportStats::successRate()
 
 void TstReportStats::filters()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     auto& con = db.con();
     const qint64 p = addProject(con, QStringLiteral("回访"));
     const qint64 q1 = addQuestion(con, p, 1, QStringLiteral("满意吗"));
@@ -190,8 +196,7 @@ void TstReportStats::filters()
 
 void TstReportStats::answerFigures()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     auto& con = db.con();
     const qint64 p = addProject(con, QStringLiteral("回访"));
     const qint64 q1 = addQuestion(con, p, 1, QStringLiteral("满意吗"));
@@ -213,8 +218,7 @@ void TstReportStats::answerFigures()
 // the kept figures always equal counting the rows, and a rebuild gives the same figures.
 void TstReportStats::keptFiguresMatchTheRows()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     auto& con = db.con();
     QRandomGenerator rnd(20240305);
     const qint64 p1 = addProject(con, QStringLiteral("一"));

@@ -79,7 +79,16 @@ QueryFilter project(qint64 ywbh)
 class TestVisitQueries : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::OpsDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::OpsDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void resultQuery_data();
     void resultQuery();
     void answerAndHistoryQueries_data();
@@ -129,8 +138,7 @@ void TestVisitQueries::resultQuery()
     QFETCH(QueryFilter, filter);
     QFETCH(QString, result);
     QFETCH(QString, names);
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     seed(db);
     QCOMPARE(column(db, ops::reports::resultQuery(filter, result), "yhxm"), names);
 }
@@ -183,8 +191,7 @@ void TestVisitQueries::answerAndHistoryQueries()
     QFETCH(bool, history);
     QFETCH(QueryFilter, filter);
     QFETCH(QString, rows);
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     seed(db);
     if (history)
         QCOMPARE(column(db, historyQuery(filter), "sljg"), rows);
@@ -194,8 +201,7 @@ void TestVisitQueries::answerAndHistoryQueries()
 
 void TestVisitQueries::markResult()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     seed(db);
     QCOMPARE(ops::reports::markResult(db.con(), db.who, 4, QStringLiteral("成功")), MarkOutcome::NotHandled);
     QCOMPARE(ops::reports::markResult(db.con(), db.who, 99, QStringLiteral("成功")), MarkOutcome::NoRecord);
@@ -211,8 +217,7 @@ void TestVisitQueries::markResult()
 
 void TestVisitQueries::markKeepsNothingWhenTheLogFails()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     seed(db);
     db.con().setStatementHook([](const QString& sql) {
         if (sql.contains(QStringLiteral("syslog")))

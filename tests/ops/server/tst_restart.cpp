@@ -28,7 +28,7 @@ private slots:
         tst::OpsDb db;
         QVERIFY(db.ok());
         const Survey s = makeSurvey(db);
-        const qint64 id = addCustomer(db, s.p, QStringLiteral("13800000001"));
+        const qint64 id = addCustomer(db.con(), s.p, QStringLiteral("13800000001"));
         Call call(db.con(), ops::Who{QStringLiteral("op1"), QStringLiteral("话务员一"), QString()});
         call.setProject(s.p);
         call.loadFirstQuestion();

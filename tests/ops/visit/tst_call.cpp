@@ -95,7 +95,7 @@ void TestCall::firstQuestionAndSteps()
     QCOMPARE(f.call().question()->options.at(1).jump.value_or(-1), 30);
     QCOMPARE(f.call().step(false), Call::Stepped::NotHeld);
     // Nothing held: the endings write nothing and draw nobody.
-    addCustomer(f.db, f.s.p, QStringLiteral("13800000009"));
+    addCustomer(f.db.con(), f.s.p, QStringLiteral("13800000009"));
     QVERIFY(!f.call().complete(0, QString(), QString(), QStringLiteral("未受理")).customer);
     QVERIFY(!f.call().outcome(QStringLiteral("关机"), QString(), QStringLiteral("未受理")).customer);
     f.call().giveUp(QString(), QStringLiteral("未受理"));
@@ -116,18 +116,18 @@ void TestCall::firstQuestionAndSteps()
     QVERIFY(!f.call().question()->options.at(1).jump);
     QCOMPARE(f.db.count(QStringLiteral("q_ans")), 0);
     // Counted when the first question is loaded, not while a customer is worked.
-    addQuestion(f.db, f.s.p, 60, QStringLiteral("问题六"));
+    addQuestion(f.db.con(), f.s.p, 60, QStringLiteral("问题六"));
     QCOMPARE(f.call().step(false), Call::Stepped::Moved);
     QCOMPARE(f.call().questionCount(), 5);
 
     // Answering needs a customer, a question and a chosen option with a text.
     f.newSurvey();
     QCOMPARE(f.call().answer(0), Call::Answered::NotHeld);
-    const qint64 bare = addQuestion(f.db, f.s.p, 5, QStringLiteral("没有选项的问题"));
-    addOption(f.db, f.s.q20, QString(), QStringLiteral("30"));
+    const qint64 bare = addQuestion(f.db.con(), f.s.p, 5, QStringLiteral("没有选项的问题"));
+    addOption(f.db.con(), f.s.q20, QStringLiteral(""), 30);
     f.call().loadFirstQuestion();
     QCOMPARE(f.call().question()->qid, bare);
-    addCustomer(f.db, f.s.p, QStringLiteral("13800000001"));
+    addCustomer(f.db.con(), f.s.p, QStringLiteral("13800000001"));
     f.call().drawByState(QStringLiteral("未受理"));
     for (int option : {0, -1})
         QCOMPARE(f.call().answer(option), Call::Answered::NoChoice);
@@ -143,7 +143,7 @@ void TestCall::firstQuestionAndSteps()
 void TestCall::answersFollowJumpsAndReplace()
 {
     Fixture f;
-    const qint64 id = addCustomer(f.db, f.s.p, QStringLiteral("13800000001"));
+    const qint64 id = addCustomer(f.db.con(), f.s.p, QStringLiteral("13800000001"));
     QCOMPARE(f.call().drawByState(QStringLiteral("未受理"))->id, id);
 
     // 10 "不满意" jumps over 20 to 30.
@@ -180,7 +180,7 @@ void TestCall::answersFollowJumpsAndReplace()
     QCOMPARE(f.qbh(), 50);
     QCOMPARE(f.call().answer(f.option(QStringLiteral("完成"))), Call::Answered::Completes);
     f.call().step(true);
-    addQuestion(f.db, f.s.p, 0, QStringLiteral("零"));
+    addQuestion(f.db.con(), f.s.p, 0, QStringLiteral("零"));
     const int end = f.option(QStringLiteral("结束"));
     QCOMPARE(f.call().answer(end), Call::Answered::Completes);
     QCOMPARE(f.db.count(QStringLiteral("q_ans")), 2);
@@ -219,13 +219,13 @@ void TestCall::endings()
     QFETCH(QString, history);
     Fixture& f = shared();
     const auto unhook = qScopeGuard([&f] { f.failNothing(); });
-    const qint64 id = addCustomer(f.db, f.s.p, QStringLiteral("13800000001"));
+    const qint64 id = addCustomer(f.db.con(), f.s.p, QStringLiteral("13800000001"));
     f.db.exec(QStringLiteral("update yhda set jg='旧' where id=%1").arg(id));
-    const qint64 next = addCustomer(f.db, f.s.p, QStringLiteral("13800000002"));
+    const qint64 next = addCustomer(f.db.con(), f.s.p, QStringLiteral("13800000002"));
     Cust numbered; // in another state: never the next one
     numbered.dhhm1 = QStringLiteral("13899999999");
     numbered.sljg = QStringLiteral("拒访");
-    addCustomer(f.db, f.s.p, numbered);
+    addCustomer(f.db.con(), f.s.p, numbered);
     QCOMPARE(f.call().drawByNumber(QStringLiteral("13800000001"))->id, id);
     // Answered before: completion replaces that row, an outcome adds one.
     for (int i = 0; i < 4; ++i)
@@ -278,7 +278,7 @@ void TestCall::endings()
 void TestCall::outcomesAddAnswerRows()
 {
     Fixture f;
-    const qint64 id = addCustomer(f.db, f.s.p, QStringLiteral("13800000001"));
+    const qint64 id = addCustomer(f.db.con(), f.s.p, QStringLiteral("13800000001"));
     f.call().drawByState(QStringLiteral("未受理"));
     f.call().answer(0); // 10 -> 20
     f.call().answer(0); // 20 -> 30
@@ -298,7 +298,7 @@ void TestCall::outcomesAddAnswerRows()
 
     // Every answer row of a call carries the seconds since its draw.
     f.newSurvey();
-    const qint64 a = addCustomer(f.db, f.s.p, QStringLiteral("13800000001"));
+    const qint64 a = addCustomer(f.db.con(), f.s.p, QStringLiteral("13800000001"));
     auto tick = [&](int seconds) {
         for (int i = 0; i < seconds; ++i)
             f.call().tick();
@@ -350,8 +350,8 @@ void TestCall::failedStatementKeepsNothing()
     QFETCH(QString, failing);
     Fixture& f = shared();
     const auto unhook = qScopeGuard([&f] { f.failNothing(); });
-    const qint64 id = addCustomer(f.db, f.s.p, QStringLiteral("13800000001"));
-    const qint64 next = addCustomer(f.db, f.s.p, QStringLiteral("13800000002"));
+    const qint64 id = addCustomer(f.db.con(), f.s.p, QStringLiteral("13800000001"));
+    const qint64 next = addCustomer(f.db.con(), f.s.p, QStringLiteral("13800000002"));
     f.call().drawByNumber(QStringLiteral("13800000001"));
     const bool answering = ending == QStringLiteral("answer");
     f.call().answer(0); // 10 answered, on 20
@@ -400,8 +400,8 @@ void TestCall::failedStatementKeepsNothing()
 void TestCall::failedNextDrawKeepsTheEnding()
 {
     Fixture f;
-    const qint64 id = addCustomer(f.db, f.s.p, QStringLiteral("13800000001"));
-    const qint64 next = addCustomer(f.db, f.s.p, QStringLiteral("13800000002"));
+    const qint64 id = addCustomer(f.db.con(), f.s.p, QStringLiteral("13800000001"));
+    const qint64 next = addCustomer(f.db.con(), f.s.p, QStringLiteral("13800000002"));
     f.call().drawByNumber(QStringLiteral("13800000001"));
     // The lock of the next customer fails: the ending is kept, the next customer is not locked.
     f.fail(QStringLiteral("update yhda set sljg=?,drawkey=null"));
@@ -424,8 +424,8 @@ void TestCall::projectWithoutQuestions()
 {
     Fixture f;
     // The call has just had another project's question: it must not leak into this one.
-    const int empty = addProject(f.db, QStringLiteral("无问题项目"));
-    const qint64 id = addCustomer(f.db, empty, QStringLiteral("13800000001"));
+    const int empty = addProject(f.db.con(), QStringLiteral("无问题项目"));
+    const qint64 id = addCustomer(f.db.con(), empty, QStringLiteral("13800000001"));
     QVERIFY(f.call().question());
     f.call().setProject(empty);
     QVERIFY(!f.call().question());
@@ -449,12 +449,12 @@ void TestCall::giveUp()
     Cust c;
     c.dhhm1 = QStringLiteral("13800000001");
     c.sljg = QStringLiteral("下次联系");
-    const qint64 id = addCustomer(f.db, f.s.p, c);
+    const qint64 id = addCustomer(f.db.con(), f.s.p, c);
     f.db.exec(QStringLiteral("update yhda set slz='某人',slsj='2020-01-01 10:00:00',jg='成功' where id=%1").arg(id));
     Cust blank;
     blank.dhhm1 = QStringLiteral("13800000002");
     blank.sljg = QString();
-    const qint64 blankId = addCustomer(f.db, f.s.p, blank);
+    const qint64 blankId = addCustomer(f.db.con(), f.s.p, blank);
 
     QCOMPARE(f.call().drawByState(QStringLiteral("下次联系"))->id, id);
     f.call().answer(0);

@@ -14,15 +14,12 @@ namespace {
 
 int addProject(tst::OpsDb& db)
 {
-    db.exec(QStringLiteral("insert into t_ywbh(ywname) values('项目')"));
-    return db.scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
+    return int(tst::addProject(db.con(), QStringLiteral("项目")));
 }
 
 qint64 addCustomer(tst::OpsDb& db, int ywbh, const QString& sljg = vocab::kNotHandled, const QString& zdslz = QString(), int del = 0)
 {
-    db.con().execute(QStringLiteral("insert into yhda(ywbh,dhhm1,sljg,zdslz,del) values(?,'1380000',?,?,?)"),
-                     {ywbh, sljg, zdslz.isEmpty() ? QVariant() : QVariant(zdslz), del});
-    return db.scalar(QStringLiteral("select max(id) from yhda")).toLongLong();
+    return tst::addCustomer(db.con(), ywbh, {QStringLiteral("1380000"), sljg, zdslz, QStringLiteral("客户"), del});
 }
 
 // A customer written with the key a writer gives it (as the import does).
@@ -53,7 +50,16 @@ QVariant key(tst::OpsDb& db, qint64 id)
 class TestDraw : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::OpsDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::OpsDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void uniformOverIdsWithGaps();
     void lateEntrantsNeitherFavouredNorStarved_data();
     void lateEntrantsNeitherFavouredNorStarved();
@@ -63,8 +69,7 @@ private slots:
 
 void TestDraw::uniformOverIdsWithGaps()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     const int p = addProject(db);
     const int other = addProject(db);
     // 40 customers: the first 20 close together, each of the others behind a block of another
@@ -117,8 +122,7 @@ void TestDraw::lateEntrantsNeitherFavouredNorStarved_data()
 void TestDraw::lateEntrantsNeitherFavouredNorStarved()
 {
     QFETCH(Keys, keys);
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     // Each trial: five customers drawn 20 times over, then five more join; the next draw takes
     // a newcomer half the time.
     const int trials = 200;
@@ -162,8 +166,7 @@ void TestDraw::lateEntrantsNeitherFavouredNorStarved()
 
 void TestDraw::lockStateDrawsGoRound()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     const int p = addProject(db);
     const QString zzsl = QStringLiteral("正在受理");
     for (int i = 0; i < 5; ++i)
@@ -182,8 +185,7 @@ void TestDraw::lockStateDrawsGoRound()
 
 void TestDraw::keyRenewedOnEveryEntryIntoAGroup()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     const int p = addProject(db);
     const int p2 = addProject(db);
     const qint64 a = addCustomer(db, p);

@@ -21,8 +21,7 @@ namespace {
 
 int addProject(tst::OpsDb& db)
 {
-    db.exec(QStringLiteral("insert into t_ywbh(ywname) values('项目')"));
-    return db.scalar(QStringLiteral("select max(ywbh) from t_ywbh")).toInt();
+    return int(tst::addProject(db.con(), QStringLiteral("项目")));
 }
 
 void addCustomers(tst::OpsDb& db, int ywbh, int n, const QString& sljg = vocab::kNotHandled, const QVariant& zdslz = QVariant(),
@@ -33,15 +32,6 @@ void addCustomers(tst::OpsDb& db, int ywbh, int n, const QString& sljg = vocab::
         db.con().execute(QStringLiteral("insert into yhda(ywbh,dhhm1,sljg,zdslz,del) values(?,?,?,?,?)"),
                          {ywbh, QStringLiteral("1390000%1").arg(i), sljg, zdslz, del});
     t.commit();
-}
-
-// A second program's connection to the same database.
-void openLike(db::Connection& con, tst::OpsDb& db)
-{
-    if (db.con().engine() == db::Engine::PostgreSQL)
-        con.openServer(db.con().server());
-    else
-        con.open(db.file());
 }
 
 // Runs seat(connection, index) on `seats` threads at once, each on a connection of its own;
@@ -55,7 +45,7 @@ QString runSeats(tst::OpsDb& db, int seats, const std::function<void(db::Connect
         threads.emplace_back([&, s] {
             try {
                 db::Connection con(QStringLiteral("seat%1").arg(s));
-                openLike(con, db);
+                db.openSecond(con);
                 seat(con, s);
             } catch (const db::Error& e) {
                 QMutexLocker l(&m);
@@ -107,7 +97,16 @@ bool talliesExact(tst::OpsDb& db, int ywbh)
 class TestDrawSeats : public QObject
 {
     Q_OBJECT
+    // A fresh database for every test (and every row of a data-driven one).
+    std::unique_ptr<tst::OpsDb> m_db;
+
 private slots:
+    void init()
+    {
+        m_db = std::make_unique<tst::OpsDb>();
+        QVERIFY(m_db->ok());
+    }
+    void cleanup() { m_db.reset(); }
     void seatsNeverHoldTheSameCustomer();
     void orderOfTheDraw();
     void countsExactAfterConcurrentEndings();
@@ -115,8 +114,7 @@ private slots:
 
 void TestDrawSeats::seatsNeverHoldTheSameCustomer()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     const int p = addProject(db);
     const int customers = 400;
     addCustomers(db, p, customers);
@@ -139,8 +137,7 @@ void TestDrawSeats::seatsNeverHoldTheSameCustomer()
 
 void TestDrawSeats::orderOfTheDraw()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     const int p = addProject(db);
     const int other = addProject(db);
     addCustomers(db, p, 3, vocab::kNotHandled, QStringLiteral("op1"));
@@ -167,8 +164,7 @@ void TestDrawSeats::orderOfTheDraw()
 
 void TestDrawSeats::countsExactAfterConcurrentEndings()
 {
-    tst::OpsDb db;
-    QVERIFY(db.ok());
+    tst::OpsDb& db = *m_db;
     const int p = addProject(db);
     addCustomers(db, p, 150);
     addCustomers(db, p, 30, vocab::kNotHandled, QStringLiteral("op0"));
