@@ -20,9 +20,9 @@ private slots:
         m_db = std::make_unique<tst::OpsDb>();
         QVERIFY(m_db->ok());
         tst::addOperator(m_db->con(), QStringLiteral("op1"), QStringLiteral("话务员一"), QStringLiteral("Secret"),
-                            QStringLiteral("话务员"));
+                         QStringLiteral("话务员"));
         tst::addOperator(m_db->con(), QStringLiteral("gone"), QStringLiteral("离职"), QStringLiteral("x"),
-                            QStringLiteral("话务员"), 1);
+                         QStringLiteral("话务员"), 1);
         m_db->exec(QStringLiteral("update [option] set jgts=1"));
     }
     void cleanup()

@@ -259,8 +259,7 @@ void TstRoles::login()
     const qint64 li =
         tst::addOperator(c, QStringLiteral("li"), QStringLiteral("李"), QStringLiteral("pw"), vocab::kOperator);
     QCOMPARE(ops::admin::deleteAccount(c, s.db.who, li), Outcome::Done);
-    tst::addOperator(c, QStringLiteral("周'\\五"), QStringLiteral("周"), QStringLiteral("密'码\\"),
-                        vocab::kOperator);
+    tst::addOperator(c, QStringLiteral("周'\\五"), QStringLiteral("周"), QStringLiteral("密'码\\"), vocab::kOperator);
 
     db::Connection seat(QStringLiteral("seat.login"));
     const bool admitted = ops::openAsOperator(seat, c.server(), name.trimmed(), password);
