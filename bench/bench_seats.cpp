@@ -14,9 +14,11 @@
 #include "bench/session.h"
 
 #include "db/connection.h"
+#include "db/roles.h"
 #include "db/sqlvalue.h"
 #include "db/transaction.h"
 #include "db/vocab.h"
+#include "ops/common/login.h"
 #include "ops/visit/call.h"
 #include "ops/visit/draw.h"
 
@@ -100,6 +102,26 @@ bool isBusy(const db::Error& e)
 QString seatUname(int seat)
 {
     return QStringLiteral("seat%1").arg(seat);
+}
+
+const QString kSeatPassword = QStringLiteral("座席'pw");
+
+// On the server every seat logs in as an operator's role of its own, as a seat's program does:
+// the seats' operators (and roles) are made once, before the first round that needs them.
+void ensureSeatOperators(db::Connection& con, int seats)
+{
+    for (int s = 0; s < seats; ++s) {
+        const QString uname = seatUname(s);
+        if (con.scalar(QStringLiteral("select count(*) from syslogin where uname=?"), {uname}).toInt() > 0)
+            continue;
+        const QString role = db::roleName(uname);
+        db::Transaction t(con);
+        con.execute(QStringLiteral("insert into syslogin(uname,truename,rolname,tp) values(?,?,?,?)"),
+                    {uname, uname, role, vocab::kOperator});
+        con.scalar(QStringLiteral("select tv_seat_role(null, ?, ?, false, true)"),
+                   {role, db::scramVerifier(con, role, kSeatPassword)});
+        t.commit();
+    }
 }
 
 // One project with three questions and `rows` customers, written by one statement: mostly not
@@ -231,7 +253,12 @@ void runSeat(Shared& sh, int seat, SeatResult& r)
     ops::visit::Call call(con, ops::Who{uname, truename, QStringLiteral("127.0.0.1")});
     qint64 serverPid = 0;
     try {
-        openPlace(con, *sh.place);
+        if (sh.place->server) {
+            if (!ops::openAsOperator(con, sh.place->params, uname, kSeatPassword))
+                throw db::Error(QStringLiteral("the server refused the login of ") + uname);
+        } else {
+            openPlace(con, *sh.place);
+        }
         call.setProject(p);
         call.loadFirstQuestion();
         if (sh.place->server)
@@ -379,6 +406,8 @@ struct Figures
 // seat counted as done is there (the customer's record and its log row).
 Figures runRound(db::Connection& con, const Place& place, int ywbh, int seats, int round, const Options& o)
 {
+    if (place.server)
+        ensureSeatOperators(con, seats);
     Shared sh;
     sh.place = &place;
     sh.ywbh = ywbh;

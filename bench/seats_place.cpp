@@ -202,11 +202,24 @@ bool PlaceGuard::startServer()
 PlaceGuard::~PlaceGuard()
 {
     if (m_place.server && !m_place.params.database.isEmpty()) {
+        // The seats' roles belong to the whole server: they go with the database.
+        QStringList roles;
+        try {
+            if (m_con) {
+                QSqlQuery q = m_con->select(
+                    QStringLiteral("select rolname from syslogin where substr(rolname, 1, 7) = 'tv_seat'"));
+                while (q.next())
+                    roles << q.value(0).toString();
+            }
+        } catch (const db::Error&) {
+        }
         m_con.reset();
         try {
             db::Connection admin(QStringLiteral("seats.admin"));
             admin.openServer(database(QStringLiteral("postgres")));
             admin.execute(QStringLiteral("drop database if exists ") + m_place.params.database);
+            for (const QString& r : roles)
+                admin.execute(QStringLiteral("drop role if exists ") + r);
         } catch (const db::Error& e) {
             std::fprintf(stderr, "cannot drop the database: %s\n", qPrintable(e.text()));
         }

@@ -3,8 +3,9 @@
 #   pgcluster.sh start DIR [-c name=value ...]   lays a cluster into DIR and starts it; prints the
 #                                               libpq variables to use (eval "$(... start DIR)")
 #   pgcluster.sh stop DIR                       stops it and removes its files
-# The server listens on a Unix socket only (no TCP port is opened), with trust authentication and
-# the superuser "tellvane". initdb refuses to run as root: as root the cluster runs as "postgres";
+# The server listens on a Unix socket only (no TCP port is opened) and asks every role for its
+# password (scram-sha-256, as a site's server does); the superuser "tellvane" has a random one,
+# kept in DIR/pgpass for libpq (PGPASSFILE). initdb refuses to run as root: as root the cluster runs as "postgres";
 # when that user cannot reach DIR (a checkout under /root, say) the cluster goes to a folder
 # under /tmp instead and DIR only records where it is.
 set -euo pipefail
@@ -70,8 +71,11 @@ start)
             echo "pgcluster: $owner cannot reach $dir; the cluster is in $home" >&2
         fi
         echo "$home" >"$dir/cluster.path"
-        "${as_owner[@]}" "$bindir/initdb" -D "$home/data" -A trust -E UTF8 --locale=C.UTF-8 --no-sync -U "$user" \
-            >"$dir/initdb.log" 2>&1 || {
+        secret=$(head -c 18 /dev/urandom | base64 | tr -d '/+=')
+        (umask 077 && echo "$secret" >"$home/pwfile" && echo "*:*:*:$user:$secret" >"$dir/pgpass")
+        [ -z "${as_owner[*]}" ] || chown "$owner" "$home/pwfile"
+        "${as_owner[@]}" "$bindir/initdb" -D "$home/data" -A scram-sha-256 --pwfile="$home/pwfile" -E UTF8 \
+            --locale=C.UTF-8 --no-sync -U "$user" >"$dir/initdb.log" 2>&1 || {
             cat "$dir/initdb.log" >&2
             exit 1
         }
@@ -84,13 +88,14 @@ start)
     echo "export PGHOST='$home'"
     echo "export PGPORT=$port"
     echo "export PGUSER=$user"
+    echo "export PGPASSFILE='$dir/pgpass'"
     ;;
 stop)
     home=$(location)
     if [ -f "$home/data/postmaster.pid" ]; then
         "${as_owner[@]}" "$bindir/pg_ctl" -D "$home/data" -m fast -w stop >/dev/null 2>&1 || true
     fi
-    rm -rf "$home" "$dir/cluster" "$dir/cluster.path" "$dir/initdb.log"
+    rm -rf "$home" "$dir/cluster" "$dir/cluster.path" "$dir/initdb.log" "$dir/pgpass"
     ;;
 *)
     usage

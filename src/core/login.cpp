@@ -134,10 +134,16 @@ void Tfrmlogin::BitBtn1Click()
         } catch (const ops::SettingsError& e) {
             throw ops::SettingsError(kBadSettings.arg(e.text()));
         }
-        con.close();
+        if (!where.server)
+            con.close();
+        // The boxes keep what was typed; only the values used are trimmed.
+        const QString name = text::trimmed(Edit1->text());
+        const QString password = text::trimmed(Edit2->text());
+        bool admitted = true;
         if (where.server) {
+            // The seat logs in as the operator's own role: the server checks the password.
             try {
-                con.openServer(where.params);
+                admitted = ops::openAsOperator(con, where.params, name, password);
             } catch (const db::Error& e) {
                 throw NoServer(kNoServer.arg(where.describe(), e.text().simplified()), e); // libpq breaks its lines
             }
@@ -145,9 +151,7 @@ void Tfrmlogin::BitBtn1Click()
             con.open(where.file);
         }
 
-        // The boxes keep what was typed; only the values used are trimmed.
-        const std::optional<ops::LoginFound> found =
-            ops::logIn(con, text::trimmed(Edit1->text()), text::trimmed(Edit2->text()), gIpAddr);
+        const std::optional<ops::LoginFound> found = admitted ? ops::logIn(con, name, password, gIpAddr) : std::nullopt;
         if (!found) {
             wait.restore();
             msg::box(QStringLiteral("用户名或登录密码不正确!"), QStringLiteral("提示"), msg::Buttons::Ok);

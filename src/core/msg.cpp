@@ -102,6 +102,9 @@ QString explain(const db::Error& e)
     case db::Fault::Permission:
         ours = QStringLiteral("数据库账户没有操作该数据表的权限，请联系数据库管理员授权。");
         break;
+    case db::Fault::Login:
+        ours = QStringLiteral("数据库服务器拒绝了登录：登录密码已被修改或操作人员已被停用，请重新登录。");
+        break;
     case db::Fault::Statement:
         ours = QStringLiteral("数据库操作出错。");
         break;

@@ -144,6 +144,36 @@ QString ServerParams::describe() const
 
 Connection::Connection(const QString& name) : m_name(name) {}
 
+namespace {
+
+// Whether the server asked for the password and then refused the role: a wrong password, a role
+// that is not there or may not log in (the server does not tell which, and neither does the
+// login). A database that is not there is refused after the password as well, but its message
+// names the database, not the role (in every language of the server's messages). Qt keeps only
+// the message of a failed connection, so libpq is asked on a connection of its own.
+bool passwordRefused(const ServerParams& p, const QString& why)
+{
+    if (p.user.isEmpty() || !why.contains(u'"' + p.user + u'"'))
+        return false;
+    QString info = QStringLiteral("connect_timeout=10");
+    auto add = [&info](const char* key, const QString& value) {
+        if (!value.isEmpty())
+            info += u' ' + QLatin1String(key) + u'=' + conninfoValue(value);
+    };
+    add("host", p.host);
+    add("port", p.port > 0 ? QString::number(p.port) : QString());
+    add("dbname", p.database);
+    add("user", p.user);
+    add("service", p.service);
+    add("password", p.password);
+    PGconn* c = PQconnectdb(info.toUtf8().constData());
+    const bool refused = c && PQstatus(c) != CONNECTION_OK && PQconnectionUsedPassword(c);
+    PQfinish(c);
+    return refused;
+}
+
+} // namespace
+
 QSqlDatabase Connection::driverDatabase(const char* driver)
 {
     if (QSqlDatabase::contains(m_name)) {
@@ -164,6 +194,7 @@ void Connection::openServer(const ServerParams& p)
     db.setPort(p.port > 0 ? p.port : -1);
     db.setDatabaseName(p.database);
     db.setUserName(p.user);
+    db.setPassword(p.password);
     QString options = QStringLiteral("connect_timeout=10");
     // Qt quotes host, database and user itself but passes the options on as they are.
     if (!p.service.isEmpty())
@@ -172,7 +203,9 @@ void Connection::openServer(const ServerParams& p)
     if (!db.open()) {
         const QString why = errorText(db.lastError()).trimmed();
         db.setConnectOptions();
-        throw Error(why, QString(), Fault::Connection);
+        db.setPassword(QString());
+        throw Error(why, QString(),
+                    !p.password.isEmpty() && passwordRefused(p, why) ? Fault::Login : Fault::Connection);
     }
     m_engine = Engine::PostgreSQL;
     m_server = p;

@@ -25,8 +25,8 @@ namespace db {
 class Connection;
 
 // Where a server database is, in PostgreSQL's own terms; an empty field means libpq's default
-// (environment PGHOST/PGPORT/PGDATABASE/PGUSER, ~/.pgpass, service file). No password field:
-// passwords come from libpq's password or service file.
+// (environment PGHOST/PGPORT/PGDATABASE/PGUSER, ~/.pgpass, service file). The password is the
+// one typed at the login, never one of a setting.
 struct ServerParams
 {
     QString host;
@@ -34,6 +34,9 @@ struct ServerParams
     QString database;
     QString user;
     QString service;
+    // The operator's password for its role, held in memory for the sessions of this login (the
+    // lists' own, a session opened again); never read from or written to any setting.
+    QString password;
     // "host:port/database" as far as known, for messages.
     QString describe() const;
 };
@@ -97,7 +100,8 @@ public:
     // switched to WAL (readers and the writer do not block each other) where it can be.
     void open(const QString& filePath);
     // Opens a database on a PostgreSQL server (laid with tellvane-initdb --server). Throws
-    // db::Error with the server's reason when it cannot be reached or refuses the login.
+    // db::Error with the server's reason when it cannot be reached (Fault::Connection) or when it
+    // asked for the password and refused the login (Fault::Login).
     void openServer(const ServerParams& p);
     void close();
     bool isOpen() const;
@@ -113,6 +117,8 @@ public:
     QString name() const { return m_name; }
     Engine engine() const { return m_engine; }
     ServerParams server() const { return m_server; }
+    // The operator changed the own password: later sessions (lists, a session opened again) use it.
+    void rememberPassword(const QString& password) { m_server.password = password; }
 
     // insert / update / delete / DDL. Returns the number of rows changed.
     int execute(const QString& jet);

@@ -10,6 +10,7 @@ enum class Fault {
     Statement,  // the statement itself failed (the engine's text says why)
     Connection, // the server cannot be reached or the session ended
     Permission, // the database account has no right to do it
+    Login,      // the server refused the login: wrong password, unknown or disabled operator
 };
 
 // A failed statement: carries the engine's own text and the statement that failed.

@@ -1,6 +1,8 @@
 #include "db/schema.h"
 
 #include "db/password.h"
+#include "db/roles.h"
+#include "db/transaction.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -41,8 +43,9 @@ QString serverSchemaSql()
 
 void createServerSchema(Connection& con)
 {
-    const QString sql = serverSchemaSql();
-    if (sql.isEmpty())
+    const QString roles = resource(QStringLiteral(":/db/roles_pg.sql"));
+    const QString sql = serverSchemaSql() + u'\n' + roles;
+    if (roles.isEmpty() || sql.isEmpty())
         throw Error(QStringLiteral("schema resource missing"));
     const qint64 tables = con.scalar(QStringLiteral("select count(*) from pg_catalog.pg_class c join pg_catalog.pg_namespace n"
                                                     " on n.oid = c.relnamespace where c.relkind in ('r','v','p','m','f')"
@@ -53,13 +56,20 @@ void createServerSchema(Connection& con)
         throw Error(QStringLiteral("the database already has %1 tables or views; the schema is laid only into an "
                                    "empty database")
                         .arg(tables));
+    Transaction t(con);
     // One script, one transaction: a failure leaves the database as empty as it was.
     QSqlQuery q(con.database());
     if (!q.exec(sql))
         throw Error(q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText());
     q.finish();
-    // The built-in operator's password is delivered as its hash.
-    hashStoredPasswords(con);
+    // The built-in administrator logs in as on the file (admin, password admin) until the
+    // password is changed. Roles belong to the whole cluster: one that is there already (a
+    // database laid before on the same server) keeps its password.
+    const QString admin = roleName(QStringLiteral("admin"));
+    const bool there = con.scalar(QStringLiteral("select count(*) from pg_roles where rolname=?"), {admin}).toInt() > 0;
+    con.scalar(QStringLiteral("select tv_seat_role(null, ?, ?, true, true)"),
+               {admin, there ? QVariant() : QVariant(scramVerifier(con, admin, QStringLiteral("admin")))});
+    t.commit();
 }
 
 bool createServerDatabase(const ServerParams& server, QString* error)

@@ -4,6 +4,7 @@
 #include "design/testkit.h"
 #include "support/logcapture.h"
 #include "support/msgscript.h"
+#include "support/operators.h"
 
 #include "admin/frmadduser.h"
 #include "admin/frmchangepwd.h"
@@ -300,7 +301,7 @@ void TestAdmin::editDialogRules()
                                              d->Button1->click();
                                          }));
     QCOMPARE(boxes.texts(), (QStringList{"两次密码输入不相符!", "修改成功!"}));
-    QVERIFY(db::passwordMatches(field("pwd"), QStringLiteral("Old")));
+    QVERIFY(tst::passwordWorks(ADOcon(), QStringLiteral("wu"), QStringLiteral("Old")));
     QCOMPARE(field("tp"), QString());
     QCOMPARE(field("truename"), QStringLiteral("吴'二"));
     QCOMPARE(w->DBGrid1->currentValue(QStringLiteral("truename")).toString(), QStringLiteral("吴'二"));

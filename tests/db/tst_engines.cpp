@@ -39,8 +39,8 @@ namespace {
 // calls, visits, log rows; times given, so that both hold the very same.
 const char* const kRows[] = {
     "insert into t_ywbh(ywname,ywtips) values('项目A','tip'),('Project b','')",
-    "insert into syslogin(uname,truename,pwd,tp,zt) "
-    "values('Op1','话务员一','pw','话务员',0),('op2','二','x','话务员',1)",
+    "insert into syslogin(uname,truename,tp,zt) "
+    "values('Op1','话务员一','话务员',0),('op2','二','话务员',1)",
     "insert into yhda(ywbh,pc,xh,yhxm,dq,dhhm1,sljg,jg,slz,slsj,drsj) values"
     "(1,1,1,'xABy','北京','13800000001','已受理','成功','Op1','2024-01-02 03:04:05','2024-01-01 08:00:00'),"
     "(1,1,2,'张三','上海','13800000002','关机',null,'op1','2024-01-02 23:59:59','2024-01-01 08:00:00'),"
@@ -184,7 +184,7 @@ void TstEngines::lastInsertedKey()
 {
     for (db::Connection* con : {&m_file, &m_server}) {
         db::Transaction t(*con);
-        con->execute("insert into syslogin(uname,pwd) values('k','k')");
+        con->execute("insert into syslogin(uname,truename) values('k','k')");
         QCOMPARE(con->scalar("select last_insert_rowid()").toLongLong(),
                  con->scalar("select max(id) from syslogin").toLongLong());
     }

@@ -1,6 +1,10 @@
 #include "support/builders.h"
 
 #include "db/password.h"
+#include "db/roles.h"
+#include "db/vocab.h"
+
+#include <QThread>
 
 namespace tst {
 
@@ -46,9 +50,27 @@ qint64 addCustomer(db::Connection& con, qint64 ywbh, const QString& dhhm1)
 qint64 addOperator(db::Connection& con, const QString& uname, const QString& truename, const QString& pwd,
                    const QString& tp, int zt)
 {
-    con.execute(QStringLiteral("insert into syslogin(uname,truename,pwd,tp,zt) values(?,?,?,?,?)"),
-                {uname, truename, db::passwordHash(pwd), tp, zt});
-    return lastId(con);
+    if (con.engine() != db::Engine::PostgreSQL) {
+        con.execute(QStringLiteral("insert into syslogin(uname,truename,pwd,tp,zt) values(?,?,?,?,?)"),
+                    {uname, truename, db::passwordHash(pwd), tp, zt});
+        return lastId(con);
+    }
+    const QString role = db::roleName(uname);
+    con.execute(QStringLiteral("insert into syslogin(uname,truename,rolname,tp,zt) values(?,?,?,?,?)"),
+                {uname, truename, role, tp, zt});
+    const qint64 id = lastId(con);
+    // Roles belong to the whole test server: another test may be making the same one right now.
+    for (int attempt = 0;; ++attempt) {
+        try {
+            con.scalar(QStringLiteral("select tv_seat_role(null, ?, ?, ?, ?)"),
+                       {role, db::scramVerifier(con, role, pwd), tp == vocab::kAdmin, zt == 0});
+            return id;
+        } catch (const db::Error&) {
+            if (attempt >= 5)
+                throw;
+            QThread::msleep(50);
+        }
+    }
 }
 
 } // namespace tst

@@ -32,7 +32,9 @@ struct Cust
 qint64 addCustomer(db::Connection& con, qint64 ywbh, const Cust& c);
 qint64 addCustomer(db::Connection& con, qint64 ywbh, const QString& dhhm1);
 
-// An operator account (syslogin) with the hash of pwd; returns its id.
+// An operator account (syslogin) without a log row, with its password as the engine keeps it: the
+// hash of pwd in the file; on the server a role (db/roles.h) with that password, allowed to log
+// in unless zt is set. Returns its id.
 qint64 addOperator(db::Connection& con, const QString& uname, const QString& truename, const QString& pwd,
                    const QString& tp = QStringLiteral("话务员"), int zt = 0);
 

@@ -1,6 +1,7 @@
 #include "ops/admin/accounts.h"
 
 #include "db/password.h"
+#include "db/roles.h"
 
 #include "db/sqlvalue.h"
 #include "db/transaction.h"
@@ -61,6 +62,23 @@ QString nameForLog(const QString& uname, const QString& truename)
     return uname + u'(' + truename + u')';
 }
 
+bool onServer(const db::Connection& con)
+{
+    return con.engine() == db::Engine::PostgreSQL;
+}
+
+// On the server the operator is a role (db/roles.h): created, renamed, given a password, a group
+// and the right to log in, in the caller's transaction. oldUname: the name it had (empty: new);
+// pwd kKeepPassword keeps the password.
+void putRole(db::Connection& con, const QString& oldUname, const Account& a, bool canLogin)
+{
+    const QString role = db::roleName(a.uname);
+    const QVariant verifier = a.pwd == kKeepPassword ? QVariant() : QVariant(db::scramVerifier(con, role, a.pwd));
+    con.scalar(QStringLiteral("select tv_seat_role(?, ?, ?, ?, ?)"),
+               {oldUname.isEmpty() ? QVariant() : QVariant(db::roleName(oldUname)), role, verifier,
+                isAdministrator(storedType(a.tp)), canLogin});
+}
+
 } // namespace
 
 bool loginNameTaken(db::Connection& con, const QString& uname, qint64 exceptId)
@@ -86,8 +104,14 @@ Outcome addAccount(db::Connection& con, const Who& who, const Account& a, qint64
     if (loginNameTaken(con, a.uname))
         return Outcome::DuplicateName;
     const QString tp = storedType(a.tp);
-    con.execute(QStringLiteral("insert into syslogin(tp,uname,truename,pwd,zt) values(?,?,?,?,0)"),
-                {tp, text(a.uname), text(a.truename), db::passwordHash(a.pwd)});
+    if (onServer(con)) {
+        con.execute(QStringLiteral("insert into syslogin(tp,uname,truename,rolname,zt) values(?,?,?,?,0)"),
+                    {tp, text(a.uname), text(a.truename), db::roleName(a.uname)});
+        putRole(con, QString(), a, true);
+    } else {
+        con.execute(QStringLiteral("insert into syslogin(tp,uname,truename,pwd,zt) values(?,?,?,?,0)"),
+                    {tp, text(a.uname), text(a.truename), db::passwordHash(a.pwd)});
+    }
     const qint64 id = con.scalar(QStringLiteral("select last_insert_rowid()")).toLongLong();
     writeLog(con, who, QStringLiteral("添加操作人员:") + nameForLog(a.uname, a.truename));
     t.commit();
@@ -107,7 +131,11 @@ Outcome changeAccount(db::Connection& con, const Who& who, qint64 id, const Acco
     const QString tp = storedType(a.tp);
     if (!isAdministrator(tp) && isLastAdministrator(con, id))
         return Outcome::LastAdministrator;
-    if (a.pwd == kKeepPassword)
+    if (onServer(con)) {
+        con.execute(QStringLiteral("update syslogin set tp=?,uname=?,truename=?,rolname=? where id=?"),
+                    {tp, text(a.uname), text(a.truename), db::roleName(a.uname), id});
+        putRole(con, r.uname, a, r.zt == 0);
+    } else if (a.pwd == kKeepPassword)
         con.execute(QStringLiteral("update syslogin set tp=?,uname=?,truename=? where id=?"),
                     {tp, text(a.uname), text(a.truename), id});
     else
@@ -133,6 +161,8 @@ Outcome setAccountState(db::Connection& con, const Who& who, const QString& unam
     con.execute(QStringLiteral("update  syslogin set zt=") + db::num(zt != 0 ? 1 : 0) +
                     QStringLiteral(" where uname=?"),
                 {uname});
+    if (onServer(con))
+        con.scalar(QStringLiteral("select tv_seat_role_login(?, ?)"), {db::roleName(uname), zt == 0});
     writeLog(con, who, (zt != 0 ? QStringLiteral("停用操作人员:") : QStringLiteral("启用操作人员:")) + uname);
     t.commit();
     return Outcome::Done;
@@ -149,6 +179,8 @@ Outcome deleteAccount(db::Connection& con, const Who& who, qint64 id)
     if (isLastAdministrator(con, id))
         return Outcome::LastAdministrator;
     con.execute(QStringLiteral("delete from syslogin where id=?"), {id});
+    if (onServer(con))
+        con.scalar(QStringLiteral("select tv_seat_role_drop(?)"), {db::roleName(r.uname)});
     writeLog(con, who, QStringLiteral("删除操作人员:") + nameForLog(r.uname, r.truename));
     t.commit();
     return Outcome::Done;

@@ -165,6 +165,11 @@ void publish(db::Connection& con)
     // another name, so neither the session's temporary tables nor the scratch file hide it.
     con.execute(QStringLiteral("drop table if exists tmp"));
     con.execute(QStringLiteral("select * into tmp from scratch.detail"));
+    // On the server it belongs to the administrators' group, not to this administrator's role:
+    // the next administrator replaces it, and the role can be dropped.
+    if (con.engine() == db::Engine::PostgreSQL &&
+        con.scalar(QStringLiteral("select count(*) from pg_roles where rolname='tellvane_admin'")).toInt() > 0)
+        con.execute(QStringLiteral("alter table tmp owner to tellvane_admin"));
     t.commit();
 }
 

@@ -1,7 +1,10 @@
 #include "ops/server/migrate.h"
 
+#include "db/password.h"
+#include "db/roles.h"
 #include "db/schema.h"
 #include "db/transaction.h"
+#include "db/vocab.h"
 #include "ops/server/copyin.h"
 
 #include <QHash>
@@ -9,6 +12,7 @@
 #include <QSqlQuery>
 #include <QStringDecoder>
 #include <atomic>
+#include <vector>
 
 namespace ops::server {
 namespace {
@@ -201,9 +205,47 @@ private:
     const Progress& m_progress;
 };
 
+// The file's operators as roles (see migrateToServer), after syslogin has been copied.
+void makeRoles(db::Connection& src, db::Connection& dst, const QString& adminName, const QString& adminPassword)
+{
+    struct Op
+    {
+        qint64 id;
+        QString uname;
+        QString pwd;
+        bool admin;
+        bool enabled;
+    };
+    std::vector<Op> ops;
+    {
+        QSqlQuery q = src.select(QStringLiteral("select id, uname, pwd, tp, zt from syslogin order by id"), true);
+        while (q.next())
+            ops.push_back(Op{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
+                             q.value(3).toString() == vocab::kAdmin, q.value(4).toInt() == 0});
+    }
+    bool adminFound = adminName.isEmpty();
+    for (const Op& op : ops) {
+        const QString role = db::roleName(op.uname);
+        QString verifier; // empty: no password until an administrator gives one
+        if (!adminName.isEmpty() && role == db::roleName(adminName) && op.admin && op.enabled &&
+            db::passwordMatches(op.pwd, adminPassword)) {
+            verifier = db::scramVerifier(dst, role, adminPassword);
+            adminFound = true;
+        } else if (!op.pwd.isEmpty() && !db::isPasswordHash(op.pwd)) {
+            verifier = db::scramVerifier(dst, role, op.pwd); // a file not upgraded: the text is there
+        }
+        dst.execute(QStringLiteral("update syslogin set rolname=? where id=?"), {role, op.id});
+        dst.scalar(QStringLiteral("select tv_seat_role(null, ?, ?, ?, ?)"),
+                   {role, verifier.isEmpty() ? QStringLiteral("") : verifier, op.admin, op.enabled});
+    }
+    if (!adminFound)
+        throw db::Error(QStringLiteral("%1 is no enabled administrator of the file with this password").arg(adminName));
+}
+
 } // namespace
 
-Migration migrateToServer(const QString& source, db::Connection& target, const Progress& progress)
+Migration migrateToServer(const QString& source, db::Connection& target, const Progress& progress,
+                          const QString& adminName, const QString& adminPassword)
 {
     if (target.engine() != db::Engine::PostgreSQL)
         throw db::Error(QStringLiteral("the target is not a server database"));
@@ -227,6 +269,8 @@ Migration migrateToServer(const QString& source, db::Connection& target, const P
     // The last detail report comes along: it is kept between runs, and other tools may read it.
     if (inFile.contains(QStringLiteral("tmp")) && !serverSet.contains(QStringLiteral("tmp"))) {
         target.execute(reportTableDefinition(src));
+        // the administrators replace it with their next report
+        target.execute(QStringLiteral("alter table tmp owner to tellvane_admin"));
         serverSet.insert(QStringLiteral("tmp"));
     }
     for (const QString& table : onServer)
@@ -244,6 +288,9 @@ Migration migrateToServer(const QString& source, db::Connection& target, const P
         }
         const QHash<QString, QString> types = serverColumnTypes(target, table);
         for (const QString& c : fileColumns(src, table)) {
+            // The server keeps no passwords: the roles get theirs (makeRoles).
+            if (table == QLatin1String("syslogin") && c == QLatin1String("pwd"))
+                continue;
             if (!types.contains(c))
                 throw db::Error(QStringLiteral("the server's table %1 has no column %2").arg(table, c));
             columns[table].append(Column{c, isTextType(types.value(c))});
@@ -302,6 +349,9 @@ Migration migrateToServer(const QString& source, db::Connection& target, const P
         }
         target.execute(QStringLiteral("alter table %1 enable trigger user").arg(ref(it.key())));
     }
+
+    makeRoles(src, target, adminName, adminPassword);
+    copier.say(QStringLiteral("syslogin: a role for each operator"));
 
     // The figures were copied, not counted: they must agree with the rows they count.
     for (const auto& [table, recount] : kRecounts) {

@@ -31,6 +31,13 @@ using Progress = std::function<void(const QString& line)>;
 // sequence past the largest id the file ever gave, and verifies each table's row count and the
 // kept figures against a recount. All of it is one transaction on the server: a failure at any
 // point leaves the server database empty. Throws db::Error; source is only read.
-Migration migrateToServer(const QString& source, db::Connection& target, const Progress& progress = {});
+//
+// Every operator of the file becomes a role of its own (db/roles.h), enabled or disabled as in
+// the file. The file keeps only hashes of the passwords, so a role gets no password (and cannot
+// log in) until an administrator gives it one in the operators' window; the administrator named
+// by adminName proves the own password (adminPassword, checked against the file) and gets it
+// at once, so that someone can log in. With no adminName nobody gets a password.
+Migration migrateToServer(const QString& source, db::Connection& target, const Progress& progress = {},
+                          const QString& adminName = QString(), const QString& adminPassword = QString());
 
 } // namespace ops::server

@@ -3,6 +3,8 @@
 #include "ops/admin/accounts.h"
 #include "ops/admin/password.h"
 #include "ops/admin/settings.h"
+#include "support/builders.h"
+#include "support/operators.h"
 #include "support/opsdb.h"
 
 #include "db/sqlvalue.h"
@@ -16,22 +18,21 @@ namespace {
 
 const qint64 kBuiltIn = 1;
 
+QString field(tst::OpsDb& db, qint64 id, const char* column)
+{
+    return db.scalar(QStringLiteral("select %1 from syslogin where id=%2").arg(QLatin1String(column)).arg(id))
+        .toString();
+}
+
 qint64 addRow(tst::OpsDb& db, const QString& uname, const QString& tp = vocab::kOperator, int zt = 0)
 {
     return tst::addOperator(db.con(), uname, uname + QStringLiteral("名"), QStringLiteral("pw"), tp, zt);
 }
 
-// The stored password is a hash of the typed one, never the text itself.
+// The password is kept as a hash of the typed one (on the server as the role's), never the text.
 bool storedPasswordIs(tst::OpsDb& db, qint64 id, const QString& typed)
 {
-    const QString stored = db.scalar(QStringLiteral("select pwd from syslogin where id=%1").arg(id)).toString();
-    return db::isPasswordHash(stored) && db::passwordMatches(stored, typed);
-}
-
-QString field(tst::OpsDb& db, qint64 id, const char* column)
-{
-    return db.scalar(QStringLiteral("select %1 from syslogin where id=%2").arg(QLatin1String(column)).arg(id))
-        .toString();
+    return tst::passwordWorks(db.con(), field(db, id, "uname"), typed);
 }
 
 QStringList rows(tst::OpsDb& db, const QString& sql)
@@ -134,11 +135,12 @@ void TestAccounts::failuresKeepNothing_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("failing");
-    const QList<QPair<const char*, const char*>> changes = {{"add", "insert into syslogin"},
-                                                            {"change", "update syslogin set"},
-                                                            {"disable", "update  syslogin set zt"},
-                                                            {"delete", "delete from syslogin"},
-                                                            {"password", "update syslogin set pwd"}};
+    const QList<QPair<const char*, const char*>> changes = {
+        {"add", "insert into syslogin"},
+        {"change", "update syslogin set"},
+        {"disable", "update  syslogin set zt"},
+        {"delete", "delete from syslogin"},
+        {"password", tst::onServer() ? "alter role" : "update syslogin set pwd"}};
     for (const auto& [action, change] : changes) {
         QTest::addRow("%s: the change", action) << action << change;
         QTest::addRow("%s: its log row", action) << action << "insert into  syslog";
@@ -203,19 +205,26 @@ void TestAccounts::lastAdministrator()
 void TestAccounts::ownPassword()
 {
     tst::OpsDb& db = *m_db;
-    const qint64 id = addRow(db, QStringLiteral("sun"), vocab::kOperator, 1);
-    const ops::Who sun{QStringLiteral("SUN"), QStringLiteral("孙"), QString()};
-    QCOMPARE(changeOwnPassword(db.con(), sun, QStringLiteral("pv"), QStringLiteral("x")),
-             PasswordChange::WrongOldPassword);
+    const qint64 id = addRow(db, QStringLiteral("sun"));
+    // As the operator's own seat does it (on the server: a session as its role).
+    db::Connection seat(QStringLiteral("seat.sun"));
+    if (db.onServer())
+        QVERIFY(tst::openAsOperator(db.con(), seat, QStringLiteral("sun"), QStringLiteral("pw")));
+    else
+        db.openSecond(seat);
+    db.exec(QStringLiteral("update syslogin set zt=1 where id=%1").arg(id));
+    const ops::Who sun{QStringLiteral("SUN"), QStringLiteral("sun名"), QString()};
+    QCOMPARE(changeOwnPassword(seat, sun, QStringLiteral("pv"), QStringLiteral("x")), PasswordChange::WrongOldPassword);
     // A disabled operator still can; the old password is compared as the login compares it.
-    QCOMPARE(changeOwnPassword(db.con(), sun, QStringLiteral(" PW "), QStringLiteral("it's 密码\\")),
+    QCOMPARE(changeOwnPassword(seat, sun, QStringLiteral(" PW "), QStringLiteral("it's 密码\\")),
              PasswordChange::Changed);
     QVERIFY(storedPasswordIs(db, id, QStringLiteral("IT'S 密码\\")));
-    QCOMPARE(rows(db, QStringLiteral("select uname,truename,logcon from syslog")),
-             (QStringList{"SUN", "孙", "修改个人登录密码!"}));
+    QVERIFY(!storedPasswordIs(db, id, QStringLiteral("pw")));
+    QCOMPARE(rows(db, QStringLiteral("select lower(uname),truename,logcon from syslog")),
+             (QStringList{"sun", "sun名", "修改个人登录密码!"}));
     // An operator deleted after logging in is not found.
     db.exec(QStringLiteral("delete from syslogin where id=%1").arg(id));
-    QCOMPARE(changeOwnPassword(db.con(), sun, QStringLiteral("it's"), QStringLiteral("y")), PasswordChange::NoSuchUser);
+    QCOMPARE(changeOwnPassword(seat, sun, QStringLiteral("it's"), QStringLiteral("y")), PasswordChange::NoSuchUser);
 }
 
 void TestAccounts::setting()
