@@ -51,7 +51,7 @@ BEGIN
         ('t_ywbh',       'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
         ('q_table',      'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
         ('q_sel',        'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
-        ('yhda',         'SELECT, UPDATE (sljg, jg, bz, slsj, slz, drawkey)', 'SELECT, INSERT, UPDATE, DELETE'),
+        ('yhda',         'SELECT, UPDATE (sljg, jg, bz, slsj, slz, drawkey, hjcs, kcsj)', 'SELECT, INSERT, UPDATE, DELETE'),
         ('q_ans',        'SELECT, INSERT, DELETE',                      'SELECT, INSERT, UPDATE, DELETE'),
         ('visitlog',     'SELECT, INSERT',                              'SELECT, INSERT, UPDATE, DELETE'),
         ('yhda_tally',   'SELECT',                                      'SELECT'),
@@ -67,7 +67,11 @@ BEGIN
         ('qansbbview',   'SELECT',                                      'SELECT'),
         ('hwtjview2',    'SELECT',                                      'SELECT'),
         ('hwtjsumview',  'SELECT',                                      'SELECT'),
-        ('q_anssumview', 'SELECT',                                      'SELECT')
+        ('q_anssumview', 'SELECT',                                      'SELECT'),
+        -- call-backs: seats book and close them; administrators also reassign, cancel, edit rules
+        ('hfyy',         'SELECT, INSERT, UPDATE',                      'SELECT, INSERT, UPDATE, DELETE'),
+        ('cbgz',         'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
+        ('hjsd',         'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE')
     ) AS rights(tbl, operator, admin) LOOP
         EXECUTE format('REVOKE ALL ON %s FROM tellvane_operator, tellvane_admin', r.tbl);
         IF r.operator <> '' THEN

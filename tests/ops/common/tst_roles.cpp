@@ -112,6 +112,12 @@ void TstRoles::statements_data()
     row("op: settings", false, "select jgts from [option]", Expect::Done);
     row("op: questions", false, "select count(*) from q_sel join q_table on q_table.qid=q_sel.qid", Expect::Done);
     row("op: figures", false, "select sum(n) from yhda_tally", Expect::Done);
+    row("op: book a call-back", false,
+        "insert into hfyy(yhid,ywbh,dhhm,kssj,jssj,gksj,yyz,hfz) values($own,$p,'138','2026-12-09 10:00:00',"
+        "'2026-12-09 11:00:00','2026-12-09 11:30:00','zhao','zhao')",
+        Expect::Done);
+    row("op: keep a customer back", false, "update yhda set hjcs=hjcs+1,kcsj='2026-12-09' where id=$own", Expect::Done);
+    row("op: calling rules", false, "select count(*) from cbgz join hjsd on hjsd.ywbh=cbgz.ywbh", Expect::Done);
     // Everything else.
     row("op: make self administrator", false, "update syslogin set tp='管理员'", Expect::Refused);
     row("op: delete customers", false, "delete from yhda", Expect::Refused);
@@ -130,6 +136,8 @@ void TstRoles::statements_data()
     row("op: another's password", false, "alter role tv_qian password 'x'", Expect::Refused);
     row("op: become administrator", false, "set role tellvane_admin", Expect::Refused);
     row("op: new table", false, "create table x(a int)", Expect::Refused);
+    row("op: change calling rules", false, "insert into cbgz(ywbh,sljg,ycfz) values($p,'无应答',0)", Expect::Refused);
+    row("op: delete call-backs", false, "delete from hfyy", Expect::Refused);
     // The administrator's windows.
     row("admin: project", true, "insert into t_ywbh(ywname) values('新''项目')", Expect::Done);
     row("admin: question", true, "insert into q_table(ywbh,qbh,qnr) values($p,2,'x')", Expect::Done);
@@ -143,6 +151,8 @@ void TstRoles::statements_data()
     row("admin: operators", true, "select count(*) from syslogin", Expect::Done);
     row("admin: statistics rebuild", true, "delete from hwtj_tally", Expect::Done);
     row("admin: detail report", true, "select id into tmp from yhdaview", Expect::Done);
+    row("admin: calling rules", true, "insert into hjsd(ywbh,grks,grjs) values($p,'09:00','18:00')", Expect::Done);
+    row("admin: cancel call-backs", true, "update hfyy set zt=2", Expect::Done);
     row("admin: change the log", true, "update syslog set logcon='x'", Expect::Refused);
     row("admin: delete the log", true, "delete from syslog", Expect::Refused);
     row("admin: new role", true, "create role x", Expect::Refused);
