@@ -14,6 +14,7 @@ bash "$src/scripts/package.sh" "$work/out"
 debs=("$work"/out/tellvane_*_amd64.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "no single tellvane_<version>_amd64.deb in $work/out"
 deb=${debs[0]}
+[ "$(ls "$work/out" | wc -l)" -eq 1 ] || fail "more than the package was written: $(ls "$work/out")"
 version=$(dpkg-deb -f "$deb" Version)
 [ "$(basename "$deb")" = "tellvane_${version}_amd64.deb" ] || fail "named $(basename "$deb")"
 
