@@ -222,8 +222,10 @@ QString Places::defaultDatabase() const
 
 bool runsInstalled(const QString& programFolder, const QString& installedFolder)
 {
-    if (QFileInfo::exists(QDir(programFolder).filePath(QString::fromLatin1(kDatabaseFileName))))
-        return false;
+    // A site that put the program read-only on a share with its settings beside it keeps them.
+    for (const auto* name : {kDatabaseFileName, kSettingsFileName})
+        if (QFileInfo::exists(QDir(programFolder).filePath(QString::fromLatin1(name))))
+            return false;
     const QFileInfo program(programFolder);
     if (!installedFolder.isEmpty() && program.canonicalFilePath() == QFileInfo(installedFolder).canonicalFilePath())
         return true;

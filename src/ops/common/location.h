@@ -57,10 +57,10 @@ struct Places
     QString defaultDatabase() const;
 };
 
-// Whether the program in programFolder runs installed. A folder holding dhyx.dat is a portable
-// copy, whoever owns it; otherwise one the user may not write to, or the folder the program was
-// built to be installed in (root may write there and still not mean to keep data beside /usr/bin),
-// is an installed program's.
+// Whether the program in programFolder runs installed. A folder holding dhyx.dat or tellvane.ini
+// is a portable copy (or a site's own deployment), whoever owns it; otherwise one the user may not write to, or the
+// folder the program was built to be installed in (root may write there and still not mean to keep data beside
+// /usr/bin), is an installed program's.
 bool runsInstalled(const QString& programFolder, const QString& installedFolder);
 
 // Chooses the database from the settings file <folder>/tellvane.ini (section [database]) and the

@@ -226,8 +226,8 @@ void TstLocation::installedOrPortable_data()
         << true << true << none << other << none << QStringList() << false << "file:bin/dhyx.dat";
     // installed: the data folder, the user's settings, then the site's; the command line first
     QTest::newRow("installed") << false << true << none << none << none << QStringList() << true << data + "dhyx.dat";
-    QTest::newRow("installed ignores settings beside")
-        << false << true << server << none << none << QStringList() << true << data + "dhyx.dat";
+    QTest::newRow("settings beside win over the install folder")
+        << false << true << server << other << none << QStringList() << false << "server:db1|tv";
     QTest::newRow("installed, site server")
         << false << true << none << none << server << QStringList() << true << "server:db1|tv";
     QTest::newRow("installed, user file over site server")
