@@ -54,9 +54,9 @@ int main(int argc, char** argv)
         // Installed, the program's folder is not where the data is: the log stays in the data folder.
         if (!places.installed)
             log = logfile::pathFor(*where, places.program);
-    } catch (const ops::SettingsError& e) {
+    } catch (const std::exception& e) {
         if (arguments.contains(QLatin1String("--check"))) {
-            std::fprintf(stderr, "%s\n", qPrintable(e.text()));
+            std::fprintf(stderr, "%s\n", e.what());
             return 1;
         }
     }
