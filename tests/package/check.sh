@@ -45,7 +45,7 @@ for size in 16 22 24 32 48 64 128 256; do
     [ "$dims" = "${size}x${size}" ] || fail "icon ${size}x${size} is $dims"
 done
 # only the program and its tools: no tests, benchmarks or databases
-extra=$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -E '/tst_|bench|\.dat$|\.a$' || true)
+extra=$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -E '/tst_|bench|\.dat$|\.a$|/usr/lib/debug' || true)
 [ -z "$extra" ] || fail "the package holds $extra"
 [ "$(ls "$root/usr/bin" | wc -l)" -eq 3 ] || fail "usr/bin holds $(ls "$root/usr/bin")"
 depends=$(dpkg-deb -f "$deb" Depends)
