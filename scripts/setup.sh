@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing (Debian 12), then configures and builds into build/ (or $1).
+# With --install-only it only installs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -7,7 +8,8 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite libsql
           libxlsxwriter-dev libminizip-dev zlib1g-dev libfreexl-dev python3 python3-xlwt fonts-wqy-zenhei unzip
           qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev
           libqt6sql6-psql postgresql libpq-dev libsodium-dev
-          libphonenumber-dev baresip-core sip-tester)
+          libphonenumber-dev baresip-core sip-tester
+          debhelper fakeroot lintian desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -19,6 +21,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     "${sudo_cmd[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+[ "${1:-}" != "--install-only" ] || exit 0
 
 build_dir=${1:-build}
 build_type=${2:-Debug}

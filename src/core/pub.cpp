@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QStandardPaths>
 
 bool gLoginOk = false;
 QString gAppPath;
@@ -57,9 +58,25 @@ void setProgramArguments(const QStringList& arguments)
     programArguments() = arguments;
 }
 
+ops::Places places()
+{
+    ops::Places p;
+    p.program = gAppPath.isEmpty() ? programFolder() : gAppPath;
+    p.installed = ops::runsInstalled(p.program, QStringLiteral(TV_INSTALLED_BINDIR));
+    if (p.installed) {
+        // Folders of our own under the user's, named like the program's files.
+        p.data = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+                     .filePath(QStringLiteral("tellvane"));
+        p.settingsFiles << QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+                               .filePath(QStringLiteral("tellvane/") + QLatin1String(ops::kSettingsFileName))
+                        << QStringLiteral(TV_INSTALLED_SYSCONFDIR "/tellvane/") + QLatin1String(ops::kSettingsFileName);
+    }
+    return p;
+}
+
 ops::Location databaseLocation()
 {
-    return ops::chooseLocation(gAppPath.isEmpty() ? programFolder() : gAppPath, programArguments());
+    return ops::chooseLocation(places(), programArguments());
 }
 
 void resetLoginValues()

@@ -25,8 +25,11 @@ QString backupFile();                         // <folder>/dhyx.bak
 
 // The program's command-line arguments without its name (main sets them; tests may).
 void setProgramArguments(const QStringList& arguments);
-// The database the login opens: dhyx.dat in the program folder unless tellvane.ini there or
-// the command line says otherwise. Throws ops::SettingsError.
+// Where the program's settings and data are: its own folder, or installed the user's folders
+// and the site's settings (see ops::Places).
+ops::Places places();
+// The database the login opens: dhyx.dat in the data folder unless a settings file or the
+// command line says otherwise. Throws ops::SettingsError.
 ops::Location databaseLocation();
 
 // Clears the login values (tests, between logins).

@@ -1,5 +1,8 @@
 #include "ops/common/location.h"
 
+#include "db/schema.h"
+#include "db/upgrade.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -141,10 +144,10 @@ Location fileLocation(const QString& folder, const QString& path)
     return loc;
 }
 
-// The [database] section of the settings file, or nothing when there is no file.
-std::optional<Location> fromSettings(const QString& folder)
+// The [database] section of the settings file at path, or nothing when there is no file. A
+// relative file is taken from folder.
+std::optional<Location> fromSettings(const QString& path, const QString& folder)
 {
-    const QString path = QDir(folder).filePath(QString::fromLatin1(kSettingsFileName));
     if (!QFileInfo::exists(path))
         return std::nullopt;
     const QString where = QDir::toNativeSeparators(path);
@@ -179,7 +182,7 @@ std::optional<Location> fromSettings(const QString& folder)
         if (!keys.isEmpty())
             refuse(QStringLiteral("设置文件 %1 的 [database] 中有文件数据库用不到的设置项“%2”（可用：engine、file）。")
                        .arg(where, keys.first().first));
-        return fileLocation(folder, file.isEmpty() ? QStringLiteral("dhyx.dat") : file);
+        return fileLocation(folder, file.isEmpty() ? QString::fromLatin1(kDatabaseFileName) : file);
     }
     if (engine != QLatin1String("postgresql"))
         refuse(QStringLiteral("设置文件 %1 中的数据库类型“%2”无效：应为 sqlite 或 postgresql。").arg(where, engine));
@@ -212,7 +215,31 @@ db::ServerParams parseServer(const QString& conninfo)
     return parseServerIn(conninfo, QStringLiteral("连接参数"));
 }
 
+QString Places::defaultDatabase() const
+{
+    return QDir::cleanPath(QDir(dataFolder()).absoluteFilePath(QString::fromLatin1(kDatabaseFileName)));
+}
+
+bool runsInstalled(const QString& programFolder, const QString& installedFolder)
+{
+    // A site that put the program read-only on a share with its settings beside it keeps them.
+    for (const auto* name : {kDatabaseFileName, kSettingsFileName})
+        if (QFileInfo::exists(QDir(programFolder).filePath(QString::fromLatin1(name))))
+            return false;
+    const QFileInfo program(programFolder);
+    if (!installedFolder.isEmpty() && program.canonicalFilePath() == QFileInfo(installedFolder).canonicalFilePath())
+        return true;
+    return !program.isWritable();
+}
+
 Location chooseLocation(const QString& folder, const QStringList& arguments)
+{
+    Places places;
+    places.program = folder;
+    return chooseLocation(places, arguments);
+}
+
+Location chooseLocation(const Places& places, const QStringList& arguments)
 {
     std::optional<Location> fromCommandLine;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -248,9 +275,40 @@ Location chooseLocation(const QString& folder, const QStringList& arguments)
     }
     if (fromCommandLine)
         return *fromCommandLine;
-    if (auto loc = fromSettings(folder))
-        return *loc;
-    return fileLocation(folder, QStringLiteral("dhyx.dat"));
+    const QString folder = places.dataFolder();
+    const QStringList settings =
+        places.installed ? places.settingsFiles
+                         : QStringList{QDir(places.program).filePath(QString::fromLatin1(kSettingsFileName))};
+    for (const QString& path : settings) {
+        if (!QFileInfo::exists(path))
+            continue;
+        // A user's file without a [database] section leaves the choice to the site's.
+        if (auto loc = fromSettings(path, folder))
+            return *loc;
+    }
+    return fileLocation(folder, QString::fromLatin1(kDatabaseFileName));
+}
+
+Prepared prepareDatabase(const Places& places, const Location& where)
+{
+    Prepared done;
+    if (!places.installed || where.server || where.file != places.defaultDatabase())
+        return done;
+    const QString folder = QFileInfo(where.file).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        done.error = QStringLiteral("无法建立数据文件夹 %1。").arg(QDir::toNativeSeparators(folder));
+        return done;
+    }
+    QString reason;
+    if (!QFileInfo::exists(where.file)) {
+        done.laid = db::createDatabase(where.file, &reason);
+        if (!done.laid)
+            done.error = QStringLiteral("无法建立数据库 %1：%2").arg(where.describe(), reason);
+        return done;
+    }
+    if (!db::upgradeDatabase(where.file, &reason))
+        done.error = QStringLiteral("无法把数据库 %1 升级到本版本：%2").arg(where.describe(), reason);
+    return done;
 }
 
 } // namespace ops

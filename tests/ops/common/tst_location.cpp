@@ -1,8 +1,10 @@
-// Choosing the database from the settings file beside the program and the command line.
+// Choosing the database from the settings files and the command line, beside the program or
+// installed.
 #include "ops/common/location.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,6 +17,9 @@ private slots:
     void refuses_data();
     void refuses();
     void backupBesideTheFile();
+    void installedOrPortable_data();
+    void installedOrPortable();
+    void laysTheInstalledDatabaseOnce();
 };
 
 namespace {
@@ -164,6 +169,150 @@ void TstLocation::backupBesideTheFile()
     QCOMPARE(loc.backupFile(), QStringLiteral("/data/call centre/dhyx.bak"));
     loc.file = QStringLiteral("/data/site.v2.dat");
     QCOMPARE(loc.backupFile(), QStringLiteral("/data/site.v2.bak"));
+}
+
+namespace {
+
+// A program folder, a user's data folder and two settings files (user's, site's), all temporary.
+struct Installation
+{
+    QTemporaryDir root;
+    QString folder(const char* name) const { return QDir(root.path()).filePath(QLatin1String(name)); }
+    ops::Places places(bool installed) const
+    {
+        ops::Places p;
+        p.program = folder("bin");
+        p.installed = installed;
+        p.data = folder("home/.local/share/tellvane");
+        p.settingsFiles << folder("home/.config/tellvane/tellvane.ini") << folder("etc/tellvane/tellvane.ini");
+        return p;
+    }
+};
+
+bool writeFile(const QString& path, const QByteArray& text)
+{
+    if (text.isNull())
+        return true;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+}
+
+} // namespace
+
+void TstLocation::installedOrPortable_data()
+{
+    QTest::addColumn<bool>("holdsDatabase");   // dhyx.dat beside the program
+    QTest::addColumn<bool>("installedFolder"); // the program is in the folder it was built to be installed in
+    QTest::addColumn<QByteArray>("besideIni"); // tellvane.ini beside the program; null: none
+    QTest::addColumn<QByteArray>("userIni");   // the user's settings; null: none
+    QTest::addColumn<QByteArray>("siteIni");   // the site's settings; null: none
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<QString>("expected"); // "bin/..." and "home/..." below the temporary root
+
+    const QByteArray none;
+    const QByteArray other("[database]\nengine=sqlite\nfile=其它 'x'.dat\n");
+    const QByteArray server("[database]\nengine=postgresql\nhost=db1\ndatabase=tv\n");
+    const QByteArray absolute("[database]\nfile=/srv/tellvane/dhyx.dat\n");
+    const QString data = QStringLiteral("file:home/.local/share/tellvane/");
+
+    // a writable folder of its own: as always, whatever the user's and the site's settings say
+    QTest::newRow("portable") << false << false << none << other << server << QStringList() << false
+                              << "file:bin/dhyx.dat";
+    QTest::newRow("portable, settings beside")
+        << false << false << other << none << server << QStringList() << false << "file:bin/其它 'x'.dat";
+    QTest::newRow("database beside wins over the install folder")
+        << true << true << none << other << none << QStringList() << false << "file:bin/dhyx.dat";
+    // installed: the data folder, the user's settings, then the site's; the command line first
+    QTest::newRow("installed") << false << true << none << none << none << QStringList() << true << data + "dhyx.dat";
+    QTest::newRow("settings beside win over the install folder")
+        << false << true << server << other << none << QStringList() << false << "server:db1|tv";
+    QTest::newRow("installed, site server")
+        << false << true << none << none << server << QStringList() << true << "server:db1|tv";
+    QTest::newRow("installed, user file over site server")
+        << false << true << none << other << server << QStringList() << true << data + "其它 'x'.dat";
+    QTest::newRow("installed, user without database section")
+        << false << true << none << QByteArray("[window]\nx=1\n") << server << QStringList() << true << "server:db1|tv";
+    QTest::newRow("installed, site absolute file")
+        << false << true << none << none << absolute << QStringList() << true << "file:/srv/tellvane/dhyx.dat";
+    QTest::newRow("installed, command line wins")
+        << false << true << none << other << server << QStringList{"--server", "host=db2 dbname=x"} << true
+        << "server:db2|x";
+}
+
+void TstLocation::installedOrPortable()
+{
+    QFETCH(bool, holdsDatabase);
+    QFETCH(bool, installedFolder);
+    QFETCH(QByteArray, besideIni);
+    QFETCH(QByteArray, userIni);
+    QFETCH(QByteArray, siteIni);
+    QFETCH(QStringList, args);
+    QFETCH(bool, installed);
+    QFETCH(QString, expected);
+    Installation at;
+    QVERIFY(at.root.isValid());
+    const ops::Places given = at.places(true);
+    QVERIFY(QDir().mkpath(given.program));
+    QVERIFY(writeFile(QDir(given.program).filePath(QStringLiteral("dhyx.dat")), holdsDatabase ? "x" : QByteArray()));
+    QVERIFY(writeFile(QDir(given.program).filePath(QStringLiteral("tellvane.ini")), besideIni));
+    QVERIFY(writeFile(given.settingsFiles[0], userIni));
+    QVERIFY(writeFile(given.settingsFiles[1], siteIni));
+
+    QCOMPARE(ops::runsInstalled(given.program, installedFolder ? given.program : at.folder("elsewhere")), installed);
+    const ops::Location loc = ops::chooseLocation(at.places(installed), args);
+    const QString summary =
+        loc.server
+            ? QStringLiteral("server:%1|%2").arg(loc.params.host, loc.params.database)
+            : QStringLiteral("file:") +
+                  (loc.file.startsWith(at.root.path()) ? QDir(at.root.path()).relativeFilePath(loc.file) : loc.file);
+    QCOMPARE(summary, expected);
+    // the safety copy and the log go beside the database; installed, the log in the data folder
+    if (!loc.server)
+        QCOMPARE(QFileInfo(loc.backupFile()).absolutePath(), QFileInfo(loc.file).absolutePath());
+}
+
+void TstLocation::laysTheInstalledDatabaseOnce()
+{
+    Installation at;
+    QVERIFY(at.root.isValid());
+    const ops::Places installed = at.places(true);
+    const ops::Location where = ops::chooseLocation(installed, {});
+    QCOMPARE(where.file, installed.defaultDatabase());
+
+    // portable, and a file a setting names: left to the site and tellvane-initdb
+    ops::Places portable = at.places(false);
+    QVERIFY(ops::prepareDatabase(portable, ops::chooseLocation(portable, {})).error.isEmpty());
+    QVERIFY(!QFileInfo::exists(portable.defaultDatabase()));
+    ops::Location named;
+    named.file = at.folder("home/.local/share/tellvane/other.dat");
+    const ops::Prepared leftAlone = ops::prepareDatabase(installed, named);
+    QVERIFY(!leftAlone.laid && leftAlone.error.isEmpty());
+    QVERIFY(!QFileInfo::exists(named.file));
+
+    // the first start lays it, folders and all; the next leaves it with what it holds
+    const ops::Prepared first = ops::prepareDatabase(installed, where);
+    QVERIFY2(first.laid && first.error.isEmpty(), qPrintable(first.error));
+    {
+        db::Connection con(QStringLiteral("laid"));
+        con.open(where.file);
+        QCOMPARE(con.scalar(QStringLiteral("select count(*) from syslogin where uname='admin'")).toInt(), 1);
+        con.execute(QStringLiteral("insert into syslogin (uname, truename, pwd, tp) values ('op1', 'x', 'x', 'x')"));
+    }
+    const ops::Prepared second = ops::prepareDatabase(installed, where);
+    QVERIFY2(!second.laid && second.error.isEmpty(), qPrintable(second.error));
+    db::Connection con(QStringLiteral("again"));
+    con.open(where.file);
+    QCOMPARE(con.scalar(QStringLiteral("select count(*) from syslogin")).toInt(), 2);
+
+    // a data folder that cannot be made is said, with nothing laid
+    QVERIFY(writeFile(at.folder("blocked"), "not a folder"));
+    ops::Places blocked = installed;
+    blocked.data = at.folder("blocked/tellvane");
+    const ops::Prepared refused = ops::prepareDatabase(blocked, ops::chooseLocation(blocked, {}));
+    QVERIFY(!refused.laid);
+    QVERIFY2(refused.error.contains(QLatin1String("blocked")), qPrintable(refused.error));
 }
 
 QTEST_GUILESS_MAIN(TstLocation)
