@@ -77,7 +77,7 @@ void TestCallBackList::listsReassignsAndCancels()
                 .arg(QStringLiteral("null"))
                 .arg(1));
     db.exec(QStringLiteral("update yhda set kcsj=%1 where id=%2").arg(stamp(now.addDays(1).addSecs(5400))).arg(later));
-    db.exec(QStringLiteral("insert into syslogin(uname,truename,pwd) values('op2','话务员二','x')"));
+    tst::addOperator(db.con(), QStringLiteral("op2"), QStringLiteral("话务员二"), QStringLiteral("x"));
 
     QPointer<Tfrmhflist> w(new Tfrmhflist);
     w->show();
