@@ -127,13 +127,19 @@ void saveRetryRule(db::Connection& con, int ywbh, const QString& word, const Ret
 
 qint64 dueCount(db::Connection& con, int ywbh, const QString& uname, const QDateTime& now)
 {
-    // Two ranges of the draw's indexes; an own one that is anyone's by now is counted once.
+    // Two ranges of the draw's indexes; an own one that is anyone's by now is counted once, and
+    // customers assigned to another operator are not the operator's to call (as in the draw).
     const QString at = stamp(now);
+    const QString mine = QStringLiteral(" and exists (select 1 from yhda y where y.id=a.yhid and (y.zdslz is null or "
+                                        "y.zdslz=?))");
     return con
-        .scalar(QStringLiteral("select (select count(*) from hfyy where ywbh=? and hfz=? and zt=0 and kssj<=?)"
-                               "+(select count(*) from hfyy where ywbh=? and zt=0 and gksj<=? and "
-                               "(hfz is null or hfz<>?))"),
-                {ywbh, db::text(uname), at, ywbh, at, db::text(uname)})
+        .scalar(QStringLiteral("select (select count(*) from hfyy a where a.ywbh=? and a.hfz=? and a.zt=0 and "
+                               "a.kssj<=?") +
+                    mine +
+                    QStringLiteral(")+(select count(*) from hfyy a where a.ywbh=? and a.zt=0 and a.gksj<=? and "
+                                   "(a.hfz is null or a.hfz<>?)") +
+                    mine + QStringLiteral(")"),
+                {ywbh, db::text(uname), at, db::text(uname), ywbh, at, db::text(uname), db::text(uname)})
         .toLongLong();
 }
 

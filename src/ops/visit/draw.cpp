@@ -134,11 +134,12 @@ Customer readBooked(const QSqlRecord& row)
 
 // The two kinds of due call-back in the order the draw offers them: the operator's own by
 // their start, then anyone's by the time they became anyone's. Each reads its index from the
-// first due entry on; the customers other seats hold are passed over.
+// first due entry on; the customers other seats hold are passed over, and so are customers an
+// administrator assigned to another operator (a call-back does not undo the assignment).
 const QString kOwnDue = QStringLiteral("a.ywbh=? and a.hfz=? and a.zt=0 and a.kssj<=? and y.del=0 and y.sljg<>? "
-                                       "order by a.kssj limit 1");
-const QString kAnyDue =
-    QStringLiteral("a.ywbh=? and a.zt=0 and a.gksj<=? and y.del=0 and y.sljg<>? order by a.gksj limit 1");
+                                       "and (y.zdslz is null or y.zdslz=?) order by a.kssj limit 1");
+const QString kAnyDue = QStringLiteral("a.ywbh=? and a.zt=0 and a.gksj<=? and y.del=0 and y.sljg<>? "
+                                       "and (y.zdslz is null or y.zdslz=?) order by a.gksj limit 1");
 const QString kBookedColumns = QStringLiteral("a.id as aid,a.kssj,a.jssj,a.yyzxm,a.bz as abz");
 
 std::optional<Customer> claimBookedOnFile(db::Connection& con, const QString& where, const QVariantList& values)
@@ -183,9 +184,9 @@ std::optional<Customer> claimBookedOnServer(db::Connection& con, const QString& 
 std::optional<Customer> claimBooked(db::Connection& con, int ywbh, const QString& uname, const QString& at)
 {
     const auto claim = con.engine() == db::Engine::PostgreSQL ? claimBookedOnServer : claimBookedOnFile;
-    if (auto c = claim(con, kOwnDue, {ywbh, db::text(uname), at, vocab::kInHand}))
+    if (auto c = claim(con, kOwnDue, {ywbh, db::text(uname), at, vocab::kInHand, db::text(uname)}))
         return c;
-    return claim(con, kAnyDue, {ywbh, at, vocab::kInHand});
+    return claim(con, kAnyDue, {ywbh, at, vocab::kInHand, db::text(uname)});
 }
 
 // The first column of a counter's one row.
