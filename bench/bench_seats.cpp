@@ -20,6 +20,7 @@
 #include "db/vocab.h"
 #include "ops/common/login.h"
 #include "ops/visit/call.h"
+#include "ops/visit/callback.h"
 #include "ops/visit/draw.h"
 
 #include <QElapsedTimer>
@@ -322,6 +323,15 @@ void runSeat(Shared& sh, int seat, SeatResult& r)
                 if (word == vocab::kHandled) {
                     if (call.answer(0) == ops::visit::Call::Answered::Completes)
                         next = call.complete(0, QString(), QString(), vocab::kNotHandled);
+                } else if (word == vocab::kCallBack) {
+                    // "下次联系" at a time: every other call-back falls due at once, the rest a
+                    // minute later; every other one is the booker's own, the rest anyone's. The
+                    // draws then take due call-backs first, as seats do in a working day.
+                    const QDateTime now = QDateTime::currentDateTime();
+                    const QDateTime minute(now.date(), QTime(now.time().hour(), now.time().minute()));
+                    const qint64 n = k / 6;
+                    next = call.outcome(word, QString(), vocab::kNotHandled,
+                                        ops::visit::Booking{n % 2 ? minute.addSecs(60) : minute, 60, n / 2 % 2 == 0});
                 } else {
                     next = call.outcome(word, QString(), vocab::kNotHandled);
                 }
@@ -447,8 +457,8 @@ Figures runRound(db::Connection& con, const Place& place, int ywbh, int seats, i
         if (f.firstError.isEmpty())
             f.firstError = r.firstError;
     }
-    // Every ending a seat counted as done must be there: the customer's record and its history
-    // row, by the seat's operator name of this round. One statement: one snapshot of both.
+    // Every ending a seat counted as done must be there: its history row and the customer's
+    // record, by the seat's operator name of this round. One statement: one snapshot of both.
     std::map<QString, std::pair<qint64, qint64>> found; // operator -> records, history rows
     f.checkError = checked(con, place, [&] {
         found.clear();
@@ -465,8 +475,11 @@ Figures runRound(db::Connection& con, const Place& place, int ywbh, int seats, i
     for (int s = 0; s < seats && f.checkError.isEmpty(); ++s) {
         const auto [records, logged] = found[seatTruename(s, round)];
         const qint64 done = results[size_t(s)].endings;
-        f.lostEndings += std::max<qint64>(0, done - std::min(records, logged));
-        f.unreported += std::max<qint64>(0, std::max(records, logged) - done);
+        // A customer booked for a call-back comes back and is ended again: it has one record and
+        // a history row per ending. Every ending is one history row, written in the transaction
+        // that writes the record; a seat's records are never more than its history rows.
+        f.lostEndings += std::max<qint64>(0, done - logged) + std::max<qint64>(0, records - logged);
+        f.unreported += std::max<qint64>(0, logged - done);
     }
     f.endingsPerS = double(endings) / elapsed;
     f.p50 = percentile(all, 0.5);
@@ -576,6 +589,16 @@ int runSeats(int argc, char** argv)
                                                 : QStringLiteral("no"));
         if (!why.isEmpty())
             print("tallies_error", why);
+        // The call-backs the seats booked, and how many of them a later draw took and ended.
+        QString booked, kept;
+        checked(con, place.place(), [&] {
+            QSqlQuery q =
+                con.select(QStringLiteral("select count(*), sum(case when zt=1 then 1 else 0 end) from hfyy"));
+            if (q.next())
+                booked = q.value(0).toString(), kept = QString::number(q.value(1).toLongLong());
+        });
+        print("callbacks_booked", booked.isEmpty() ? QStringLiteral("unknown") : booked);
+        print("callbacks_kept", kept.isEmpty() ? QStringLiteral("unknown") : kept);
     } catch (const db::Error& e) {
         std::fprintf(stderr, "database error: %s\n", qPrintable(e.text()));
         return 1;
