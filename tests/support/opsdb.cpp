@@ -5,6 +5,11 @@
 #include "db/schema.h"
 
 #include <QDir>
+#include <QMutex>
+#include <QSet>
+
+#include <thread>
+#include <vector>
 
 namespace tst {
 
@@ -94,6 +99,40 @@ qint64 OpsDb::count(const QString& table, const QString& where)
     return scalar(QStringLiteral("select count(*) from ") + table +
                   (where.isEmpty() ? QString() : QStringLiteral(" where ") + where))
         .toLongLong();
+}
+
+QString runSeats(OpsDb& db, int seats, const std::function<void(db::Connection&, int)>& seat)
+{
+    QMutex m;
+    QString failure;
+    std::vector<std::thread> threads;
+    for (int s = 0; s < seats; ++s)
+        threads.emplace_back([&, s] {
+            try {
+                db::Connection con(QStringLiteral("seat%1").arg(s));
+                db.openSecond(con);
+                seat(con, s);
+            } catch (const db::Error& e) {
+                QMutexLocker l(&m);
+                if (failure.isEmpty())
+                    failure = e.text();
+            }
+        });
+    for (auto& t : threads)
+        t.join();
+    return failure;
+}
+
+Holds countHolds(const QList<qint64>* held, int seats)
+{
+    Holds h;
+    QSet<qint64> all;
+    for (int s = 0; s < seats; ++s) {
+        h.total += int(held[s].size());
+        all.unite(QSet<qint64>(held[s].begin(), held[s].end()));
+    }
+    h.distinct = int(all.size());
+    return h;
 }
 
 } // namespace tst

@@ -5,9 +5,11 @@
 #include "support/builders.h"
 #include "support/serverdb.h"
 
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 namespace tst {
@@ -54,5 +56,18 @@ private:
     std::unique_ptr<db::Connection> m_own;
     db::Connection* m_con = nullptr;
 };
+
+// Runs seat(connection, index) on `seats` threads at once, each on a connection of its own to
+// db's database; the first error any seat met, or an empty text.
+QString runSeats(OpsDb& db, int seats, const std::function<void(db::Connection&, int)>& seat);
+
+// The customers the seats held: how many holds in all, and how many customers (equal when
+// nobody was held twice).
+struct Holds
+{
+    int total = 0;
+    int distinct = 0;
+};
+Holds countHolds(const QList<qint64>* held, int seats);
 
 } // namespace tst

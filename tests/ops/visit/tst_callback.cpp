@@ -8,13 +8,8 @@
 #include "support/opsdb.h"
 #include "support/visitbuilders.h"
 
-#include <QMutex>
-#include <QSet>
 #include <QSqlQuery>
 #include <QTest>
-
-#include <thread>
-#include <vector>
 
 using namespace vt;
 using ops::visit::Booking;
@@ -398,42 +393,21 @@ void TestCallBack::seatsRaceForDueCallBacks()
     }
     // Four seats at once, each ending every call-back it draws and drawing the next in the
     // same transaction, as the visit window does.
-    QMutex m;
-    QString failure;
     QList<qint64> held[4];
-    std::vector<std::thread> seats;
-    for (int s = 0; s < 4; ++s)
-        seats.emplace_back([&, s] {
-            try {
-                db::Connection con(QStringLiteral("seat%1").arg(s));
-                if (f.db.onServer())
-                    con.openServer(f.db.con().server());
-                else
-                    con.open(f.db.file());
-                Call call(con, op(QStringLiteral("op%1").arg(s + 2)));
-                call.setProject(f.p);
-                call.setClock([] { return kT0.addSecs(120); });
-                auto c = call.drawByState(vocab::kNotHandled);
-                while (c) {
-                    held[s] << c->id;
-                    c = call.outcome(vocab::kNoAnswer, QString(), vocab::kNotHandled).customer;
-                }
-            } catch (const db::Error& e) {
-                QMutexLocker l(&m);
-                failure = e.text();
-            }
-        });
-    for (auto& t : seats)
-        t.join();
+    const QString failure = tst::runSeats(f.db, 4, [&](db::Connection& con, int s) {
+        Call call(con, op(QStringLiteral("op%1").arg(s + 2)));
+        call.setProject(f.p);
+        call.setClock([] { return kT0.addSecs(120); });
+        auto c = call.drawByState(vocab::kNotHandled);
+        while (c) {
+            held[s] << c->id;
+            c = call.outcome(vocab::kNoAnswer, QString(), vocab::kNotHandled).customer;
+        }
+    });
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
-    QSet<qint64> all;
-    int total = 0;
-    for (const auto& h : held) {
-        total += int(h.size());
-        all.unite(QSet<qint64>(h.begin(), h.end()));
-    }
-    QCOMPARE(total, n);
-    QCOMPARE(int(all.size()), n);
+    const tst::Holds holds = tst::countHolds(held, 4);
+    QCOMPARE(holds.total, n);
+    QCOMPARE(holds.distinct, n);
     QCOMPARE(f.db.count(QStringLiteral("hfyy"), QStringLiteral("zt=0")), qint64(0));
 }
 

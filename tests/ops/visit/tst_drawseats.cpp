@@ -8,14 +8,10 @@
 #include "support/opsdb.h"
 
 #include <QHash>
-#include <QMutex>
-#include <QSet>
 #include <QSqlQuery>
 #include <QTest>
 
 #include <functional>
-#include <thread>
-#include <vector>
 
 namespace {
 
@@ -32,30 +28,6 @@ void addCustomers(tst::OpsDb& db, int ywbh, int n, const QString& sljg = vocab::
         db.con().execute(QStringLiteral("insert into yhda(ywbh,dhhm1,sljg,zdslz,del) values(?,?,?,?,?)"),
                          {ywbh, QStringLiteral("1390000%1").arg(i), sljg, zdslz, del});
     t.commit();
-}
-
-// Runs seat(connection, index) on `seats` threads at once, each on a connection of its own;
-// the first error any seat met, or an empty text.
-QString runSeats(tst::OpsDb& db, int seats, const std::function<void(db::Connection&, int)>& seat)
-{
-    QMutex m;
-    QString failure;
-    std::vector<std::thread> threads;
-    for (int s = 0; s < seats; ++s)
-        threads.emplace_back([&, s] {
-            try {
-                db::Connection con(QStringLiteral("seat%1").arg(s));
-                db.openSecond(con);
-                seat(con, s);
-            } catch (const db::Error& e) {
-                QMutexLocker l(&m);
-                if (failure.isEmpty())
-                    failure = e.text();
-            }
-        });
-    for (auto& t : threads)
-        t.join();
-    return failure;
 }
 
 // The visit window's loop until the project is empty: end the held customer and draw the next
@@ -120,18 +92,13 @@ void TestDrawSeats::seatsNeverHoldTheSameCustomer()
     addCustomers(db, p, customers);
     // Four seats with nobody's customers of their own, all taking from the same group at once.
     QList<qint64> held[4];
-    const QString failure = runSeats(db, 4, [&](db::Connection& con, int s) {
+    const QString failure = tst::runSeats(db, 4, [&](db::Connection& con, int s) {
         held[s] = endUntilEmpty(con, p, QStringLiteral("op%1").arg(s));
     });
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
-    QSet<qint64> all;
-    int total = 0;
-    for (const auto& h : held) {
-        total += int(h.size());
-        all.unite(QSet<qint64>(h.begin(), h.end()));
-    }
-    QCOMPARE(total, customers);
-    QCOMPARE(int(all.size()), customers); // nobody twice
+    const tst::Holds holds = tst::countHolds(held, 4);
+    QCOMPARE(holds.total, customers);
+    QCOMPARE(holds.distinct, customers); // nobody twice
     QCOMPARE(db.count(QStringLiteral("yhda"), QStringLiteral("sljg='无应答'")), qint64(customers));
 }
 
@@ -170,7 +137,7 @@ void TestDrawSeats::countsExactAfterConcurrentEndings()
     addCustomers(db, p, 30, vocab::kNotHandled, QStringLiteral("op0"));
     addCustomers(db, p, 30, vocab::kNotHandled, QStringLiteral("op1"));
     // Three seats end calls at once; one of them gives every third customer up again instead.
-    const QString failure = runSeats(db, 3, [&](db::Connection& con, int s) {
+    const QString failure = tst::runSeats(db, 3, [&](db::Connection& con, int s) {
         const QString uname = QStringLiteral("op%1").arg(s);
         for (int i = 0; i < 60; ++i) {
             const auto c = ops::visit::claimByState(con, p, vocab::kNotHandled, uname);
