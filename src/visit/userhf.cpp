@@ -110,6 +110,10 @@ Tfrmuserhf::Tfrmuserhf(QWidget* parent) : TChildForm(parent), m_call(ADOcon(), p
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &Tfrmuserhf::Timer1Timer);
     Timer1->start();
+    TimerCallBacks = named(new QTimer(this), "TimerCallBacks");
+    TimerCallBacks->setInterval(30000);
+    connect(TimerCallBacks, &QTimer::timeout, this, &Tfrmuserhf::TimerCallBacksTimer);
+    TimerCallBacks->start();
 
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] {
         if (!m_loadingProjects)

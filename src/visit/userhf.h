@@ -58,6 +58,7 @@ private:
     void Label19Click();
     void Label20Click();
     void Timer1Timer();
+    void TimerCallBacksTimer();
 
     void LoadProjectTips();
     void RefreshCounters();
@@ -124,6 +125,7 @@ private:
     QLabel* Label41;           // not yet handled
     QLabel* LabelDueCallBacks; // call-backs due that this operator may draw
     QTimer* Timer1;
+    QTimer* TimerCallBacks; // looks for call-backs falling due while no customer is held
 
     ops::visit::Call m_call;
     int m_projectIndex = -1;
