@@ -24,7 +24,8 @@ VisitQueryForm::Design design()
              {QStringLiteral("slz"), QStringLiteral("话务员"), 63},
              {QStringLiteral("slsj"), QStringLiteral("受理时间"), 140},
              {QStringLiteral("sljg"), QStringLiteral("受理结果"), 137},
-             {QStringLiteral("bz"), QStringLiteral("备注"), 245}}};
+             {QStringLiteral("bz"), QStringLiteral("备注"), 245},
+             {QStringLiteral("hfsj"), QStringLiteral("预约回访时间"), 120}}};
 }
 
 } // namespace

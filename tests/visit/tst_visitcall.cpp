@@ -411,6 +411,10 @@ void TestVisitCall::callBackAtATime()
                  tomorrow.addSecs(7200).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss|")) +
                  QStringLiteral("0|-|明天下午'三点"));
     QCOMPARE(db.count(QStringLiteral("hfyy"), QStringLiteral("zt=1 and gbid is not null")), 1);
+    // The history row of the ending and the customer's record show the time booked.
+    const QString start = tomorrow.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    QCOMPARE(db.scalar(QStringLiteral("select hfsj from visitlogview where hfsj is not null")).toString(), start);
+    QCOMPARE(db.scalar(QStringLiteral("select hfsj from yhdaview where id=%1").arg(booked)).toString(), start);
     QCOMPARE(w.held(db), plain);
     QVERIFY(w.text("LabelBooked").isEmpty());
     QCOMPARE(when->text().trimmed(), QString());
