@@ -216,6 +216,8 @@ QWidget* Tfrmuserhf::buildCustomer()
     fields->addWidget(Label17, 2, 3);
     LabelBooked = valueLabel("LabelBooked", 420, kRed, GroupBox2);
     LabelBooked->setWordWrap(true);
+    // Room for a call-back's note in two lines: in one line it ran past the panel.
+    LabelBooked->setMinimumHeight(2 * LabelBooked->fontMetrics().lineSpacing() + 2);
     fields->addWidget(LabelBooked, 3, 0, 1, 4);
     fields->addWidget(Memo2, 4, 0, 1, 4);
     fields->setRowStretch(4, 1);
