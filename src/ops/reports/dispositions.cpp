@@ -113,14 +113,16 @@ db::Statement finalStatement(db::Connection& con, const Filter& f, const QDateTi
         s.add(QStringLiteral(" and vtime<?"), f.to.addDays(1).toString(QStringLiteral("yyyy-MM-dd")));
     }
     s += QStringLiteral(" group by dhhm), ");
-    s += QStringLiteral("a as (select distinct yhid from hfyy where ywbh=") + db::num(f.ywbh);
-    s.add(QStringLiteral(" and zt=0 and jssj<=?"), at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-    s += QStringLiteral("), c as (select y.id as id, case when e.best>=") + db::num(rank(int(Disposition::R))) +
-         QStringLiteral(" then e.best%8 when a.yhid is not null then ") + db::num(int(Disposition::NC)) +
-         QStringLiteral(" when e.best is not null then e.best%8 else ") + db::num(neverCalled) +
-         QStringLiteral(" end as k from yhda y left join e on e.dhhm=y.dhhm1 left join a on a.yhid=y.id "
-                        "where y.ywbh=") +
-         db::num(f.ywbh) + QStringLiteral(" and y.del=0");
+    // A lapsed call-back is looked up only for the cases that no ending decided (the case stops at the
+    // first clause that holds), by the index of open call-backs.
+    s += QStringLiteral("c as (select y.id as id, case when e.best>=") + db::num(rank(int(Disposition::R))) +
+         QStringLiteral(" then e.best%8 when exists (select 1 from hfyy h where h.yhid=y.id and h.zt=0 and h.jssj<=?)"
+                        " then ") +
+         db::num(int(Disposition::NC)) + QStringLiteral(" when e.best is not null then e.best%8 else ") +
+         db::num(neverCalled) +
+         QStringLiteral(" end as k from yhda y left join e on e.dhhm=y.dhhm1 where y.ywbh=") + db::num(f.ywbh) +
+         QStringLiteral(" and y.del=0");
+    s.values << at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     if (narrowed)
         s += QStringLiteral(" and e.dhhm is not null");
     s += QStringLiteral(") ");
