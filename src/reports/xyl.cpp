@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <QValueAxis>
 
+#include <algorithm>
+
 QPointer<Tfrmxyl> frmxyl;
 
 namespace {
@@ -87,25 +89,38 @@ db::Statement figuresStatement(const QList<Line>& rows)
     return s;
 }
 
-QChart* barChart(const QString& title, const QStringList& names, const QList<double>& values, const QString& unit)
+// Bars with their values above them; the rates on a scale to 100, their names and values upright
+// so that sixteen of them stay legible side by side.
+QChart* barChart(const QString& title, const QStringList& names, const QList<double>& values, bool rates)
 {
-    auto* set = new QBarSet(unit);
+    auto* set = new QBarSet(title);
     for (double v : values)
         *set << v;
+    set->setLabelColor(Qt::black);
     auto* series = new QBarSeries;
     series->append(set);
     series->setLabelsVisible(true);
+    series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+    series->setLabelsPrecision(rates ? 3 : 12);
+    if (rates)
+        series->setLabelsAngle(-90);
     auto* chart = new QChart;
     chart->setTitle(title);
     chart->addSeries(series);
-    auto* x = new QBarCategoryAxis;
-    x->append(names);
-    chart->addAxis(x, Qt::AlignBottom);
-    series->attachAxis(x);
-    auto* y = new QValueAxis;
-    y->setMin(0);
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(y);
+    auto* axisNames = new QBarCategoryAxis;
+    axisNames->append(names);
+    if (rates)
+        axisNames->setLabelsAngle(-90);
+    auto* scale = new QValueAxis;
+    scale->setLabelFormat(QStringLiteral("%.0f"));
+    double top = rates ? 100 : 1;
+    for (double v : values)
+        top = std::max(top, v);
+    scale->setRange(0, top * 1.2); // room for the labels above the bars
+    chart->addAxis(axisNames, Qt::AlignBottom);
+    chart->addAxis(scale, Qt::AlignLeft);
+    series->attachAxis(axisNames);
+    series->attachAxis(scale);
     chart->legend()->hide();
     return chart;
 }
@@ -166,6 +181,9 @@ Tfrmxyl::Tfrmxyl(QWidget* parent)
     leftLay->addLayout(eLine);
     leftLay->addWidget(top, 1);
     Splitter1 = band.layOutOver(this, left, charts);
+    // The charts need room for sixteen labelled bars.
+    charts->setMinimumHeight(220);
+    Splitter1->setSizes({380, 300});
     connect(DBGrid1, &QAbstractItemView::clicked, this, &Tfrmxyl::DBGrid1Click);
     connect(EditE, &QLineEdit::returnPressed, this, &Tfrmxyl::Button1Click);
 
@@ -173,10 +191,17 @@ Tfrmxyl::Tfrmxyl(QWidget* parent)
     keepDesignSize();
 }
 
+// The grids show their columns and no rows until there is something to show (a grid with no
+// statement at all would report its missing rows as an error when it is painted).
+const QString kNoFigures = QStringLiteral("select '' as xm, '' as sm, '' as sz where 1=2");
+const QString kNoCases = QStringLiteral("select id,yhxm,dhhm1,dq,sljg,slz,slsj from yhdaview where 1=2");
+
 void Tfrmxyl::FormShow()
 {
     try {
         loadProjects();
+        DBGrid1->open(kNoFigures);
+        DBGrid2->open(kNoCases);
     } catch (const db::Error& e) {
         msg::ShowFailure(e, QStringLiteral("连接数据库时出错，请检查网络连接!"));
         QTimer::singleShot(0, this, [this] { close(); });
@@ -200,8 +225,8 @@ void Tfrmxyl::Button1Click()
     const auto f = chosenProject();
     if (!f)
         return;
-    DBGrid2->close();
     try {
+        DBGrid2->open(kNoCases);
         m_counts = ops::reports::finalDispositionCounts(ADOcon(), *f, QDateTime::currentDateTime());
         m_rates = ops::reports::computeRates(m_counts, e);
         m_filter = *f;
@@ -210,6 +235,7 @@ void Tfrmxyl::Button1Click()
         DBGrid1->fetchAll();
     } catch (const db::Error& x) {
         DBGrid1->close();
+        DBGrid2->close();
         m_ran = false;
         msg::ShowFailure(x, QStringLiteral("操作数据库时出错，请检查网络连接!"));
     }
@@ -255,13 +281,12 @@ void Tfrmxyl::showFigures()
         add(QStringLiteral("REF%1").arg(k + 1), m_rates.ref[k]);
     for (int k = 0; k < 3; ++k)
         add(QStringLiteral("CON%1").arg(k + 1), m_rates.con[k]);
-    ChartRates->setChart(
-        barChart(QStringLiteral("应答率、合作率、拒访率、接触率（%）"), names, values, QStringLiteral("%")));
+    ChartRates->setChart(barChart(QStringLiteral("应答率、合作率、拒访率、接触率（%）"), names, values, true));
     QStringList classes;
     QList<double> counts;
     for (int k = 0; k < ops::reports::kDispositionCount; ++k) {
         classes << ops::reports::className(Disposition(k));
         counts << double(m_counts[size_t(k)]);
     }
-    ChartCounts->setChart(barChart(QStringLiteral("最终处置（个案数）"), classes, counts, QStringLiteral("个案")));
+    ChartCounts->setChart(barChart(QStringLiteral("最终处置（个案数）"), classes, counts, false));
 }
