@@ -1,7 +1,9 @@
 // tellvane-bench reports [STAT_CUSTOMERS] [REPORT_CUSTOMERS]: the statistics windows on a
 // project of a million handled customers (about five million answers) and the detail report
 // on 100,000 customers x 20 questions, against counting row by row and against the report's
-// first fill (one look-up per customer and question, one row update per answer).
+// first fill (one look-up per customer and question, one row update per answer); the response
+// rates of the first project with three million history rows, against final dispositions worked
+// out customer by customer.
 #include "bench/benches.h"
 #include "bench/measure.h"
 #include "bench/session.h"
@@ -14,10 +16,12 @@
 #include "db/sqlvalue.h"
 #include "db/transaction.h"
 #include "ops/reports/detail.h"
+#include "ops/reports/dispositions.h"
 #include "ops/reports/stats.h"
 #include "reports/hwtj2.h"
 #include "reports/qansbb.h"
 #include "reports/xmtj.h"
+#include "reports/xyl.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,7 +29,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QPushButton>
+#include <QSet>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -57,7 +63,7 @@ public:
     {
         QSqlQuery q = ADOcon().select(QStringLiteral(
             "select type, name, sql from sqlite_master where sql is not null and ("
-            " (type='index' and tbl_name in ('yhda','q_ans')) or"
+            " (type='index' and tbl_name in ('yhda','q_ans','visitlog')) or"
             " (type='trigger' and (tbl_name in ('q_ans','yhda_talk') or name like 'yhda_hwtj_%')))"));
         while (q.next())
             m_saved.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toString()});
@@ -122,6 +128,76 @@ qint64 makeProject(const QString& name, int customers, int questions, int perCus
                      {firstQid, questions, p});
     t.commit();
     return p;
+}
+
+// The history of a project: nine customers in ten were called three or four times (about
+// 3.3 endings each, all the words, 20 operators); one in fifty has a booked call-back that
+// lapsed. Returns the number of history rows.
+qint64 makeHistory(qint64 ywbh)
+{
+    ADOcon().execute(
+        QStringLiteral(
+            "with recursive k(n) as (select 0 union all select n+1 from k where n<3) "
+            "insert into visitlog(ywbh,dhhm,slz,sljg,bz,vtime) "
+            "select y.ywbh, y.dhhm1, '话务员'||printf('%02d',abs(random())%20), "
+            " case abs(random())%10 when 0 then '无应答' when 1 then '关机' when 2 then '停机' when 3 then '拒访' "
+            "  when 4 then '下次联系' when 5 then '无效数据' when 6 then '已受理(成功)' when 7 then '已受理()' "
+            "  else '无应答' end, '', datetime('2026-01-01','+'||(y.id*4+k.n)||' seconds') "
+            "from (select id, ywbh, dhhm1 from yhda where ywbh=? and id%10<>0) y, k where k.n < 3 + (y.id%3=0)"),
+        {ywbh});
+    ADOcon().execute(QStringLiteral("insert into hfyy(yhid,ywbh,dhhm,kssj,jssj,gksj,zt) "
+                                    "select id, ywbh, dhhm1, '2026-02-01 10:00:00', '2026-02-01 10:30:00', "
+                                    "'2026-02-01 11:00:00', 0 from yhda where ywbh=? and id%50=7"),
+                     {ywbh});
+    return ADOcon().scalar(QStringLiteral("select count(*) from visitlog where ywbh=?"), {ywbh}).toLongLong();
+}
+
+// Final dispositions as first thought of: each customer's endings read on their own and the rule
+// applied to them. Runs over as many customers as `seconds` allow (*done of *customers); returns
+// the seconds it took.
+double rowByRowRates(qint64 ywbh, double seconds, int* customers, int* done)
+{
+    QElapsedTimer t;
+    t.start();
+    auto& con = ADOcon();
+    QHash<QString, ops::reports::Disposition> classOf;
+    ops::reports::Disposition never = ops::reports::Disposition::UH;
+    for (const auto& c : ops::reports::dispositionCodes(con, ywbh)) {
+        const auto d = ops::reports::classOfCode(c.code).value_or(ops::reports::Disposition::UO);
+        (c.word == QStringLiteral("未受理") ? never : classOf[c.word]) = d;
+    }
+    QSet<qint64> lapsed;
+    QSqlQuery a =
+        con.select(QStringLiteral("select yhid from hfyy where ywbh=? and zt=0 and jssj<=?"),
+                   {ywbh, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}, true);
+    while (a.next())
+        lapsed.insert(a.value(0).toLongLong());
+    std::vector<std::pair<qint64, QString>> people;
+    QSqlQuery y = con.select(QStringLiteral("select id, dhhm1 from yhda where ywbh=? and del=0"), {ywbh}, true);
+    while (y.next())
+        people.push_back({y.value(0).toLongLong(), y.value(1).toString()});
+    *customers = int(people.size());
+    ops::reports::Counts counts{};
+    int i = 0;
+    for (; i < int(people.size()) && t.elapsed() < seconds * 1000; ++i) {
+        // By the index of the history by project and number, put in the order of the endings here.
+        std::vector<std::pair<qint64, ops::reports::Disposition>> rows;
+        QSqlQuery h = con.select(QStringLiteral("select id, sljg from visitlog where ywbh=? and dhhm=?"),
+                                 {ywbh, people[i].second}, true);
+        while (h.next()) {
+            QString word = h.value(1).toString();
+            if (word.startsWith(QStringLiteral("已受理(")))
+                word = QStringLiteral("已受理");
+            rows.push_back({h.value(0).toLongLong(), classOf.value(word, ops::reports::Disposition::UO)});
+        }
+        std::sort(rows.begin(), rows.end(), [](const auto& l, const auto& r) { return l.first < r.first; });
+        QList<ops::reports::Disposition> endings;
+        for (const auto& r : rows)
+            endings << r.second;
+        ++counts[size_t(ops::reports::finalDisposition(endings, lapsed.contains(people[i].first), never))];
+    }
+    *done = i;
+    return double(t.elapsed()) / 1000.0;
 }
 
 void chooseProject(TReportBand& band, const QString& name)
@@ -239,6 +315,48 @@ int runReports(int argc, char** argv)
               }));
         delete hw;
         delete xm;
+
+        // Response rates of the first project, with its history.
+        {
+            QElapsedTimer h;
+            h.start();
+            qint64 history = 0;
+            {
+                Bulk bulk;
+                history = makeHistory(f.ywbh);
+                bulk.finish();
+            }
+            print("rates_history_load_s", double(h.elapsed()) / 1000.0);
+            print("rates_history_rows", QString::number(history));
+            auto* xy = openWindow<Tfrmxyl>(QSize(1200, 800));
+            chooseProject(xy->band, QStringLiteral("统计压测"));
+            cpu = cpuSeconds();
+            const double ratesMs = bestMs(3, [&] { xy->band.Button1->click(); });
+            print("rates_ms", ratesMs);
+            print("rates_cpu_ms", (cpuSeconds() - cpu) * 1000.0 / 3);
+            print("rates_counts_ms",
+                  bestMs(3, [&] { ops::reports::finalDispositionCounts(ADOcon(), f, QDateTime::currentDateTime()); }));
+            QStringList counts;
+            for (int r = 0; r < ops::reports::kDispositionCount; ++r)
+                counts << xy->DBGrid1->text(r, QStringLiteral("xm")) + u'=' +
+                              xy->DBGrid1->text(r, QStringLiteral("sz"));
+            print("rates_counts", counts.join(u' '));
+            print("rates_rr1", xy->DBGrid1->text(9, QStringLiteral("sz")));
+            ops::reports::Filter op = f;
+            op.slz = QStringLiteral("话务员07");
+            print("rates_one_operator_ms",
+                  bestMs(3, [&] { ops::reports::finalDispositionCounts(ADOcon(), op, QDateTime::currentDateTime()); }));
+            delete xy;
+            int customers = 0, done = 0;
+            const double loop = rowByRowRates(f.ywbh, 30, &customers, &done);
+            const double rowByRow = done < customers ? loop / std::max(1, done) * customers : loop;
+            print("rates_row_by_row_ms", rowByRow * 1000.0);
+            print("rates_row_by_row_scaled",
+                  done < customers
+                      ? QStringLiteral("yes: %1 of %2 customers timed, scaled to all").arg(done).arg(customers)
+                      : QStringLiteral("no"));
+            print("rates_speedup", rowByRow * 1000.0 / ratesMs);
+        }
 
         // Writing an answer as the visit window does (replace the customer's answer to the
         // question), with the figures kept by the triggers.

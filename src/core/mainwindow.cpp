@@ -53,6 +53,7 @@ const QList<TfrmMain::MenuEntry>& TfrmMain::menuEntries()
         {"[电访报表]", "电访结果统计", "Tfrmhwtj2", true},
         {"[电访报表]", "项目问答统计", "Tfrmxmtj", true},
         {"[电访报表]", "项目问答明细报表", "Tfrmqansbb", true},
+        {"[电访报表]", "应答率统计", "Tfrmxyl", true},
         {"[系  统]", "系统设置", "Tfrmsysset", true},
         {"[系  统]", "修改密码", "Tfrmchangepwd", false},
         {"[系  统]", "系统日志", "Tfrmsyslog", true},

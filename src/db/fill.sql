@@ -38,3 +38,11 @@ INSERT INTO q_ans_tally(qid, slz, ans, slsj, n)
 SELECT ifnull(qid, 0), ifnull(slz, ''), ifnull(ans, ''), ifnull(substr(dt, 1, 10), ''), count(*)
   FROM q_ans WHERE true GROUP BY 1, 2, 3, 4
     ON CONFLICT(qid, slz, ans, slsj) DO UPDATE SET n = q_ans_tally.n + excluded.n;
+
+-- fill: czfl
+-- The default disposition codes for every project that was there before the table.
+INSERT OR IGNORE INTO czfl(ywbh, sljg, czdm)
+SELECT t_ywbh.ywbh, d.sljg, d.czdm FROM t_ywbh, (
+    SELECT '已受理' AS sljg, '1.1' AS czdm UNION ALL SELECT '拒访', '2.11' UNION ALL SELECT '下次联系', '2.21'
+    UNION ALL SELECT '无应答', '3.13' UNION ALL SELECT '关机', '3.16' UNION ALL SELECT '停机', '4.32'
+    UNION ALL SELECT '无效数据', '4.10' UNION ALL SELECT '未受理', '3.11') d;

@@ -71,7 +71,9 @@ BEGIN
         -- call-backs: seats book and close them; administrators also reassign, cancel, edit rules
         ('hfyy',         'SELECT, INSERT, UPDATE',                      'SELECT, INSERT, UPDATE, DELETE'),
         ('cbgz',         'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
-        ('hjsd',         'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE')
+        ('hjsd',         'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
+        -- disposition codes for the response rates: administrators edit them
+        ('czfl',         'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE')
     ) AS rights(tbl, operator, admin) LOOP
         EXECUTE format('REVOKE ALL ON %s FROM tellvane_operator, tellvane_admin', r.tbl);
         IF r.operator <> '' THEN

@@ -542,3 +542,32 @@ CREATE TABLE hjsd (
     zmjs TEXT NOT NULL DEFAULT '',
     gkfz INTEGER NOT NULL DEFAULT 30
 );
+
+-- ==========================================================================================
+-- Response rates: the disposition code of each ending word per project (处置分类), by the
+-- survey field's standard definitions ("1.1" complete, "2.11" refusal, "3.13" no answer, ...).
+-- 未受理 stands for the customers never called. A new project gets the defaults; its rows go
+-- with it.
+-- ==========================================================================================
+CREATE TABLE czfl (
+    ywbh INTEGER NOT NULL,
+    sljg TEXT COLLATE NOCASE NOT NULL,
+    czdm TEXT NOT NULL,
+    PRIMARY KEY (ywbh, sljg)
+);
+
+CREATE TRIGGER czfl_project_insert AFTER INSERT ON t_ywbh
+BEGIN
+    INSERT OR IGNORE INTO czfl(ywbh, sljg, czdm)
+    VALUES (new.ywbh, '已受理', '1.1'), (new.ywbh, '拒访', '2.11'), (new.ywbh, '下次联系', '2.21'),
+           (new.ywbh, '无应答', '3.13'), (new.ywbh, '关机', '3.16'), (new.ywbh, '停机', '4.32'),
+           (new.ywbh, '无效数据', '4.10'), (new.ywbh, '未受理', '3.11');
+END;
+
+CREATE TRIGGER czfl_project_delete AFTER DELETE ON t_ywbh
+BEGIN
+    DELETE FROM czfl WHERE ywbh = old.ywbh;
+END;
+
+-- a project's history by number: the final disposition of each customer reads it in this order
+CREATE INDEX visitlog_ywbh_dhhm ON visitlog(ywbh, dhhm, sljg);

@@ -624,3 +624,32 @@ CREATE TABLE hjsd (
     zmjs text NOT NULL DEFAULT '',
     gkfz integer NOT NULL DEFAULT 30
 );
+
+-- ==========================================================================================
+-- RESPONSE RATES: the disposition code of each ending word per project (see schema.sql).
+-- ==========================================================================================
+CREATE TABLE czfl (
+    ywbh bigint NOT NULL,
+    sljg citext NOT NULL,
+    czdm text NOT NULL,
+    PRIMARY KEY (ywbh, sljg)
+);
+
+CREATE FUNCTION czfl_project_change() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    IF TG_OP = 'DELETE' THEN
+        DELETE FROM czfl WHERE ywbh = old.ywbh;
+    ELSE
+        INSERT INTO czfl(ywbh, sljg, czdm)
+        VALUES (new.ywbh, '已受理', '1.1'), (new.ywbh, '拒访', '2.11'), (new.ywbh, '下次联系', '2.21'),
+               (new.ywbh, '无应答', '3.13'), (new.ywbh, '关机', '3.16'), (new.ywbh, '停机', '4.32'),
+               (new.ywbh, '无效数据', '4.10'), (new.ywbh, '未受理', '3.11')
+        ON CONFLICT DO NOTHING;
+    END IF;
+    RETURN NULL;
+END
+$$;
+CREATE TRIGGER czfl_project_insert AFTER INSERT ON t_ywbh FOR EACH ROW EXECUTE FUNCTION czfl_project_change();
+CREATE TRIGGER czfl_project_delete AFTER DELETE ON t_ywbh FOR EACH ROW EXECUTE FUNCTION czfl_project_change();
+
+CREATE INDEX visitlog_ywbh_dhhm ON visitlog(ywbh NULLS FIRST, dhhm NULLS FIRST, sljg NULLS FIRST) INCLUDE (id);

@@ -7,6 +7,7 @@
 #include "core/scaling.h"
 #include "db/dm.h"
 #include "design/addxm.h"
+#include "design/czfl.h"
 #include "design/editxm.h"
 #include "design/formkit.h"
 #include "design/hjgz.h"
@@ -33,8 +34,10 @@ Tfrmopt::Tfrmopt(QWidget* parent) : TChildForm(parent)
     Button5 = plainButton(this, QStringLiteral("Button5"), QStringLiteral("删除"));
     Button6 = plainButton(this, QStringLiteral("Button6"), QStringLiteral("关  闭"));
     ButtonRules = plainButton(this, QStringLiteral("ButtonRules"), QStringLiteral("呼叫规则"));
+    ButtonClasses = plainButton(this, QStringLiteral("ButtonClasses"), QStringLiteral("处置分类"));
 
-    lists::layOut(this, nullptr, DBGrid1, {Button1, Button2, Button3, Button4, Button5, ButtonRules, Button6});
+    lists::layOut(this, nullptr, DBGrid1,
+                  {Button1, Button2, Button3, Button4, Button5, ButtonRules, ButtonClasses, Button6});
     resize(640, 420);
 
     connect(Button1, &QPushButton::clicked, this, &Tfrmopt::Button1Click);
@@ -45,6 +48,7 @@ Tfrmopt::Tfrmopt(QWidget* parent) : TChildForm(parent)
     connect(Button6, &QPushButton::clicked, this, &Tfrmopt::Button6Click);
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &Tfrmopt::DBGrid1DblClick);
     connect(ButtonRules, &QPushButton::clicked, this, &Tfrmopt::ButtonRulesClick);
+    connect(ButtonClasses, &QPushButton::clicked, this, &Tfrmopt::ButtonClassesClick);
 
     scaling::applyScreenScaling(this);
     keepDesignSize();
@@ -97,6 +101,16 @@ void Tfrmopt::ButtonRulesClick()
     if (row < 0)
         return;
     Tfrmhjgz d({DBGrid1->value(row, QStringLiteral("ywbh")).toLongLong(),
+                DBGrid1->value(row, QStringLiteral("ywname")).toString(), QString()});
+    d.execScoped();
+}
+
+void Tfrmopt::ButtonClassesClick()
+{
+    const int row = DBGrid1->currentRowIndex();
+    if (row < 0)
+        return;
+    Tfrmczfl d({DBGrid1->value(row, QStringLiteral("ywbh")).toLongLong(),
                 DBGrid1->value(row, QStringLiteral("ywname")).toString(), QString()});
     d.execScoped();
 }

@@ -22,6 +22,7 @@ public:
     QPushButton* Button5;     // 删除
     QPushButton* Button6;     // 关  闭
     QPushButton* ButtonRules; // 呼叫规则: retry rules and calling hours
+    QPushButton* ButtonClasses; // 处置分类: disposition codes of the response rates
 
     // Used by the add and edit dialogs after they have written a project.
     void rereadFromTop();
@@ -37,6 +38,7 @@ public slots:
     void Button6Click();
     void DBGrid1DblClick();
     void ButtonRulesClick();
+    void ButtonClassesClick();
 
 protected:
     void firstShow() override { FormShow(); }

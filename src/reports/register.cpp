@@ -5,6 +5,7 @@
 #include "reports/hwtj2.h"
 #include "reports/qansbb.h"
 #include "reports/xmtj.h"
+#include "reports/xyl.h"
 #include "reports/ydcx.h"
 #include "reports/ywcx.h"
 
@@ -16,4 +17,5 @@ void register_reports_windows()
     windows::registerWindow(QStringLiteral("Tfrmhwtj2"), WindowKind::Child, [] { return new Tfrmhwtj2; });
     windows::registerWindow(QStringLiteral("Tfrmxmtj"), WindowKind::Child, [] { return new Tfrmxmtj; });
     windows::registerWindow(QStringLiteral("Tfrmqansbb"), WindowKind::Child, [] { return new Tfrmqansbb; });
+    windows::registerWindow(QStringLiteral("Tfrmxyl"), WindowKind::Child, [] { return new Tfrmxyl; });
 }

@@ -9,6 +9,7 @@
 #include "design/addoptsel.h"
 #include "design/addsel.h"
 #include "design/addxm.h"
+#include "design/czfl.h"
 #include "design/editoptsel.h"
 #include "design/editsel.h"
 #include "design/editxm.h"
@@ -25,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QWheelEvent>
 
 using dt::ctl;
@@ -71,6 +73,7 @@ private slots:
     void hostileTextStoredUnchanged();
     void editChecksAndSaves();
     void callingRules();
+    void dispositionCodes();
     void stopAndStartRestorePosition();
     void stopRollsBackWhenLogFails();
     void deleteOnlyWithoutCustomers();
@@ -347,6 +350,36 @@ void TestProjects::editChecksAndSaves()
     QCOMPARE(g->currentRowIndex(), 1);
     QCOMPARE(g->text(1, QStringLiteral("ywtips")), QStringLiteral("新提示\n第二行"));
     QCOMPARE(db.count(QStringLiteral("syslog")), 0); // editing is not logged
+}
+
+void TestProjects::dispositionCodes()
+{
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    db.loginAdmin();
+    const qint64 p = tst::addProject(ADOcon(), QStringLiteral("应答'项目"));
+    tst::MsgScript boxes;
+    dt::Shown<Tfrmopt> w;
+    ctl<TDBGrid>(w.get(), "DBGrid1")->setCurrentRowIndex(0);
+    auto codes = [&](const QString& refusal) {
+        return dt::withDialog<Tfrmczfl>([&] { ctl<QPushButton>(w.get(), "ButtonClasses")->click(); },
+                                        [&](Tfrmczfl* d) {
+                                            // The defaults, with the standard's classes beside them.
+                                            QCOMPARE(ctl<QLineEdit>(d, "EditCode1")->text(), QStringLiteral("1.1"));
+                                            QCOMPARE(ctl<QLineEdit>(d, "EditCode8")->text(), QStringLiteral("3.11"));
+                                            QCOMPARE(ctl<QTableWidget>(d, "TableClasses")->rowCount(), 8);
+                                            ctl<QLineEdit>(d, "EditCode2")->setText(refusal); // 拒访
+                                            ctl<QPushButton>(d, "Button1")->click();
+                                        });
+    };
+    QVERIFY(codes(QStringLiteral("2.1'; --")));
+    QVERIFY(boxes.lastText().startsWith(QStringLiteral("“拒访”的处置代码不是标准的代码")));
+    QCOMPARE(db.scalar(QStringLiteral("select czdm from czfl where sljg='拒访' and ywbh=%1").arg(p)).toString(),
+             QStringLiteral("2.11"));
+    QVERIFY(codes(QStringLiteral(" 2.12 ")));
+    QCOMPARE(boxes.lastText(), QStringLiteral("保存成功!"));
+    QCOMPARE(db.scalar(QStringLiteral("select czdm from czfl where sljg='拒访' and ywbh=%1").arg(p)).toString(),
+             QStringLiteral("2.12"));
 }
 
 void TestProjects::stopAndStartRestorePosition()

@@ -186,6 +186,12 @@ void TstUpgrade::drawAndFiguresWork()
     QCOMPARE(con.scalar(QStringLiteral("select secs from yhda_talk where yhid=36")).toInt(), 55);
     QCOMPARE(con.scalar(QStringLiteral("select sum(n) from q_ans_tally")).toInt(), 6);
     QCOMPARE(con.scalar(QStringLiteral("select sum(n) from hwtj_tally where slz='op1' and sljg='成功'")).toInt(), 3);
+    // Both projects have the default disposition codes, and so does one added afterwards.
+    QCOMPARE(con.scalar(QStringLiteral("select count(*) from czfl where ywbh in (1,2)")).toInt(), 16);
+    QCOMPARE(con.scalar(QStringLiteral("select czdm from czfl where ywbh=2 and sljg='停机'")).toString(),
+             QStringLiteral("4.32"));
+    con.execute(QStringLiteral("insert into t_ywbh(ywname) values('回访三')"));
+    QCOMPARE(con.scalar(QStringLiteral("select count(*) from czfl where ywbh=3")).toInt(), 8);
 
     // op1 gets its five assigned customers first, then the 30 unassigned ones, each once.
     QCOMPARE(ops::visit::pendingCount(con, 1, QStringLiteral("op1")), 35);
