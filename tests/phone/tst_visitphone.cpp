@@ -4,9 +4,13 @@
 // refused before they are dialled.
 #include "support/testmain.h"
 
+#include "core/dbgrid.h"
+#include "core/player.h"
 #include "core/pub.h"
 #include "core/seatphone.h"
 #include "phone/sipsettings.h"
+#include "reports/hfhistory.h"
+#include "reports/ydcx.h"
 #include "support/msgscript.h"
 #include "support/sipcallee.h"
 #include "visit/visitfixture.h"
@@ -76,6 +80,7 @@ private slots:
     void lineAnswerOffersEnding();
     void softphoneDiesMidCall();
     void numbersAndRefusedNumber();
+    void recordingPlaysFromHistory();
 };
 
 bool TestVisitPhone::answerWith(const QByteArray& scenario)
@@ -102,11 +107,15 @@ bool TestVisitPhone::holding(Win& w, const QString& number)
 
 QStringList TestVisitPhone::lastHistory()
 {
-    const QString last = QStringLiteral("(select max(id) from visitlog)");
-    return {m_db->scalar(QStringLiteral("select thsc from visitlog where id=") + last).toString(),
-            m_db->scalar(QStringLiteral("select jsly from visitlog where id=") + last).toString(),
-            m_db->scalar(QStringLiteral("select sljg from visitlog where id=") + last).toString(),
-            m_db->scalar(QStringLiteral("select tottime from q_ans where id=(select max(id) from q_ans)")).toString()};
+    const QString last = QStringLiteral(" where id=(select max(id) from visitlog)");
+    auto read = [this](const QString& sql) {
+        const QVariant v = m_db->scalar(sql);
+        return v.isNull() ? QString() : v.toString();
+    };
+    return {read(QStringLiteral("select thsc from visitlog") + last),
+            read(QStringLiteral("select jsly from visitlog") + last),
+            read(QStringLiteral("select sljg from visitlog") + last),
+            read(QStringLiteral("select tottime from q_ans where id=(select max(id) from q_ans)"))};
 }
 
 void TestVisitPhone::withoutAccountNothingChanges()
@@ -245,6 +254,59 @@ void TestVisitPhone::numbersAndRefusedNumber()
     QVERIFY2(boxes.lastText().contains(QStringLiteral("“12345”无效")), qPrintable(boxes.lastText()));
     QCOMPARE(w.text("LabelCallState"), QStringLiteral("就绪")); // not dialled
     QCOMPARE(seatphone::phone()->state(), Softphone::State::Ready);
+}
+
+// A recorded call is saved under the library's name in the folder set; the history query plays the
+// recording of the row chosen and the answer record shows its file.
+void TestVisitPhone::recordingPlaysFromHistory()
+{
+    tst::MsgScript boxes;
+    const qint64 p = oneQuestion(*m_db);
+    const qint64 id = tst::addCustomer(m_db->con(), p, QStringLiteral("13800138000"));
+    QVERIFY(m_callee->start(tst::sipScenario(100, 200, 1000)));
+    phone::SipSettings s;
+    s.account = m_callee->account();
+    s.account.recordFolder = m_dir->filePath(QStringLiteral("录音"));
+    QString why;
+    QVERIFY(phone::writeSipSettings(pub::seatSettingsFile(), s, &why));
+    {
+        Win w;
+        QVERIFY(holding(w, QStringLiteral("13800138000")));
+        w.click("ButtonDial");
+        QTRY_COMPARE_WITH_TIMEOUT(w.text("LabelCallState"), QStringLiteral("已挂断"), 5000);
+        w.click("Button2");
+    }
+    const QString file = m_db->scalar(QStringLiteral("select lywj from visitlog where jsly='线路'")).toString();
+    QCOMPARE(QFileInfo(file).absolutePath(), s.account.recordFolder);
+    QVERIFY2(QFileInfo(file).fileName().endsWith(QStringLiteral("_回访'一期_%1_13800138000.wav").arg(id)),
+             qPrintable(file));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file).size() > 44, 3000);
+
+    QStringList played;
+    player::setHandler([&](const QString& f, QString*) {
+        played << f;
+        return true;
+    });
+    Tfrmhfhistory history;
+    history.show();
+    history.BitBtn1->click();
+    history.DBGrid1->setCurrentRowIndex(0);
+    QCOMPARE(history.DBGrid1->text(0, QStringLiteral("lywj")), file);
+    history.ButtonPlay->click();
+    QCOMPARE(played, QStringList{file});
+    QCOMPARE(boxes.count(), 0);
+    // A row of a call that was not recorded says so.
+    m_db->exec(QStringLiteral("update visitlog set lywj=null"));
+    history.BitBtn1->click();
+    history.DBGrid1->setCurrentRowIndex(0);
+    history.ButtonPlay->click();
+    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("这条记录没有录音。")});
+    player::setHandler({});
+
+    Tfrmydcx answers;
+    answers.show();
+    answers.BitBtn1->click();
+    QCOMPARE(answers.DBGrid1->text(0, QStringLiteral("lywj")), file);
 }
 
 TV_TEST_MAIN(TestVisitPhone)
