@@ -28,6 +28,15 @@ bool fitsAccountLine(const QString& text)
     return true;
 }
 
+// A value as written: QSettings reads an unquoted a,b as a list ("aufile,/path" typed by hand).
+QString textOf(const QSettings& ini, const QString& key, const QString& fallback = QString())
+{
+    const QVariant v = ini.value(key, fallback);
+    if (v.metaType().id() == QMetaType::QStringList)
+        return v.toStringList().join(u',').trimmed();
+    return v.toString().trimmed();
+}
+
 } // namespace
 
 QString sipSettingsFault(const SipSettings& s)
@@ -83,7 +92,7 @@ std::optional<SipSettings> readSipSettings(const QString& iniPath, QString* why)
         return std::nullopt;
     }
     ini.beginGroup(kGroup);
-    const QString server = ini.value(QStringLiteral("server")).toString().trimmed();
+    const QString server = textOf(ini, QStringLiteral("server"));
     if (server.isEmpty())
         return std::nullopt;
     if (ini.contains(QStringLiteral("password"))) {
@@ -93,19 +102,19 @@ std::optional<SipSettings> readSipSettings(const QString& iniPath, QString* why)
     SipSettings s;
     SipAccount& a = s.account;
     a.server = server;
-    a.user = ini.value(QStringLiteral("user")).toString().trimmed();
-    a.authUser = ini.value(QStringLiteral("auth_user")).toString().trimmed();
-    a.transport = ini.value(QStringLiteral("transport"), QStringLiteral("udp")).toString().trimmed().toLower();
-    a.passwordFile = ini.value(QStringLiteral("password_file")).toString().trimmed();
+    a.user = textOf(ini, QStringLiteral("user"));
+    a.authUser = textOf(ini, QStringLiteral("auth_user"));
+    a.transport = textOf(ini, QStringLiteral("transport"), QStringLiteral("udp")).toLower();
+    a.passwordFile = textOf(ini, QStringLiteral("password_file"));
     a.registers = ini.value(QStringLiteral("register"), true).toBool();
-    a.audioSource = ini.value(QStringLiteral("audio_source")).toString().trimmed();
-    a.audioPlayer = ini.value(QStringLiteral("audio_player")).toString().trimmed();
+    a.audioSource = textOf(ini, QStringLiteral("audio_source"));
+    a.audioPlayer = textOf(ini, QStringLiteral("audio_player"));
     if (ini.value(QStringLiteral("record"), false).toBool())
-        a.recordFolder = ini.value(QStringLiteral("record_folder")).toString().trimmed();
+        a.recordFolder = textOf(ini, QStringLiteral("record_folder"));
     bool ok = true;
     if (ini.contains(QStringLiteral("ring_seconds")))
         a.ringSeconds = ini.value(QStringLiteral("ring_seconds")).toInt(&ok);
-    s.prefix = ini.value(QStringLiteral("prefix")).toString().trimmed();
+    s.prefix = textOf(ini, QStringLiteral("prefix"));
 
     if (!ok)
         a.ringSeconds = 0; // refused below

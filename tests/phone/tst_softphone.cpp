@@ -268,6 +268,9 @@ void TstSoftphone::settingsFile_data()
                                   << "ring_seconds";
     QTest::newRow("record without folder") << ok + "record=true\n"
                                            << "record_folder";
+    // typed by hand without quotes: the commas are part of the values
+    QTest::newRow("sound devices with commas") << ok + "audio_source=aufile,/tmp/a,b.wav\naudio_player=aubridge,x\n"
+                                               << "";
 }
 
 void TstSoftphone::settingsFile()
@@ -285,6 +288,10 @@ void TstSoftphone::settingsFile()
     QVERIFY2(says == u"none" ? why.isEmpty() : why.contains(says), qPrintable(why));
     if (!read)
         return;
+    for (const QString& key : {QStringLiteral("audio_source"), QStringLiteral("audio_player")}) {
+        const QString typed = ini.section(key + u'=', 1).section(u'\n', 0, 0);
+        QCOMPARE(key == u"audio_source" ? read->account.audioSource : read->account.audioPlayer, typed);
+    }
     // what is written is read back the same, and the other sections are kept
     QVERIFY(phone::writeSipSettings(path, *read, &why));
     const auto again = phone::readSipSettings(path, &why);
