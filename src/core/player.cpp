@@ -1,5 +1,7 @@
 #include "core/player.h"
 
+#include "core/msg.h"
+
 #include <QAudioOutput>
 #include <QCoreApplication>
 #include <QDir>
@@ -23,6 +25,11 @@ QMediaPlayer* mediaPlayer()
     static QMediaPlayer* p = [] {
         auto* m = new QMediaPlayer(QCoreApplication::instance());
         m->setAudioOutput(new QAudioOutput(m));
+        // Most faults (an unreadable file, no decoder) are found after play() has returned.
+        QObject::connect(m, &QMediaPlayer::errorOccurred, m, [m](QMediaPlayer::Error, const QString& text) {
+            msg::ShowMessage(
+                QStringLiteral("无法播放录音 %1：%2").arg(QDir::toNativeSeparators(m->source().toLocalFile()), text));
+        });
         return m;
     }();
     return p;

@@ -132,6 +132,10 @@ void Tfrmuserhf::showNumbers()
     }
     ComboDialNumber->addItems(numbers);
     ComboDialNumber->setCurrentIndex(0);
+    if (m_phone->state() == State::Ready) { // the last call's end was the previous customer's
+        LabelCallState->setText(stateText(State::Ready));
+        LabelCallTime->setText(clock(0));
+    }
 }
 
 void Tfrmuserhf::ButtonDialClick()
@@ -215,8 +219,13 @@ void Tfrmuserhf::callEnded(const phone::CallResult& result)
     // A call that died with the softphone was not measured to its end: the screen's seconds are written.
     if (result.outcome == phone::Outcome::Talked)
         m_call.setLine({int((result.talkMs + 500) / 1000), result.recording});
+    // Asked once the softphone's report is handled: a box waiting for the operator must not sit
+    // inside it.
     if (!ending)
-        offerEnding(result);
+        QTimer::singleShot(0, this, [this, result] {
+            if (customerHeld() && m_dialledFor == m_call.customer()->id)
+                offerEnding(result);
+        });
 }
 
 // What the line answered suggests an ending; the operator confirms it with one key (Enter) or
@@ -248,7 +257,13 @@ void Tfrmuserhf::offerEnding(const phone::CallResult& result)
         return;
     }
     LabelCallState->setText(what);
-    const QString reason = result.reason.isEmpty() ? QString() : QStringLiteral("（%1）").arg(result.reason);
-    if (msg::confirmYes(QStringLiteral("%1%2。\n记为“%3”吗？").arg(what, reason, word), QStringLiteral("呼叫结果")))
+    // The line's status (486 Busy Here); not the softphone's words when it gave up ringing itself.
+    const bool status = result.reason.size() > 3 && result.reason.left(3).toInt() >= 300;
+    const QString reason = status ? QStringLiteral("（%1）").arg(result.reason) : QString();
+    const bool taken =
+        msg::confirmYes(QStringLiteral("%1%2。\n记为“%3”吗？").arg(what, reason, word), QStringLiteral("呼叫结果"));
+    // Back in the window, ready for the next number (F5) whatever was chosen.
+    ButtonDial->setFocus();
+    if (taken)
         outcome(word, kDbFailed);
 }
