@@ -303,6 +303,7 @@ int runImport(int argc, char** argv)
     std::printf("import_xlsx_cpu_s: %.3f\n", xlsx.cpu);
     std::printf("import_xlsx_vs_xls_cpu: %.2f\n", importCpu > 0 ? xlsx.cpu / importCpu : 0.0);
     std::printf("import_csv_cpu_s: %.3f\n", csv.cpu);
+    std::printf("read_xls_cpu_s: %.3f\n", readerCpu(book));
     std::printf("read_xlsx_cpu_s: %.3f\n", readerCpu(xlsxFile));
     std::printf("read_csv_cpu_s: %.3f\n", readerCpu(csvFile));
 

@@ -97,7 +97,10 @@ void Tfrmdataman::buildControls()
                                  {QStringLiteral("sljg"), QStringLiteral("受理结果"), 51},
                                  {QStringLiteral("bz"), QStringLiteral("备注"), 87},
                                  {QStringLiteral("drsj"), QStringLiteral("导入时间"), 97},
-                                 {QStringLiteral("drz"), QStringLiteral("导入人"), 106}});
+                                 {QStringLiteral("drz"), QStringLiteral("导入人"), 106},
+                                 {QStringLiteral("hjcs"), QStringLiteral("呼叫次数"), 40},
+                                 {QStringLiteral("hjzt"), QStringLiteral("呼叫状态"), 90},
+                                 {QStringLiteral("hfsj"), QStringLiteral("预约回访时间"), 110}});
 
     Label1 = named(new QLabel(QStringLiteral("记录数：0/0"), this), "Label1");
     Label1->setStyleSheet(QStringLiteral("color: red;"));

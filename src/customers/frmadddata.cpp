@@ -179,10 +179,17 @@ void Tfrmadddata::listSheets(const QString& path)
     showEncoding();
 }
 
+// A workbook already open is read again only when it is another file or has changed since: the
+// parse of a large .xls is most of its reading, and the import of each of its sheets would repeat it.
 void Tfrmadddata::openBook(const QString& path)
 {
-    m_book.reset();
-    m_book = openSheetReader(path);
+    const QFileInfo file(path);
+    const BookStamp stamp{file.absoluteFilePath(), file.size(), file.lastModified()};
+    if (!m_book || !m_book->isOpen() || stamp != m_bookStamp) {
+        m_book.reset();
+        m_book = openSheetReader(path);
+        m_bookStamp = stamp;
+    }
     if (auto* csv = dynamic_cast<CsvReader*>(m_book.get()); csv && !m_encoding.isEmpty() && path == m_encodingOf)
         csv->setEncoding(m_encoding);
 }
@@ -269,7 +276,6 @@ void Tfrmadddata::runImport()
     const QString project = ComboBox2->currentText();
     const int ywbh = choices::projectNumber(ComboBox2, ComboBox3);
 
-    m_book.reset();
     ShowWaitMsg();
     SetWaitMsgText(QStringLiteral("正在检查数据源文件的有效性...."));
     try {

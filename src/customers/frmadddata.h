@@ -4,6 +4,7 @@
 #include "ops/customers/customerimport.h"
 #include "ops/customers/sheetreader.h"
 
+#include <QDateTime>
 #include <QPointer>
 #include <functional>
 #include <memory>
@@ -65,6 +66,14 @@ private:
     void askStop();
     void closeWindow();
     std::unique_ptr<SheetReader> m_book;                      // the workbook connection
+    struct BookStamp
+    {
+        QString path;
+        qint64 size = -1;
+        QDateTime modified;
+        bool operator==(const BookStamp&) const = default;
+    };
+    BookStamp m_bookStamp; // the file m_book was opened from, as it was then
     QString m_encoding;                                       // chosen for a .csv list (empty: as found)
     QString m_encodingOf;                                     // the file it was chosen for
     std::unique_ptr<ops::customers::CustomerImport> m_import; // while an import runs

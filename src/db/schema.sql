@@ -147,15 +147,22 @@ CREATE INDEX visitlog_ywbh ON visitlog(ywbh);
 CREATE INDEX visitlog_vtime ON visitlog(vtime);
 
 -- Customer records with their project's name. Soft-deleted records are hidden.
+-- hjzt tells a customer kept from the draw (at its project's limit of calls, or until when);
+-- hfsj is the start of its open call-back.
 CREATE VIEW yhdaview AS
-SELECT yhda.*, t_ywbh.ywname AS ywname
+SELECT yhda.*, t_ywbh.ywname AS ywname,
+       CASE WHEN yhda.kcsj IS NULL THEN '' WHEN yhda.kcsj >= '9999' THEN '已达呼叫上限'
+            ELSE substr(yhda.kcsj, 1, 16) || '后可呼叫' END AS hjzt,
+       (SELECT min(hfyy.kssj) FROM hfyy WHERE hfyy.yhid = yhda.id AND hfyy.zt = 0) AS hfsj
 FROM yhda LEFT JOIN t_ywbh ON t_ywbh.ywbh = yhda.ywbh
 WHERE yhda.del = 0;
 
 -- Visit history rows; slsj is the time the visit was written.
+-- hfsj: the start of the call-back the ending booked.
 CREATE VIEW visitlogview AS
 SELECT visitlog.id, visitlog.ywbh, t_ywbh.ywname, visitlog.dhhm, visitlog.slz, visitlog.sljg,
-       visitlog.vtime AS slsj, visitlog.bz, visitlog.thsc, visitlog.jsly, visitlog.lywj
+       visitlog.vtime AS slsj, visitlog.bz, visitlog.thsc, visitlog.jsly, visitlog.lywj,
+       (SELECT hfyy.kssj FROM hfyy WHERE hfyy.yyid = visitlog.id) AS hfsj
 FROM visitlog LEFT JOIN t_ywbh ON t_ywbh.ywbh = visitlog.ywbh;
 
 -- One row per recorded answer; id is the answer row's own key (newest first = id desc),
@@ -487,7 +494,8 @@ CREATE INDEX yhda_ywbh_sljg ON yhda(ywbh, sljg, del) WHERE del = 0;
 -- inclusive, end exclusive); hfz is the operator who may call it (null: anyone), at first the
 -- booker when only the booker may (zy=1), or whom an administrator reassigned it to (gpz, the
 -- name as logged); gksj is when it becomes anyone's (kssj when it is anyone's from the start).
--- zt: 0 open, 1 done (gbid: the visitlog row of the ending that closed it, gbsj when), 2 cancelled.
+-- zt: 0 open, 1 done (gbid: the visitlog row of the ending that closed it, gbsj when), 2 cancelled;
+-- yyid: the visitlog row of the ending that booked it.
 CREATE TABLE hfyy (
     id    INTEGER PRIMARY KEY AUTOINCREMENT,
     yhid  INTEGER NOT NULL,
@@ -505,7 +513,8 @@ CREATE TABLE hfyy (
     yysj  TEXT DEFAULT (datetime('now','localtime')),
     zt    INTEGER NOT NULL DEFAULT 0,
     gbid  INTEGER,
-    gbsj  TEXT
+    gbsj  TEXT,
+    yyid  INTEGER
 );
 -- the draw: an operator's own open ones by start, everyone's by the time they became anyone's
 CREATE INDEX hfyy_own ON hfyy(ywbh, hfz, kssj) WHERE zt = 0;
@@ -516,6 +525,8 @@ CREATE INDEX hfyy_yhid ON hfyy(yhid) WHERE zt = 0;
 -- lie in the draw's way there)
 CREATE INDEX hfyy_ywbh_kssj ON hfyy(ywbh, zt, kssj);
 CREATE INDEX hfyy_hfz_kssj ON hfyy(hfz, zt, kssj);
+-- the history row of the ending that booked it
+CREATE INDEX hfyy_yyid ON hfyy(yyid) WHERE yyid IS NOT NULL;
 
 -- Retry rules of a project per ending word (重拨规则): ycfz the least minutes before the customer
 -- may be drawn again (0: at once), zdcs the largest number of calls (0: no limit).

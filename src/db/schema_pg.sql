@@ -591,13 +591,29 @@ CREATE TABLE hfyy (
     yysj  text DEFAULT jetnow(),
     zt    integer NOT NULL DEFAULT 0,
     gbid  bigint,
-    gbsj  text
+    gbsj  text,
+    yyid  bigint
 );
 CREATE INDEX hfyy_own ON hfyy(ywbh, hfz, kssj) WHERE zt = 0;
 CREATE INDEX hfyy_any ON hfyy(ywbh, gksj) WHERE zt = 0;
 CREATE INDEX hfyy_yhid ON hfyy(yhid) WHERE zt = 0;
 CREATE INDEX hfyy_ywbh_kssj ON hfyy(ywbh, zt, kssj);
 CREATE INDEX hfyy_hfz_kssj ON hfyy(hfz NULLS FIRST, zt, kssj);
+CREATE INDEX hfyy_yyid ON hfyy(yyid) WHERE yyid IS NOT NULL;
+-- The views of the customers and of the history with their call-backs (as on the file); the
+-- columns come after the ones they had, as a replaced view must keep those.
+CREATE OR REPLACE VIEW yhdaview AS
+SELECT yhda.*, t_ywbh.ywname AS ywname,
+       CASE WHEN yhda.kcsj IS NULL THEN '' WHEN yhda.kcsj >= '9999' THEN '已达呼叫上限'
+            ELSE substr(yhda.kcsj, 1, 16) || '后可呼叫' END::citext AS hjzt,
+       (SELECT min(hfyy.kssj) FROM hfyy WHERE hfyy.yhid = yhda.id AND hfyy.zt = 0) AS hfsj
+FROM yhda LEFT JOIN t_ywbh ON t_ywbh.ywbh = yhda.ywbh
+WHERE yhda.del = 0;
+CREATE OR REPLACE VIEW visitlogview AS
+SELECT visitlog.id, visitlog.ywbh, t_ywbh.ywname, visitlog.dhhm, visitlog.slz, visitlog.sljg,
+       visitlog.vtime AS slsj, visitlog.bz, visitlog.thsc, visitlog.jsly, visitlog.lywj,
+       (SELECT hfyy.kssj FROM hfyy WHERE hfyy.yyid = visitlog.id) AS hfsj
+FROM visitlog LEFT JOIN t_ywbh ON t_ywbh.ywbh = visitlog.ywbh;
 
 CREATE TABLE cbgz (
     ywbh bigint NOT NULL,

@@ -27,6 +27,7 @@ VisitQueryForm::Design design()
              {QStringLiteral("slsj"), QStringLiteral("受理时间"), 140},
              {QStringLiteral("sljg"), QStringLiteral("受理结果"), 137},
              {QStringLiteral("bz"), QStringLiteral("备注"), 245},
+             {QStringLiteral("hfsj"), QStringLiteral("预约回访时间"), 120},
              // at seats that dial: the call's seconds, whether the line or the screen measured them, the recording
              {QStringLiteral("thsc"), QStringLiteral("通话时长(秒)"), 80},
              {QStringLiteral("jsly"), QStringLiteral("计时"), 40},

@@ -32,7 +32,9 @@ VisitQueryForm::Design design()
              {QStringLiteral("sljg"), QStringLiteral("受理结果"), 58},
              {QStringLiteral("jg"), QStringLiteral("营销结果 "), 54},
              {QStringLiteral("bz"), QStringLiteral("备注"), 99},
-             {QStringLiteral("zdslzxm"), QStringLiteral("指定受理话务员"), 99}}};
+             {QStringLiteral("zdslzxm"), QStringLiteral("指定受理话务员"), 99},
+             {QStringLiteral("hfsj"), QStringLiteral("预约回访时间"), 110},
+             {QStringLiteral("hjzt"), QStringLiteral("呼叫状态"), 90}}};
 }
 
 } // namespace

@@ -112,6 +112,10 @@ Tfrmuserhf::Tfrmuserhf(QWidget* parent) : TChildForm(parent), m_call(ADOcon(), p
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &Tfrmuserhf::Timer1Timer);
     Timer1->start();
+    TimerCallBacks = named(new QTimer(this), "TimerCallBacks");
+    TimerCallBacks->setInterval(30000);
+    connect(TimerCallBacks, &QTimer::timeout, this, &Tfrmuserhf::TimerCallBacksTimer);
+    TimerCallBacks->start();
 
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] {
         if (!m_loadingProjects)
@@ -214,11 +218,13 @@ QWidget* Tfrmuserhf::buildCustomer()
     fields->addWidget(Label17, 2, 3);
     LabelBooked = valueLabel("LabelBooked", 420, kRed, GroupBox2);
     LabelBooked->setWordWrap(true);
+    // Room for a call-back's note in two lines: in one line it ran past the panel.
+    LabelBooked->setMinimumHeight(2 * LabelBooked->fontMetrics().lineSpacing() + 2);
     fields->addWidget(LabelBooked, 3, 0, 1, 4);
     fields->addWidget(Memo2, 4, 0, 1, 4);
     fields->setRowStretch(4, 1);
     if (m_phone) {
-        GroupBox2->setFixedHeight(216 + 36);
+        GroupBox2->setFixedHeight(GroupBox2->maximumHeight() + 36); // room for the telephone bar
         buildPhone(fields, 5);
     }
 

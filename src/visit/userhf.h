@@ -62,6 +62,7 @@ private:
     void Label19Click();
     void Label20Click();
     void Timer1Timer();
+    void TimerCallBacksTimer();
 
     void LoadProjectTips();
     void RefreshCounters();
@@ -141,6 +142,7 @@ private:
     QLabel* Label41;           // not yet handled
     QLabel* LabelDueCallBacks; // call-backs due that this operator may draw
     QTimer* Timer1;
+    QTimer* TimerCallBacks; // looks for call-backs falling due while no customer is held
     // The telephone: dial the number chosen, the call's state and talk time, hang up.
     QPushButton* ButtonDial = nullptr;
     QPushButton* ButtonHangUp = nullptr;

@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QRadioButton>
+#include <QTimer>
 
 using namespace vt;
 
@@ -55,6 +56,7 @@ private slots:
     void completionDrawsNextByStateOnly();
     void outcomeButtons();
     void callBackAtATime();
+    void callBackFallingDueIsTold();
     void answerFailureKeepsTheQuestion();
     void endingFailureKeepsTheCall();
     void endingWhenTheServerSessionEnds();
@@ -409,6 +411,10 @@ void TestVisitCall::callBackAtATime()
                  tomorrow.addSecs(7200).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss|")) +
                  QStringLiteral("0|-|明天下午'三点"));
     QCOMPARE(db.count(QStringLiteral("hfyy"), QStringLiteral("zt=1 and gbid is not null")), 1);
+    // The history row of the ending and the customer's record show the time booked.
+    const QString start = tomorrow.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    QCOMPARE(db.scalar(QStringLiteral("select hfsj from visitlogview where hfsj is not null")).toString(), start);
+    QCOMPARE(db.scalar(QStringLiteral("select hfsj from yhdaview where id=%1").arg(booked)).toString(), start);
     QCOMPARE(w.held(db), plain);
     QVERIFY(w.text("LabelBooked").isEmpty());
     QCOMPARE(when->text().trimmed(), QString());
@@ -417,6 +423,41 @@ void TestVisitCall::callBackAtATime()
     w.click("Button8");
     QCOMPARE(db.count(QStringLiteral("hfyy")), 2);
     QCOMPARE(state(db, plain), QStringLiteral("下次联系"));
+}
+
+// Between customers the window looks for call-backs falling due and tells of them; while a
+// customer is held it leaves the operator's screen alone.
+void TestVisitCall::callBackFallingDueIsTold()
+{
+    tst::TestDb& db = *m_db;
+    db.loginOperator();
+    tst::MsgScript boxes;
+    const Survey s = makeSurvey(db);
+    Win w;
+    QCOMPARE(w.text("LabelDueCallBacks"), QStringLiteral("0"));
+    const QString due = QDateTime::currentDateTime().addSecs(-60).toString(QStringLiteral("yyyy-MM-dd HH:mm:00"));
+    const auto book = [&](const QString& number) {
+        const qint64 id = addCustomer(db.con(), s.p, number);
+        db.exec(QStringLiteral("update yhda set sljg='下次联系',kcsj=%1 where id=%2").arg(q(due)).arg(id));
+        db.exec(QStringLiteral("insert into hfyy(yhid,ywbh,dhhm,kssj,jssj,gksj,yyz,yyzxm,zy,bz) values(%1,%2,%3,%4,"
+                               "'2099-01-01 00:00:00',%4,'op2','王五',0,'')")
+                    .arg(id)
+                    .arg(s.p)
+                    .arg(q(number))
+                    .arg(q(due)));
+    };
+    book(QStringLiteral("13800000001"));
+    w.get<QTimer>("TimerCallBacks")->setInterval(10);
+    QTRY_COMPARE(w.text("LabelDueCallBacks"), QStringLiteral("1"));
+    QVERIFY2(w.text("LabelBooked").contains(QStringLiteral("1个预约回访已到时间")), qPrintable(w.text("LabelBooked")));
+
+    w.click("Button1");
+    const QString drawn = w.text("LabelBooked");
+    QVERIFY2(drawn.startsWith(QStringLiteral("预约回访")), qPrintable(drawn));
+    book(QStringLiteral("13800000002"));
+    QTest::qWait(100);
+    QCOMPARE(w.text("LabelBooked"), drawn);
+    QCOMPARE(boxes.count(), 0);
 }
 
 void TestVisitCall::answerFailureKeepsTheQuestion()

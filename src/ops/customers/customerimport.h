@@ -86,6 +86,10 @@ public:
     void requestStop() { m_stopRequested = true; }
     bool stopRequested() const { return m_stopRequested; }
 
+    // Rows go to the database several to a statement (64), posted when a statement's worth is
+    // read and at each commit; count() counts them once posted.
+    void setRowsPerStatement(int rows);
+
     // Called after each commit with the number of rows committed so far.
     void setCommitObserver(std::function<void(int)> observer) { m_onCommit = std::move(observer); }
 
@@ -95,11 +99,18 @@ public:
 
 private:
     End failed(int row, int rowsPosted, const QString& reason);
+    void flush();
+    static QString insertOf(int rows);
 
     db::Connection& m_con;
     const SheetReader& m_sheet;
     int m_xh, m_xm, m_dq, m_dz, m_dh;
-    std::optional<db::Prepared> m_insert;
+    std::optional<db::Prepared> m_insert;     // one row
+    std::optional<db::Prepared> m_insertMany; // m_perStatement rows
+    int m_perStatement = 64;
+    QVariantList m_pending;   // the values of the rows read but not posted yet
+    QList<int> m_pendingRows; // and their sheet rows
+    int m_failingRow = -1;    // the row a refused statement was found to fail on
     ImportTarget m_target;
     ops::visit::EntryKeys m_keys;
     bool m_inBatch = false;

@@ -263,7 +263,7 @@ void Call::keepBack(const Ending& e, const QDateTime& at)
                   {rule.maxCalls, rule.maxCalls, kNeverAgain, until});
 }
 
-void Call::book(const Booking& b, const QString& remark, const QDateTime& at)
+void Call::book(const Booking& b, const QString& remark, const QDateTime& at, const QVariant& historyRow)
 {
     const CallingHours hours = callingHours(m_con, m_ywbh);
     const QDateTime end = b.start.addSecs(60LL * b.minutes);
@@ -271,11 +271,11 @@ void Call::book(const Booking& b, const QString& remark, const QDateTime& at)
     QVariant owner{QMetaType(QMetaType::QString)};
     if (b.onlyMe)
         owner = db::text(m_who.uname);
-    m_con.execute(QStringLiteral("insert into hfyy(yhid,ywbh,dhhm,kssj,jssj,gksj,yyz,yyzxm,zy,hfz,bz,yysj) "
-                                 "values(?,?,?,?,?,?,?,?,?,?,?,?)"),
+    m_con.execute(QStringLiteral("insert into hfyy(yhid,ywbh,dhhm,kssj,jssj,gksj,yyz,yyzxm,zy,hfz,bz,yysj,yyid) "
+                                 "values(?,?,?,?,?,?,?,?,?,?,?,?,?)"),
                   {m_customer->id, m_ywbh, db::text(m_customer->dhhm1), stamp(b.start), stamp(end), stamp(anyones),
                    db::text(m_who.uname), db::text(m_who.truename), b.onlyMe ? 1 : 0, owner, db::text(remark),
-                   stamp(at)});
+                   stamp(at), historyRow});
 }
 
 // Writes the ending and locks the next customer in one transaction. The call changes only once
@@ -309,7 +309,7 @@ Call::Next Call::end(const Ending& e, const QString& remark, const QString& next
     m_con.execute(QStringLiteral("update hfyy set zt=1,gbid=?,gbsj=? where yhid=? and zt=0"),
                   {logged.value(0), stamp(at), m_customer->id});
     if (e.booking)
-        book(*e.booking, remark, at);
+        book(*e.booking, remark, at, logged.value(0));
     // A failed draw does not undo the ending: only the draw's own part is rolled back.
     try {
         db::Transaction draw(m_con);

@@ -148,7 +148,7 @@ private:
         std::optional<Booking> booking;
     };
     void keepBack(const Ending& e, const QDateTime& at);
-    void book(const Booking& b, const QString& remark, const QDateTime& at);
+    void book(const Booking& b, const QString& remark, const QDateTime& at, const QVariant& historyRow);
     Next end(const Ending& e, const QString& remark, const QString& nextState);
     std::optional<Question> find(const QString& jet);
     Question readQuestion(const QSqlQuery& row);

@@ -359,14 +359,21 @@ private slots:
     {
         QTest::addColumn<bool>("byDatabase");
         QTest::addColumn<int>("failing");
-        QTest::newRow("statement fails, first of a batch") << false << 7;
-        QTest::newRow("database refuses, first of a batch") << true << 7;
-        QTest::newRow("database refuses, inside a batch") << true << 9;
+        QTest::addColumn<int>("perStatement");
+        QTest::addColumn<int>("batch");
+        QTest::newRow("statement fails, first of a batch") << false << 7 << 64 << 3;
+        QTest::newRow("database refuses, first of a batch") << true << 7 << 64 << 3;
+        QTest::newRow("database refuses, inside a batch") << true << 9 << 64 << 3;
+        // The rows of one statement: the refused one is found, the ones before it kept.
+        QTest::newRow("database refuses, inside a statement of 4") << true << 7 << 4 << 10;
+        QTest::newRow("database refuses, first of a statement of 4") << true << 5 << 4 << 10;
     }
     void failureKeepsEarlierRows()
     {
         QFETCH(bool, byDatabase);
         QFETCH(int, failing);
+        QFETCH(int, perStatement);
+        QFETCH(int, batch);
         tst::OpsDb db;
         QVERIFY(db.ok());
         XlsReader book;
@@ -381,8 +388,9 @@ private slots:
                     throw db::Error(QStringLiteral("disk full"), sql);
             });
         CustomerImport rows(db.con(), book, {1, 1, QStringLiteral("甲")});
+        rows.setRowsPerStatement(perStatement);
         tst::LogCapture log;
-        QCOMPARE(rows.run({3, 0}, {}), CustomerImport::End::Failed);
+        QCOMPARE(rows.run({batch, 0}, {}), CustomerImport::End::Failed);
         db.con().setStatementHook({});
         // The sheet's rows are numbered below its header row: 序号 n is on row n + 1.
         QCOMPARE(rows.failure().sheetRow, failing + 1);

@@ -299,12 +299,14 @@ void TestCallBack::retryRules_data()
     QTest::addColumn<int>("endings"); // no-answer endings, each at the time the last one allowed
     QTest::addColumn<int>("after");   // seconds after the last ending that the draw runs
     QTest::addColumn<bool>("drawn");
-    QTest::newRow("no rule") << 0 << 0 << 1 << 0 << true;
-    QTest::newRow("a second before the delay ends") << 30 << 0 << 1 << 1799 << false;
-    QTest::newRow("when the delay ends") << 30 << 0 << 1 << 1800 << true;
-    QTest::newRow("below the limit") << 0 << 3 << 2 << 0 << true;
-    QTest::newRow("at the limit") << 0 << 3 << 3 << 86400 * 400 << false;
-    QTest::newRow("delay and limit") << 10 << 2 << 1 << 600 << true;
+    QTest::addColumn<QString>("shown"); // customer data management's 呼叫状态 after the endings
+    const QString free, limit = QStringLiteral("已达呼叫上限"), later = QStringLiteral("后可呼叫");
+    QTest::newRow("no rule") << 0 << 0 << 1 << 0 << true << free;
+    QTest::newRow("a second before the delay ends") << 30 << 0 << 1 << 1799 << false << later;
+    QTest::newRow("when the delay ends") << 30 << 0 << 1 << 1800 << true << later;
+    QTest::newRow("below the limit") << 0 << 3 << 2 << 0 << true << free;
+    QTest::newRow("at the limit") << 0 << 3 << 3 << 86400 * 400 << false << limit;
+    QTest::newRow("delay and limit") << 10 << 2 << 1 << 600 << true << later;
 }
 
 void TestCallBack::retryRules()
@@ -314,6 +316,7 @@ void TestCallBack::retryRules()
     QFETCH(int, endings);
     QFETCH(int, after);
     QFETCH(bool, drawn);
+    QFETCH(QString, shown);
     Fixture f;
     QVERIFY(f.db.ok());
     ops::visit::saveRetryRule(f.db.con(), f.p, vocab::kNoAnswer, {delay, limit});
@@ -325,6 +328,8 @@ void TestCallBack::retryRules()
             f.now = f.now.addSecs(60LL * delay);
     }
     QCOMPARE(f.db.scalar(QStringLiteral("select hjcs from yhda where id=%1").arg(id)).toInt(), endings);
+    const QString status = f.db.scalar(QStringLiteral("select hjzt from yhdaview where id=%1").arg(id)).toString();
+    QVERIFY2(shown.isEmpty() ? status.isEmpty() : status.endsWith(shown), qPrintable(status));
     const auto c = f.drawAs(QStringLiteral("op1"), f.now.addSecs(after), vocab::kNoAnswer);
     QCOMPARE(bool(c), drawn);
     // The last ending word stays what it was, for the statistics.

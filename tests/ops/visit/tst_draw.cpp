@@ -6,6 +6,7 @@
 #include "ops/visit/draw.h"
 #include "support/opsdb.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QSet>
 #include <QTest>
@@ -61,6 +62,7 @@ private slots:
     }
     void cleanup() { m_db.reset(); }
     void uniformOverIdsWithGaps();
+    void uniformWithCustomersLetBackAfterWaiting();
     void lateEntrantsNeitherFavouredNorStarved_data();
     void lateEntrantsNeitherFavouredNorStarved();
     void lockStateDrawsGoRound();
@@ -104,6 +106,46 @@ void TestDraw::uniformOverIdsWithGaps()
     // The kept counts stayed exact through it all.
     QCOMPARE(db.scalar(QStringLiteral("select sum(n) from yhda_tally")).toLongLong(),
              db.count(QStringLiteral("yhda"), QStringLiteral("del=0")));
+}
+
+// Customers whose retry delay has ended come back into the draw beside those that never waited,
+// neither favoured nor starved; those still waiting, or whose call-back is still to come, never.
+void TestDraw::uniformWithCustomersLetBackAfterWaiting()
+{
+    tst::OpsDb& db = *m_db;
+    const int p = addProject(db);
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString past = now.addSecs(-60).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QString future = now.addSecs(3600).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    QList<qint64> ids;
+    {
+        db::Transaction t(db.con());
+        for (int i = 0; i < 55; ++i) {
+            const qint64 id = addCustomer(db, p, vocab::kNoAnswer);
+            if (i >= 20)
+                db.con().execute(QStringLiteral("update yhda set kcsj=? where id=?"), {i < 40 ? past : future, id});
+            if (i >= 50)
+                db.con().execute(QStringLiteral("insert into hfyy(yhid,ywbh,kssj,jssj,gksj,zy) values(?,?,?,?,?,0)"),
+                                 {id, p, future, future, future});
+            if (i < 40)
+                ids << id;
+        }
+        t.commit();
+    }
+    QHash<qint64, int> drawn;
+    db::Transaction t(db.con());
+    for (int i = 0; i < 4000; ++i) {
+        const auto c = ops::visit::drawByState(db.con(), p, vocab::kNoAnswer, QStringLiteral("op1"), now).customer;
+        QVERIFY(c);
+        ++drawn[c->id];
+        db.con().execute(QStringLiteral("update yhda set sljg=? where id=?"), {vocab::kNoAnswer, c->id});
+    }
+    t.commit();
+    double chi2 = 0;
+    for (qint64 id : ids)
+        chi2 += (drawn.value(id) - 100.0) * (drawn.value(id) - 100.0) / 100.0;
+    QCOMPARE(drawn.size(), 40);
+    QVERIFY2(chi2 < 125, qPrintable(QStringLiteral("chi-square %1").arg(chi2)));
 }
 
 // How the newcomers get their keys: from the database, or from their writer (ops::visit::EntryKeys)
