@@ -35,9 +35,9 @@ Tfrmsysset::Tfrmsysset(QWidget* parent)
     Button1 = admin::button(this, "Button1", QStringLiteral("确     定"));
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(GroupBox1);
-    lay->addWidget(buildSip());
+    lay->addWidget(buildSip(), 1); // the setting above keeps its size
     lay->addLayout(buttonBar({Button1}, true));
-    setFixedSize(426, 157 + 290);
+    setFixedSize(426, 157 + 215);
 
     connect(Button1, &QPushButton::clicked, this, &Tfrmsysset::Button1Click);
 }
