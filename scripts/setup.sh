@@ -9,6 +9,7 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite libsql
           qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev
           libqt6sql6-psql postgresql libpq-dev libsodium-dev
           libphonenumber-dev baresip-core sip-tester
+          qt6-multimedia-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
           debhelper fakeroot lintian desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do

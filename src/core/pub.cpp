@@ -74,6 +74,12 @@ ops::Places places()
     return p;
 }
 
+QString seatSettingsFile()
+{
+    const ops::Places p = places();
+    return p.installed ? p.settingsFiles.first() : QDir(p.program).filePath(QLatin1String(ops::kSettingsFileName));
+}
+
 ops::Location databaseLocation()
 {
     return ops::chooseLocation(places(), programArguments());

@@ -28,6 +28,9 @@ void setProgramArguments(const QStringList& arguments);
 // Where the program's settings and data are: its own folder, or installed the user's folders
 // and the site's settings (see ops::Places).
 ops::Places places();
+// The seat's own settings file (its telephone): the program folder's tellvane.ini, installed the
+// user's.
+QString seatSettingsFile();
 // The database the login opens: dhyx.dat in the data folder unless a settings file or the
 // command line says otherwise. Throws ops::SettingsError.
 ops::Location databaseLocation();

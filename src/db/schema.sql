@@ -118,7 +118,8 @@ CREATE TABLE q_ans (
     ans     TEXT COLLATE NOCASE DEFAULT '',
     slz     TEXT COLLATE NOCASE DEFAULT '',
     tottime INTEGER DEFAULT 0,
-    dt      TEXT DEFAULT (datetime('now','localtime'))
+    dt      TEXT DEFAULT (datetime('now','localtime')),
+    lywj    TEXT -- the call's recording, on the answer row of an ending at a seat that records
 );
 -- a customer's answer to a question; with the answer text in it the detail report reads every
 -- answer of its customers from the index alone
@@ -134,7 +135,12 @@ CREATE TABLE visitlog (
     slz  TEXT COLLATE NOCASE DEFAULT '',
     sljg TEXT COLLATE NOCASE DEFAULT '',
     bz   TEXT COLLATE NOCASE DEFAULT '',
-    vtime TEXT DEFAULT (datetime('now','localtime'))
+    vtime TEXT DEFAULT (datetime('now','localtime')),
+    -- at a seat that dials: the seconds written as the call's length, whether the line
+    -- measured them ('线路') or the screen ('屏幕'), and the call's recording
+    thsc INTEGER,
+    jsly TEXT,
+    lywj TEXT
 );
 CREATE INDEX visitlog_dhhm ON visitlog(dhhm);
 CREATE INDEX visitlog_ywbh ON visitlog(ywbh);
@@ -155,7 +161,7 @@ WHERE yhda.del = 0;
 -- hfsj: the start of the call-back the ending booked.
 CREATE VIEW visitlogview AS
 SELECT visitlog.id, visitlog.ywbh, t_ywbh.ywname, visitlog.dhhm, visitlog.slz, visitlog.sljg,
-       visitlog.vtime AS slsj, visitlog.bz,
+       visitlog.vtime AS slsj, visitlog.bz, visitlog.thsc, visitlog.jsly, visitlog.lywj,
        (SELECT hfyy.kssj FROM hfyy WHERE hfyy.yyid = visitlog.id) AS hfsj
 FROM visitlog LEFT JOIN t_ywbh ON t_ywbh.ywbh = visitlog.ywbh;
 
@@ -165,7 +171,8 @@ CREATE VIEW hfjgview AS
 SELECT q_ans.id AS id, q_table.ywbh AS ywbh, t_ywbh.ywname AS ywname,
        yhda.yhxm, yhda.dq, yhda.dz, yhda.dhhm1, yhda.dhhm2, yhda.dhhm3, yhda.dhhm4,
        q_ans.slz AS slz, q_ans.dt AS slsj, q_table.qbh AS qbh, q_table.qnr AS qnr,
-       q_ans.ans AS ans, q_ans.tottime AS tottime, q_ans.yhid AS yhid, q_ans.qid AS qid
+       q_ans.ans AS ans, q_ans.tottime AS tottime, q_ans.yhid AS yhid, q_ans.qid AS qid,
+       q_ans.lywj AS lywj
 FROM q_ans
 JOIN q_table ON q_table.qid = q_ans.qid
 LEFT JOIN yhda ON yhda.id = q_ans.yhid

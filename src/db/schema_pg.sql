@@ -223,7 +223,8 @@ CREATE TABLE q_ans (
     ans     citext DEFAULT '',
     slz     citext DEFAULT '',
     tottime integer DEFAULT 0,
-    dt      text DEFAULT jetnow()
+    dt      text DEFAULT jetnow(),
+    lywj    text -- the call's recording, on the answer row of an ending at a seat that records
 );
 CREATE INDEX q_ans_yhid_qid ON q_ans(yhid NULLS FIRST, qid NULLS FIRST, ans NULLS FIRST);
 CREATE INDEX q_ans_qid ON q_ans(qid NULLS FIRST);
@@ -237,7 +238,12 @@ CREATE TABLE visitlog (
     slz   citext DEFAULT '',
     sljg  citext DEFAULT '',
     bz    citext DEFAULT '',
-    vtime text DEFAULT jetnow()
+    vtime text DEFAULT jetnow(),
+    -- at a seat that dials: the seconds written as the call's length, whether the line
+    -- measured them ('线路') or the screen ('屏幕'), and the call's recording
+    thsc  integer,
+    jsly  text,
+    lywj  text
 );
 CREATE INDEX visitlog_dhhm ON visitlog(dhhm NULLS FIRST);
 CREATE INDEX visitlog_ywbh ON visitlog(ywbh NULLS FIRST);
@@ -253,14 +259,15 @@ WHERE yhda.del = 0;
 
 CREATE VIEW visitlogview AS
 SELECT visitlog.id, visitlog.ywbh, t_ywbh.ywname, visitlog.dhhm, visitlog.slz, visitlog.sljg,
-       visitlog.vtime AS slsj, visitlog.bz
+       visitlog.vtime AS slsj, visitlog.bz, visitlog.thsc, visitlog.jsly, visitlog.lywj
 FROM visitlog LEFT JOIN t_ywbh ON t_ywbh.ywbh = visitlog.ywbh;
 
 CREATE VIEW hfjgview AS
 SELECT q_ans.id AS id, q_table.ywbh AS ywbh, t_ywbh.ywname AS ywname,
        yhda.yhxm, yhda.dq, yhda.dz, yhda.dhhm1, yhda.dhhm2, yhda.dhhm3, yhda.dhhm4,
        q_ans.slz AS slz, q_ans.dt AS slsj, q_table.qbh AS qbh, q_table.qnr AS qnr,
-       q_ans.ans AS ans, q_ans.tottime AS tottime, q_ans.yhid AS yhid, q_ans.qid AS qid
+       q_ans.ans AS ans, q_ans.tottime AS tottime, q_ans.yhid AS yhid, q_ans.qid AS qid,
+       q_ans.lywj AS lywj
 FROM q_ans
 JOIN q_table ON q_table.qid = q_ans.qid
 LEFT JOIN yhda ON yhda.id = q_ans.yhid
@@ -604,7 +611,7 @@ FROM yhda LEFT JOIN t_ywbh ON t_ywbh.ywbh = yhda.ywbh
 WHERE yhda.del = 0;
 CREATE OR REPLACE VIEW visitlogview AS
 SELECT visitlog.id, visitlog.ywbh, t_ywbh.ywname, visitlog.dhhm, visitlog.slz, visitlog.sljg,
-       visitlog.vtime AS slsj, visitlog.bz,
+       visitlog.vtime AS slsj, visitlog.bz, visitlog.thsc, visitlog.jsly, visitlog.lywj,
        (SELECT hfyy.kssj FROM hfyy WHERE hfyy.yyid = visitlog.id) AS hfsj
 FROM visitlog LEFT JOIN t_ywbh ON t_ywbh.ywbh = visitlog.ywbh;
 

@@ -1,6 +1,8 @@
 #include "phone/sipsettings.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 namespace phone {
@@ -17,7 +19,69 @@ bool dialable(const QString& prefix)
     return true;
 }
 
+bool fitsAccountLine(const QString& text)
+{
+    for (const QChar c : text)
+        if (c == u';' || c == u'<' || c == u'>' || c == u'"' || c == u'\'' || c.isSpace() ||
+            c.category() == QChar::Other_Control)
+            return false;
+    return true;
+}
+
+// A value as written: QSettings reads an unquoted a,b as a list ("aufile,/path" typed by hand).
+QString textOf(const QSettings& ini, const QString& key, const QString& fallback = QString())
+{
+    const QVariant v = ini.value(key, fallback);
+    if (v.metaType().id() == QMetaType::QStringList)
+        return v.toStringList().join(u',').trimmed();
+    return v.toString().trimmed();
+}
+
 } // namespace
+
+QString sipSettingsFault(const SipSettings& s)
+{
+    const SipAccount& a = s.account;
+    if (a.server.trimmed().isEmpty())
+        return QStringLiteral("SIP 设置缺少服务器（server）。");
+    if (a.user.trimmed().isEmpty())
+        return QStringLiteral("SIP 设置缺少用户名（user）。");
+    // The softphone's account line is made of these: nothing may end a field or the line.
+    if (!fitsAccountLine(a.server.trimmed()) || !fitsAccountLine(a.user.trimmed()) ||
+        !fitsAccountLine(a.authUser.trimmed()))
+        return QStringLiteral("SIP 服务器和用户名中不能有空格、引号、分号或尖括号。");
+    if (a.transport != u"udp" && a.transport != u"tcp" && a.transport != u"tls")
+        return QStringLiteral("SIP 传输方式“%1”无效：应为 udp、tcp 或 tls。").arg(a.transport);
+    if (a.ringSeconds < 5 || a.ringSeconds > 300)
+        return QStringLiteral("振铃等待秒数（ring_seconds）应为 5 到 300 的整数。");
+    if (!dialable(s.prefix))
+        return QStringLiteral("拨号前缀“%1”只能由数字、* 和 # 组成。").arg(s.prefix);
+    if (!a.recordFolder.isEmpty() && QDir::isRelativePath(a.recordFolder))
+        return QStringLiteral("录音文件夹“%1”应写完整路径。").arg(a.recordFolder);
+    return {};
+}
+
+QString sipPasswordFault(const QString& password)
+{
+    // As the softphone reads the password file back: a ' is fine there.
+    if (!fitsAccountLine(QString(password).remove(u'\'')))
+        return QStringLiteral("SIP 密码中不能有空格、双引号、分号或尖括号。");
+    return {};
+}
+
+bool writeSipPassword(const QString& file, const QString& password, QString* why)
+{
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QFile f(file);
+    // Closed to others before the password goes in (an existing file may have been open to all).
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        !f.setPermissions(QFile::ReadOwner | QFile::WriteOwner) || f.write(password.toUtf8() + '\n') < 0 ||
+        !f.flush()) {
+        *why = QStringLiteral("无法写入 SIP 密码文件 %1。").arg(QDir::toNativeSeparators(file));
+        return false;
+    }
+    return true;
+}
 
 std::optional<SipSettings> readSipSettings(const QString& iniPath, QString* why)
 {
@@ -28,7 +92,7 @@ std::optional<SipSettings> readSipSettings(const QString& iniPath, QString* why)
         return std::nullopt;
     }
     ini.beginGroup(kGroup);
-    const QString server = ini.value(QStringLiteral("server")).toString().trimmed();
+    const QString server = textOf(ini, QStringLiteral("server"));
     if (server.isEmpty())
         return std::nullopt;
     if (ini.contains(QStringLiteral("password"))) {
@@ -38,30 +102,26 @@ std::optional<SipSettings> readSipSettings(const QString& iniPath, QString* why)
     SipSettings s;
     SipAccount& a = s.account;
     a.server = server;
-    a.user = ini.value(QStringLiteral("user")).toString().trimmed();
-    a.authUser = ini.value(QStringLiteral("auth_user")).toString().trimmed();
-    a.transport = ini.value(QStringLiteral("transport"), QStringLiteral("udp")).toString().trimmed().toLower();
-    a.passwordFile = ini.value(QStringLiteral("password_file")).toString().trimmed();
+    a.user = textOf(ini, QStringLiteral("user"));
+    a.authUser = textOf(ini, QStringLiteral("auth_user"));
+    a.transport = textOf(ini, QStringLiteral("transport"), QStringLiteral("udp")).toLower();
+    a.passwordFile = textOf(ini, QStringLiteral("password_file"));
     a.registers = ini.value(QStringLiteral("register"), true).toBool();
-    a.audioSource = ini.value(QStringLiteral("audio_source")).toString().trimmed();
-    a.audioPlayer = ini.value(QStringLiteral("audio_player")).toString().trimmed();
+    a.audioSource = textOf(ini, QStringLiteral("audio_source"));
+    a.audioPlayer = textOf(ini, QStringLiteral("audio_player"));
     if (ini.value(QStringLiteral("record"), false).toBool())
-        a.recordFolder = ini.value(QStringLiteral("record_folder")).toString().trimmed();
+        a.recordFolder = textOf(ini, QStringLiteral("record_folder"));
     bool ok = true;
     if (ini.contains(QStringLiteral("ring_seconds")))
         a.ringSeconds = ini.value(QStringLiteral("ring_seconds")).toInt(&ok);
-    s.prefix = ini.value(QStringLiteral("prefix")).toString().trimmed();
+    s.prefix = textOf(ini, QStringLiteral("prefix"));
 
-    if (a.user.isEmpty())
-        *why = QStringLiteral("SIP 设置缺少用户名（user）。");
-    else if (a.transport != u"udp" && a.transport != u"tcp" && a.transport != u"tls")
-        *why = QStringLiteral("SIP 传输方式“%1”无效：应为 udp、tcp 或 tls。").arg(a.transport);
-    else if (!ok || a.ringSeconds < 5 || a.ringSeconds > 300)
-        *why = QStringLiteral("振铃等待秒数（ring_seconds）应为 5 到 300 的整数。");
-    else if (!dialable(s.prefix))
-        *why = QStringLiteral("拨号前缀“%1”只能由数字、* 和 # 组成。").arg(s.prefix);
-    else if (ini.value(QStringLiteral("record"), false).toBool() && a.recordFolder.isEmpty())
+    if (!ok)
+        a.ringSeconds = 0; // refused below
+    if (ini.value(QStringLiteral("record"), false).toBool() && a.recordFolder.isEmpty())
         *why = QStringLiteral("开启了录音（record），却没有指定录音文件夹（record_folder）。");
+    else
+        *why = sipSettingsFault(s);
     if (!why->isEmpty())
         return std::nullopt;
     return s;
@@ -96,6 +156,30 @@ bool writeSipSettings(const QString& iniPath, const SipSettings& s, QString* why
         return false;
     }
     return true;
+}
+
+bool saveSipAccount(const QString& iniPath, SipSettings s, const QString& password, QString* why)
+{
+    SipAccount& a = s.account;
+    a.server = a.server.trimmed();
+    a.user = a.user.trimmed();
+    a.authUser = a.authUser.trimmed();
+    a.transport = a.transport.trimmed().toLower();
+    a.recordFolder = a.recordFolder.trimmed();
+    s.prefix = s.prefix.trimmed();
+    if (!a.server.isEmpty()) {
+        *why = sipSettingsFault(s);
+        if (why->isEmpty() && !password.isEmpty())
+            *why = sipPasswordFault(password);
+        if (!why->isEmpty())
+            return false;
+        if (!password.isEmpty()) {
+            a.passwordFile = QFileInfo(iniPath).absoluteDir().filePath(QStringLiteral("sip.pwd"));
+            if (!writeSipPassword(a.passwordFile, password, why))
+                return false;
+        }
+    }
+    return writeSipSettings(iniPath, s, why);
 }
 
 } // namespace phone

@@ -28,4 +28,20 @@ std::optional<SipSettings> readSipSettings(const QString& iniPath, QString* why)
 // Writes the [sip] section (an empty server removes it). False with the reason on failure.
 bool writeSipSettings(const QString& iniPath, const SipSettings& s, QString* why);
 
+// Why an account cannot be used (server, user, transport, prefix, recording folder, ring
+// seconds), in the words the settings window shows; empty when it can.
+QString sipSettingsFault(const SipSettings& s);
+
+// Whether a password can be handed to the softphone; empty when it can, else why not.
+QString sipPasswordFault(const QString& password);
+
+// Writes the password alone into file, readable and writable by its owner only (made so before
+// a byte is written). False with the reason on failure.
+bool writeSipPassword(const QString& file, const QString& password, QString* why);
+
+// Stores an account typed in the settings window: checks it (nothing is written when it cannot
+// be used), puts a password typed (empty: the one kept so far) into sip.pwd beside the settings
+// file, then writes the [sip] section naming that file. An empty server removes the account.
+bool saveSipAccount(const QString& iniPath, SipSettings s, const QString& password, QString* why);
+
 } // namespace phone

@@ -2,8 +2,10 @@
 
 #include "core/listform.h"
 #include "core/msg.h"
+#include "core/player.h"
 
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QPushButton>
 
 QPointer<Tfrmhfhistory> frmhfhistory;
@@ -25,7 +27,11 @@ VisitQueryForm::Design design()
              {QStringLiteral("slsj"), QStringLiteral("受理时间"), 140},
              {QStringLiteral("sljg"), QStringLiteral("受理结果"), 137},
              {QStringLiteral("bz"), QStringLiteral("备注"), 245},
-             {QStringLiteral("hfsj"), QStringLiteral("预约回访时间"), 120}}};
+             {QStringLiteral("hfsj"), QStringLiteral("预约回访时间"), 120},
+             // at seats that dial: the call's seconds, whether the line or the screen measured them, the recording
+             {QStringLiteral("thsc"), QStringLiteral("通话时长(秒)"), 80},
+             {QStringLiteral("jsly"), QStringLiteral("计时"), 40},
+             {QStringLiteral("lywj"), QStringLiteral("录音文件"), 245}}};
 }
 
 } // namespace
@@ -33,7 +39,28 @@ VisitQueryForm::Design design()
 Tfrmhfhistory::Tfrmhfhistory(QWidget* parent) : VisitQueryForm(design(), parent)
 {
     frmhfhistory = this;
+    ButtonPlay = new QPushButton(QStringLiteral("播放录音"), this);
+    ButtonPlay->setObjectName(QStringLiteral("ButtonPlay"));
+    secondRow()->addWidget(ButtonPlay);
+    connect(ButtonPlay, &QPushButton::clicked, this, &Tfrmhfhistory::ButtonPlayClick);
     finishDesign();
+}
+
+void Tfrmhfhistory::ButtonPlayClick()
+{
+    const int row = DBGrid1->currentRowIndex();
+    if (row < 0) {
+        msg::ShowMessage(QStringLiteral("请先选中一条记录。"));
+        return;
+    }
+    const QString file = DBGrid1->text(row, QStringLiteral("lywj")).trimmed();
+    if (file.isEmpty()) {
+        msg::ShowMessage(QStringLiteral("这条记录没有录音。"));
+        return;
+    }
+    QString why;
+    if (!player::play(file, &why))
+        msg::ShowMessage(why);
 }
 
 void Tfrmhfhistory::FormShow()

@@ -11,9 +11,12 @@ class Tfrmhfhistory : public VisitQueryForm
 public:
     explicit Tfrmhfhistory(QWidget* parent = nullptr);
 
+    QPushButton* ButtonPlay; // 播放录音: the recording of the row chosen
+
 public slots:
     void FormShow() override;
     void BitBtn1Click() override;
+    void ButtonPlayClick();
 };
 
 extern QPointer<Tfrmhfhistory> frmhfhistory;

@@ -21,7 +21,8 @@ VisitQueryForm::Design design()
              {QStringLiteral("qbh"), QStringLiteral("问题编号"), 50},
              {QStringLiteral("qnr"), QStringLiteral("问题内容"), 99},
              {QStringLiteral("ans"), QStringLiteral("回访结果"), 60},
-             {QStringLiteral("tottime"), QStringLiteral("通话时长(秒)"), 71}}};
+             {QStringLiteral("tottime"), QStringLiteral("通话时长(秒)"), 71},
+             {QStringLiteral("lywj"), QStringLiteral("录音文件"), 200}}};
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "core/dbgrid.h"
 #include "core/pub.h"
+#include "core/seatphone.h"
 #include "core/widgets.h"
 #include "db/dm.h"
 #include "db/vocab.h"
@@ -104,6 +105,7 @@ Tfrmuserhf::Tfrmuserhf(QWidget* parent) : TChildForm(parent), m_call(ADOcon(), p
     setWindowTitle(QStringLiteral("电话访问"));
     resize(982, 651);
     setWindowState(Qt::WindowMaximized);
+    m_phone = seatphone::phone();
     buildLayout();
 
     Timer1 = named(new QTimer(this), "Timer1");
@@ -221,6 +223,10 @@ QWidget* Tfrmuserhf::buildCustomer()
     fields->addWidget(LabelBooked, 3, 0, 1, 4);
     fields->addWidget(Memo2, 4, 0, 1, 4);
     fields->setRowStretch(4, 1);
+    if (m_phone) {
+        GroupBox2->setFixedHeight(GroupBox2->maximumHeight() + 36); // room for the telephone bar
+        buildPhone(fields, 5);
+    }
 
     auto* tips = new QVBoxLayout;
     tips->addWidget(new QLabel(QStringLiteral("项目提示语："), GroupBox2));

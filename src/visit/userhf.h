@@ -3,12 +3,15 @@
 #include "core/windows.h"
 #include "ops/visit/call.h"
 
+#include "phone/softphone.h"
+
 #include <QPointer>
 #include <functional>
 
 class QCheckBox;
 class QComboBox;
 class QDateTimeEdit;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -27,6 +30,7 @@ class Tfrmuserhf : public TChildForm
     Q_OBJECT
 public:
     explicit Tfrmuserhf(QWidget* parent = nullptr);
+    ~Tfrmuserhf() override;
 
     bool FormCloseQuery() override;
 
@@ -80,6 +84,19 @@ private:
     void completeCall(int option);
     bool showEnding(const std::function<ops::visit::Call::Next()>& end, const QString& failure);
 
+    // The seat's telephone (userhf_phone.cpp); none of it exists when the seat has no account.
+    void buildPhone(QGridLayout* into, int row);
+    void showNumbers();
+    void ButtonDialClick();
+    void ButtonHangUpClick();
+    void phoneStateChanged(phone::Softphone::State state);
+    void phoneProblem(const QString& text);
+    void callEnded(const phone::CallResult& result);
+    void showCallTime();
+    // Before an ending: the call on the line is hung up and what it measured goes with the ending.
+    void hangUpFirst();
+    void offerEnding(const phone::CallResult& result);
+
     // Customer conditions
     QGroupBox* GroupBox1;
     QComboBox* ComboBox1; // project names
@@ -126,7 +143,18 @@ private:
     QLabel* LabelDueCallBacks; // call-backs due that this operator may draw
     QTimer* Timer1;
     QTimer* TimerCallBacks; // looks for call-backs falling due while no customer is held
+    // The telephone: dial the number chosen, the call's state and talk time, hang up.
+    QPushButton* ButtonDial = nullptr;
+    QPushButton* ButtonHangUp = nullptr;
+    QComboBox* ComboDialNumber = nullptr;
+    QLabel* LabelCallState = nullptr;
+    QLabel* LabelCallTime = nullptr;
+    QTimer* TimerCall = nullptr;
 
+    QPointer<phone::Softphone> m_phone;
+    qint64 m_dialledFor = -1;     // the customer the call on the line is for
+    QString m_recording;          // where that call's recording goes, when the seat records
+    bool m_endingHangsUp = false; // the call ends because an ending was chosen: nothing to offer
     ops::visit::Call m_call;
     int m_projectIndex = -1;
     bool m_loadingProjects = false;

@@ -78,6 +78,7 @@ void Tfrmuserhf::Label20Click()
 
 void Tfrmuserhf::completeCall(int option)
 {
+    hangUpFirst();
     // Asked before the ending's transaction begins, so that no other seat waits on the operator.
     const QString jg = gJgts == 1 ? Tfrmseljg::choose(this) : QString();
     if (showEnding([&] { return m_call.complete(option, jg, remark(), ComboBox3->currentText()); }, kAnswerFailed))
@@ -88,6 +89,7 @@ void Tfrmuserhf::outcome(const QString& word, const QString& failure)
 {
     if (!customerHeld())
         return;
+    hangUpFirst();
     // Only "下次联系" books a call-back; the time typed stays for it otherwise.
     std::optional<ops::visit::Booking> booking;
     if (word == vocab::kCallBack)

@@ -153,6 +153,7 @@ void Tfrmuserhf::showCustomer(const std::optional<ops::visit::Customer>& c, cons
     Label7->setText(c->dq);
     Memo2->setPlainText(c->xxzl);
     Label17->setText(c->sljg);
+    showNumbers();
     try {
         DBGrid1->open(ops::visit::historyOf(text::trimmed(c->dhhm1)));
         // Read to the end: an unfinished read would hold the database's snapshot open.
@@ -183,6 +184,8 @@ void Tfrmuserhf::clearCustomerFields()
     Label17->clear();
     LabelBooked->clear();
     Memo2->clear();
+    if (ComboDialNumber)
+        ComboDialNumber->clear();
 }
 
 QString Tfrmuserhf::remark() const
@@ -196,6 +199,7 @@ void Tfrmuserhf::Button7Click()
         return;
     if (!msg::confirmOk(QStringLiteral("您确定要放弃受理么?"), QStringLiteral("操作确认")))
         return;
+    hangUpFirst();
     try {
         m_call.giveUp(remark(), ComboBox3->currentText());
     } catch (const db::Error& e) {

@@ -17,6 +17,7 @@
 #include "core/login.h"
 #include "core/mainwindow.h"
 #include "core/pub.h"
+#include "phone/softphone.h"
 #include "db/dm.h"
 #include "db/password.h"
 #include "visit/seljg.h"
@@ -26,6 +27,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -121,6 +124,8 @@ private slots:
     void stateChangeFailureAndLastAdministrator();
     void logViewerFilters();
     void settingFailureKeepsTheProgramAndDatabaseAgreed();
+    void seatTelephoneAccount_data();
+    void seatTelephoneAccount();
 };
 
 void TestAdmin::operatorFromAddToDisable()
@@ -399,6 +404,84 @@ void TestAdmin::settingFailureKeepsTheProgramAndDatabaseAgreed()
     QVERIFY(!d.isVisible());
     QCOMPARE(gJgts, 0);
     QCOMPARE(db.scalar(QStringLiteral("select jgts from [option]")).toInt(), 0);
+}
+
+void TestAdmin::seatTelephoneAccount_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("folder"); // empty: no recording; "-": recording without a folder
+    QTest::addColumn<QString>("says");   // empty: stored
+    const QString abs = QDir::tempPath() + QStringLiteral("/录音");
+    QTest::newRow("account") << "pbx.example:5060" << "8001" << "pw'\\x" << "9" << abs << "";
+    QTest::newRow("no password typed") << "pbx.example" << "8001" << "" << "" << "" << "";
+    QTest::newRow("blank in server") << "pbx example" << "8001" << "pw" << "" << "" << "空格";
+    QTest::newRow("no user") << "pbx.example" << " " << "pw" << "" << "" << "用户名";
+    QTest::newRow("quote in user") << "pbx.example" << "80'01\"" << "pw" << "" << "" << "引号";
+    QTest::newRow("letters in prefix") << "pbx.example" << "8001" << "pw" << "9';drop" << "" << "前缀";
+    QTest::newRow("semicolon in password") << "pbx.example" << "8001" << "a;b" << "" << "" << "密码";
+    QTest::newRow("recording without folder") << "pbx.example" << "8001" << "pw" << "" << "-" << "录音文件夹";
+    QTest::newRow("relative folder") << "pbx.example" << "8001" << "pw" << "" << "rec" << "完整路径";
+}
+
+// The seat's SIP account is kept in the seat's settings file, the password alone in a file only
+// its owner reads; a bad value is refused with the reason and nothing is written.
+void TestAdmin::seatTelephoneAccount()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, prefix);
+    QFETCH(QString, folder);
+    QFETCH(QString, says);
+    tst::TestDb& db = *m_db;
+    db.loginAs(QStringLiteral("admin"), QStringLiteral("系统管理员"), QStringLiteral("管理员"), 1);
+    const QString ini = pub::seatSettingsFile();
+    QFile::remove(ini); // the server tests' seat file names the database: read it back after
+    tst::MsgScript boxes;
+    Tfrmsysset d;
+    d.show();
+    QVERIFY(d.EditSipServer->text().isEmpty());
+    d.EditSipServer->setText(server);
+    d.EditSipUser->setText(user);
+    d.EditSipPassword->setText(password);
+    d.EditSipPrefix->setText(prefix);
+    d.CheckSipRecord->setChecked(!folder.isEmpty());
+    d.EditSipRecordFolder->setText(folder == u"-" ? QString() : folder);
+    d.Button1->click();
+    const QString pwdFile = QFileInfo(ini).absoluteDir().filePath(QStringLiteral("sip.pwd"));
+    if (!says.isEmpty()) {
+        QCOMPARE(boxes.count(), 1);
+        QVERIFY2(boxes.lastText().contains(says), qPrintable(boxes.lastText()));
+        QVERIFY(d.isVisible());
+        QVERIFY(!QFile::exists(ini));
+        QVERIFY(!QFile::exists(pwdFile));
+        return;
+    }
+    QCOMPARE(boxes.count(), 0);
+    QVERIFY(!d.isVisible());
+    QFile f(ini);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray written = f.readAll();
+    QVERIFY(written.contains("[sip]"));
+    QCOMPARE(QFile::exists(pwdFile), !password.isEmpty());
+    if (!password.isEmpty()) {
+        QVERIFY(!written.contains(password.toUtf8()));
+        QCOMPARE(QFile(pwdFile).permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+                 QFile::Permissions());
+        QString why;
+        QCOMPARE(phone::Softphone::readPassword(pwdFile, &why), password);
+    }
+    // Read back as stored; the password is never shown again.
+    Tfrmsysset again;
+    again.show();
+    QCOMPARE(again.EditSipServer->text(), server);
+    QCOMPARE(again.EditSipUser->text(), user);
+    QCOMPARE(again.EditSipPrefix->text(), prefix);
+    QCOMPARE(again.EditSipRecordFolder->text(), folder);
+    QVERIFY(again.EditSipPassword->text().isEmpty());
 }
 
 TV_TEST_MAIN(TestAdmin)

@@ -2,6 +2,7 @@
 #include "phone/recording.h"
 #include "phone/sipsettings.h"
 #include "phone/softphone.h"
+#include "support/sipcallee.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,73 +22,6 @@ using phone::Softphone;
 Q_DECLARE_METATYPE(phone::Outcome)
 
 namespace {
-
-// The answering end: a sipp scenario that rings, then answers and holds the call (hanging up
-// itself when the hold is over unless the caller hangs up first), or refuses with a status, or
-// rings until the caller gives up.
-QByteArray scenario(int ringMs, int status, int holdMs)
-{
-    const char* reply = R"(
-  <send><![CDATA[
-SIP/2.0 %1
-[last_Via:]
-[last_From:]
-[last_To:];tag=[pid]t[call_number]
-[last_Call-ID:]
-[last_CSeq:]
-Contact: <sip:[local_ip]:[local_port];transport=[transport]>
-%2Content-Length: [len]
-
-%3]]></send>)";
-    auto send = [&](const QString& line, bool sdp) {
-        const QString body = QStringLiteral("v=0\no=u 1 1 IN IP4 [local_ip]\ns=-\nc=IN IP4 [media_ip]\nt=0 0\n"
-                                            "m=audio [media_port] RTP/AVP 0\na=rtpmap:0 PCMU/8000\n");
-        return QString::fromLatin1(reply).arg(line, sdp ? QStringLiteral("Content-Type: application/sdp\n") : QString(),
-                                              sdp ? body : QString());
-    };
-    // sipp refuses a variable that is set and never used: only the callee's BYE uses these
-    QString xml = QStringLiteral(R"(<?xml version="1.0"?><scenario name="t">
-  <recv request="INVITE">)");
-    if (status == 200)
-        xml += QStringLiteral(R"(<action>
-    <ereg regexp=".*" search_in="hdr" header="From:" assign_to="from"/>
-    <ereg regexp=".*" search_in="hdr" header="To:" assign_to="to"/>
-    <ereg regexp="sip:[^>;]*" search_in="hdr" header="Contact:" assign_to="contact"/>
-  </action>)");
-    xml += QStringLiteral("</recv>");
-    xml += send(QStringLiteral("180 Ringing"), false);
-    if (status == 0) { // ring until the caller cancels
-        xml += QStringLiteral(R"(<recv request="CANCEL"/>)") +
-               send(QStringLiteral("200 OK"), false).replace("[last_To:];tag=[pid]t[call_number]", "[last_To:]") +
-               send(QStringLiteral("487 Request Terminated"), false) + QStringLiteral(R"(<recv request="ACK"/>)");
-    } else {
-        xml += QStringLiteral(R"(<pause milliseconds="%1"/>)").arg(ringMs);
-        if (status != 200)
-            xml += send(QStringLiteral("%1 Refused").arg(status), false) + QStringLiteral(R"(<recv request="ACK"/>)");
-        else
-            xml += send(QStringLiteral("200 OK"), true) +
-                   QStringLiteral(R"(<recv request="ACK"/>
-  <recv request="BYE" timeout="%1" ontimeout="bye"/>)")
-                       .arg(holdMs) +
-                   send(QStringLiteral("200 OK"), false).replace("[last_To:];tag=[pid]t[call_number]", "[last_To:]") +
-                   QStringLiteral(R"(<nop next="end"/>
-  <label id="bye"/>
-  <send><![CDATA[
-BYE [$contact] SIP/2.0
-Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]
-From: [$to];tag=[pid]t[call_number]
-To: [$from]
-[last_Call-ID:]
-CSeq: 2 BYE
-Max-Forwards: 70
-Content-Length: 0
-
-]]></send>
-  <recv response="200"/>
-  <label id="end"/>)");
-    }
-    return (xml + QStringLiteral("</scenario>\n")).toUtf8();
-}
 
 int freeUdpPort()
 {
@@ -130,16 +64,7 @@ private:
 void TstSoftphone::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    // a second of silence to send, 8 kHz 16-bit mono
-    QFile wav(m_dir->filePath("silence.wav"));
-    QVERIFY(wav.open(QIODevice::WriteOnly));
-    const quint32 samples = 8000 * 30;
-    QByteArray h("RIFF");
-    auto le32 = [&](quint32 v) { h.append(reinterpret_cast<const char*>(&v), 4); };
-    auto le16 = [&](quint16 v) { h.append(reinterpret_cast<const char*>(&v), 2); };
-    le32(36 + samples * 2), h += "WAVEfmt ", le32(16), le16(1), le16(1), le32(8000), le32(16000), le16(2), le16(16);
-    h += "data", le32(samples * 2);
-    wav.write(h + QByteArray(samples * 2, 0));
+    QVERIFY(tst::writeSilence(m_dir->filePath("silence.wav"), 30)); // sent as the operator's voice
     m_phone = std::make_unique<Softphone>();
 }
 
@@ -266,7 +191,7 @@ void TstSoftphone::call()
     QFETCH(int, hangUpMs);
     QFETCH(Outcome, outcome);
     QFETCH(int, talkMs);
-    answerWith(scenario(300, status, holdMs));
+    answerWith(tst::sipScenario(300, status, holdMs));
     QSignalSpy ended(m_phone.get(), &Softphone::callEnded);
     QVERIFY(m_phone->dial(numberAt()));
     if (hangUpMs) {
@@ -286,7 +211,7 @@ void TstSoftphone::call()
 
 void TstSoftphone::diesMidCallAndComesBack()
 {
-    answerWith(scenario(100, 200, 20000));
+    answerWith(tst::sipScenario(100, 200, 20000));
     QSignalSpy ended(m_phone.get(), &Softphone::callEnded);
     QSignalSpy problems(m_phone.get(), &Softphone::problem);
     QVERIFY(m_phone->dial(numberAt()));
@@ -303,7 +228,7 @@ void TstSoftphone::recordsOneFilePerCall()
 {
     const QString name = phone::recordingName(QDateTime({2026, 12, 8}, {9, 5, 7}), "回访/一期:\"A\"", 42, "138 0013");
     QCOMPARE(name, QStringLiteral("20261208-090507_回访_一期__A__42_138 0013.wav"));
-    answerWith(scenario(100, 200, 1000));
+    answerWith(tst::sipScenario(100, 200, 1000));
     phone::SipAccount a = account();
     a.recordFolder = m_dir->filePath("录音");
     m_phone->start(a);
@@ -343,6 +268,9 @@ void TstSoftphone::settingsFile_data()
                                   << "ring_seconds";
     QTest::newRow("record without folder") << ok + "record=true\n"
                                            << "record_folder";
+    // typed by hand without quotes: the commas are part of the values
+    QTest::newRow("sound devices with commas") << ok + "audio_source=aufile,/tmp/a,b.wav\naudio_player=aubridge,x\n"
+                                               << "";
 }
 
 void TstSoftphone::settingsFile()
@@ -360,6 +288,10 @@ void TstSoftphone::settingsFile()
     QVERIFY2(says == u"none" ? why.isEmpty() : why.contains(says), qPrintable(why));
     if (!read)
         return;
+    for (const QString& key : {QStringLiteral("audio_source"), QStringLiteral("audio_player")}) {
+        const QString typed = ini.section(key + u'=', 1).section(u'\n', 0, 0);
+        QCOMPARE(key == u"audio_source" ? read->account.audioSource : read->account.audioPlayer, typed);
+    }
     // what is written is read back the same, and the other sections are kept
     QVERIFY(phone::writeSipSettings(path, *read, &why));
     const auto again = phone::readSipSettings(path, &why);

@@ -42,6 +42,19 @@ std::optional<QString> projectTips(db::Connection& con, int ywbh)
     return field(q, "ywtips").toString();
 }
 
+QStringList numbersOf(db::Connection& con, qint64 customerId)
+{
+    const QSqlRecord row =
+        con.firstRowKept(QStringLiteral("select dhhm1,dhhm2,dhhm3,dhhm4 from yhda where id=?"), {customerId});
+    QStringList numbers;
+    for (int i = 0; i < row.count(); ++i) {
+        const QString n = row.value(i).toString().trimmed();
+        if (!n.isEmpty() && !numbers.contains(n))
+            numbers << n;
+    }
+    return numbers;
+}
+
 db::Statement historyOf(const QString& dhhm)
 {
     return {QStringLiteral("select * from visitlogview where dhhm=? order by id desc"), {db::text(dhhm)}};
@@ -106,6 +119,7 @@ const std::optional<Customer>& Call::drawn(std::optional<Customer> c)
 const std::optional<Customer>& Call::drawByState(const QString& state)
 {
     m_elapsed = 0;
+    m_line = {};
     m_customer.reset();
     m_resumes.reset();
     Drawn d = ops::visit::drawByState(m_con, m_ywbh, state, m_who.uname, now());
@@ -116,6 +130,7 @@ const std::optional<Customer>& Call::drawByState(const QString& state)
 const std::optional<Customer>& Call::drawByNumber(const QString& number)
 {
     m_elapsed = 0;
+    m_line = {};
     m_customer.reset();
     std::optional<Customer> c = claimByNumber(m_con, m_ywbh, number);
     // A call-back booked for this customer is told, due or not.
@@ -126,14 +141,21 @@ const std::optional<Customer>& Call::drawByNumber(const QString& number)
 
 // The answer to the question on screen. Answering replaces an earlier answer of this customer;
 // an outcome adds one, so that the history of the question shows it.
-void Call::writeAnswer(const QString& answer, bool replace)
+void Call::writeAnswer(const QString& answer, bool replace, int seconds, const QString& recording)
 {
     const QString qid = db::num(m_question->qid);
     if (replace)
         m_con.execute(QStringLiteral("delete from q_ans where qid=") + qid + QStringLiteral(" and yhid=") +
                       db::num(m_customer->id));
+    if (!recording.isEmpty()) {
+        m_con.execute(QStringLiteral("insert into q_ans(qid,dhhm,yhid,ans,slz,tottime,lywj) values(") + qid +
+                          QStringLiteral(",?,") + db::num(m_customer->id) + QStringLiteral(",?,?,") + db::num(seconds) +
+                          QStringLiteral(",?)"),
+                      {db::text(m_customer->dhhm1), db::text(answer), db::text(m_who.truename), db::text(recording)});
+        return;
+    }
     m_con.execute(QStringLiteral("insert into q_ans(qid,dhhm,yhid,ans,slz,tottime) values(") + qid +
-                      QStringLiteral(",?,") + db::num(m_customer->id) + QStringLiteral(",?,?,") + db::num(m_elapsed) +
+                      QStringLiteral(",?,") + db::num(m_customer->id) + QStringLiteral(",?,?,") + db::num(seconds) +
                       QStringLiteral(")"),
                   {db::text(m_customer->dhhm1), db::text(answer), db::text(m_who.truename)});
 }
@@ -153,7 +175,7 @@ Call::Answered Call::answer(int option)
     if (!next)
         return Answered::Completes;
     db::Transaction t(m_con);
-    writeAnswer(chosen.text, true);
+    writeAnswer(chosen.text, true, m_elapsed);
     t.commit();
     m_question = std::move(next);
     return Answered::Moved;
@@ -267,11 +289,22 @@ Call::Next Call::end(const Ending& e, const QString& remark, const QString& next
     m_con.execute(e.update);
     keepBack(e, at);
     // A project without questions has no question to file the answer under.
+    const int seconds = m_line.seconds.value_or(m_elapsed);
+    QVariant recording{QMetaType(QMetaType::QString)};
+    if (!m_line.recording.isEmpty())
+        recording = db::text(m_line.recording);
     if (m_question)
-        writeAnswer(e.answer, e.replaceAnswer);
-    const QSqlRecord logged = m_con.firstRowKept(
-        QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(?,?,?,?,?) returning id"),
-        {m_ywbh, db::text(m_customer->dhhm1), db::text(m_who.truename), db::text(e.history), db::text(remark)});
+        writeAnswer(e.answer, e.replaceAnswer, seconds, m_line.recording);
+    const QSqlRecord logged =
+        m_dials
+            ? m_con.firstRowKept(QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz,thsc,jsly,lywj) "
+                                                "values(?,?,?,?,?,?,?,?) returning id"),
+                                 {m_ywbh, db::text(m_customer->dhhm1), db::text(m_who.truename), db::text(e.history),
+                                  db::text(remark), seconds, m_line.seconds ? kTimedByLine : kTimedOnScreen, recording})
+            : m_con.firstRowKept(
+                  QStringLiteral("insert into visitlog(ywbh,dhhm,slz,sljg,bz) values(?,?,?,?,?) returning id"),
+                  {m_ywbh, db::text(m_customer->dhhm1), db::text(m_who.truename), db::text(e.history),
+                   db::text(remark)});
     // The ending closes the customer's open call-back (a new booking replaces it).
     m_con.execute(QStringLiteral("update hfyy set zt=1,gbid=?,gbsj=? where yhid=? and zt=0"),
                   {logged.value(0), stamp(at), m_customer->id});
@@ -292,6 +325,7 @@ Call::Next Call::end(const Ending& e, const QString& remark, const QString& next
     }
     t.commit();
     m_elapsed = 0;
+    m_line = {};
     m_customer = next.customer;
     return next;
 }
@@ -309,6 +343,7 @@ void Call::giveUp(const QString& remark, const QString& chosenState)
                   {db::text(state), db::text(remark), until});
     m_customer.reset();
     m_elapsed = 0;
+    m_line = {};
 }
 
 } // namespace ops::visit

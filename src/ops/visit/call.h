@@ -40,6 +40,9 @@ struct Question
 // The prompt text of the project; none when there is no such project.
 std::optional<QString> projectTips(db::Connection& con, int ywbh);
 
+// The numbers of a customer to dial: dhhm1 first, then dhhm2..dhhm4 that are set, each once.
+QStringList numbersOf(db::Connection& con, qint64 customerId);
+
 // The statements of the history grid: the visits of a number in every project, newest first,
 // and the same columns without rows.
 db::Statement historyOf(const QString& dhhm);
@@ -80,6 +83,20 @@ public:
     // One more second of the call.
     void tick() { ++m_elapsed; }
     int elapsed() const { return m_elapsed; }
+
+    // A seat that dials tells the next ending what its telephone line measured: the talk time
+    // (connected to hung up) when the line connected, else nothing and the seconds on screen are
+    // written; and the call's recording, if any. Its history row then says which seconds were
+    // written (kTimedByLine or kTimedOnScreen) with the seconds and the recording. Forgotten at
+    // every draw and ending.
+    struct Line
+    {
+        std::optional<int> seconds;
+        QString recording;
+    };
+    void setDials(bool dials) { m_dials = dials; }
+    void setLine(Line line) { m_line = std::move(line); }
+    const Line& line() const { return m_line; }
 
     // Records the chosen option (its position in the question's options) as the answer to the
     // question on screen, replacing an earlier answer, and moves to the question its jump
@@ -135,7 +152,7 @@ private:
     Next end(const Ending& e, const QString& remark, const QString& nextState);
     std::optional<Question> find(const QString& jet);
     Question readQuestion(const QSqlQuery& row);
-    void writeAnswer(const QString& answer, bool replace);
+    void writeAnswer(const QString& answer, bool replace, int seconds, const QString& recording = QString());
     const std::optional<Customer>& drawn(std::optional<Customer> c);
 
     db::Connection& m_con;
@@ -147,6 +164,11 @@ private:
     int m_elapsed = 0;
     std::function<QDateTime()> m_clock;
     std::optional<QDateTime> m_resumes;
+    bool m_dials = false;
+    Line m_line;
 };
+
+inline const QString kTimedByLine = QStringLiteral("线路");
+inline const QString kTimedOnScreen = QStringLiteral("屏幕");
 
 } // namespace ops::visit
