@@ -27,10 +27,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-// A count axis from 0 whose five steps are whole numbers of 1, 2 or 5 times a power of ten: nice
-// numbers alone label a small count "0 0 0 1".
 void setCountRange(QValueAxis* axis, qreal top)
 {
     const qint64 want = std::max<qint64>(1, qint64(std::ceil(top)));
@@ -45,8 +41,6 @@ void setCountRange(QValueAxis* axis, qreal top)
     axis->setRange(0, qreal(step * 5));
     axis->setTickCount(6);
 }
-
-} // namespace
 
 TChartPanel::TChartPanel(const QString& suggestedFile, QWidget* parent)
     : QWidget(parent), LabelTitle(new QLabel(this)), ChartView1(new QChartView), Button3(new QPushButton(QStringLiteral("保存图表"), this)),

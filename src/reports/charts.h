@@ -7,9 +7,14 @@
 
 class QChart;
 class QChartView;
+class QValueAxis;
 class QLabel;
 class QPushButton;
 class QScrollArea;
+
+// A count axis from 0 whose five steps are whole numbers of 1, 2 or 5 times a power of ten, up to
+// at least top: nice numbers alone label a small count "0 0 0 1".
+void setCountRange(QValueAxis* axis, qreal top);
 
 // A chart under a statistics grid, with a button that saves it as a PNG picture. The chart
 // grows with the number of bars and scrolls, so that many operators or answers stay legible;

@@ -3,6 +3,7 @@
 #include "core/dbgrid.h"
 #include "core/msg.h"
 #include "core/scaling.h"
+#include "reports/charts.h"
 #include "db/dm.h"
 #include "db/error.h"
 #include "ops/reports/dispositions.h"
@@ -116,7 +117,11 @@ QChart* barChart(const QString& title, const QStringList& names, const QList<dou
     double top = rates ? 100 : 1;
     for (double v : values)
         top = std::max(top, v);
-    scale->setRange(0, top * 1.2); // room for the labels above the bars
+    // Room for the labels above the bars; counts on whole steps.
+    if (rates)
+        scale->setRange(0, top * 1.2);
+    else
+        setCountRange(scale, top * 1.2);
     chart->addAxis(axisNames, Qt::AlignBottom);
     chart->addAxis(scale, Qt::AlignLeft);
     series->attachAxis(axisNames);
