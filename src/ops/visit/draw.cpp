@@ -166,12 +166,14 @@ std::optional<Customer> claimBookedOnFile(db::Connection& con, const QString& wh
 }
 
 // On the server the look and the lock are one statement, passing over customers other seats
-// are locking, as the state draw does.
+// are locking, as the state draw does. The call-back is locked too: a seat whose ending closes
+// it is passed over, and one that closed it while this statement waited is seen as closed (a
+// lock re-reads the rows it locks, and only those), so a call-back is never called twice.
 std::optional<Customer> claimBookedOnServer(db::Connection& con, const QString& where, const QVariantList& values)
 {
     const QString sql = QStringLiteral("with pick as (select y.id,y.sljg,y.kcsj,") + kBookedColumns +
                         QStringLiteral(" from hfyy a join yhda y on y.id=a.yhid where ") + where +
-                        QStringLiteral(" for no key update of y skip locked) update yhda set sljg=?,drawkey=null,"
+                        QStringLiteral(" for no key update of y, a skip locked) update yhda set sljg=?,drawkey=null,"
                                        "kcsj=null from pick where yhda.id=pick.id returning yhda.id,yhda.dhhm1,"
                                        "yhda.yhxm,yhda.dz,yhda.dq,yhda.xxzl,pick.sljg,pick.kcsj,pick.aid,pick.kssj,"
                                        "pick.jssj,pick.yyzxm,pick.abz");
