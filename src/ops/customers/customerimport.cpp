@@ -126,7 +126,7 @@ bool CustomerImport::importRow(int row)
 }
 
 // Posts the rows waiting for their statement: a full statement's worth at once, fewer one by one.
-// A statement the database refuses is undone alone (its savepoint): its rows are then posted
+// A statement the database refuses is undone alone: its rows are then posted
 // one by one up to the refused one, which is the row the failure names.
 void CustomerImport::flush()
 {
@@ -138,10 +138,16 @@ void CustomerImport::flush()
     if (rows.size() > 1 && rows.size() == m_perStatement) {
         if (!m_insertMany)
             m_insertMany.emplace(m_con.prepare(insertOf(m_perStatement)));
+        // A statement the file refuses is undone alone by the file itself; on the server it
+        // would take the whole batch with it but for its savepoint.
+        const bool server = m_con.engine() == db::Engine::PostgreSQL;
         try {
-            db::Transaction all(m_con);
+            std::optional<db::Transaction> all;
+            if (server)
+                all.emplace(m_con);
             m_insertMany->run(values);
-            all.commit();
+            if (all)
+                all->commit();
             m_posted += rows.size();
             return;
         } catch (const db::Error&) {
