@@ -64,7 +64,8 @@ public:
         QSqlQuery q = ADOcon().select(QStringLiteral(
             "select type, name, sql from sqlite_master where sql is not null and ("
             " (type='index' and tbl_name in ('yhda','q_ans','visitlog')) or"
-            " (type='trigger' and (tbl_name in ('q_ans','yhda_talk') or name like 'yhda_hwtj_%')))"));
+            " (type='trigger' and (tbl_name in ('q_ans','yhda_talk') or name like 'yhda_hwtj_%'"
+            "  or name in ('visitlog_czz','yhda_czz_insert','yhda_czz_update'))))"));
         while (q.next())
             m_saved.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toString()});
         q.finish();
@@ -73,9 +74,14 @@ public:
     }
     void finish()
     {
+        // The indexes first: the rebuild joins the customers to their history by number.
+        for (const auto& s : m_saved)
+            if (s[0] == QLatin1String("index"))
+                ADOcon().execute(s[2]);
         ops::reports::rebuildFigures(ADOcon());
         for (const auto& s : m_saved)
-            ADOcon().execute(s[2]);
+            if (s[0] != QLatin1String("index"))
+                ADOcon().execute(s[2]);
     }
 
 private:
@@ -347,6 +353,14 @@ int runReports(int argc, char** argv)
             print("rates_one_operator_ms",
                   bestMs(3, [&] { ops::reports::finalDispositionCounts(ADOcon(), op, QDateTime::currentDateTime()); }));
             delete xy;
+            // An administrator changing the project's codes: every customer's deciding ending afresh.
+            {
+                auto codes = ops::reports::dispositionCodes(ADOcon(), f.ywbh);
+                codes[3].code = QStringLiteral("3.21");
+                print("rates_recode_s", msOf([&] { ops::reports::saveDispositionCodes(ADOcon(), f.ywbh, codes); }) / 1000.0);
+                codes[3].code = QStringLiteral("3.13");
+                ops::reports::saveDispositionCodes(ADOcon(), f.ywbh, codes);
+            }
             int customers = 0, done = 0;
             const double loop = rowByRowRates(f.ywbh, 30, &customers, &done);
             const double rowByRow = done < customers ? loop / std::max(1, done) * customers : loop;

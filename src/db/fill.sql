@@ -46,3 +46,13 @@ SELECT t_ywbh.ywbh, d.sljg, d.czdm FROM t_ywbh, (
     SELECT '已受理' AS sljg, '1.1' AS czdm UNION ALL SELECT '拒访', '2.11' UNION ALL SELECT '下次联系', '2.21'
     UNION ALL SELECT '无应答', '3.13' UNION ALL SELECT '关机', '3.16' UNION ALL SELECT '停机', '4.32'
     UNION ALL SELECT '无效数据', '4.10' UNION ALL SELECT '未受理', '3.11') d;
+
+-- fill: czfl.czz
+-- The weights of the codes kept before codes had them (the trigger on czdm gives them).
+UPDATE czfl SET czdm = czdm;
+
+-- fill: yhda.czz after czfl.czz
+-- Each customer's deciding ending (see schema.sql), from the whole history.
+UPDATE yhda SET czz = e.k, czlb = e.k % 8
+  FROM (SELECT ywbh, dhhm, max(k) AS k FROM czzview GROUP BY ywbh, dhhm) e
+ WHERE yhda.ywbh = e.ywbh AND yhda.dhhm1 = e.dhhm;

@@ -73,7 +73,8 @@ BEGIN
         ('cbgz',         'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
         ('hjsd',         'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
         -- disposition codes for the response rates: administrators edit them
-        ('czfl',         'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE')
+        ('czfl',         'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
+        ('czzview',      'SELECT',                                      'SELECT')
     ) AS rights(tbl, operator, admin) LOOP
         EXECUTE format('REVOKE ALL ON %s FROM tellvane_operator, tellvane_admin', r.tbl);
         IF r.operator <> '' THEN
@@ -122,7 +123,10 @@ BEGIN
     RETURN new;
 END
 $$;
-CREATE TRIGGER yhda_seat_guard BEFORE UPDATE ON yhda FOR EACH ROW WHEN (old.zdslz IS NOT NULL)
+-- On the columns a seat may set: an ending also gives the kept disposition to the other customers
+-- on its number, whoever they are assigned to.
+CREATE TRIGGER yhda_seat_guard BEFORE UPDATE OF sljg, jg, bz, slsj, slz, drawkey, hjcs, kcsj ON yhda FOR EACH ROW
+WHEN (old.zdslz IS NOT NULL)
 EXECUTE FUNCTION yhda_seat_guard();
 
 -- ==========================================================================================
@@ -154,6 +158,8 @@ ALTER FUNCTION yhda_hwtj_change() SECURITY DEFINER SET search_path = public, pg_
 ALTER FUNCTION yhda_talk_change() SECURITY DEFINER SET search_path = public, pg_temp;
 ALTER FUNCTION q_ans_tally_change() SECURITY DEFINER SET search_path = public, pg_temp;
 ALTER FUNCTION yhda_drawkey() SECURITY DEFINER SET search_path = public, pg_temp;
+ALTER FUNCTION visitlog_czz() SECURITY DEFINER SET search_path = public, pg_temp;
+ALTER FUNCTION yhda_czz() SECURITY DEFINER SET search_path = public, pg_temp;
 
 -- ==========================================================================================
 -- Operators' roles, managed by administrators (and by the owner: initdb, the migration).

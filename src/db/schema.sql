@@ -82,7 +82,10 @@ CREATE TABLE yhda (
     deler   TEXT COLLATE NOCASE DEFAULT '',
     drawkey REAL DEFAULT (-ln((abs(random() % 9007199254740992) + 0.5) / 9007199254740992.0)),
     hjcs    INTEGER NOT NULL DEFAULT 0,
-    kcsj    TEXT
+    kcsj    TEXT,
+    -- the ending that decides the customer's final disposition, kept (see "Response rates")
+    czz     INTEGER,
+    czlb    INTEGER
 );
 -- drawing: project, state, assignee, live, then the random key the draw takes the smallest of;
 -- customers kept back (kcsj, see "Call-backs" below) are not in it until they are let back
@@ -560,8 +563,30 @@ CREATE TABLE czfl (
     ywbh INTEGER NOT NULL,
     sljg TEXT COLLATE NOCASE NOT NULL,
     czdm TEXT NOT NULL,
+    czz  INTEGER, -- the code's weight, given by the triggers below
     PRIMARY KEY (ywbh, sljg)
 );
+
+-- The weight of a code is (rank << 50) + class: rank 2 for a final class (I, NE), 1 for one that
+-- reached someone (P, R, NC, O), 0 for one that reached nobody; the class numbers are I 0, P 1,
+-- R 2, NC 3, O 4, UH 5, UO 6, NE 7, as the program numbers them. By the code's first digits:
+-- 1.1 complete, 1.2 partial, 2.1 refusal, 2.2 non-contact, 2.3 other, 3.1 nobody reached,
+-- 3.2 and 3.9 unknown other, 4 not eligible; anything else counts as unknown other.
+CREATE TRIGGER czfl_weight_insert AFTER INSERT ON czfl
+BEGIN
+    UPDATE czfl SET czz = CASE WHEN czdm LIKE '4.%' THEN (2 << 50) + 7 ELSE CASE substr(czdm, 1, 3)
+        WHEN '1.1' THEN (2 << 50) + 0 WHEN '1.2' THEN (1 << 50) + 1 WHEN '2.1' THEN (1 << 50) + 2
+        WHEN '2.2' THEN (1 << 50) + 3 WHEN '2.3' THEN (1 << 50) + 4 WHEN '3.1' THEN 5 ELSE 6 END END
+     WHERE ywbh = new.ywbh AND sljg = new.sljg;
+END;
+
+CREATE TRIGGER czfl_weight_update AFTER UPDATE OF czdm ON czfl
+BEGIN
+    UPDATE czfl SET czz = CASE WHEN czdm LIKE '4.%' THEN (2 << 50) + 7 ELSE CASE substr(czdm, 1, 3)
+        WHEN '1.1' THEN (2 << 50) + 0 WHEN '1.2' THEN (1 << 50) + 1 WHEN '2.1' THEN (1 << 50) + 2
+        WHEN '2.2' THEN (1 << 50) + 3 WHEN '2.3' THEN (1 << 50) + 4 WHEN '3.1' THEN 5 ELSE 6 END END
+     WHERE ywbh = new.ywbh AND sljg = new.sljg;
+END;
 
 CREATE TRIGGER czfl_project_insert AFTER INSERT ON t_ywbh
 BEGIN
@@ -578,3 +603,40 @@ END;
 
 -- a project's history by number: the final disposition of each customer reads it in this order
 CREATE INDEX visitlog_ywbh_dhhm ON visitlog(ywbh, dhhm, sljg);
+
+-- Each customer keeps the ending that decides its final disposition: yhda.czz is the largest
+-- id * 8 + weight among the endings of its project on its number (dhhm1; the history keeps the
+-- number called), so the latest ending of the highest rank, and czlb its class (czz % 8). Null:
+-- never called. Completed ones are written with their marketing result, "已受理(成功)", and
+-- have the code of 已受理; an ending word without a code counts as unknown other (6). The
+-- program gives a project's customers their values afresh when its codes change.
+CREATE VIEW czzview AS
+SELECT v.id, v.ywbh, v.dhhm, v.slz, v.vtime, v.id * 8 + ifnull(c.czz, 6) AS k FROM visitlog v LEFT JOIN czfl c
+    ON c.ywbh = v.ywbh
+   AND c.sljg = CASE WHEN v.sljg >= '已受理(' AND v.sljg < '已受理)' THEN '已受理' ELSE v.sljg END;
+
+CREATE TRIGGER visitlog_czz AFTER INSERT ON visitlog
+BEGIN
+    UPDATE yhda SET czz = e.k, czlb = e.k % 8 FROM (SELECT k FROM czzview WHERE id = new.id) e
+     WHERE yhda.ywbh = new.ywbh AND yhda.dhhm1 = new.dhhm AND (yhda.czz IS NULL OR yhda.czz < e.k);
+END;
+
+-- A customer entering a project or a number that has history takes it up.
+CREATE TRIGGER yhda_czz_insert AFTER INSERT ON yhda
+WHEN EXISTS (SELECT 1 FROM visitlog WHERE ywbh = new.ywbh AND dhhm = new.dhhm1)
+BEGIN
+    UPDATE yhda SET czz = e.k, czlb = e.k % 8
+      FROM (SELECT max(k) AS k FROM czzview WHERE ywbh = new.ywbh AND dhhm = new.dhhm1) e
+     WHERE yhda.id = new.id;
+END;
+
+CREATE TRIGGER yhda_czz_update AFTER UPDATE OF ywbh, dhhm1 ON yhda
+WHEN old.ywbh IS NOT new.ywbh OR old.dhhm1 IS NOT new.dhhm1
+BEGIN
+    UPDATE yhda SET czz = e.k, czlb = e.k % 8
+      FROM (SELECT max(k) AS k FROM czzview WHERE ywbh = new.ywbh AND dhhm = new.dhhm1) e
+     WHERE yhda.id = new.id;
+END;
+
+-- the counts of a project's final dispositions, read from the index alone
+CREATE INDEX yhda_czlb ON yhda(ywbh, czlb, del) WHERE del = 0;

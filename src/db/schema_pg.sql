@@ -196,7 +196,9 @@ CREATE TABLE yhda (
     deler   citext DEFAULT '',
     drawkey double precision,
     hjcs    integer NOT NULL DEFAULT 0,
-    kcsj    text
+    kcsj    text,
+    czz     bigint,
+    czlb    integer
 );
 CREATE INDEX yhda_draw ON yhda(ywbh NULLS FIRST, sljg NULLS FIRST, zdslz NULLS FIRST, del, drawkey NULLS FIRST)
     WHERE kcsj IS NULL;
@@ -639,8 +641,21 @@ CREATE TABLE czfl (
     ywbh bigint NOT NULL,
     sljg citext NOT NULL,
     czdm text NOT NULL,
+    czz  bigint,
     PRIMARY KEY (ywbh, sljg)
 );
+
+-- A code's weight: (rank << 50) + class (see schema.sql).
+CREATE FUNCTION czfl_weight() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    new.czz := CASE WHEN new.czdm LIKE '4.%' THEN (2::bigint << 50) + 7 ELSE CASE substr(new.czdm, 1, 3)
+        WHEN '1.1' THEN (2::bigint << 50) + 0 WHEN '1.2' THEN (1::bigint << 50) + 1
+        WHEN '2.1' THEN (1::bigint << 50) + 2 WHEN '2.2' THEN (1::bigint << 50) + 3
+        WHEN '2.3' THEN (1::bigint << 50) + 4 WHEN '3.1' THEN 5 ELSE 6 END END;
+    RETURN new;
+END
+$$;
+CREATE TRIGGER czfl_weight BEFORE INSERT OR UPDATE OF czdm ON czfl FOR EACH ROW EXECUTE FUNCTION czfl_weight();
 
 CREATE FUNCTION czfl_project_change() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
@@ -660,3 +675,35 @@ CREATE TRIGGER czfl_project_insert AFTER INSERT ON t_ywbh FOR EACH ROW EXECUTE F
 CREATE TRIGGER czfl_project_delete AFTER DELETE ON t_ywbh FOR EACH ROW EXECUTE FUNCTION czfl_project_change();
 
 CREATE INDEX visitlog_ywbh_dhhm ON visitlog(ywbh NULLS FIRST, dhhm NULLS FIRST, sljg NULLS FIRST) INCLUDE (id);
+
+-- Each customer keeps the ending that decides its final disposition (see schema.sql).
+CREATE VIEW czzview AS
+SELECT v.id, v.ywbh, v.dhhm, v.slz, v.vtime, v.id * 8 + coalesce(c.czz, 6) AS k FROM visitlog v LEFT JOIN czfl c
+    ON c.ywbh = v.ywbh
+   AND c.sljg = CASE WHEN v.sljg >= '已受理(' AND v.sljg < '已受理)' THEN '已受理' ELSE v.sljg END;
+
+CREATE FUNCTION visitlog_czz() RETURNS trigger LANGUAGE plpgsql AS $$
+DECLARE
+    w bigint := (SELECT z.k FROM czzview z WHERE z.id = new.id);
+BEGIN
+    UPDATE yhda y SET czz = w, czlb = w % 8
+     WHERE y.ywbh = new.ywbh AND y.dhhm1 = new.dhhm AND (y.czz IS NULL OR y.czz < w);
+    RETURN NULL;
+END
+$$;
+CREATE TRIGGER visitlog_czz AFTER INSERT ON visitlog FOR EACH ROW EXECUTE FUNCTION visitlog_czz();
+
+-- A customer entering a project or a number that has history takes it up.
+CREATE FUNCTION yhda_czz() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    IF TG_OP = 'INSERT' OR new.ywbh IS DISTINCT FROM old.ywbh OR new.dhhm1 IS DISTINCT FROM old.dhhm1 THEN
+        new.czz := (SELECT max(z.k) FROM czzview z WHERE z.ywbh = new.ywbh AND z.dhhm = new.dhhm1);
+        new.czlb := new.czz % 8;
+    END IF;
+    RETURN new;
+END
+$$;
+CREATE TRIGGER yhda_czz_insert BEFORE INSERT ON yhda FOR EACH ROW EXECUTE FUNCTION yhda_czz();
+CREATE TRIGGER yhda_czz_update BEFORE UPDATE OF ywbh, dhhm1 ON yhda FOR EACH ROW EXECUTE FUNCTION yhda_czz();
+
+CREATE INDEX yhda_czlb ON yhda(ywbh NULLS FIRST, czlb NULLS FIRST, del) WHERE del = 0;

@@ -101,6 +101,7 @@ void Tfrmczfl::Button1Click()
         codes[i].code = EditCode.at(i)->text().trimmed();
     QString refused;
     const bool saved = save([&] {
+        const design::WaitCursor busy; // changed codes are given to every customer of the project again
         refused = ops::reports::saveDispositionCodes(ADOcon(), m_project.ywbh, codes);
         return refused.isEmpty();
     });

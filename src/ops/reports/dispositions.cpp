@@ -45,12 +45,19 @@ QString saveDispositionCodes(db::Connection& con, qint64 ywbh, const QList<Dispo
     for (const DispositionCode& c : codes)
         if (!form.match(c.code.trimmed()).hasMatch() || !classOfCode(c.code))
             return c.word;
+    const QList<DispositionCode> before = dispositionCodes(con, ywbh);
     db::Transaction t(con);
-    for (const DispositionCode& c : codes) {
+    bool changed = false;
+    for (int i = 0; i < codes.size(); ++i) {
+        const DispositionCode& c = codes.at(i);
+        changed = changed || i >= before.size() || before.at(i).word != c.word || before.at(i).code != c.code.trimmed();
         con.execute(QStringLiteral("delete from czfl where ywbh=? and sljg=?"), {ywbh, db::text(c.word)});
         con.execute(QStringLiteral("insert into czfl(ywbh,sljg,czdm) values(?,?,?)"),
                     {ywbh, db::text(c.word), db::text(c.code.trimmed())});
     }
+    // The customers' deciding endings follow the new weights.
+    if (changed)
+        keepDispositions(con, ywbh);
     t.commit();
     return {};
 }
@@ -64,88 +71,124 @@ int classNumber(const QString& code)
     return int(classOfCode(code).value_or(Disposition::UO));
 }
 
-// How far an ending decides a case: a final class (I, NE) over one that reached someone (P, R,
-// NC, O) over one that reached nobody (UH, UO).
-qint64 rank(int cls)
+// An ending's weight (see the schema) is (rank << 50) + id*8 + class: rank 1 or 2 once it reached
+// someone.
+constexpr qint64 kRankStep = qint64(1) << 50;
+
+int neverCalledClass(const QList<DispositionCode>& codes)
 {
-    constexpr qint64 step = qint64(1) << 50; // above every id*8+class
-    const auto d = Disposition(cls);
-    if (d == Disposition::I || d == Disposition::NE)
-        return 2 * step;
-    if (d == Disposition::P || d == Disposition::R || d == Disposition::NC || d == Disposition::O)
-        return step;
-    return 0;
+    for (const DispositionCode& c : codes)
+        if (c.word == vocab::kNotHandled)
+            return classNumber(c.code);
+    return int(Disposition::UH);
 }
 
-// Each customer's final disposition (column k, the number of its class) as one grouped statement.
-// Every ending becomes rank + id*8 + class, so that the largest of a customer's endings is the
-// latest of its highest rank and carries its class: the latest final one, else the latest that
-// reached someone, else the latest (unless a booked call-back lapsed: NC). One aggregate over the
-// history in the order of its index; customers and their history meet by project and number (the
-// history keeps the number the customer was called on).
-db::Statement finalStatement(db::Connection& con, const Filter& f, const QDateTime& at)
+QString stamp(const QDateTime& at)
+{
+    return at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// The final class k of each case, from its deciding ending's value (rank + id*8 + class): the
+// latest final one, else the latest that reached someone, else the latest, unless a booked
+// call-back lapsed (NC); the customers never called have the 未受理 code's class. A lapsed
+// call-back is looked up only for the cases that no ending decided (the case stops at the first
+// clause that holds), by the index of open call-backs.
+db::Statement finalClass(const QString& best, int neverCalled, const QDateTime& at)
+{
+    db::Statement s(QStringLiteral("case when ") + best + QStringLiteral(">=") + db::num(kRankStep) +
+                    QStringLiteral(" then ") + best + QStringLiteral("%8 when exists (select 1 from hfyy h where "
+                                                                     "h.yhid=y.id and h.zt=0 and h.jssj<=?) then ") +
+                    db::num(int(Disposition::NC)) + QStringLiteral(" when ") + best +
+                    QStringLiteral(" is not null then ") + best + QStringLiteral("%8 else ") + db::num(neverCalled) +
+                    QStringLiteral(" end"));
+    s.values << stamp(at);
+    return s;
+}
+
+// Without an operator or a day range every ending counts, and each customer keeps its deciding
+// one (yhda.czz, see the schema); with them, the endings they keep are grouped afresh.
+bool narrowed(const Filter& f)
+{
+    return !f.slz.isEmpty() || f.byDay;
+}
+
+// Each case of the filter with its final class, as "c(id, k)" ahead of a statement.
+db::Statement casesStatement(db::Connection& con, const Filter& f, const QDateTime& at)
 {
     const QList<DispositionCode> codes = dispositionCodes(con, f.ywbh);
-    auto value = [](int cls) { return db::num(rank(cls) + cls); };
-    // The completed ones are written with their marketing result, "已受理(成功)": a range of the
-    // index rather than a like, which costs more on millions of rows.
-    const int done = classNumber(codes.first().code);
-    db::Statement classOf(QStringLiteral("case when sljg>=? and sljg<? then ") + value(done));
-    classOf.values << db::text(vocab::kHandled + QStringLiteral("("))
-                   << db::text(vocab::kHandled + QStringLiteral(")"));
-    int neverCalled = int(Disposition::UH);
-    for (const DispositionCode& c : codes) {
-        if (c.word == vocab::kNotHandled)
-            neverCalled = classNumber(c.code);
-        else
-            classOf.add(QStringLiteral(" when sljg=? then ") + value(classNumber(c.code)), db::text(c.word));
+    const int neverCalled = neverCalledClass(codes);
+    if (!narrowed(f)) {
+        db::Statement s(QStringLiteral("with c as (select y.id as id, "));
+        s += finalClass(QStringLiteral("y.czz"), neverCalled, at);
+        s += QStringLiteral(" as k from yhda y where y.ywbh=") + db::num(f.ywbh) + QStringLiteral(" and y.del=0) ");
+        return s;
     }
-    classOf += QStringLiteral(" else ") + value(int(Disposition::UO)) + QStringLiteral(" end");
-
-    const bool narrowed = !f.slz.isEmpty() || f.byDay;
-    db::Statement s(QStringLiteral("with e as (select dhhm, max(id*8+"));
-    s += classOf;
-    s += QStringLiteral(") as best from visitlog where ywbh=") + db::num(f.ywbh);
+    // One aggregate over the endings the filter keeps, in the order of the history's index by
+    // project and number: the largest weight per number is its deciding ending.
+    db::Statement s(QStringLiteral("with e as (select dhhm, max(k) as best from czzview where ywbh=") + db::num(f.ywbh));
     if (!f.slz.isEmpty())
         s.add(QStringLiteral(" and slz=?"), db::text(f.slz));
     if (f.byDay) {
         s.add(QStringLiteral(" and vtime>=?"), f.from.toString(QStringLiteral("yyyy-MM-dd")));
         s.add(QStringLiteral(" and vtime<?"), f.to.addDays(1).toString(QStringLiteral("yyyy-MM-dd")));
     }
-    s += QStringLiteral(" group by dhhm), ");
-    // A lapsed call-back is looked up only for the cases that no ending decided (the case stops at the
-    // first clause that holds), by the index of open call-backs.
-    s += QStringLiteral("c as (select y.id as id, case when e.best>=") + db::num(rank(int(Disposition::R))) +
-         QStringLiteral(" then e.best%8 when exists (select 1 from hfyy h where h.yhid=y.id and h.zt=0 and h.jssj<=?)"
-                        " then ") +
-         db::num(int(Disposition::NC)) + QStringLiteral(" when e.best is not null then e.best%8 else ") +
-         db::num(neverCalled) +
-         QStringLiteral(" end as k from yhda y left join e on e.dhhm=y.dhhm1 where y.ywbh=") + db::num(f.ywbh) +
-         QStringLiteral(" and y.del=0");
-    s.values << at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    if (narrowed)
-        s += QStringLiteral(" and e.dhhm is not null");
-    s += QStringLiteral(") ");
+    s += QStringLiteral(" group by dhhm), c as (select y.id as id, ");
+    s += finalClass(QStringLiteral("e.best"), neverCalled, at);
+    s += QStringLiteral(" as k from yhda y join e on e.dhhm=y.dhhm1 where y.ywbh=") + db::num(f.ywbh) +
+         QStringLiteral(" and y.del=0) ");
     return s;
+}
+
+void addCounts(Counts& counts, QSqlQuery&& q, int nullClass, qint64 sign)
+{
+    while (q.next()) {
+        const int k = q.value(0).isNull() ? nullClass : q.value(0).toInt();
+        if (k >= 0 && k < kDispositionCount)
+            counts[size_t(k)] += sign * q.value(1).toLongLong();
+    }
 }
 
 } // namespace
 
+void keepDispositions(db::Connection& con, qint64 ywbh)
+{
+    con.execute(QStringLiteral("update yhda set czz=e.k, czlb=e.k%8 from (select dhhm, max(k) as k from czzview "
+                               "where ywbh=? group by dhhm) e where yhda.ywbh=? and yhda.dhhm1=e.dhhm "
+                               "and (yhda.czz is null or yhda.czz<>e.k)"),
+                {ywbh, ywbh});
+}
+
 Counts finalDispositionCounts(db::Connection& con, const Filter& f, const QDateTime& at)
 {
     Counts counts{};
-    QSqlQuery q = con.select(finalStatement(con, f, at) + QStringLiteral("select k, count(*) from c group by k"), true);
-    while (q.next()) {
-        const int k = q.value(0).toInt();
-        if (k >= 0 && k < kDispositionCount)
-            counts[size_t(k)] = q.value(1).toLongLong();
+    if (narrowed(f)) {
+        addCounts(counts, con.select(casesStatement(con, f, at) + QStringLiteral("select k, count(*) from c group by k"), true),
+                  -1, 1);
+        return counts;
+    }
+    // The kept classes, read from their index; then the cases no ending decided whose booked
+    // call-back lapsed move to NC (few: the open call-backs).
+    const int neverCalled = neverCalledClass(dispositionCodes(con, f.ywbh));
+    addCounts(counts,
+              con.select(QStringLiteral("select czlb, count(*) from yhda where ywbh=? and del=0 group by czlb"),
+                         {f.ywbh}, true),
+              neverCalled, 1);
+    Counts lapsed{};
+    addCounts(lapsed,
+              con.select(QStringLiteral("select czlb, count(*) from yhda where ywbh=? and del=0 and (czz is null or "
+                                        "czz<?) and id in (select yhid from hfyy where zt=0 and jssj<=?) group by czlb"),
+                         {f.ywbh, kRankStep, stamp(at)}, true),
+              neverCalled, 1);
+    for (int k = 0; k < kDispositionCount; ++k) {
+        counts[size_t(k)] -= lapsed[size_t(k)];
+        counts[size_t(Disposition::NC)] += lapsed[size_t(k)];
     }
     return counts;
 }
 
 db::Statement dispositionCases(db::Connection& con, const Filter& f, const QDateTime& at, Disposition d)
 {
-    return finalStatement(con, f, at) +
+    return casesStatement(con, f, at) +
            QStringLiteral(
                "select id,yhxm,dhhm1,dq,sljg,slz,slsj from yhdaview where id in (select id from c where k=") +
            db::num(int(d)) + QStringLiteral(") order by id");

@@ -28,8 +28,13 @@ QList<DispositionCode> defaultDispositionCodes();
 QList<DispositionCode> dispositionCodes(db::Connection& con, qint64 ywbh);
 
 // Writes a project's codes in one transaction after checking every one: the word of the first code
-// that is no class of the standard (nothing written then), or an empty text when saved.
+// that is no class of the standard (nothing written then), or an empty text when saved. Changed
+// codes give the project's customers their deciding endings afresh (seconds on a million).
 QString saveDispositionCodes(db::Connection& con, qint64 ywbh, const QList<DispositionCode>& codes);
+
+// Gives every customer of a project its deciding ending afresh (yhda.czz, czlb), after its codes
+// changed; the schema's triggers keep them as endings are written and customers added or moved.
+void keepDispositions(db::Connection& con, qint64 ywbh);
 
 // What the rates are counted over: the project's live customers. With an operator or a day range,
 // only the endings by that operator within those days count, and only the customers with such an

@@ -70,8 +70,8 @@ QString answerStatsEmptySql()
 void rebuildFigures(db::Connection& con)
 {
     db::Transaction t(con);
-    // The talk times first: the group table adds them up.
-    for (const char* table : {"yhda_talk", "hwtj_tally", "q_ans_tally"})
+    // The talk times first: the group table adds them up. Then each customer's deciding ending.
+    for (const char* table : {"yhda_talk", "hwtj_tally", "q_ans_tally", "yhda.czz"})
         for (const QString& st : db::fillStatements(QLatin1String(table)))
             con.execute(st);
     t.commit();

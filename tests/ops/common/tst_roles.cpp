@@ -206,6 +206,8 @@ void TstRoles::operatorDrawsAndEndsCalls()
     QCOMPARE(drawn, 2);
     QCOMPARE(s.db.count(QStringLiteral("yhda"), QStringLiteral("sljg='关机' and slz='赵'")), 2);
     QCOMPARE(s.db.count(QStringLiteral("hwtj_tally"), QStringLiteral("slz='赵' and n=2")), 1);
+    // The endings also gave their number's other customers, another operator's too, their disposition.
+    QCOMPARE(s.db.count(QStringLiteral("yhda"), QStringLiteral("czlb=5")), 3);
     QCOMPARE(ops::admin::changeOwnPassword(s.op, {QStringLiteral("zhao"), QStringLiteral("赵"), QString()},
                                            QStringLiteral("PW"), QStringLiteral("新'密\\码")),
              ops::admin::PasswordChange::Changed);

@@ -104,7 +104,8 @@ public:
                 "insert into q_table(ywbh,qbh,qnr) values(1,1,'满意吗'),(1,2,'再来吗');"
                 "insert into q_sel(qid,sel) values(1,'满意'),(1,'不满意');"
                 "insert into syslog(uname,truename,logcon) values('admin','系统管理员','登录'),('op1','话务一','导入');"
-                "insert into visitlog(ywbh,dhhm,slz,sljg) values(1,'1390001','op1','成功');"));
+                "insert into visitlog(ywbh,dhhm,slz,sljg) values(1,'1390001','op1','成功'),(1,'13936','op2','拒访'),"
+                "(1,'13936','op2','无应答'),(1,'13937','op1','已受理(成功)'),(2,'13937','op1','停机');"));
         sql(h, QStringLiteral(
                    "with recursive n(i) as (select 1 union all select i+1 from n where i<54)"
                    " insert into yhda(ywbh,xh,dhhm1,yhxm,sljg,jg,slz,slsj,zdslz,del)"
@@ -200,6 +201,10 @@ void TstUpgrade::drawAndFiguresWork()
     QCOMPARE(con.scalar(QStringLiteral("select count(*) from czfl where ywbh in (1,2)")).toInt(), 16);
     QCOMPARE(con.scalar(QStringLiteral("select czdm from czfl where ywbh=2 and sljg='停机'")).toString(),
              QStringLiteral("4.32"));
+    // The customers with history keep their deciding ending: a refusal despite a later no answer, a
+    // complete; the other project's ending is not theirs.
+    QCOMPARE(con.scalar(QStringLiteral("select group_concat(id||':'||czlb) from yhda where czz is not null")).toString(),
+             QStringLiteral("36:2,37:0"));
     con.execute(QStringLiteral("insert into t_ywbh(ywname) values('回访三')"));
     QCOMPARE(con.scalar(QStringLiteral("select count(*) from czfl where ywbh=3")).toInt(), 8);
 

@@ -32,6 +32,8 @@ struct Case
     QList<Ending> endings;
     bool lapsedBooking = false; // an open call-back whose window has ended
     bool comingBooking = false; // an open one still to come (not a lapse)
+    enum { Before, After, Moved } added = Before; // the customer added before its endings, after
+                                                  // them, or on another number then moved to this one
 };
 
 Ending e(const QString& word, int day = 1, const QString& op = kOp1)
@@ -62,6 +64,9 @@ QList<Case> cases()
         {{e(kSwitchedOff, 1, kOp2), e(kInvalidData, 4, kOp2)}, false, false},
         {{e(kNoAnswer, 5, kOp2)}, false, false},
         {{e(QStringLiteral("未知结果"), 2)}, false, false}, // a word with no code
+        {{e(kRefused), e(kNoAnswer, 2)}, false, false, Case::After},
+        {{e(kDone, 2), e(kNoAnswer, 3)}, false, false, Case::Moved},
+        {{e(kNoAnswer, 2)}, true, false, Case::After},
     };
 }
 
@@ -86,9 +91,15 @@ struct Fixture
         const QList<Case> all = cases();
         for (int i = 0; i < all.size(); ++i) {
             const QString number = QStringLiteral("1390000%1").arg(i, 4, 10, QLatin1Char('0'));
-            const qint64 id = tst::addCustomer(db.con(), p, number);
+            if (all[i].added != Case::Before)
+                history(p, number, all[i].endings);
+            const qint64 id =
+                tst::addCustomer(db.con(), p, all[i].added == Case::Moved ? QStringLiteral("13922222222") : number);
             ids << id;
-            history(p, number, all[i].endings);
+            if (all[i].added == Case::Moved)
+                db.con().execute(QStringLiteral("update yhda set dhhm1=? where id=?"), {number, id});
+            else if (all[i].added == Case::Before)
+                history(p, number, all[i].endings);
             if (all[i].lapsedBooking)
                 book(id, number, kAt.addSecs(-3600), 0);
             if (all[i].comingBooking)
@@ -221,39 +232,41 @@ void TstDispositions::badCodesAreRefused()
 void TstDispositions::countsFollowTheRule_data()
 {
     QTest::addColumn<ops::reports::Filter>("filter");
-    QTest::addColumn<bool>("otherCodes");
+    QTest::addColumn<int>("codeSet"); // 0: the defaults
     ops::reports::Filter all;
-    QTest::newRow("every customer") << all << false;
-    QTest::newRow("codes changed") << all << true;
+    QTest::newRow("every customer") << all << 0;
+    QTest::newRow("codes changed") << all << 1;
+    QTest::newRow("codes changed again") << all << 2;
     ops::reports::Filter op = all;
     op.slz = kOp2;
-    QTest::newRow("one operator") << op << false;
+    QTest::newRow("one operator") << op << 0;
     op.slz = kOp1;
-    QTest::newRow("an operator with a quote") << op << false;
+    QTest::newRow("an operator with a quote") << op << 0;
     ops::reports::Filter days = all;
     days.byDay = true;
     days.from = QDate(2026, 12, 2);
     days.to = QDate(2026, 12, 3);
-    QTest::newRow("days") << days << false;
+    QTest::newRow("days") << days << 0;
     days.slz = kOp2;
-    QTest::newRow("days and operator") << days << true;
+    QTest::newRow("days and operator") << days << 1;
 }
 
 void TstDispositions::countsFollowTheRule()
 {
     QFETCH(ops::reports::Filter, filter);
-    QFETCH(bool, otherCodes);
+    QFETCH(int, codeSet);
     Fixture x;
     QVERIFY(x.db.ok());
     filter.ywbh = x.p;
+    // Other codes, each class once at least; the customers' kept endings follow them.
+    const QStringList sets[] = {{},
+                                {"1.1", "2.32", "2.21", "3.21", "3.16", "4.32", "1.2", "3.12"},
+                                {"4.7", "2.20", "1.2", "3.90", "2.111", "3.19", "4.10", "3.20"}};
     QList<DispositionCode> codes = ops::reports::defaultDispositionCodes();
-    if (otherCodes) {
-        codes[1].code = QStringLiteral("2.32"); // refusal counted as other eligible
-        codes[3].code = QStringLiteral("3.21"); // no answer as unknown, other
-        codes[6].code = QStringLiteral("1.2");  // invalid data as a partial interview
-        codes[7].code = QStringLiteral("3.12");
+    for (int i = 0; i < sets[codeSet].size(); ++i)
+        codes[i].code = sets[codeSet][i];
+    if (codeSet)
         QVERIFY(ops::reports::saveDispositionCodes(x.db.con(), x.p, codes).isEmpty());
-    }
     QMap<qint64, Disposition> each;
     const Counts want = expected(filter, codes, &each, x.ids);
     const Counts got = ops::reports::finalDispositionCounts(x.db.con(), filter, kAt);
