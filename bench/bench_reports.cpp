@@ -348,6 +348,10 @@ int runReports(int argc, char** argv)
                               xy->DBGrid1->text(r, QStringLiteral("sz"));
             print("rates_counts", counts.join(u' '));
             print("rates_rr1", xy->DBGrid1->text(9, QStringLiteral("sz")));
+            // The cases behind the largest count that a lapse can change (UH), on a click.
+            xy->DBGrid1->setCurrentRowIndex(int(ops::reports::Disposition::UH));
+            print("rates_cases_ms", bestMs(3, [&] { xy->DBGrid1Click(); }));
+            print("rates_cases_rows", QString::number(xy->DBGrid2->rowCount()));
             ops::reports::Filter op = f;
             op.slz = QStringLiteral("话务员07");
             print("rates_one_operator_ms",

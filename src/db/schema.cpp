@@ -41,9 +41,14 @@ QString serverSchemaSql()
     return resource(QStringLiteral(":/db/schema_pg.sql"));
 }
 
+QString serverRolesSql()
+{
+    return resource(QStringLiteral(":/db/roles_pg.sql"));
+}
+
 void createServerSchema(Connection& con)
 {
-    const QString roles = resource(QStringLiteral(":/db/roles_pg.sql"));
+    const QString roles = serverRolesSql();
     const QString sql = serverSchemaSql() + u'\n' + roles;
     if (roles.isEmpty() || sql.isEmpty())
         throw Error(QStringLiteral("schema resource missing"));

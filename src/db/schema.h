@@ -14,8 +14,9 @@ QString schemaSql();
 // creates the schema.
 bool createDatabase(const QString& path, QString* error = nullptr);
 
-// The same schema for a PostgreSQL server.
+// The same schema for a PostgreSQL server, and the rights laid right after it.
 QString serverSchemaSql();
+QString serverRolesSql();
 // Lays the schema into an empty server database, all or nothing. Refuses (false, with a
 // reason) a database that already has tables.
 bool createServerDatabase(const ServerParams& server, QString* error = nullptr);

@@ -124,26 +124,21 @@ QString columnDefinition(sqlite3* fresh, const QString& table, const QString& co
     return def;
 }
 
-struct Section
-{
-    QString name;
-    QString after;
-    QStringList statements;
-};
+} // namespace
 
-QList<Section> fillSections()
+QList<FillSection> fillSections(const QString& resource)
 {
     initFillResource();
-    QFile f(QStringLiteral(":/db/fill.sql"));
+    QFile f(resource);
     if (!f.open(QIODevice::ReadOnly))
         return {};
-    QList<Section> out;
+    QList<FillSection> out;
     QString stmt;
     const QString head = QStringLiteral("-- fill: ");
     for (const QString& line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
         if (line.startsWith(head)) {
             const QStringList w = line.mid(head.size()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-            out << Section{w.value(0), w.value(1) == QLatin1String("after") ? w.value(2) : QString(), {}};
+            out << FillSection{w.value(0), w.value(1) == QLatin1String("after") ? w.value(2) : QString(), {}};
         } else if (!line.startsWith(QLatin1String("--")) && !out.isEmpty() && !line.trimmed().isEmpty()) {
             stmt += line + QLatin1Char('\n');
             if (line.trimmed().endsWith(QLatin1Char(';'))) {
@@ -155,11 +150,9 @@ QList<Section> fillSections()
     return out;
 }
 
-} // namespace
-
 QStringList fillStatements(const QString& name)
 {
-    for (const Section& s : fillSections())
+    for (const FillSection& s : fillSections(QStringLiteral(":/db/fill.sql")))
         if (s.name == name)
             return s.statements;
     return {};
@@ -258,7 +251,7 @@ bool upgradeDatabase(const QString& path, QString* error, bool* changed, QString
             exec(file.h, c);
 
         QSet<QString> ran;
-        for (const Section& s : fillSections()) {
+        for (const FillSection& s : fillSections(QStringLiteral(":/db/fill.sql"))) {
             if (!created.contains(s.name) && !(!s.after.isEmpty() && ran.contains(s.after)))
                 continue;
             for (const QString& st : s.statements)

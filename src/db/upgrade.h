@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -8,6 +9,16 @@ namespace db {
 // The statements of one section of the derived-data fills (fill.sql), in order: they compute a
 // kept table (or column) afresh from the rows. Empty for an unknown name.
 QStringList fillStatements(const QString& name);
+
+// The sections of a fill script (":/db/fill.sql", or ":/db/fill_pg.sql" for the server) in order;
+// a section also runs whenever the one named after "after" ran.
+struct FillSection
+{
+    QString name; // a table, or table.column
+    QString after;
+    QStringList statements;
+};
+QList<FillSection> fillSections(const QString& resource);
 
 // Brings a database laid by an earlier release to the current schema, keeping every row:
 // creates missing tables, adds missing columns, re-creates views, triggers and indexes whose

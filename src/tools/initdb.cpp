@@ -1,7 +1,9 @@
 // Lays a fresh database file from the schema when none is there; an existing file is brought to
 // the current schema, keeping every row (nothing is printed when it already is).
-// With --server it lays the schema into an empty PostgreSQL database instead.
+// With --server it lays the schema into an empty PostgreSQL database instead, or brings a
+// database an earlier release laid there to the current schema, keeping every row.
 #include "db/schema.h"
+#include "db/serverupgrade.h"
 #include "db/upgrade.h"
 #include "ops/common/location.h"
 
@@ -53,12 +55,21 @@ int initServer(const QStringList& args)
         std::fputs(kUsage, stderr);
         return 2;
     }
-    QString err;
-    if (!db::createServerDatabase(p, &err)) {
-        std::fprintf(stderr, "tellvane-initdb: %s: %s\n", qPrintable(p.describe()), qPrintable(err));
+    try {
+        db::Connection con(QStringLiteral("initdb.server"));
+        con.openServer(p);
+        if (db::isServerDatabase(con)) {
+            for (const QString& step : db::upgradeServerSchema(con))
+                std::printf("%s\n", qPrintable(step));
+            std::printf("brought %s to the current schema\n", qPrintable(p.describe()));
+        } else {
+            db::createServerSchema(con);
+            std::printf("laid the schema into %s\n", qPrintable(p.describe()));
+        }
+    } catch (const db::Error& e) {
+        std::fprintf(stderr, "tellvane-initdb: %s: %s\n", qPrintable(p.describe()), qPrintable(e.text()));
         return 1;
     }
-    std::printf("laid the schema into %s\n", qPrintable(p.describe()));
     return 0;
 }
 

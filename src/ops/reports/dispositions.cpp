@@ -96,8 +96,9 @@ QString stamp(const QDateTime& at)
 db::Statement finalClass(const QString& best, int neverCalled, const QDateTime& at)
 {
     db::Statement s(QStringLiteral("case when ") + best + QStringLiteral(">=") + db::num(kRankStep) +
-                    QStringLiteral(" then ") + best + QStringLiteral("%8 when exists (select 1 from hfyy h where "
-                                                                     "h.yhid=y.id and h.zt=0 and h.jssj<=?) then ") +
+                    QStringLiteral(" then ") + best +
+                    QStringLiteral("%8 when exists (select 1 from hfyy h where "
+                                   "h.yhid=y.id and h.zt=0 and h.jssj<=?) then ") +
                     db::num(int(Disposition::NC)) + QStringLiteral(" when ") + best +
                     QStringLiteral(" is not null then ") + best + QStringLiteral("%8 else ") + db::num(neverCalled) +
                     QStringLiteral(" end"));
@@ -125,7 +126,8 @@ db::Statement casesStatement(db::Connection& con, const Filter& f, const QDateTi
     }
     // One aggregate over the endings the filter keeps, in the order of the history's index by
     // project and number: the largest weight per number is its deciding ending.
-    db::Statement s(QStringLiteral("with e as (select dhhm, max(k) as best from czzview where ywbh=") + db::num(f.ywbh));
+    db::Statement s(QStringLiteral("with e as (select dhhm, max(k) as best from czzview where ywbh=") +
+                    db::num(f.ywbh));
     if (!f.slz.isEmpty())
         s.add(QStringLiteral(" and slz=?"), db::text(f.slz));
     if (f.byDay) {
@@ -162,7 +164,8 @@ Counts finalDispositionCounts(db::Connection& con, const Filter& f, const QDateT
 {
     Counts counts{};
     if (narrowed(f)) {
-        addCounts(counts, con.select(casesStatement(con, f, at) + QStringLiteral("select k, count(*) from c group by k"), true),
+        addCounts(counts,
+                  con.select(casesStatement(con, f, at) + QStringLiteral("select k, count(*) from c group by k"), true),
                   -1, 1);
         return counts;
     }
@@ -174,11 +177,12 @@ Counts finalDispositionCounts(db::Connection& con, const Filter& f, const QDateT
                          {f.ywbh}, true),
               neverCalled, 1);
     Counts lapsed{};
-    addCounts(lapsed,
-              con.select(QStringLiteral("select czlb, count(*) from yhda where ywbh=? and del=0 and (czz is null or "
-                                        "czz<?) and id in (select yhid from hfyy where zt=0 and jssj<=?) group by czlb"),
-                         {f.ywbh, kRankStep, stamp(at)}, true),
-              neverCalled, 1);
+    addCounts(
+        lapsed,
+        con.select(QStringLiteral("select czlb, count(*) from yhda where ywbh=? and del=0 and (czz is null or "
+                                  "czz<?) and id in (select yhid from hfyy where zt=0 and jssj<=?) group by czlb"),
+                   {f.ywbh, kRankStep, stamp(at)}, true),
+        neverCalled, 1);
     for (int k = 0; k < kDispositionCount; ++k) {
         counts[size_t(k)] -= lapsed[size_t(k)];
         counts[size_t(Disposition::NC)] += lapsed[size_t(k)];

@@ -2,9 +2,9 @@
 // and the kept figures working on it, nothing done the second time, nothing done on failure.
 #include "db/connection.h"
 #include "db/password.h"
-#include "db/vocab.h"
 #include "db/schema.h"
 #include "db/upgrade.h"
+#include "db/vocab.h"
 #include "ops/visit/draw.h"
 
 #include <QFile>
@@ -203,8 +203,9 @@ void TstUpgrade::drawAndFiguresWork()
              QStringLiteral("4.32"));
     // The customers with history keep their deciding ending: a refusal despite a later no answer, a
     // complete; the other project's ending is not theirs.
-    QCOMPARE(con.scalar(QStringLiteral("select group_concat(id||':'||czlb) from yhda where czz is not null")).toString(),
-             QStringLiteral("36:2,37:0"));
+    QCOMPARE(
+        con.scalar(QStringLiteral("select group_concat(id||':'||czlb) from yhda where czz is not null")).toString(),
+        QStringLiteral("36:2,37:0"));
     con.execute(QStringLiteral("insert into t_ywbh(ywname) values('回访三')"));
     QCOMPARE(con.scalar(QStringLiteral("select count(*) from czfl where ywbh=3")).toInt(), 8);
 

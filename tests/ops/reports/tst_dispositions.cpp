@@ -32,8 +32,12 @@ struct Case
     QList<Ending> endings;
     bool lapsedBooking = false; // an open call-back whose window has ended
     bool comingBooking = false; // an open one still to come (not a lapse)
-    enum { Before, After, Moved } added = Before; // the customer added before its endings, after
-                                                  // them, or on another number then moved to this one
+    enum {
+        Before,
+        After,
+        Moved
+    } added = Before; // the customer added before its endings, after
+                      // them, or on another number then moved to this one
 };
 
 Ending e(const QString& word, int day = 1, const QString& op = kOp1)
