@@ -7,6 +7,7 @@
 #include "core/waitcursor.h"
 #include "db/backup.h"
 #include "db/dm.h"
+#include "db/serverupgrade.h"
 #include "ops/common/login.h"
 
 #include <QGridLayout>
@@ -75,6 +76,8 @@ const QString kDenied =
 
 const QString kBadSettings = QStringLiteral("数据库设置有误：%1");
 const QString kNoServer = QStringLiteral("无法连接数据库服务器 %1：%2");
+const QString kOldServer = QStringLiteral("服务器 %1 上的数据库与本程序的版本不一致，请系统管理员运行 tellvane-initdb "
+                                          "--server 升级数据库后再登录！");
 
 // The server could not be reached or refused the connection: the message names the server and
 // its reason; the reason itself goes to the log.
@@ -151,6 +154,13 @@ void Tfrmlogin::BitBtn1Click()
             con.open(where.file);
         }
 
+        // A database laid or upgraded by another release: nothing is written to it.
+        if (admitted && where.server && !db::serverSchemaCurrent(con)) {
+            qCWarning(lcUi).noquote() << "the server's schema is not this release's:" << where.describe();
+            con.close();
+            refuse(kOldServer.arg(where.describe()));
+            return;
+        }
         const std::optional<ops::LoginFound> found = admitted ? ops::logIn(con, name, password, gIpAddr) : std::nullopt;
         if (!found) {
             wait.restore();

@@ -74,7 +74,9 @@ BEGIN
         ('hjsd',         'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
         -- disposition codes for the response rates: administrators edit them
         ('czfl',         'SELECT',                                      'SELECT, INSERT, UPDATE, DELETE'),
-        ('czzview',      'SELECT',                                      'SELECT')
+        ('czzview',      'SELECT',                                      'SELECT'),
+        -- the release of the schema, read at the login
+        ('tv_schema',    'SELECT',                                      'SELECT')
     ) AS rights(tbl, operator, admin) LOOP
         EXECUTE format('REVOKE ALL ON %s FROM tellvane_operator, tellvane_admin', r.tbl);
         IF r.operator <> '' THEN

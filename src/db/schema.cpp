@@ -4,6 +4,7 @@
 #include "db/roles.h"
 #include "db/transaction.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
@@ -46,6 +47,12 @@ QString serverRolesSql()
     return resource(QStringLiteral(":/db/roles_pg.sql"));
 }
 
+QString serverSchemaStamp()
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash((serverSchemaSql() + serverRolesSql()).toUtf8(), QCryptographicHash::Sha256).toHex());
+}
+
 void createServerSchema(Connection& con)
 {
     const QString roles = serverRolesSql();
@@ -67,6 +74,7 @@ void createServerSchema(Connection& con)
     if (!q.exec(sql))
         throw Error(q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText());
     q.finish();
+    con.execute(QStringLiteral("insert into tv_schema(stamp) values(?)"), {serverSchemaStamp()});
     // The built-in administrator logs in as on the file (admin, password admin) until the
     // password is changed. Roles belong to the whole cluster: one that is there already (a
     // database laid before on the same server) keeps its password.

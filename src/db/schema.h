@@ -17,6 +17,8 @@ bool createDatabase(const QString& path, QString* error = nullptr);
 // The same schema for a PostgreSQL server, and the rights laid right after it.
 QString serverSchemaSql();
 QString serverRolesSql();
+// A digest of both, kept in the database's tv_schema by the lay and the upgrade.
+QString serverSchemaStamp();
 // Lays the schema into an empty server database, all or nothing. Refuses (false, with a
 // reason) a database that already has tables.
 bool createServerDatabase(const ServerParams& server, QString* error = nullptr);

@@ -707,3 +707,11 @@ CREATE TRIGGER yhda_czz_insert BEFORE INSERT ON yhda FOR EACH ROW EXECUTE FUNCTI
 CREATE TRIGGER yhda_czz_update BEFORE UPDATE OF ywbh, dhhm1 ON yhda FOR EACH ROW EXECUTE FUNCTION yhda_czz();
 
 CREATE INDEX yhda_czlb ON yhda(ywbh NULLS FIRST, czlb NULLS FIRST, del) WHERE del = 0;
+
+-- ==========================================================================================
+-- The scripts that laid or last upgraded this database, as a digest of them: a seat of another
+-- release is told to have the database upgraded (tellvane-initdb --server) before it logs in.
+-- ==========================================================================================
+CREATE TABLE tv_schema (
+    stamp text NOT NULL
+);

@@ -267,6 +267,15 @@ bool isServerDatabase(Connection& con)
                .toInt() == 3;
 }
 
+bool serverSchemaCurrent(Connection& con)
+{
+    if (con.scalar(QStringLiteral("select count(*) from pg_catalog.pg_class where relname = 'tv_schema' and "
+                                  "relnamespace = cast('public' as regnamespace)"))
+            .toInt() == 0)
+        return false;
+    return con.scalar(QStringLiteral("select count(*) from tv_schema where stamp=?"), {serverSchemaStamp()}).toInt() > 0;
+}
+
 QStringList upgradeServerSchema(Connection& con)
 {
     const QString schema = serverSchemaSql(), roles = serverRolesSql();
@@ -276,6 +285,8 @@ QStringList upgradeServerSchema(Connection& con)
         throw Error(QStringLiteral("the database has no Tellvane tables to upgrade"));
     Transaction t(con);
     const QStringList done = Upgrade(con).run(schema, roles);
+    con.execute(QStringLiteral("delete from tv_schema"));
+    con.execute(QStringLiteral("insert into tv_schema(stamp) values(?)"), {serverSchemaStamp()});
     t.commit();
     return done;
 }

@@ -9,6 +9,9 @@ namespace db {
 // Whether the server database on con holds this program's tables (laid by an earlier release).
 bool isServerDatabase(Connection& con);
 
+// Whether the database was laid or last upgraded by this release's scripts.
+bool serverSchemaCurrent(Connection& con);
+
 // Brings a server database laid by an earlier release to the current schema, keeping every row,
 // in one transaction (a failure leaves it as it was). The schema scripts are laid again over it:
 // missing tables are created and missing columns added, indexes whose definition changed are

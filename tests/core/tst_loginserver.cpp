@@ -27,6 +27,7 @@ private slots:
     void wrongSettingsStopTheLogin();
     void serverLoginMakesNoCopy();
     void accountWithoutRightsIsNamed();
+    void olderServerIsNamed();
 };
 
 namespace {
@@ -161,6 +162,28 @@ void TstLoginServer::accountWithoutRightsIsNamed()
              qPrintable(boxes.lastText()));
     QVERIFY2(boxes.lastText().contains(QLatin1String("permission denied")), qPrintable(boxes.lastText()));
     QVERIFY(!gLoginOk);
+}
+
+// A database another release laid or upgraded: the seat is told to have it upgraded, and writes
+// nothing to it.
+void TstLoginServer::olderServerIsNamed()
+{
+    if (!serverAvailable())
+        QSKIP("no server (PGHOST): scripts/test.sh starts one");
+    tst::TestDb db;
+    QVERIFY(db.ok());
+    tst::ServerDb server;
+    QVERIFY(server.ok());
+    db::Connection owner(QStringLiteral("owner"));
+    owner.openServer(server.params());
+    owner.execute(QStringLiteral("update tv_schema set stamp='an earlier release'"));
+    pub::setProgramArguments({QStringLiteral("--server"), QStringLiteral("dbname=") + server.params().database});
+    tst::MsgScript boxes;
+    QVERIFY(!login());
+    QCOMPARE(boxes.count(), 1);
+    QVERIFY2(boxes.lastText().contains(QLatin1String("tellvane-initdb --server")), qPrintable(boxes.lastText()));
+    QVERIFY(!gLoginOk);
+    QCOMPARE(owner.scalar(QStringLiteral("select count(*) from syslog")).toInt(), 0);
 }
 
 TV_TEST_MAIN(TstLoginServer)

@@ -94,7 +94,9 @@ void TstServerUpgrade::becomesAFreshDatabase()
     OldServer old;
     QVERIFY(old.lay());
     QVERIFY(db::isServerDatabase(old.con));
+    QVERIFY(!db::serverSchemaCurrent(old.con)); // a seat of this release is not let in
     const QStringList steps = db::upgradeServerSchema(old.con);
+    QVERIFY(db::serverSchemaCurrent(old.con));
     for (const char* step : {"created table hfyy", "created table czfl", "added column yhda.czz",
                              "added column visitlog.thsc", "re-created index yhda_draw", "filled yhda.czz"})
         QVERIFY2(steps.contains(QLatin1String(step)), step);
