@@ -273,7 +273,8 @@ bool serverSchemaCurrent(Connection& con)
                                   "relnamespace = cast('public' as regnamespace)"))
             .toInt() == 0)
         return false;
-    return con.scalar(QStringLiteral("select count(*) from tv_schema where stamp=?"), {serverSchemaStamp()}).toInt() > 0;
+    return con.scalar(QStringLiteral("select count(*) from tv_schema where stamp=?"), {serverSchemaStamp()}).toInt() >
+           0;
 }
 
 QStringList upgradeServerSchema(Connection& con)
@@ -283,6 +284,13 @@ QStringList upgradeServerSchema(Connection& con)
         throw Error(QStringLiteral("schema resource missing"));
     if (!isServerDatabase(con))
         throw Error(QStringLiteral("the database has no Tellvane tables to upgrade"));
+    // Laid before every operator logged in as a role of its own: the upgrade would drop the
+    // passwords kept in the table and give nobody a role.
+    if (con.scalar(QStringLiteral("select count(*) from information_schema.columns where table_schema = 'public' and "
+                                  "table_name = 'syslogin' and column_name = 'rolname'"))
+            .toInt() == 0)
+        throw Error(QStringLiteral("the database was laid before operators logged in as roles of their own: its "
+                                   "passwords would be lost; nothing was changed"));
     Transaction t(con);
     const QStringList done = Upgrade(con).run(schema, roles);
     con.execute(QStringLiteral("delete from tv_schema"));

@@ -86,6 +86,7 @@ private slots:
             QSKIP("a server laid by an earlier release");
     }
     void becomesAFreshDatabase();
+    void failureLeavesItAsItWas_data();
     void failureLeavesItAsItWas();
 };
 
@@ -128,14 +129,34 @@ void TstServerUpgrade::becomesAFreshDatabase()
     QCOMPARE(catalog(old.con), got);
 }
 
+void TstServerUpgrade::failureLeavesItAsItWas_data()
+{
+    QTest::addColumn<QString>("extra");
+    QTest::addColumn<QString>("why");
+    // A site's own view where the current schema has a table: its indexes cannot be built.
+    QTest::newRow("a view in a table's place")
+        << QStringLiteral("create view hfyy as select id, ywbh, 0 as zt, '' as hfz, '' as kssj, '' as gksj,"
+                          " id as yhid, '' as jssj, id as yyid from yhda;")
+        << QStringLiteral("hfyy");
+    // Operators without roles of their own yet, their passwords in the table.
+    QTest::newRow("passwords in the table")
+        << QStringLiteral("alter table syslogin drop column rolname cascade; alter table syslogin add column pwd text;")
+        << QStringLiteral("passwords would be lost");
+}
+
 void TstServerUpgrade::failureLeavesItAsItWas()
 {
+    QFETCH(QString, extra);
+    QFETCH(QString, why);
     OldServer old;
-    // A site's own view where the current schema has a table: its indexes cannot be built.
-    QVERIFY(old.lay(QStringLiteral("create view hfyy as select id, ywbh, 0 as zt, '' as hfz, '' as kssj, '' as gksj,"
-                                   " id as yhid, '' as jssj, id as yyid from yhda;")));
+    QVERIFY(old.lay(extra));
     const QStringList before = catalog(old.con);
-    QVERIFY_THROWS_EXCEPTION(db::Error, db::upgradeServerSchema(old.con));
+    try {
+        db::upgradeServerSchema(old.con);
+        QFAIL("upgraded");
+    } catch (const db::Error& e) {
+        QVERIFY2(e.text().contains(why), qPrintable(e.text()));
+    }
     QCOMPARE(catalog(old.con), before);
 }
 
