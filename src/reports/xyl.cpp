@@ -114,14 +114,17 @@ QChart* barChart(const QString& title, const QStringList& names, const QList<dou
         axisNames->setLabelsAngle(-90);
     auto* scale = new QValueAxis;
     scale->setLabelFormat(QStringLiteral("%.0f"));
-    double top = rates ? 100 : 1;
-    for (double v : values)
-        top = std::max(top, v);
-    // Room for the labels above the bars; counts on whole steps.
-    if (rates)
-        scale->setRange(0, top * 1.2);
-    else
+    // Room for the labels above the bars: a rate is at most 100%, and its upright label needs
+    // about 40 more in a window of the opening size; counts on whole steps.
+    if (rates) {
+        scale->setRange(0, 140);
+        scale->setTickCount(8);
+    } else {
+        double top = 1;
+        for (double v : values)
+            top = std::max(top, v);
         setCountRange(scale, top * 1.2);
+    }
     chart->addAxis(axisNames, Qt::AlignBottom);
     chart->addAxis(scale, Qt::AlignLeft);
     series->attachAxis(axisNames);
