@@ -572,7 +572,7 @@ CREATE TABLE czfl (
 -- R 2, NC 3, O 4, UH 5, UO 6, NE 7, as the program numbers them. By the code's first digits:
 -- 1.1 complete, 1.2 partial, 2.1 refusal, 2.2 non-contact, 2.3 other, 3.1 nobody reached,
 -- 3.2 and 3.9 unknown other, 4 not eligible; anything else counts as unknown other.
-CREATE TRIGGER czfl_weight_insert AFTER INSERT ON czfl
+CREATE TRIGGER czfl_weight_update AFTER UPDATE OF czdm ON czfl
 BEGIN
     UPDATE czfl SET czz = CASE WHEN czdm LIKE '4.%' THEN (2 << 50) + 7 ELSE CASE substr(czdm, 1, 3)
         WHEN '1.1' THEN (2 << 50) + 0 WHEN '1.2' THEN (1 << 50) + 1 WHEN '2.1' THEN (1 << 50) + 2
@@ -580,12 +580,10 @@ BEGIN
      WHERE ywbh = new.ywbh AND sljg = new.sljg;
 END;
 
-CREATE TRIGGER czfl_weight_update AFTER UPDATE OF czdm ON czfl
+-- a new code is weighed by the trigger above
+CREATE TRIGGER czfl_weight_insert AFTER INSERT ON czfl
 BEGIN
-    UPDATE czfl SET czz = CASE WHEN czdm LIKE '4.%' THEN (2 << 50) + 7 ELSE CASE substr(czdm, 1, 3)
-        WHEN '1.1' THEN (2 << 50) + 0 WHEN '1.2' THEN (1 << 50) + 1 WHEN '2.1' THEN (1 << 50) + 2
-        WHEN '2.2' THEN (1 << 50) + 3 WHEN '2.3' THEN (1 << 50) + 4 WHEN '3.1' THEN 5 ELSE 6 END END
-     WHERE ywbh = new.ywbh AND sljg = new.sljg;
+    UPDATE czfl SET czdm = czdm WHERE ywbh = new.ywbh AND sljg = new.sljg;
 END;
 
 CREATE TRIGGER czfl_project_insert AFTER INSERT ON t_ywbh
