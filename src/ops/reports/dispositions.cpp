@@ -141,12 +141,13 @@ db::Statement casesStatement(db::Connection& con, const Filter& f, const QDateTi
     return s;
 }
 
-void addCounts(Counts& counts, QSqlQuery&& q, int nullClass, qint64 sign)
+// Adds rows of (class, count); a class that is null is nullClass.
+void addCounts(Counts& counts, QSqlQuery&& q, int nullClass)
 {
     while (q.next()) {
         const int k = q.value(0).isNull() ? nullClass : q.value(0).toInt();
         if (k >= 0 && k < kDispositionCount)
-            counts[size_t(k)] += sign * q.value(1).toLongLong();
+            counts[size_t(k)] += q.value(1).toLongLong();
     }
 }
 
@@ -166,7 +167,7 @@ Counts finalDispositionCounts(db::Connection& con, const Filter& f, const QDateT
     if (narrowed(f)) {
         addCounts(counts,
                   con.select(casesStatement(con, f, at) + QStringLiteral("select k, count(*) from c group by k"), true),
-                  -1, 1);
+                  -1);
         return counts;
     }
     // The kept classes, read from their index; then the cases no ending decided whose booked
@@ -175,14 +176,14 @@ Counts finalDispositionCounts(db::Connection& con, const Filter& f, const QDateT
     addCounts(counts,
               con.select(QStringLiteral("select czlb, count(*) from yhda where ywbh=? and del=0 group by czlb"),
                          {f.ywbh}, true),
-              neverCalled, 1);
+              neverCalled);
     Counts lapsed{};
     addCounts(
         lapsed,
         con.select(QStringLiteral("select czlb, count(*) from yhda where ywbh=? and del=0 and (czz is null or "
                                   "czz<?) and id in (select yhid from hfyy where zt=0 and jssj<=?) group by czlb"),
                    {f.ywbh, kRankStep, stamp(at)}, true),
-        neverCalled, 1);
+        neverCalled);
     for (int k = 0; k < kDispositionCount; ++k) {
         counts[size_t(k)] -= lapsed[size_t(k)];
         counts[size_t(Disposition::NC)] += lapsed[size_t(k)];
