@@ -46,6 +46,10 @@ const char* const kRecounts[][2] = {
      " cast(coalesce(ans, '') as citext) as ans, cast(coalesce(substr(dt, 1, 10), '') as text) as slsj,"
      " count(*) as n from q_ans group by 1, 2, 3, 4) r full join (select * from q_ans_tally where n <> 0) k"
      " on k.qid = r.qid and k.slz = r.slz and k.ans = r.ans and k.slsj = r.slsj where r.n is distinct from k.n"},
+    // each customer's deciding ending (the response rates)
+    {"yhda.czz",
+     "select count(*) from yhda y left join (select ywbh, dhhm, max(k) as k from czzview group by 1, 2) e"
+     " on e.ywbh = y.ywbh and e.dhhm = y.dhhm1 where y.czz is distinct from e.k or y.czlb is distinct from e.k % 8"},
 };
 
 // Held by a migration for its whole transaction: a second one into the same database at the

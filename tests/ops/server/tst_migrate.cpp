@@ -190,6 +190,7 @@ private slots:
     void everyRowArrivesAndSequencesMovePast();
     void nonEmptyDatabaseRefused();
     void failureLeavesTheDatabaseEmpty();
+    void figuresThatDisagreeAreRefused_data();
     void figuresThatDisagreeAreRefused();
     void secondMigrationAtOnceIsTold();
     void textNotUtf8IsRefused();
@@ -295,18 +296,28 @@ void TstMigrate::failureLeavesTheDatabaseEmpty()
     QCOMPARE(m.rows > 0, true);
 }
 
+void TstMigrate::figuresThatDisagreeAreRefused_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("talk time") << QStringLiteral("update hwtj_tally set tottime = tottime + 1") << "hwtj_tally";
+    QTest::newRow("deciding ending") << QStringLiteral("update yhda set czz = 5, czlb = 5 where id = 3") << "yhda.czz";
+}
+
 void TstMigrate::figuresThatDisagreeAreRefused()
 {
+    QFETCH(QString, change);
+    QFETCH(QString, named);
     SourceFile src;
     QVERIFY(src.ok);
     src.fill(10);
-    src.con.execute(QStringLiteral("update hwtj_tally set tottime = tottime + 1"));
+    src.con.execute(change);
     EmptyServerDb server;
     try {
         ops::server::migrateToServer(src.file(), server.con);
         QFAIL("figures that disagree with the rows were accepted");
     } catch (const db::Error& e) {
-        QVERIFY2(e.text().contains(QLatin1String("hwtj_tally")), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(named), qPrintable(e.text()));
     }
     QCOMPARE(server.tables(), 0);
 }
