@@ -599,8 +599,10 @@ BEGIN
     DELETE FROM czfl WHERE ywbh = old.ywbh;
 END;
 
--- a project's history by number: the final disposition of each customer reads it in this order
+-- a project's history by number: the final disposition of each customer reads it in this order;
+-- one operator's endings (the rates of an operator) by number too
 CREATE INDEX visitlog_ywbh_dhhm ON visitlog(ywbh, dhhm, sljg);
+CREATE INDEX visitlog_ywbh_slz ON visitlog(ywbh, slz, dhhm, sljg);
 
 -- Each customer keeps the ending that decides its final disposition: yhda.czz is the largest
 -- id * 8 + weight among the endings of its project on its number (dhhm1; the history keeps the

@@ -675,6 +675,8 @@ CREATE TRIGGER czfl_project_insert AFTER INSERT ON t_ywbh FOR EACH ROW EXECUTE F
 CREATE TRIGGER czfl_project_delete AFTER DELETE ON t_ywbh FOR EACH ROW EXECUTE FUNCTION czfl_project_change();
 
 CREATE INDEX visitlog_ywbh_dhhm ON visitlog(ywbh NULLS FIRST, dhhm NULLS FIRST, sljg NULLS FIRST) INCLUDE (id);
+CREATE INDEX visitlog_ywbh_slz ON visitlog(ywbh NULLS FIRST, slz NULLS FIRST, dhhm NULLS FIRST, sljg NULLS FIRST)
+    INCLUDE (id);
 
 -- Each customer keeps the ending that decides its final disposition (see schema.sql).
 CREATE VIEW czzview AS

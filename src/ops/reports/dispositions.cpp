@@ -136,7 +136,9 @@ db::Statement casesStatement(db::Connection& con, const Filter& f, const QDateTi
     }
     s += QStringLiteral(" group by dhhm), c as (select y.id as id, ");
     s += finalClass(QStringLiteral("e.best"), neverCalled, at);
-    s += QStringLiteral(" as k from yhda y join e on e.dhhm=y.dhhm1 where y.ywbh=") + db::num(f.ywbh) +
+    // (from the numbers the filter kept to their customers, by the index of numbers: the project
+    // is only checked, "+", or the file would read all its customers for each number)
+    s += QStringLiteral(" as k from e cross join yhda y where y.dhhm1=e.dhhm and +y.ywbh=") + db::num(f.ywbh) +
          QStringLiteral(" and y.del=0) ");
     return s;
 }
