@@ -356,6 +356,14 @@ int runReports(int argc, char** argv)
             op.slz = QStringLiteral("话务员07");
             print("rates_one_operator_ms",
                   bestMs(3, [&] { ops::reports::finalDispositionCounts(ADOcon(), op, QDateTime::currentDateTime()); }));
+            // A week of the project's endings (the history runs over about 150 days).
+            ops::reports::Filter week = f;
+            week.byDay = true;
+            week.from = QDate(2026, 2, 1);
+            week.to = QDate(2026, 2, 7);
+            print("rates_one_week_ms", bestMs(3, [&] {
+                      ops::reports::finalDispositionCounts(ADOcon(), week, QDateTime::currentDateTime());
+                  }));
             delete xy;
             // An administrator changing the project's codes: every customer's deciding ending afresh.
             {

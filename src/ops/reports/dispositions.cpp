@@ -124,10 +124,12 @@ db::Statement casesStatement(db::Connection& con, const Filter& f, const QDateTi
         s += QStringLiteral(" as k from yhda y where y.ywbh=") + db::num(f.ywbh) + QStringLiteral(" and y.del=0) ");
         return s;
     }
-    // One aggregate over the endings the filter keeps, in the order of the history's index by
-    // project and number: the largest weight per number is its deciding ending.
-    db::Statement s(QStringLiteral("with e as (select dhhm, max(k) as best from czzview where ywbh=") +
-                    db::num(f.ywbh));
+    // One aggregate over the endings the filter keeps: the largest weight per number is its
+    // deciding ending. An operator's are read by the history's index by project and operator; some
+    // days' by the index of times, the project only checked ("+"; by the project's index the file
+    // would read its whole history).
+    db::Statement s(QStringLiteral("with e as (select dhhm, max(k) as best from czzview where ") +
+                    (f.byDay ? QStringLiteral("+ywbh=") : QStringLiteral("ywbh=")) + db::num(f.ywbh));
     if (!f.slz.isEmpty())
         s.add(QStringLiteral(" and slz=?"), db::text(f.slz));
     if (f.byDay) {
